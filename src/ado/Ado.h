@@ -1,0 +1,123 @@
+#pragma once
+// ADO-shaped database objects on Qt SQL: Connection, Command, Recordset. The connection
+// string is an ADO connection string; its Provider picks the engine (see
+// ConnectionString.h). Failures raise lumaro::RuntimeError whose description is the
+// driver's own message.
+//
+// Note: ADO's Recordset.EOF is IsEOF() here, since EOF is a macro of <cstdio>.
+
+#include <memory>
+#include <string>
+
+#include "common/Variant.h"
+
+namespace ado {
+
+enum CursorLocationEnum { adUseNone = 1, adUseServer = 2, adUseClient = 3 };
+enum ObjectStateEnum { adStateClosed = 0, adStateOpen = 1 };
+enum CommandTypeEnum { adCmdUnspecified = -1, adCmdText = 1, adCmdTable = 2, adCmdStoredProc = 4 };
+enum CursorTypeEnum { adOpenUnspecified = -1, adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
+enum LockTypeEnum { adLockUnspecified = -1, adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 };
+enum ConnectOptionEnum { adConnectUnspecified = -1 };
+
+// Error numbers: a provider error is raised as adErrProvider (0x80004005, "E_FAIL", as ADO
+// reports provider failures); a missing provider as adErrProviderNotFound.
+enum : int32_t {
+    adErrProvider = static_cast<int32_t>(0x80004005),
+    adErrProviderNotFound = 3706,
+    adErrObjectClosed = 3704,
+    adErrNoCurrentRecord = 3021,
+    adErrItemNotFound = 3265,
+};
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const std::string& ConnectionString() const;
+    void SetConnectionString(const std::string& connectionString);
+    int CursorLocation() const;
+    void SetCursorLocation(int cursorLocation);
+    int ConnectionTimeout() const;  // seconds, default 15
+    void SetConnectionTimeout(int seconds);
+    int CommandTimeout() const;  // seconds, default 30
+    void SetCommandTimeout(int seconds);
+
+    // An empty connectionString keeps the ConnectionString property.
+    void Open(const std::string& connectionString = {}, const std::string& userId = {},
+              const std::string& password = {}, int options = adConnectUnspecified);
+    int State() const;  // adStateClosed or adStateOpen
+    void Close();
+
+    struct Impl;
+    Impl& impl() const { return *impl_; }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+class Command {
+public:
+    Command();
+    ~Command();
+    std::shared_ptr<Connection> ActiveConnection() const { return connection_; }
+    void SetActiveConnection(std::shared_ptr<Connection> connection) { connection_ = std::move(connection); }
+    const std::string& CommandText() const { return text_; }
+    void SetCommandText(const std::string& text) { text_ = text; }
+    int CommandType() const { return type_; }
+    void SetCommandType(int type) { type_ = type; }
+
+private:
+    std::shared_ptr<Connection> connection_;
+    std::string text_;
+    int type_ = adCmdUnspecified;
+};
+
+class Field {
+public:
+    Field(std::string name, lumaro::Variant value) : name_(std::move(name)), value_(std::move(value)) {}
+    const std::string& Name() const { return name_; }
+    const lumaro::Variant& Value() const { return value_; }  // a SQL NULL is a Null Variant
+
+private:
+    std::string name_;
+    lumaro::Variant value_;
+};
+
+class Recordset {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    int CursorType() const;
+    void SetCursorType(int cursorType);
+    int CursorLocation() const;
+    void SetCursorLocation(int cursorLocation);
+    int LockType() const;
+    void SetLockType(int lockType);
+
+    // Runs the command on its active connection (activeConnection omitted, as the program
+    // always does); -1 for cursor type, lock type and options keeps the properties.
+    void Open(const Command& source, int cursorType = adOpenUnspecified, int lockType = adLockUnspecified,
+              int options = -1);
+    int State() const;
+    bool IsEOF() const;  // ADO's EOF
+    void MoveFirst();
+    void MoveNext();
+    // The named column of the current row, name compared ignoring case; raises
+    // adErrItemNotFound when there is no such column and adErrNoCurrentRecord at EOF.
+    Field Fields(const std::string& name) const;
+    void Close();
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ado

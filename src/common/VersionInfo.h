@@ -1,0 +1,16 @@
+#pragma once
+// The program's version information.
+
+#include <string>
+
+namespace lumaro {
+
+const std::string& ProductName();    // "Lumaro"
+const std::string& CompanyName();    // "Ostrel"
+const std::string& VersionString();  // "major.minor.patch"
+
+// The running executable's file name without folder and extension (the App.EXEName of
+// the design); used as the start of error sources.
+std::string ExecutableName();
+
+}  // namespace lumaro

@@ -1,0 +1,59 @@
+#include "accpac/LateBound.h"
+
+#include <gtest/gtest.h>
+
+#include "common/RuntimeError.h"
+
+namespace {
+
+class Entry : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int Top MEMBER top)
+public:
+    int top = 700;
+    Q_INVOKABLE QObject* GetControl() { return this; }
+};
+
+class Screen : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int sessionID MEMBER sessionID)
+public:
+    int sessionID = 0;
+    Entry entry;
+    QString lastName;
+    Q_INVOKABLE QObject* UIAppControls(const QString& name) {
+        lastName = name;
+        return &entry;
+    }
+    Q_INVOKABLE QVariant IsListEmpty() { return QVariant(); }
+    Q_INVOKABLE int Add(int a, int b) { return a + b; }
+};
+
+TEST(LateBoundTest, CallsMethodsAndPropertiesByName) {
+    Screen screen;
+    QObject* control = accpac::CallObject(accpac::CallObject(&screen, "UIAppControls", {"APP_Save_Button"}), "GetControl");
+    EXPECT_EQ(screen.lastName, "APP_Save_Button");
+    EXPECT_EQ(accpac::GetProperty(control, "Top").toInt(), 700);
+    EXPECT_EQ(accpac::CallByName(&screen, "Add", {2, "3"}).toInt(), 5);
+    EXPECT_FALSE(accpac::CallByName(&screen, "IsListEmpty").isValid());
+    accpac::SetProperty(&screen, "sessionID", 42);
+    EXPECT_EQ(screen.sessionID, 42);
+}
+
+TEST(LateBoundTest, MissingMembersRaise438) {
+    Screen screen;
+    for (auto call : {+[](Screen& s) { accpac::CallByName(&s, "NoSuchMethod"); },
+                      +[](Screen& s) { accpac::GetProperty(&s, "NoSuchProperty"); },
+                      +[](Screen& s) { accpac::CallByName(&s, "Add", {1}); }}) {
+        try {
+            call(screen);
+            ADD_FAILURE();
+        } catch (const lumaro::RuntimeError& e) {
+            EXPECT_EQ(e.Number(), 438);
+        }
+    }
+}
+
+}  // namespace
+
+#include "LateBoundTest.moc"

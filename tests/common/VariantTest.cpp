@@ -1,0 +1,69 @@
+#include "common/Variant.h"
+
+#include <gtest/gtest.h>
+
+#include "common/RuntimeError.h"
+
+namespace lumaro {
+namespace {
+
+TEST(VariantTest, TextOfValues) {
+    struct Case {
+        Variant value;
+        const char* text;
+    } cases[] = {
+        {Variant(3.7), "3.7"},          {Variant(1e20), "1E+20"},
+        {Variant(-1e20), "-1E+20"},     {Variant(0.0001), "0.0001"},
+        {Variant(0.00001), "1E-05"},    {Variant(123456789012345.0), "123456789012345"},
+        {Variant(1e15), "1E+15"},       {Variant(0.1 + 0.2), "0.3"},
+        {Variant(-999999999999.0), "-999999999999"},
+        {Variant(true), "True"},        {Variant(false), "False"},
+        {Variant(int32_t{-42}), "-42"}, {Variant(), ""},
+        {Variant("abc"), "abc"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.value.ToString(), c.text);
+}
+
+TEST(VariantTest, WholeNumbersRoundHalfToEven) {
+    struct Case {
+        Variant value;
+        int32_t expected;
+    } cases[] = {
+        {Variant("2.5"), 2}, {Variant(" 3.5 "), 4}, {Variant(-2.5), -2},
+        {Variant("12"), 12}, {Variant(2.51), 3},    {Variant(true), -1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.value.ToLong(), c.expected) << c.value.ToString();
+}
+
+TEST(VariantTest, ConversionErrors) {
+    struct Case {
+        Variant value;
+        int32_t number;
+    } cases[] = {
+        {Variant("abc"), kErrTypeMismatch},
+        {Variant("1e10"), kErrOverflow},
+        {Variant::Null(), kErrInvalidUseOfNull},
+        {Variant("inf"), kErrTypeMismatch},
+        {Variant("0x10"), kErrTypeMismatch},
+    };
+    for (const auto& c : cases) {
+        try {
+            (void)c.value.ToLong();
+            ADD_FAILURE() << "no error for " << static_cast<int>(c.value.type());
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.Number(), c.number);
+        }
+    }
+    EXPECT_THROW((void)Variant(int32_t{40000}).ToInteger(), RuntimeError);
+}
+
+TEST(VariantTest, Booleans) {
+    EXPECT_TRUE(Variant("TRUE").ToBool());
+    EXPECT_FALSE(Variant("false").ToBool());
+    EXPECT_TRUE(Variant("-1").ToBool());
+    EXPECT_FALSE(Variant("0").ToBool());
+    EXPECT_THROW((void)Variant("yes").ToBool(), RuntimeError);
+}
+
+}  // namespace
+}  // namespace lumaro

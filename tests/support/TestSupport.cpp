@@ -1,0 +1,70 @@
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace lumaro::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "lumaro-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Make everything writable again so read-only fixtures can be removed.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::remove_all(path_, ec);
+}
+
+TempMachine::TempMachine() {
+    if (const char* old = std::getenv("LUMARO_MACHINE")) {
+        previous_ = old;
+        hadPrevious_ = true;
+    }
+    setenv("LUMARO_MACHINE", dir_.str().c_str(), 1);
+}
+
+TempMachine::~TempMachine() {
+    if (hadPrevious_)
+        setenv("LUMARO_MACHINE", previous_.c_str(), 1);
+    else
+        unsetenv("LUMARO_MACHINE");
+}
+
+RecordingMessageSink::RecordingMessageSink() : previous_(SetMessageSink(this)) {}
+
+RecordingMessageSink::~RecordingMessageSink() { SetMessageSink(previous_); }
+
+MsgResult RecordingMessageSink::Show(const Message& message) {
+    messages.push_back(message);
+    if (!answers_.empty()) {
+        MsgResult answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+    return message.buttons == MsgButtons::YesNo ? MsgResult::No
+           : message.buttons == MsgButtons::OKCancel ? MsgResult::Cancel
+                                                     : MsgResult::OK;
+}
+
+std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::filesystem::path& file, const std::string& content) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+}  // namespace lumaro::test
