@@ -29,11 +29,19 @@ function(lumaro_library target)
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# lumaro_tests(<target> DEPS <libs...>)
-# One GoogleTest executable made of every .cpp in the calling test folder, registered with CTest.
+# lumaro_tests(<target> [FILES <glob patterns>] DEPS <libs...>)
+# One GoogleTest executable made of the .cpp/.h files in the calling test folder that match
+# the patterns (default: all), registered with CTest.
 function(lumaro_tests target)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  cmake_parse_arguments(ARG "" "" "DEPS;FILES" ${ARGN})
+  if(NOT ARG_FILES)
+    set(ARG_FILES *.cpp *.h)
+  endif()
+  set(globs "")
+  foreach(p ${ARG_FILES})
+    list(APPEND globs ${CMAKE_CURRENT_SOURCE_DIR}/${p})
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${globs})
   if(NOT sources)
     return()
   endif()
