@@ -1,0 +1,152 @@
+#include "settings/ProgramSettings.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "accpac/Session.h"
+#include "common/MessageBox.h"
+#include "common/RuntimeError.h"
+#include "common/TextUtil.h"
+#include "common/VersionInfo.h"
+#include "platform/AccpacPaths.h"
+#include "settings/frmSettings.h"
+#include "settings/modSecurity.h"
+
+namespace lumaro {
+
+namespace {
+
+constexpr char kSysop[] = "SYSOP";
+constexpr char kNotSetForUser[] =
+    "Program settings have not been set. Please contact the Accpac SYSOP user to set them.";
+constexpr char kNotSetAskSysop[] = "Program settings have not been set. Do you want to set them now?";
+
+// The empty line a new INI file holds: the program writes ANSI text with Windows line
+// breaks, as the profile functions do.
+constexpr char kNewFileContent[] = "\r\n";
+
+}  // namespace
+
+std::string ConnectionStringTooLongMessage() {
+    return "The connection string is too long to be stored. It can have at most " +
+           std::to_string(kMaxConnectionStringLength) + " characters.";
+}
+
+ProgramSettings::ProgramSettings(SessionSource session, PathsSource paths)
+    : session_(std::move(session)), paths_(std::move(paths)), runDialog_([](frmSettings& dialog) {
+          dialog.ShowModal();
+      }) {}
+
+ProgramSettings::ProgramSettings(const accpac::Session& session, const AccpacPaths& paths)
+    : ProgramSettings([&session]() -> const accpac::Session& { return session; },
+                      [&paths]() -> const AccpacPaths& { return paths; }) {}
+
+ProgramSettings::~ProgramSettings() = default;
+
+void ProgramSettings::SetDialogRunner(DialogRunner runner) { runDialog_ = std::move(runner); }
+
+std::string ProgramSettings::CompanyID() const { return session_().CompanyID(); }
+
+// ---- Properties ----------------------------------------------------------------------
+
+std::string ProgramSettings::ConnectionString() const {
+    std::string stored = TrimSpaces(ReadINIString(CompanyID(), kKeyConnectionString));
+    if (stored.empty()) return stored;
+    return DecodeText(stored);
+}
+
+void ProgramSettings::SetConnectionString(const std::string& value) {
+    // The stored form could come back cut from the reader and decode to garbage: refuse
+    // it rather than store it.
+    if (value.size() > kMaxConnectionStringLength)
+        throw RuntimeError(kErrConnectionStringTooLong, ExecutableName(), ConnectionStringTooLongMessage());
+    WriteINIString(CompanyID(), kKeyConnectionString, EncodeText(value));
+}
+
+std::string ProgramSettings::Location() const { return TrimSpaces(ReadINIString(CompanyID(), kKeyLocation)); }
+
+void ProgramSettings::SetLocation(const std::string& value) { WriteINIString(CompanyID(), kKeyLocation, value); }
+
+std::string ProgramSettings::Query() const { return TrimSpaces(ReadINIString(CompanyID(), kKeyQuery)); }
+
+void ProgramSettings::SetQuery(const std::string& value) { WriteINIString(CompanyID(), kKeyQuery, value); }
+
+bool ProgramSettings::Drilldown() const { return ReadINIBoolean(CompanyID(), kKeyDrilldown); }
+
+void ProgramSettings::SetDrilldown(bool value) { WriteINIBoolean(CompanyID(), kKeyDrilldown, value); }
+
+// ---- INI access ----------------------------------------------------------------------
+
+void ProgramSettings::WriteINIString(const std::string& sSection, const std::string& sKey,
+                                     const std::string& sValue) {
+    ini_.SetSection(sSection);
+    ini_.SetKey(sKey);
+    ini_.SetValue(sValue);
+}
+
+std::string ProgramSettings::ReadINIString(const std::string& sSection, const std::string& sKey) const {
+    ini_.SetSection(sSection);
+    ini_.SetKey(sKey);
+    return ini_.value();
+}
+
+bool ProgramSettings::ReadINIBoolean(const std::string& sSection, const std::string& sKey) const {
+    ini_.SetSection(sSection);
+    ini_.SetKey(sKey);
+    return ini_.BooleanValue();
+}
+
+void ProgramSettings::WriteINIBoolean(const std::string& sSection, const std::string& sKey, bool bValue) {
+    ini_.SetSection(sSection);
+    ini_.SetKey(sKey);
+    ini_.SetValue(bValue ? "True" : "False");
+}
+
+// ---- Start-up ------------------------------------------------------------------------
+
+bool ProgramSettings::CreateINIFile() {
+    try {
+        const std::string path = JoinPath(paths_().CompanyPath(), kSettingsFileName);
+        ini_.SetPath(path);
+
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path, ec)) return true;
+        // "x": create only; a file that another process created meanwhile is kept as is.
+        std::FILE* file = std::fopen(path.c_str(), "wbx");
+        if (!file) return errno == EEXIST && std::filesystem::is_regular_file(path, ec);
+        const bool written = std::fputs(kNewFileContent, file) >= 0;
+        const bool closed = std::fclose(file) == 0;
+        return written && closed;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ProgramSettings::CheckProgramSettings() {
+    currentConnectionString_ = ConnectionString();
+    if (!currentConnectionString_.empty()) return true;
+
+    if (ToUpperAscii(session_().UserID()) != kSysop) {
+        MsgBox(kNotSetForUser, MsgIcon::Exclamation, MsgButtons::OK, "Error");
+        return false;
+    }
+    if (MsgBox(kNotSetAskSysop, MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes) return false;
+
+    // No owner window; unloaded when this function ends, whatever happens.
+    frmSettings dialog(nullptr);
+    dialog.SetConnectionString(kFirstRunConnectionString);
+    dialog.SetLocation(kFirstRunLocation);
+    dialog.SetQuery(kFirstRunQuery);
+    dialog.SetDrilldown(kFirstRunDrilldown);
+    runDialog_(dialog);
+
+    if (dialog.ReturnCode() != frmSettings::kReturnOK) return false;
+    SetConnectionString(dialog.ConnectionString());
+    SetLocation(dialog.Location());
+    SetQuery(dialog.Query());
+    SetDrilldown(dialog.Drilldown());
+    return true;
+}
+
+}  // namespace lumaro

@@ -1,0 +1,221 @@
+#include "settings/frmSettings.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <exception>
+#include <memory>
+#include <optional>
+
+#include "accpac/Twips.h"
+#include "ado/Ado.h"
+#include "common/MessageBox.h"
+#include "common/RuntimeError.h"
+#include "common/VersionInfo.h"
+#include "common/WaitCursor.h"
+#include "panel/Globals.h"
+#include "settings/ProgramSettings.h"
+
+namespace lumaro {
+
+namespace {
+
+// Client area and control positions, in twips.
+constexpr int kClientWidth = 11940;
+constexpr int kClientHeight = 2400;
+constexpr int kLabelLeft = 150;
+constexpr int kLabelWidth = 915;
+constexpr int kLabelHeight = 225;
+constexpr int kTextLeft = 1350;
+constexpr int kTextWidth = 10440;
+constexpr int kTextHeight = 315;
+constexpr int kButtonTop = 1950;
+constexpr int kButtonHeight = 315;
+
+std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, QLineEdit* buddy) {
+    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setBuddy(buddy);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
+QLineEdit* MakeTextBox(QWidget* parent, const char* name) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) {
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    return button;
+}
+
+// A label keeps its place from the layout table; where its caption is wider than the
+// table allows in the current font, it grows to the right, up to the text box it names,
+// so the caption is never cut.
+void PlaceLabel(QLabel* label, int top) {
+    accpac::SetTwipsGeometry(label, kLabelLeft, top, kLabelWidth, kLabelHeight);
+    const int room = accpac::TwipsToPixelsX(kTextLeft - kLabelLeft) - accpac::TwipsToPixelsX(60);
+    const int needed = label->sizeHint().width();
+    if (needed > label->width()) label->resize(std::min(needed, room), label->height());
+}
+
+}  // namespace
+
+frmSettings::frmSettings(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(QStringLiteral("Settings"));
+    // A fixed dialog: no resizing, no help button.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setModal(true);
+
+    txtConnectionString = MakeTextBox(this, "txtConnectionString");
+    txtLocation = MakeTextBox(this, "txtLocation");
+    txtQuery = MakeTextBox(this, "txtQuery");
+    lblConnection = MakeLabel(this, "lblConnection", "Connection String", txtConnectionString);
+    lblLocation = MakeLabel(this, "lblLocation", "Location", txtLocation);
+    lblQuery = MakeLabel(this, "lblQuery", "Query", txtQuery);
+    chkDrilldown = new QCheckBox(QStringLiteral("Quantity Drilldown"), this);
+    chkDrilldown->setObjectName(QStringLiteral("chkDrilldown"));
+    chkDrilldown->setChecked(false);
+    cmdOK = MakeButton(this, "cmdOK", "OK");
+    cmdTest = MakeButton(this, "cmdTest", "Test Connection");
+    cmdCancel = MakeButton(this, "cmdCancel", "Cancel");
+    cmdOK->setDefault(true);
+
+    PlaceLabel(lblConnection, 180);
+    accpac::SetTwipsGeometry(txtConnectionString, kTextLeft, 150, kTextWidth, kTextHeight);
+    PlaceLabel(lblLocation, 645);
+    accpac::SetTwipsGeometry(txtLocation, kTextLeft, 600, kTextWidth, kTextHeight);
+    PlaceLabel(lblQuery, 1170);
+    accpac::SetTwipsGeometry(txtQuery, kTextLeft, 1125, kTextWidth, kTextHeight);
+    accpac::SetTwipsGeometry(chkDrilldown, 150, 1575, 11640, 225);
+    accpac::SetTwipsGeometry(cmdOK, 150, kButtonTop, 1215, kButtonHeight);
+    accpac::SetTwipsGeometry(cmdTest, 1500, kButtonTop, 1590, kButtonHeight);
+    accpac::SetTwipsGeometry(cmdCancel, 10575, kButtonTop, 1215, kButtonHeight);
+    setFixedSize(accpac::TwipsToPixelsX(kClientWidth), accpac::TwipsToPixelsY(kClientHeight));
+
+    // Tab order: the labels take no focus; the focusable controls follow the table.
+    QWidget::setTabOrder(txtConnectionString, txtLocation);
+    QWidget::setTabOrder(txtLocation, txtQuery);
+    QWidget::setTabOrder(txtQuery, chkDrilldown);
+    QWidget::setTabOrder(chkDrilldown, cmdOK);
+    QWidget::setTabOrder(cmdOK, cmdTest);
+    QWidget::setTabOrder(cmdTest, cmdCancel);
+
+    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(cmdTest, &QPushButton::clicked, this, [this] { cmdTest_Click(); });
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+}
+
+frmSettings::~frmSettings() = default;
+
+void frmSettings::ShowModal() { exec(); }
+
+void frmSettings::showEvent(QShowEvent* event) {
+    setWindowTitle(QString::fromStdString(CompanyName() + " - " + ProductName() + " Settings"));
+    txtConnectionString->setText(QString::fromStdString(connectionString_));
+    txtLocation->setText(QString::fromStdString(location_));
+    txtQuery->setText(QString::fromStdString(query_));
+    chkDrilldown->setChecked(drilldown_);
+    txtConnectionString->setFocus();
+    QDialog::showEvent(event);
+}
+
+void frmSettings::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cmdCancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void frmSettings::cmdOK_Click() {
+    // A connection string that could not be read back whole is refused before anything
+    // is tested: it would be stored cut and decode to garbage.
+    if (Text(txtConnectionString).size() > kMaxConnectionStringLength) {
+        MsgBox(ConnectionStringTooLongMessage(), MsgIcon::Exclamation);
+        txtConnectionString->setFocus();
+        return;
+    }
+    if (!ValidateSettings()) return;
+
+    connectionString_ = Text(txtConnectionString);
+    location_ = Text(txtLocation);
+    query_ = Text(txtQuery);
+    // Only a plain check counts; a greyed box does not.
+    drilldown_ = chkDrilldown->checkState() == Qt::Checked;
+    returnCode_ = kReturnOK;
+    done(QDialog::Accepted);
+}
+
+void frmSettings::cmdTest_Click() {
+    if (ValidateSettings()) MsgBox("Connection test succeeded.", MsgIcon::Information, MsgButtons::OK);
+}
+
+void frmSettings::cmdCancel_Click() {
+    returnCode_ = kReturnCancel;
+    done(QDialog::Rejected);
+}
+
+bool frmSettings::ValidateSettings() {
+    bool result = false;
+    std::optional<std::string> message;
+    QPointer<QWidget> focus = focusWidget();
+
+    setEnabled(false);
+    {
+        WaitCursor hourglass;
+        // The recordset, the command and the connection live in this block only, so
+        // nothing stays open once the test is over.
+        try {
+            auto connection = std::make_shared<ado::Connection>();
+            connection->SetConnectionString(Text(txtConnectionString));
+            connection->SetCursorLocation(ado::adUseServer);
+            connection->Open({}, {}, {}, ado::adConnectUnspecified);
+
+            if (connection->State() != ado::adStateOpen) {
+                message = "Cannot open connection to external database specified by the connection string.";
+            } else if (txtLocation->text().isEmpty()) {
+                message = "Location cannot be blank.";
+            } else if (txtQuery->text().isEmpty()) {
+                message = "Query cannot be blank.";
+            } else {
+                // The item number is empty: the statement only has to run, its rows are
+                // not looked at. The location goes in as typed, quotes doubled.
+                const std::string statement =
+                    FormatString(Text(txtQuery), {Variant(std::string()), Variant(QuoteSQL(Text(txtLocation)))});
+                ado::Command command;
+                command.SetActiveConnection(connection);
+                command.SetCommandText(statement);
+                command.SetCommandType(ado::adCmdText);
+                ado::Recordset recordset;
+                recordset.SetCursorType(ado::adOpenStatic);
+                recordset.SetCursorLocation(ado::adUseServer);
+                recordset.SetLockType(ado::adLockReadOnly);
+                recordset.Open(command, ado::adOpenUnspecified, ado::adLockUnspecified, -1);
+                result = true;
+            }
+        } catch (...) {
+            // The driver's (or the formatter's) own description, not reworded.
+            message = DescribeException(std::current_exception());
+            result = false;
+        }
+    }
+    // The dialog is usable again, with the normal pointer, before any message appears.
+    setEnabled(true);
+    if (focus) focus->setFocus();
+
+    if (message) MsgBox(*message, MsgIcon::Exclamation, MsgButtons::OK);
+    return result;
+}
+
+}  // namespace lumaro
