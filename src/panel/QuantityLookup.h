@@ -1,0 +1,43 @@
+#pragma once
+// The text side of the quantity lookup: the statement sent to the external database,
+// reading a column of its result, and the connection string as a message may show it.
+
+#include <string>
+
+namespace ado {
+class Recordset;
+}
+
+namespace lumaro {
+
+// Written into the five quantity fields when an item's quantities cannot be found.
+inline constexpr const char* kNotFoundMarker = "-999999999999";
+
+// The columns of the query's result, each with the quantity record field it fills, in the
+// order they are written.
+struct QuantityColumn {
+    const char* name;
+    int field;
+};
+inline constexpr QuantityColumn kQuantityColumns[] = {
+    {"QTONHAND", 3}, {"QTONORDER", 4}, {"QTSALORDR", 5}, {"QTAVAIL", 6}, {"QTCOMMIT", 12},
+};
+
+// The configured query filled with the item number and the location (FormatString, which
+// raises when the query does not fit two texts). Each of the two goes into the statement
+// as one literal whatever it holds: its backslash escapes are expanded and its quotes
+// doubled (QuoteSQL) in that order, and its remaining backslashes are protected from the
+// formatter's expansion of the whole statement. Quoting before the expansion would let a
+// backslash-quote pair in an item number turn into a bare quote that ends the literal.
+std::string QuantityStatement(const std::string& query, const std::string& itemNumber,
+                              const std::string& location);
+
+// The named column of the recordset's current row as text; "0" when there is no such
+// column, the value is null or cannot be converted.
+std::string GetFieldText(const ado::Recordset& recordset, const std::string& columnName);
+
+// The connection string with the values of its Pwd and Password keys (any letter case)
+// replaced by "****", everything else as written. For messages that show the string.
+std::string MaskConnectionPasswords(const std::string& connectionString);
+
+}  // namespace lumaro

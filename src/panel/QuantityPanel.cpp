@@ -1,0 +1,438 @@
+#include "panel/QuantityPanel.h"
+
+#include <QLabel>
+#include <QVariant>
+#include <cstdlib>
+#include <exception>
+
+#include "accpac/LateBound.h"
+#include "accpac/Platform.h"
+#include "accpac/Twips.h"
+#include "ado/Ado.h"
+#include "common/ErrorHandling.h"
+#include "common/MessageBox.h"
+#include "common/RuntimeError.h"
+#include "common/TextUtil.h"
+#include "panel/Globals.h"
+#include "panel/LaunchUI.h"
+#include "panel/QuantityLookup.h"
+#include "settings/ProgramSettings.h"
+
+namespace lumaro {
+
+namespace {
+
+// Field indexes of the records the panel reads.
+enum : int {
+    kDetailItemNumber = 4,    // detail record: the line's item number
+    kDetailZoomAllowed = 14,  // detail record: must be true for a zoom
+    kItemNumber = 1,          // item record: the item number (the key)
+    kItemKey = 7,             // item record: the item number as the detail line shows it
+    kItemText = 11,           // item record: the item's text
+    kLocationCode = 1,        // location record: the key
+    kLocationDescription = 2,
+};
+
+constexpr const char* kOptionsView = "IC0380";
+constexpr int kOptionsDecimals = 62;  // options field: decimals of quantities
+constexpr const char* kInquiryScreen = "IC1900";
+
+// Document kinds of the inquiry.
+enum : int16_t { kDocSalesOrders = 1, kDocCommitted = 2, kDocPurchaseOrders = 3 };
+
+[[noreturn]] void ObjectNotSet(const char* what) {
+    throw RuntimeError(91, what, "Object variable or With block variable not set");
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption) {
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setObjectName(QString::fromUtf8(name));
+    return label;
+}
+
+}  // namespace
+
+QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
+    accpac::Platform& platform = accpac::Platform::Get();
+
+    frmQTY = platform.CreateFrame(window);
+    frmQTY->setObjectName("frmQTY");
+    frmQTY->hide();  // shown once the window has placed it under the screen's buttons
+    accpac::ResizeTwips(frmQTY, 11055, 840);
+
+    adsICLOCQT = platform.CreateDataSource("IC0374", frmQTY);
+    adsICLOCQT->setObjectName("adsICLOCQT");
+    adsICITEM = platform.CreateDataSource("IC0310", frmQTY);
+    adsICITEM->setObjectName("adsICITEM");
+    adsICLOC = platform.CreateDataSource("IC0370", frmQTY);
+    adsICLOC->setObjectName("adsICLOC");
+
+    auto fieldEdit = [&](const char* name, const char* field) {
+        accpac::FieldEdit* control = platform.CreateFieldEdit(adsICLOCQT, field, frmQTY);
+        control->setObjectName(QString::fromUtf8(name));
+        return control;
+    };
+
+    // Headings.
+    lblQtyOnHand = MakeLabel(frmQTY, "lblQtyOnHand", "Qty. on Hand");
+    lblQtyOnSalesOrder = MakeLabel(frmQTY, "lblQtyOnSalesOrder", "Qty. on Sales Order");
+    lblQtyOnPurchase = MakeLabel(frmQTY, "lblQtyOnPurchase", "Qty. on Purchase Order");
+    lblQtyCommitted = MakeLabel(frmQTY, "lblQtyCommitted", "Qty Committed");
+    lblQtyAvailable = MakeLabel(frmQTY, "lblQtyAvailable", "Qty. Available");
+    // Values, each zoom button just right of its quantity.
+    lblLocation = MakeLabel(frmQTY, "lblLocation", "Location");
+    afeICLOCIaqtyonhand = fieldEdit("afeICLOCIaqtyonhand", "QTONHAND");
+    afeICLOCIqtysalordr = fieldEdit("afeICLOCIqtysalordr", "QTSALORDR");
+    btnSalesOrderZoom = fieldEdit("btnSalesOrderZoom", "");
+    afeICLOCIqtyonorder = fieldEdit("afeICLOCIqtyonorder", "QTONORDER");
+    btnPurchaseOrderZoom = fieldEdit("btnPurchaseOrderZoom", "");
+    afeICLOCIqtycommitted = fieldEdit("afeICLOCIqtycommitted", "QTYCOMMIT");
+    btnCommittedZoom = fieldEdit("btnCommittedZoom", "");
+    afeICLOCIqtyavail = fieldEdit("afeICLOCIqtyavail", "QTAVAIL");
+
+    struct Place {
+        QWidget* widget;
+        int left, top, width, height;
+    };
+    const Place layout[] = {
+        {lblQtyOnHand, 1575, 165, 1680, 285},         {lblQtyOnSalesOrder, 3375, 165, 1530, 285},
+        {lblQtyOnPurchase, 5100, 165, 1755, 285},     {lblQtyCommitted, 7125, 165, 1575, 285},
+        {lblQtyAvailable, 9030, 165, 1680, 285},      {lblLocation, 105, 435, 1485, 255},
+        {afeICLOCIaqtyonhand, 1575, 435, 1680, 285},  {afeICLOCIqtysalordr, 3375, 435, 1530, 285},
+        {btnSalesOrderZoom, 4950, 375, 270, 315},     {afeICLOCIqtyonorder, 5250, 435, 1605, 285},
+        {btnPurchaseOrderZoom, 6900, 375, 270, 315},  {afeICLOCIqtycommitted, 7215, 435, 1500, 285},
+        {btnCommittedZoom, 8745, 375, 270, 315},      {afeICLOCIqtyavail, 9030, 435, 1680, 285},
+    };
+    for (const Place& p : layout) accpac::SetTwipsGeometry(p.widget, p.left, p.top, p.width, p.height);
+
+    connect(btnSalesOrderZoom, &accpac::FieldEdit::Clicked, this, &QuantityPanel::btnSalesOrderZoom_Click);
+    connect(btnCommittedZoom, &accpac::FieldEdit::Clicked, this, &QuantityPanel::btnCommittedZoom_Click);
+    connect(btnPurchaseOrderZoom, &accpac::FieldEdit::Clicked, this, &QuantityPanel::btnPurchaseOrderZoom_Click);
+}
+
+QuantityPanel::~QuantityPanel() = default;
+
+void QuantityPanel::ConnectOrderSources(QObject* adsOEORDH, QObject* adsOEORDD, QObject* detailList) {
+    if (adsOEORDH_) disconnect(adsOEORDH_, nullptr, this, nullptr);
+    if (adsOEORDD_) disconnect(adsOEORDD_, nullptr, this, nullptr);
+    adsOEORDH_ = adsOEORDH;
+    adsOEORDD_ = adsOEORDD;
+    detailList_ = detailList;
+    if (auto* header = qobject_cast<accpac::DataSource*>(adsOEORDH))
+        connect(header, &accpac::DataSource::OnRecordChanged, this, &QuantityPanel::adsOEORDH_OnRecordChanged);
+    if (auto* detail = qobject_cast<accpac::DataSource*>(adsOEORDD))
+        connect(detail, &accpac::DataSource::OnRecordChanged, this, &QuantityPanel::adsOEORDD_OnRecordChanged);
+}
+
+accpac::DataSource* QuantityPanel::DetailSource() const {
+    auto* detail = qobject_cast<accpac::DataSource*>(adsOEORDD_.data());
+    if (!detail) ObjectNotSet("adsOEORDD");
+    return detail;
+}
+
+// ---------------------------------------------------------------------------------------
+// Set-up and shutdown
+
+bool QuantityPanel::OpenQuantitySources() {
+    try {
+        if (!settings_) ObjectNotSet("ProgramSettings");
+        if (!session_) ObjectNotSet("Session");
+
+        connectionString_ = settings_->ConnectionString();
+        settings_->SetCurrentConnectionString(connectionString_);
+        if (connectionString_.empty()) {
+            MsgBox("Program settings have not been set. Please contact the Accpac SYSOP user to set them.",
+                   MsgIcon::Exclamation);
+            EndProgram();
+            return false;
+        }
+        locationCode_ = settings_->Location();
+        if (locationCode_.empty()) {
+            MsgBox("There is no location specified in the [" + session_->CompanyID() +
+                       "] section of the application .INI file.",
+                   MsgIcon::Exclamation);
+            EndProgram();
+            return false;
+        }
+        query_ = settings_->Query();
+        if (query_.empty()) {
+            MsgBox("There is no query specified in the [" + session_->CompanyID() +
+                       "] section of the application .INI file.",
+                   MsgIcon::Exclamation);
+            EndProgram();
+            return false;
+        }
+        drilldown_ = settings_->Drilldown();
+
+        externalConnection_ = std::make_shared<ado::Connection>();
+        externalConnection_->SetConnectionString(connectionString_);
+        externalConnection_->SetCursorLocation(ado::adUseServer);
+        externalConnection_->Open({}, {}, {}, ado::adConnectUnspecified);
+        if (externalConnection_->State() != ado::adStateOpen) {
+            // The password stays out of the message.
+            MsgBox("Cannot open connection to external database specified by connection string: " +
+                       MaskConnectionPasswords(connectionString_),
+                   MsgIcon::Exclamation);
+            EndProgram();
+            return false;
+        }
+
+        for (accpac::DataSource* source : {adsICLOCQT, adsICITEM, adsICLOC}) {
+            if (source->Active()) continue;
+            source->SetDBLink(dbLink_);
+            source->SetActive(true);
+        }
+
+        adsICLOC->Fields().Item(kLocationCode).PutWithoutVerification(Variant(locationCode_));
+        adsICLOC->Read();  // whether the location was found is not checked
+        locationDescription_ = adsICLOC->Fields().Item(kLocationDescription).Value().ToString();
+        return true;
+    } catch (...) {
+        ShowOpenFailure(std::current_exception());
+        EndProgram();
+        return false;
+    }
+}
+
+void QuantityPanel::ShowOpenFailure(std::exception_ptr error) {
+    // Errors of the platform are shown as the platform recorded them.
+    bool shown = false;
+    if (session_) {
+        shown = IgnoreErrors([&] {
+            if (session_->Errors().Count() == 0) throw 0;
+            std::shared_ptr<accpac::ErrorDisplay> display = accpac::Platform::Get().CreateErrorDisplay();
+            display->ShowErrors(*session_);
+            display->ClearErrors(*session_);
+        });
+    }
+    if (!shown) MsgBox(DescribeException(error), MsgIcon::Exclamation);
+}
+
+void QuantityPanel::EndProgram() {
+    if (endProgram_)
+        endProgram_();
+    else
+        std::exit(EXIT_FAILURE);
+}
+
+void QuantityPanel::SetupQuantityControls() {
+    if (!dbLink_) ObjectNotSet("DBLink");
+    const std::vector<Variant> options = dbLink_->ReadViewFields(kOptionsView, {kOptionsDecimals});
+    if (options.empty()) throw RuntimeError(9, "DBLink", "Subscript out of range");
+    const Variant decimals(options[0].ToInteger());
+    for (accpac::FieldEdit* control : {afeICLOCIaqtyonhand, afeICLOCIqtysalordr, afeICLOCIqtyonorder,
+                                       afeICLOCIqtyavail, afeICLOCIqtycommitted})
+        control->SetNumberedProperty(accpac::FieldEditDecimals, decimals);
+
+    for (accpac::FieldEdit* button : {btnSalesOrderZoom, btnPurchaseOrderZoom, btnCommittedZoom}) {
+        if (drilldown_)
+            button->Invoke(accpac::FieldEditSetupZoomButton, {Variant(int32_t{0}), Variant(int32_t{3}), Variant("")});
+        else
+            button->SetNumberedProperty(accpac::FieldEditZoomStyle, Variant(int32_t{0}));
+    }
+
+    rememberedItemKey_ = "~";
+    UpdateZoomButtons();
+}
+
+void QuantityPanel::CloseQuantitySources() {
+    IgnoreErrors([&] {
+        if (externalConnection_ && externalConnection_->State() == ado::adStateOpen) externalConnection_->Close();
+    });
+    for (accpac::DataSource* source : {adsICLOCQT, adsICITEM, adsICLOC})
+        IgnoreErrors([&] { source->SetActive(false); });
+}
+
+// ---------------------------------------------------------------------------------------
+// Events of the hosted screen's data sources
+
+void QuantityPanel::adsOEORDH_OnRecordChanged(int eReason, accpac::Field*, QObject*) {
+    if (eReason == accpac::ReasonRecordChanged || eReason == accpac::ReasonRecordRefreshed) UpdateZoomButtons();
+}
+
+void QuantityPanel::adsOEORDD_OnRecordChanged(int eReason, accpac::Field* pField, QObject*) {
+    switch (eReason) {
+    case accpac::ReasonRecordChanged:
+    case accpac::ReasonRecordRefreshed:
+        RefreshQuantities();
+        break;
+    case accpac::ReasonNewRecord:
+        rememberedItemKey_ = "~";  // the next change looks the item up again
+        break;
+    case accpac::ReasonFieldChanged: {
+        int index = 0;
+        IgnoreErrors([&] { index = pField ? pField->Index() : 0; });
+        if (index == kDetailItemNumber) RefreshQuantities();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Refresh
+
+void QuantityPanel::RefreshQuantities() {
+    std::string itemNumber;
+    IgnoreErrors([&] { itemNumber = DetailSource()->Fields().Item(kDetailItemNumber).Value().ToString(); });
+
+    if (itemNumber.empty()) {
+        IgnoreErrors([&] {
+            if (adsICITEM->Fields().Item(kItemNumber).Value().ToString().empty()) return;
+            IgnoreErrors([&] { adsICITEM->ClearRecord(); });
+            IgnoreErrors([&] { adsICLOCQT->ClearRecord(); });
+            IgnoreErrors([&] { lblLocation->setText(QString::fromStdString("Location " + locationCode_)); });
+        });
+        rememberedItemKey_.clear();
+        return;
+    }
+
+    if (EqualsIgnoreCase(itemNumber, rememberedItemKey_)) return;  // already shown
+
+    IgnoreErrors([&] { LookupQuantities(itemNumber, locationCode_); });
+    IgnoreErrors([&] { rememberedItemKey_ = adsICITEM->Fields().Item(kItemKey).Value().ToString(); });
+    std::string suffix;
+    IgnoreErrors([&] {
+        const std::string text = TrimSpaces(adsICITEM->Fields().Item(kItemText).Value().ToString());
+        if (!text.empty()) suffix = " (" + text + ")";
+    });
+    IgnoreErrors([&] { lblLocation->setText(QString::fromStdString("Location " + locationCode_ + suffix)); });
+    UpdateZoomButtons();
+}
+
+void QuantityPanel::UpdateZoomButtons() {
+    bool zoom = false;
+    IgnoreErrors([&] {
+        // No answer counts as an empty list.
+        const QVariant empty = accpac::CallByName(detailList_.data(), "IsListEmpty");
+        if (!empty.isValid() || empty.isNull() || empty.toBool()) return;
+        accpac::DataSource* detail = DetailSource();
+        IgnoreErrors([&] { detail->Fields().FieldList({kDetailItemNumber, kDetailZoomAllowed}); });
+        zoom = !TrimSpaces(detail->Fields().Item(kDetailItemNumber).Value().ToString()).empty() &&
+               detail->Fields().Item(kDetailZoomAllowed).Value().ToBool();
+    });
+
+    // A quantity that cannot be read counts as none.
+    auto positive = [](const accpac::FieldEdit* control) {
+        bool result = false;
+        IgnoreErrors([&] { result = control->Value().ToDouble() > 0; });
+        return result;
+    };
+    IgnoreErrors([&] { btnSalesOrderZoom->setEnabled(zoom); });
+    IgnoreErrors([&] { btnPurchaseOrderZoom->setEnabled(zoom && positive(afeICLOCIqtyonorder)); });
+    IgnoreErrors([&] { btnCommittedZoom->setEnabled(zoom && positive(afeICLOCIqtycommitted)); });
+}
+
+// ---------------------------------------------------------------------------------------
+// Lookup
+
+void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::string& sLocation) {
+    try {
+        adsICLOCQT->ClearRecord();
+        adsICITEM->Fields().Item(kItemNumber).PutWithoutVerification(Variant(sItemNo));
+        if (adsICITEM->Read()) {
+            // The query gets the item number as the item record holds it.
+            const std::string itemNumber = adsICITEM->Fields().Item(kItemNumber).Value().ToString();
+            const std::string statement = QuantityStatement(query_, itemNumber, sLocation);
+            bool queryFailed = false;
+            bool found = false;
+            try {
+                found = RunQuantityQuery(statement, queryFailed);
+            } catch (...) {
+                // A connection that broke (the database restarted) is opened again once and
+                // the statement run again; a statement that fails by itself is not retried.
+                if (!queryFailed || !ConnectionBroken() || !ReopenConnection()) throw;
+                found = RunQuantityQuery(statement, queryFailed);
+            }
+            if (found) return;
+        }
+    } catch (...) {
+    }
+    WriteNotFoundMarker();
+}
+
+bool QuantityPanel::RunQuantityQuery(const std::string& statement, bool& queryFailed) {
+    ado::Command command;
+    command.SetActiveConnection(externalConnection_);
+    command.SetCommandText(statement);
+    command.SetCommandType(ado::adCmdText);
+
+    ado::Recordset recordset;
+    recordset.SetCursorType(ado::adOpenStatic);
+    recordset.SetCursorLocation(ado::adUseServer);
+    recordset.SetLockType(ado::adLockReadOnly);
+    queryFailed = true;
+    recordset.Open(command);
+    if (recordset.IsEOF()) {
+        queryFailed = false;
+        return false;
+    }
+    recordset.MoveFirst();
+    queryFailed = false;
+    for (const QuantityColumn& column : kQuantityColumns)
+        adsICLOCQT->Fields().Item(column.field).SetValue(Variant(GetFieldText(recordset, column.name)));
+    return true;
+}
+
+bool QuantityPanel::ConnectionBroken() {
+    if (!externalConnection_ || externalConnection_->State() != ado::adStateOpen) return true;
+    try {
+        ado::Command probe;
+        probe.SetActiveConnection(externalConnection_);
+        probe.SetCommandText("SELECT 1");
+        probe.SetCommandType(ado::adCmdText);
+        ado::Recordset recordset;
+        recordset.Open(probe);
+        return false;
+    } catch (...) {
+        return true;
+    }
+}
+
+bool QuantityPanel::ReopenConnection() {
+    if (!externalConnection_) return false;
+    IgnoreErrors([&] { externalConnection_->Close(); });
+    try {
+        externalConnection_->Open({}, {}, {}, ado::adConnectUnspecified);
+    } catch (...) {
+        return false;
+    }
+    return externalConnection_->State() == ado::adStateOpen;
+}
+
+void QuantityPanel::WriteNotFoundMarker() {
+    for (const QuantityColumn& column : kQuantityColumns)
+        adsICLOCQT->Fields().Item(column.field).SetValue(Variant(kNotFoundMarker));
+}
+
+// ---------------------------------------------------------------------------------------
+// Zoom
+
+void QuantityPanel::ZoomIC(const std::string& sLocation, int16_t iDocType) {
+    accpac::DataSource* detail = DetailSource();
+    if (detail->Fields().Item(kDetailItemNumber).Value().ToString().empty()) return;
+    const std::vector<std::string> keys = StringArray({Variant("ITEMNO"), Variant("LOCATION"), Variant("DOCTYPE")});
+    const std::vector<std::string> values = StringArray(
+        {detail->Fields().Item(kDetailItemNumber).Value(), Variant(sLocation), Variant(std::to_string(iDocType))});
+    LaunchUI(session_.get(), kInquiryScreen, KVBuildList(keys, values), MainWindowHandle());
+}
+
+void QuantityPanel::ZoomClicked(int16_t iDocType) {
+    try {
+        ZoomIC(locationCode_, iDocType);
+    } catch (...) {
+        MsgBox(DescribeException(std::current_exception()), MsgIcon::Exclamation);
+    }
+}
+
+void QuantityPanel::btnSalesOrderZoom_Click() { ZoomClicked(kDocSalesOrders); }
+void QuantityPanel::btnCommittedZoom_Click() { ZoomClicked(kDocCommitted); }
+void QuantityPanel::btnPurchaseOrderZoom_Click() { ZoomClicked(kDocPurchaseOrders); }
+
+int32_t QuantityPanel::MainWindowHandle() const {
+    if (windowHandle_) return windowHandle_();
+    return static_cast<int32_t>(frmQTY->window()->winId());
+}
+
+}  // namespace lumaro

@@ -1,0 +1,168 @@
+#pragma once
+// The Quantity panel of the order entry window: the frame frmQTY with five inventory
+// quantities of the item on the current order detail line, at the location of the
+// settings, and three zoom buttons that open the inventory inquiry for that item.
+//
+// The panel is a part of the main window: the window creates it, gives it the session, the
+// DB link, the program settings and (once the hosted screen has opened) the screen's order
+// header and detail data sources and detail list, and calls its routines at start-up and
+// shutdown. The window's state for the panel (settings read at set-up, the external
+// connection, the location description, the remembered item key) is kept here, where the
+// window reaches it through the accessors below.
+//
+// The quantities are read by running the configured query on the external database; the
+// panel's own data sources hold and format them (the quantity record) and read the item
+// and location records of the platform.
+
+#include <QObject>
+#include <QPointer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "accpac/Controls.h"
+#include "accpac/DataSource.h"
+#include "accpac/Session.h"
+
+class QLabel;
+class QWidget;
+
+namespace ado {
+class Connection;
+}
+
+namespace lumaro {
+
+class ProgramSettings;
+
+class QuantityPanel : public QObject {
+    Q_OBJECT
+public:
+    // Creates frmQTY on the window (hidden until the window lays it out), its controls and
+    // its three data sources through the installed platform.
+    explicit QuantityPanel(QWidget* window);
+    ~QuantityPanel() override;
+    QuantityPanel(const QuantityPanel&) = delete;
+    QuantityPanel& operator=(const QuantityPanel&) = delete;
+
+    // --- What the window gives the panel.
+    void SetSession(std::shared_ptr<accpac::Session> session) { session_ = std::move(session); }
+    void SetDBLink(std::shared_ptr<accpac::DBLink> dbLink) { dbLink_ = std::move(dbLink); }
+    void SetSettings(ProgramSettings* settings) { settings_ = settings; }
+    // Ends the program (after the set-up failures of OpenQuantitySources). The program
+    // installs one that does not return; tests install one that records the call.
+    void SetEndProgram(std::function<void()> endProgram) { endProgram_ = std::move(endProgram); }
+    // The handle of the window that owns a launched inquiry (default: the top-level
+    // window of frmQTY).
+    void SetWindowHandle(std::function<int32_t()> windowHandle) { windowHandle_ = std::move(windowHandle); }
+    // The hosted screen's order header and detail data sources and its detail list; their
+    // record-changed events reach the two handlers below from now on. Connecting again
+    // (or with nullptr) releases the previous ones; their events stop.
+    void ConnectOrderSources(QObject* adsOEORDH, QObject* adsOEORDD, QObject* detailList);
+    void ReleaseOrderSources() { ConnectOrderSources(nullptr, nullptr, nullptr); }
+
+    // --- Routines.
+    // Reads the four settings, opens the external connection, activates the panel's data
+    // sources and reads the location's description. On failure tells the user, ends the
+    // program and returns false.
+    bool OpenQuantitySources();
+    // Sets the decimals of the quantity controls from the inventory options, sets the zoom
+    // buttons up by the Drilldown setting, and forgets the remembered item. Raises.
+    void SetupQuantityControls();
+    // Looks the detail line's item up when it differs from the remembered one. Never raises.
+    void RefreshQuantities();
+    // Enables each zoom button from the detail line and the quantities. Never raises.
+    void UpdateZoomButtons();
+    // Closes the external connection and deactivates the data sources. Never raises.
+    void CloseQuantitySources();
+    // Puts the item's quantities at the location into the quantity record, or the
+    // not-found marker; leaves the item record on the item when found. Raises only when
+    // the marker itself cannot be written.
+    void LookupQuantities(const std::string& sItemNo, const std::string& sLocation);
+    // Opens the inventory inquiry for the detail line's item at sLocation, for the
+    // document kind iDocType (1 sales orders, 2 committed, 3 purchase orders). Raises the
+    // error of LaunchUI.
+    void ZoomIC(const std::string& sLocation, int16_t iDocType);
+
+    // --- Event handlers.
+    void adsOEORDH_OnRecordChanged(int eReason, accpac::Field* pField, QObject* pMultipleFields);
+    void adsOEORDD_OnRecordChanged(int eReason, accpac::Field* pField, QObject* pMultipleFields);
+    // The zoom buttons. A failure to start the inquiry is shown to the user (the error's
+    // description) and order entry goes on.
+    void btnSalesOrderZoom_Click();
+    void btnCommittedZoom_Click();
+    void btnPurchaseOrderZoom_Click();
+
+    // --- State kept for the window.
+    const std::string& ConnectionString() const { return connectionString_; }  // decoded setting
+    const std::string& LocationCode() const { return locationCode_; }
+    const std::string& Query() const { return query_; }
+    bool Drilldown() const { return drilldown_; }
+    const std::string& LocationDescription() const { return locationDescription_; }
+    // The item last looked up ("~": look the next one up whatever it is; "": none shown).
+    const std::string& RememberedItemKey() const { return rememberedItemKey_; }
+    void SetRememberedItemKey(const std::string& key) { rememberedItemKey_ = key; }
+    const std::shared_ptr<ado::Connection>& ExternalConnection() const { return externalConnection_; }
+    const std::shared_ptr<accpac::Session>& Session() const { return session_; }
+    QObject* adsOEORDH() const { return adsOEORDH_; }
+    QObject* adsOEORDD() const { return adsOEORDD_; }
+    QObject* DetailList() const { return detailList_; }
+
+    // --- The controls of frmQTY (owned by it) and the panel's data sources.
+    accpac::Frame* frmQTY;
+    QLabel* lblQtyOnHand;
+    QLabel* lblQtyOnSalesOrder;
+    QLabel* lblQtyOnPurchase;
+    QLabel* lblQtyCommitted;
+    QLabel* lblQtyAvailable;
+    QLabel* lblLocation;
+    accpac::FieldEdit* afeICLOCIaqtyonhand;
+    accpac::FieldEdit* afeICLOCIqtysalordr;
+    accpac::FieldEdit* btnSalesOrderZoom;
+    accpac::FieldEdit* afeICLOCIqtyonorder;
+    accpac::FieldEdit* btnPurchaseOrderZoom;
+    accpac::FieldEdit* afeICLOCIqtycommitted;
+    accpac::FieldEdit* btnCommittedZoom;
+    accpac::FieldEdit* afeICLOCIqtyavail;
+    accpac::DataSource* adsICLOCQT;  // "IC0374": the quantity record
+    accpac::DataSource* adsICITEM;   // "IC0310": the item record
+    accpac::DataSource* adsICLOC;    // "IC0370": the location record
+
+private:
+    // Runs the statement and writes its first row into the quantity record; false when it
+    // gives no row. Raises when the statement cannot be run (queryFailed set) or a field
+    // cannot be written.
+    bool RunQuantityQuery(const std::string& statement, bool& queryFailed);
+    // Whether the external connection itself is unusable (closed, or a trivial statement
+    // fails on it), as opposed to the statement that failed.
+    bool ConnectionBroken();
+    // Closes and opens the external connection again; whether it is open afterwards.
+    bool ReopenConnection();
+    void WriteNotFoundMarker();
+    void EndProgram();
+    void ShowOpenFailure(std::exception_ptr error);
+    accpac::DataSource* DetailSource() const;
+    void ZoomClicked(int16_t iDocType);
+    int32_t MainWindowHandle() const;
+
+    std::shared_ptr<accpac::Session> session_;
+    std::shared_ptr<accpac::DBLink> dbLink_;
+    ProgramSettings* settings_ = nullptr;
+    std::function<void()> endProgram_;
+    std::function<int32_t()> windowHandle_;
+
+    std::string connectionString_;
+    std::string locationCode_;
+    std::string query_;
+    bool drilldown_ = false;
+    std::string locationDescription_;
+    std::string rememberedItemKey_;
+    std::shared_ptr<ado::Connection> externalConnection_;
+
+    QPointer<QObject> adsOEORDH_;
+    QPointer<QObject> adsOEORDD_;
+    QPointer<QObject> detailList_;
+};
+
+}  // namespace lumaro
