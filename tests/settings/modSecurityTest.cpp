@@ -1,0 +1,105 @@
+#include "settings/modSecurity.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "common/WaitCursor.h"
+
+namespace lumaro {
+namespace {
+
+std::string Chars(std::initializer_list<int> codes) {
+    std::string s;
+    for (int c : codes) s.push_back(static_cast<char>(c));
+    return s;
+}
+
+TEST(modSecurityTest, RecordsOfTheStoredForm) {
+    struct Case {
+        int code;
+        int factor;
+        std::string record;
+    } cases[] = {
+        // 65 with factor 10: x = 291000 = 33*93^2 + 60*93 + 3
+        {65, 10, "3" + Chars({66, 93, 36})},
+        // 255 with factor 10: the smallest x, 101000
+        {255, 10, "3" + Chars({33 + 11, 33 + 63, 33 + 2})},
+        // 0 with factor 28: the largest x, 992840
+        {0, 28, "4" + Chars({33 + 1, 33 + 21, 33 + 73, 33 + 65})},
+        // 32 with factor 28 (p = 9044, x = 902844): four digits, the first "\""
+        {32, 28, "4" + Chars({34, 33 + 11, 33 + 36, 33 + 0})},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EncodeRecord(static_cast<unsigned char>(c.code), c.factor), c.record) << c.code;
+        EXPECT_EQ(DecodeText(c.record), std::string(1, static_cast<char>(c.code)));
+    }
+}
+
+TEST(modSecurityTest, EveryByteAndFactorComesBack) {
+    std::string all, stored;
+    for (int code = 0; code < 256; ++code) {
+        all.push_back(static_cast<char>(code));
+        for (int factor = 10; factor <= 28; ++factor)
+            stored += EncodeRecord(static_cast<unsigned char>(code), factor);
+    }
+    const std::string decoded = DecodeText(stored);
+    ASSERT_EQ(decoded.size(), 256u * 19);
+    for (size_t i = 0; i < decoded.size(); ++i) ASSERT_EQ(decoded[i], all[i / 19]) << i;
+    EXPECT_EQ(DecodeText(EncodeText(all)), all);
+    EXPECT_EQ(EncodeText(""), "");
+    EXPECT_EQ(DecodeText(""), "");
+}
+
+TEST(modSecurityTest, RandomTextsRoundTripInPrintableRecords) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 500; ++round) {
+        std::string text(random() % 300, '\0');
+        for (char& c : text) c = static_cast<char>(random());
+        const std::string stored = EncodeText(text);
+        ASSERT_EQ(DecodeText(stored), text);
+        ASSERT_GE(stored.size(), 4 * text.size());
+        ASSERT_LE(stored.size(), 5 * text.size());
+        for (char c : stored) ASSERT_TRUE(c >= 33 && c <= 125) << static_cast<int>(c);
+        if (!stored.empty()) {
+            ASSERT_TRUE(stored[0] == '3' || stored[0] == '4');
+        }
+    }
+    const std::string connection(200, 'x');
+    EXPECT_NE(EncodeText(connection), EncodeText(connection));  // factors differ
+}
+
+// Text typed by hand, or random bytes, decode to some string without touching memory
+// outside the input; one character per record that starts.
+TEST(modSecurityTest, DecodeOfForeignTextGivesGarbageOnly) {
+    const std::pair<std::string, size_t> cases[] = {
+        {"Provider=SQLite;Data Source=c:\\db.sqlite", 0},
+        {"9}}}}}}}}}", 1},  {"3!", 1}, {"4", 1}, {Chars({1, 2, 0, 32}), 4},
+        {"0000", 4},        {"5" + Chars({255, 255, 255, 255, 255}), 1},
+    };
+    for (const auto& [stored, records] : cases) {
+        const std::string decoded = DecodeText(stored);
+        if (records) {
+            EXPECT_EQ(decoded.size(), records) << stored;
+        }
+    }
+    std::mt19937 random(11);
+    for (int round = 0; round < 20000; ++round) {
+        std::string stored(random() % 40, '\0');
+        for (char& c : stored) c = static_cast<char>(random() % 3 ? random() : '0' + random() % 10);
+        const std::string decoded = DecodeText(stored);
+        ASSERT_LE(decoded.size(), stored.size());
+    }
+}
+
+TEST(modSecurityTest, ShowsTheHourglassWhileRunning) {
+    int shown = 0, restored = 0;
+    WaitCursor::SetHooks([&] { ++shown; }, [&] { ++restored; });
+    DecodeText(EncodeText("Pwd=secret"));
+    WaitCursor::SetHooks(nullptr, nullptr);
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(restored, 2);
+}
+
+}  // namespace
+}  // namespace lumaro
