@@ -1,0 +1,174 @@
+#include "settings/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace lumaro {
+namespace {
+
+using test::ReadFile;
+using test::TempMachine;
+using test::WriteFile;
+
+class IniFileTest : public ::testing::Test {
+protected:
+    IniFile Open(const std::string& section = "S", const std::string& key = "K") {
+        IniFile ini;
+        ini.SetPath(file_);
+        ini.SetSection(section);
+        ini.SetKey(key);
+        return ini;
+    }
+    void Store(const std::string& content) { WriteFile(file_, content); }
+
+    TempMachine machine_;
+    std::string file_ = (machine_.path() / "Test.ini").string();
+};
+
+TEST_F(IniFileTest, ReadsWhatTheProfileFunctionDelivers) {
+    Store("[S]\nK=  padded  \nQ=\"quoted text\"\nE=\n");
+    struct Case {
+        const char* key;
+        const char* defaultText;
+        const char* expected;
+    } cases[] = {
+        {"K", "", "padded"},         {"Q", "", "quoted text"}, {"E", "dflt", ""},
+        {"Missing", "", ""},         {"Missing", "dflt", "dflt"},
+    };
+    for (const auto& c : cases) {
+        IniFile ini = Open("S", c.key);
+        ini.SetDefault(c.defaultText);
+        EXPECT_EQ(ini.value(), c.expected) << c.key;
+    }
+    IniFile missing;
+    missing.SetPath((machine_.path() / "none" / "No.ini").string());
+    missing.SetSection("S");
+    missing.SetKey("K");
+    missing.SetDefault("dflt");
+    EXPECT_EQ(missing.value(), "dflt");
+}
+
+TEST_F(IniFileTest, WriteRemovesNulsAndLongValuesAreCut) {
+    IniFile ini = Open();
+    ini.SetValue(std::string("a\0b\0c", 5));
+    EXPECT_TRUE(ini.Success());
+    EXPECT_EQ(ini.value(), "abc");
+
+    ini.SetValue(std::string(8200, 'x'));
+    EXPECT_EQ(ini.value(), std::string(IniFile::kBufferSize - 1, 'x'));
+}
+
+TEST_F(IniFileTest, SuccessFollowsTheLastWrite) {
+    IniFile ini = Open();
+    EXPECT_FALSE(ini.Success());
+    EXPECT_EQ(ini.LastReturnCode(), 0);
+    ini.SetValue("1");
+    EXPECT_TRUE(ini.Success());
+    (void)ini.value();  // reads leave it alone
+    EXPECT_TRUE(ini.Success());
+
+    ini.SetPath((machine_.path() / "missing-folder" / "X.ini").string());
+    ini.SetValue("1");
+    EXPECT_FALSE(ini.Success());
+    ini.DeleteKey();
+    EXPECT_FALSE(ini.Success());
+    EXPECT_FALSE(std::filesystem::exists(machine_.path() / "missing-folder"));
+}
+
+TEST_F(IniFileTest, ReadOnlyFileRefusesWritesAndKeepsItsContent) {
+    Store("[S]\nK=old\n");
+    std::filesystem::permissions(file_, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    IniFile ini = Open();
+    ini.SetValue("new");
+    EXPECT_FALSE(ini.Success());
+    EXPECT_EQ(ini.value(), "old");
+}
+
+TEST_F(IniFileTest, DeletesAndLists) {
+    Store("[A]\nk1=1\nk2=2\n[B]\nk3=3\n[C]\nk4=4\n");
+    IniFile ini = Open("A", "k1");
+    EXPECT_EQ(ini.INISection(), std::string("k1\0k2\0", 6));
+    EXPECT_EQ(ini.Sections(), std::string("A\0B\0C\0", 6));
+
+    ini.DeleteKey();
+    EXPECT_TRUE(ini.Success());
+    EXPECT_EQ(ini.INISection(), std::string("k2\0", 3));
+
+    ini.SetSection("B");
+    ini.DeleteSection();
+    EXPECT_TRUE(ini.Success());
+    ini.SetSection("C");
+    ini.SetINISection("ignored text");  // removes the current section
+    EXPECT_TRUE(ini.Success());
+    EXPECT_EQ(ini.Sections(), std::string("A\0", 2));
+    EXPECT_EQ(ReadFile(file_).find("ignored"), std::string::npos);
+}
+
+TEST_F(IniFileTest, EnumerationsAreOneBased) {
+    std::vector<std::string> names{"stale"};
+    int32_t count = 7;
+    IniFile ini = Open("A");
+    ini.EnumerateAllSections(names, count);  // file missing
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(names.empty());
+    ini.EnumerateCurrentSection(names, count);
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(names.empty());
+
+    Store("[A]\nk1=1\nk2=2\n[B]\nk3=3\n");
+    ini.EnumerateAllSections(names, count);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(names, (std::vector<std::string>{"", "A", "B"}));
+    ini.EnumerateCurrentSection(names, count);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(names, (std::vector<std::string>{"", "k1", "k2"}));
+}
+
+TEST_F(IniFileTest, EnumerateAllSectionsSkipsEmptyNames) {
+    // A section with an empty name shows up in the list as an empty piece.
+    Store("[A]\nk=1\n[]\nk=2\n[B]\nk=3\n");
+    IniFile ini = Open();
+    ASSERT_EQ(ini.Sections(), std::string("A\0\0B\0", 5));
+    std::vector<std::string> names;
+    int32_t count = 0;
+    ini.EnumerateAllSections(names, count);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(names, (std::vector<std::string>{"", "A", "B"}));
+}
+
+TEST_F(IniFileTest, BooleanValueTruthTable) {
+    struct Case {
+        const char* stored;
+        bool expected;
+    } cases[] = {
+        {"yes", true}, {"Yes", true}, {"TRUE", true}, {"true", true}, {"1", true},
+        {"Y", false},  {"on", false}, {"-1", false},  {"", false},    {"yes please", false},
+    };
+    IniFile ini = Open();
+    for (const auto& c : cases) {
+        ini.SetValue(c.stored);
+        EXPECT_EQ(ini.BooleanValue(), c.expected) << c.stored;
+    }
+}
+
+TEST(IniFileCLngDefaultTest, ConvertsOrFallsBack) {
+    struct Case {
+        const char* text;
+        int32_t lDefault;
+        int32_t expected;
+    } cases[] = {
+        {"12", 5, 12},           {"abc", 5, 5},         {"2.5", 0, 2},           {"3.5", 0, 4},
+        {"-2.5", 0, -2},         {" 7 ", 0, 7},         {"", 3, 3},              {"1e3", 0, 1000},
+        {"2147483647", 0, INT32_MAX},                   {"2147483648", 9, 9},    {"-2147483648", 0, INT32_MIN},
+        {"2147483647.5", 9, 9},  {"-2147483648.5", 9, INT32_MIN},               {"1 2", 4, 4},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IniFile::CLngDefault(c.text, c.lDefault), c.expected) << c.text;
+    EXPECT_EQ(IniFile::CLngDefault("2.5"), 2);
+}
+
+}  // namespace
+}  // namespace lumaro
