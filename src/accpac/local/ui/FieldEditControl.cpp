@@ -1,0 +1,235 @@
+#include "accpac/local/ui/FieldEditControl.h"
+
+#include <QLineEdit>
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolButton>
+
+#include "accpac/Platform.h"
+#include "accpac/Twips.h"
+#include "common/RuntimeError.h"
+#include "common/TextUtil.h"
+
+namespace accpac::local {
+
+using lumaro::RuntimeError;
+
+namespace {
+
+constexpr int kErrInvalidPropertyValue = 380;
+constexpr int kLastFieldIndex = 255;
+
+// A magnifier: a lens and its handle, drawn in the palette's text colour.
+QIcon MagnifierIcon(const QColor& color) {
+    QIcon icon;
+    for (int size : {16, 24, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const double s = size / 16.0;
+        p.setPen(QPen(color, 1.6 * s));
+        p.setBrush(QColor(255, 255, 255, 90));
+        p.drawEllipse(QRectF(1.5 * s, 1.5 * s, 9 * s, 9 * s));
+        p.setPen(QPen(color, 2.6 * s, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9.5 * s, 9.5 * s), QPointF(14 * s, 14 * s));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+[[noreturn]] void NotSupported() {
+    throw RuntimeError(accpac::kErrObjectDoesNotSupport, "AccpacFieldEditControl",
+                       "Object doesn't support this property or method");
+}
+
+bool IsNumber(const Variant& v) {
+    switch (v.type()) {
+    case Variant::Type::Integer:
+    case Variant::Type::Long:
+    case Variant::Type::LongLong:
+    case Variant::Type::Double:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+QString FormatNumber(double value, int decimals) {
+    QLocale locale(QLocale::English, QLocale::UnitedStates);
+    if (decimals >= 0) return locale.toString(value, 'f', decimals);
+    return locale.toString(value, 'f', QLocale::FloatingPointShortest);
+}
+
+FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string fieldName, QWidget* parent)
+    : FieldEdit(parent), source_(source), fieldName_(std::move(fieldName)), editor_(new QLineEdit(this)),
+      zoomButton_(new QToolButton(this)) {
+    editor_->setReadOnly(true);
+    editor_->setVisible(!fieldName_.empty());
+    zoomButton_->setIcon(MagnifierIcon(palette().color(QPalette::ButtonText)));
+    zoomButton_->setAutoRaise(false);
+    zoomButton_->setFocusPolicy(Qt::TabFocus);
+    zoomButton_->setToolTip(tr("Zoom"));
+    zoomButton_->hide();
+    connect(zoomButton_, &QToolButton::clicked, this, [this] {
+        if (IsZoomButton() && isEnabled()) emit Clicked();
+    });
+    connect(editor_, &QLineEdit::editingFinished, this, &FieldEditControl::CommitEdit);
+    setFocusProxy(editor_);
+    if (source_) {
+        // Every change of the record (another record, a new one, a field written, the record
+        // read again) may change what this control shows.
+        connect(source_, &accpac::DataSource::OnRecordChanged, this, [this] { Refresh(); });
+    }
+    ApplyLayout();
+    Refresh();
+}
+
+accpac::Field* FieldEditControl::BoundField() const {
+    if (!source_ || fieldName_.empty()) return nullptr;
+    accpac::Fields& fields = source_->Fields();
+    if (fieldIndex_ > 0) {
+        try {
+            accpac::Field& f = fields.Item(fieldIndex_);
+            if (lumaro::EqualsIgnoreCase(f.Name(), fieldName_)) return &f;
+        } catch (const RuntimeError&) {
+        }
+    }
+    for (int i = 1; i <= kLastFieldIndex; ++i) {
+        try {
+            accpac::Field& f = fields.Item(i);
+            if (lumaro::EqualsIgnoreCase(f.Name(), fieldName_)) {
+                fieldIndex_ = i;
+                return &f;
+            }
+        } catch (const RuntimeError&) {
+        }
+    }
+    return nullptr;
+}
+
+Variant FieldEditControl::Value() const {
+    accpac::Field* field = BoundField();
+    return field ? field->Value() : Variant();
+}
+
+QString FieldEditControl::DisplayText() const { return editor_->text(); }
+
+void FieldEditControl::Refresh() {
+    if (editor_->hasFocus() && editable_ && editor_->isModified()) return;  // keep what the user is typing
+    Variant value;
+    try {
+        value = Value();
+    } catch (const RuntimeError&) {
+        value = Variant();
+    }
+    numeric_ = IsNumber(value);
+    QString text;
+    if (numeric_) {
+        text = FormatNumber(value.ToDouble(), decimals_);
+    } else if (!value.IsNull()) {
+        try {
+            text = QString::fromStdString(value.ToString());
+        } catch (const RuntimeError&) {
+        }
+    }
+    editor_->setAlignment(numeric_ ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
+    editor_->setText(text);
+    editor_->setCursorPosition(0);
+    editor_->setModified(false);
+}
+
+void FieldEditControl::CommitEdit() {
+    if (!editable_ || !editor_->isModified()) return;
+    editor_->setModified(false);
+    accpac::Field* field = BoundField();
+    if (!field) return;
+    QString text = editor_->text();
+    if (numeric_) text.remove(QLocale(QLocale::English, QLocale::UnitedStates).groupSeparator());
+    try {
+        field->SetValue(Variant(text.toStdString()));
+    } catch (const RuntimeError&) {
+        // The field refused the text: show its value again.
+    }
+    Refresh();
+}
+
+void FieldEditControl::SetEditable(bool editable) {
+    editable_ = editable;
+    editor_->setReadOnly(!editable);
+}
+
+void FieldEditControl::SetNumberedProperty(int id, const Variant& value) {
+    switch (id) {
+    case accpac::FieldEditDecimals: {
+        int16_t decimals = value.ToInteger();
+        if (decimals < 0 || decimals > 15)
+            throw RuntimeError(kErrInvalidPropertyValue, "AccpacFieldEditControl", "Invalid property value");
+        decimals_ = decimals;
+        Refresh();
+        return;
+    }
+    case accpac::FieldEditZoomStyle:
+        zoomStyle_ = value.ToLong();
+        ApplyLayout();
+        return;
+    default:
+        NotSupported();
+    }
+}
+
+Variant FieldEditControl::NumberedProperty(int id) const {
+    switch (id) {
+    case accpac::FieldEditDecimals:
+        return Variant(static_cast<int16_t>(decimals_));
+    case accpac::FieldEditZoomStyle:
+        return Variant(static_cast<int32_t>(zoomStyle_));
+    default:
+        NotSupported();
+    }
+}
+
+void FieldEditControl::Invoke(int operation, const std::vector<Variant>& args) {
+    if (operation != accpac::FieldEditSetupZoomButton)
+        NotSupported();
+    // Arguments: a reserved number (0), the zoom style (3: a zoom button) and a reserved text.
+    if (args.size() != 3) throw RuntimeError::Standard(lumaro::kErrInvalidProcedureCall, "AccpacFieldEditControl");
+    int32_t style = args[1].ToLong();
+    if (style <= 0) throw RuntimeError::Standard(lumaro::kErrInvalidProcedureCall, "AccpacFieldEditControl");
+    zoomStyle_ = style;
+    ApplyLayout();
+}
+
+void FieldEditControl::ApplyLayout() {
+    const bool hasField = !fieldName_.empty();
+    zoomButton_->setVisible(IsZoomButton());
+    editor_->setVisible(hasField);
+    const int w = width(), h = height();
+    if (IsZoomButton() && hasField) {
+        const int buttonWidth = std::min(w, h);
+        editor_->setGeometry(0, 0, w - buttonWidth, h);
+        zoomButton_->setGeometry(w - buttonWidth, 0, buttonWidth, h);
+    } else {
+        editor_->setGeometry(0, 0, w, h);
+        zoomButton_->setGeometry(0, 0, w, h);
+    }
+    const int iconSide = std::max(8, std::min(zoomButton_->width(), zoomButton_->height()) - 6);
+    zoomButton_->setIconSize(QSize(iconSide, iconSide));
+    setFocusProxy(hasField ? static_cast<QWidget*>(editor_) : zoomButton_);
+}
+
+void FieldEditControl::resizeEvent(QResizeEvent* event) {
+    FieldEdit::resizeEvent(event);
+    ApplyLayout();
+}
+
+QSize FieldEditControl::sizeHint() const {
+    if (fieldName_.empty()) return QSize(TwipsToPixelsX(270), TwipsToPixelsY(315));
+    return editor_->sizeHint();
+}
+
+}  // namespace accpac::local

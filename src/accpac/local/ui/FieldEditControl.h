@@ -1,0 +1,65 @@
+#pragma once
+// The field edit control: shows one field of a data source's current record. Numbers are
+// right-aligned with the decimals of display property 17. Operation 60 turns the control
+// into a zoom button (a magnifier that raises Clicked); property 57 is the zoom style, and
+// 0 leaves a plain control without a zoom button, which ignores presses.
+
+#include <QPointer>
+#include <string>
+
+#include "accpac/Controls.h"
+#include "accpac/DataSource.h"
+
+class QLineEdit;
+class QToolButton;
+
+namespace accpac::local {
+
+class FieldEditControl : public accpac::FieldEdit {
+    Q_OBJECT
+public:
+    // fieldName "" binds the control to the data source without a field (a zoom button).
+    FieldEditControl(accpac::DataSource* source, std::string fieldName, QWidget* parent = nullptr);
+
+    Variant Value() const override;
+    void SetNumberedProperty(int id, const Variant& value) override;
+    Variant NumberedProperty(int id) const override;
+    void Invoke(int operation, const std::vector<Variant>& args) override;
+
+    const std::string& FieldName() const { return fieldName_; }
+    // Lets the user type into the control; the text is written to the field when editing
+    // ends (Enter or leaving the control). Off by default: the control only shows.
+    void SetEditable(bool editable);
+    bool IsZoomButton() const { return zoomStyle_ != 0; }
+    QString DisplayText() const;
+    // Reads the bound field again and shows it.
+    void Refresh();
+
+    QLineEdit* Editor() const { return editor_; }
+    QToolButton* ZoomButton() const { return zoomButton_; }
+
+    QSize sizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    accpac::Field* BoundField() const;
+    void CommitEdit();
+    void ApplyLayout();
+
+    QPointer<accpac::DataSource> source_;
+    std::string fieldName_;
+    mutable int fieldIndex_ = 0;  // cached index of fieldName_ in the source's view, 0 unknown
+    int decimals_ = -1;           // property 17; -1 shows numbers as they come
+    int zoomStyle_ = 0;           // property 57; 0 no zoom button
+    bool editable_ = false;
+    bool numeric_ = false;        // the value shown is a number
+    QLineEdit* editor_;
+    QToolButton* zoomButton_;
+};
+
+// Text of a number with thousands separators and the given decimals (-1: as many as it has).
+QString FormatNumber(double value, int decimals);
+
+}  // namespace accpac::local

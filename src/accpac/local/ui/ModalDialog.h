@@ -1,0 +1,21 @@
+#pragma once
+// The one way the local platform runs its modal dialogs (sign-on, error list). By default
+// a dialog runs its own event loop (exec); tests install a handler that answers the
+// dialog (types, clicks OK or Cancel) instead, so no modal dialog ever blocks a test run.
+
+#include <QDialog>
+#include <functional>
+
+namespace accpac::local {
+
+// Called with the dialog already shown; it answers the dialog (accept or reject).
+// A dialog still open when the handler returns is rejected.
+using ModalHandler = std::function<void(QDialog&)>;
+
+// Installs the handler for the whole process (empty: back to exec). Returns the previous one.
+ModalHandler SetModalHandler(ModalHandler handler);
+
+// Runs the dialog modally and returns its result (QDialog::Accepted or QDialog::Rejected).
+int RunModal(QDialog& dialog);
+
+}  // namespace accpac::local
