@@ -25,7 +25,10 @@ enum ConnectOptionEnum { adConnectUnspecified = -1 };
 enum : int32_t {
     adErrProvider = static_cast<int32_t>(0x80004005),
     adErrProviderNotFound = 3706,
+    adErrInvalidArgument = 3001,
     adErrObjectClosed = 3704,
+    adErrObjectOpen = 3705,
+    adErrInvalidConnection = 3709,
     adErrNoCurrentRecord = 3021,
     adErrItemNotFound = 3265,
 };

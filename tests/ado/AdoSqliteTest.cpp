@@ -1,0 +1,189 @@
+// Connection, Command and Recordset on embedded SQLite files.
+
+#include <QSqlDatabase>
+#include <QStringList>
+#include <filesystem>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "ado/Ado.h"
+#include "ado/AdoTestUtil.h"
+#include "common/RuntimeError.h"
+#include "support/IclocFixture.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using lumaro::RuntimeError;
+using lumaro::Variant;
+using namespace lumaro::test;
+using ado::test::ErrorOf;
+using ado::test::OpenQuery;
+
+class AdoSqliteTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        connectionString_ = CreateSqliteIcloc(dir_.path() / "company.db");
+        connection_ = std::make_shared<ado::Connection>();
+        connection_->SetConnectionString(connectionString_);
+        connection_->SetCursorLocation(ado::adUseServer);
+        connection_->Open("", "", "", ado::adConnectUnspecified);
+    }
+
+    TempDir dir_;
+    std::string connectionString_;
+    std::shared_ptr<ado::Connection> connection_;
+};
+
+TEST_F(AdoSqliteTest, FirstRunQueryGivesTheFiveQuantitiesOfEachRow) {
+    for (const IclocRow& row : SampleIclocRows()) {
+        SCOPED_TRACE(row.itemNo + "/" + row.location);
+        std::string item = row.itemNo;
+        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2)) item.insert(p, "'");
+        auto rs = OpenQuery(connection_, FirstRunQuery(item, row.location));
+        ASSERT_FALSE(rs->IsEOF());
+        rs->MoveFirst();
+        EXPECT_DOUBLE_EQ(rs->Fields("QTONHAND").Value().ToDouble(), row.QtOnHand());
+        EXPECT_DOUBLE_EQ(rs->Fields("qtonorder").Value().ToDouble(), row.qtyOnOrder);
+        EXPECT_DOUBLE_EQ(rs->Fields("QtSalOrdr").Value().ToDouble(), row.qtySalOrdr);
+        if (row.qtyCommit) {
+            EXPECT_DOUBLE_EQ(rs->Fields("QTAVAIL").Value().ToDouble(), row.QtAvail());
+            EXPECT_DOUBLE_EQ(rs->Fields("QTCOMMIT").Value().ToDouble(), *row.qtyCommit);
+        } else {
+            // A NULL column is a Null value, and so is anything computed from it.
+            EXPECT_TRUE(rs->Fields("QTCOMMIT").Value().IsNull());
+            EXPECT_TRUE(rs->Fields("QTAVAIL").Value().IsNull());
+        }
+        EXPECT_EQ(rs->Fields("qtonhand").Name(), "QTONHAND");
+    }
+}
+
+TEST_F(AdoSqliteTest, ValuesKeepTheirTypes) {
+    auto rs = OpenQuery(connection_, "SELECT 1 AS I, 2.5 AS D, 'x''y' AS S, NULL AS N, X'0102' AS B");
+    EXPECT_EQ(rs->Fields("I").Value(), Variant(1LL));
+    EXPECT_EQ(rs->Fields("D").Value(), Variant(2.5));
+    EXPECT_EQ(rs->Fields("S").Value(), Variant("x'y"));
+    EXPECT_TRUE(rs->Fields("N").Value().IsNull());
+    EXPECT_EQ(rs->Fields("B").Value(), Variant(std::vector<uint8_t>{1, 2}));
+}
+
+TEST_F(AdoSqliteTest, NoRowsIsEofAndHasNoCurrentRecord) {
+    auto rs = OpenQuery(connection_, FirstRunQuery("NO SUCH ITEM", "1"));
+    EXPECT_TRUE(rs->IsEOF());
+    rs->MoveFirst();
+    EXPECT_TRUE(rs->IsEOF());
+    EXPECT_EQ(ErrorOf([&] { rs->Fields("QTONHAND"); }).Number(), ado::adErrNoCurrentRecord);
+    EXPECT_EQ(ErrorOf([&] { rs->Fields("NOPE"); }).Number(), ado::adErrItemNotFound);
+}
+
+TEST_F(AdoSqliteTest, MovesThroughRowsAndBackToTheFirst) {
+    auto rs = OpenQuery(connection_, "SELECT LOCATION FROM ICILOC WHERE ITEMNO='A1-103/0' ORDER BY LOCATION");
+    EXPECT_EQ(rs->Fields("LOCATION").Value().ToString(), "1");
+    rs->MoveNext();
+    EXPECT_EQ(rs->Fields("LOCATION").Value().ToString(), "2");
+    rs->MoveNext();
+    EXPECT_TRUE(rs->IsEOF());
+    EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }).Number(), ado::adErrNoCurrentRecord);
+    rs->MoveFirst();
+    ASSERT_FALSE(rs->IsEOF());
+    EXPECT_EQ(rs->Fields("location").Value().ToString(), "1");
+}
+
+TEST_F(AdoSqliteTest, StatementErrorsCarryTheDriversOwnText) {
+    struct Case {
+        const char* sql;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"SELEC * FROM ICILOC", "near \"SELEC\": syntax error"},
+        {"SELECT NOPE FROM ICILOC", "no such column: NOPE"},
+        {"SELECT * FROM NOTABLE", "no such table: NOTABLE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        RuntimeError e = ErrorOf([&] { OpenQuery(connection_, c.sql); });
+        EXPECT_EQ(e.Number(), ado::adErrProvider);
+        EXPECT_EQ(e.Description(), c.text);
+        EXPECT_EQ(connection_->State(), ado::adStateOpen);  // a bad statement leaves the connection usable
+    }
+    EXPECT_FALSE(OpenQuery(connection_, FirstRunQuery("A1-103/0", "1"))->IsEOF());
+}
+
+TEST_F(AdoSqliteTest, ObjectStatesFollowAdo) {
+    EXPECT_EQ(connection_->State(), ado::adStateOpen);
+    EXPECT_EQ(connection_->ConnectionString(), connectionString_);
+    EXPECT_EQ(ErrorOf([&] { connection_->Open(); }).Number(), ado::adErrObjectOpen);
+
+    auto rs = OpenQuery(connection_, FirstRunQuery("A1-103/0", "1"));
+    EXPECT_EQ(rs->State(), ado::adStateOpen);
+    EXPECT_EQ(ErrorOf([&] { rs->SetCursorType(ado::adOpenForwardOnly); }).Number(), ado::adErrObjectOpen);
+
+    // Closing the connection closes its recordsets.
+    connection_->Close();
+    EXPECT_EQ(connection_->State(), ado::adStateClosed);
+    EXPECT_EQ(rs->State(), ado::adStateClosed);
+    EXPECT_EQ(ErrorOf([&] { rs->IsEOF(); }).Number(), ado::adErrObjectClosed);
+    EXPECT_EQ(ErrorOf([&] { connection_->Close(); }).Number(), ado::adErrObjectClosed);
+    EXPECT_EQ(ErrorOf([&] { OpenQuery(connection_, "SELECT 1"); }).Number(), ado::adErrInvalidConnection);
+    EXPECT_EQ(ErrorOf([&] { OpenQuery(nullptr, "SELECT 1"); }).Number(), ado::adErrInvalidConnection);
+
+    // Open again with the kept property.
+    connection_->Open();
+    EXPECT_FALSE(OpenQuery(connection_, FirstRunQuery("A1-103/0", "2"))->IsEOF());
+
+    // A statement without rows leaves the recordset closed, as ADO does.
+    EXPECT_EQ(OpenQuery(connection_, "UPDATE ICILOC SET QTYONHAND = 1 WHERE 1 = 0")->State(), ado::adStateClosed);
+}
+
+TEST_F(AdoSqliteTest, EachObjectHoldsItsOwnQtConnectionAndReleasesIt) {
+    const auto before = QSqlDatabase::connectionNames().size();
+    {
+        auto a = std::make_shared<ado::Connection>();
+        auto b = std::make_shared<ado::Connection>();
+        a->Open(connectionString_);
+        b->Open(connectionString_);
+        EXPECT_EQ(QSqlDatabase::connectionNames().size(), before + 2);
+        auto rs = OpenQuery(a, FirstRunQuery("A1-103/0", "1"));
+        a->Close();
+        EXPECT_EQ(QSqlDatabase::connectionNames().size(), before + 1);
+        EXPECT_FALSE(OpenQuery(b, FirstRunQuery("A1-103/0", "1"))->IsEOF());
+    }
+    EXPECT_EQ(QSqlDatabase::connectionNames().size(), before);
+}
+
+TEST(AdoSqliteOpenTest, MissingOrBadFilesFailWithoutCreatingADatabase) {
+    TempDir dir;
+    const std::filesystem::path missing = dir.path() / "missing.db";
+    const std::filesystem::path notDb = dir.path() / "text.db";
+    WriteFile(notDb, "this is not a database, just some text that is long enough to look like a header......");
+
+    struct Case {
+        std::string connectionString;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"Provider=SQLite;Data Source=" + missing.string(), "unable to open database file"},
+        {"Data Source=" + missing.string(), "unable to open database file"},
+        {"Provider=SQLite;Data Source=" + dir.str(), "unable to open database file"},
+        {"Provider=SQLite;Data Source=" + notDb.string(), "file is not a database"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.connectionString);
+        ado::Connection connection;
+        RuntimeError e = ErrorOf([&] { connection.Open(c.connectionString); });
+        EXPECT_EQ(e.Number(), ado::adErrProvider);
+        EXPECT_EQ(e.Description(), c.text);
+        EXPECT_EQ(connection.State(), ado::adStateClosed);
+    }
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
+    // A path with characters that mean something in a URI.
+    const std::filesystem::path odd = dir.path() / "a b#c?d%e.db";
+    std::string cs = CreateSqliteIcloc(odd);
+    auto connection = std::make_shared<ado::Connection>();
+    connection->Open(cs);
+    EXPECT_FALSE(OpenQuery(connection, FirstRunQuery("A1-103/0", "1"))->IsEOF());
+}
+
+}  // namespace
