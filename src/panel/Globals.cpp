@@ -409,6 +409,8 @@ std::vector<std::string> StringArray(const std::vector<Variant>& args) {
                 texts.push_back(arg.ToString());
             }
         }
+        // An array of no elements cannot be made; that failure gives one empty string too.
+        if (texts.empty()) texts.emplace_back();
         return texts;
     } catch (...) {
         return {std::string()};

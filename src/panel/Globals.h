@@ -52,7 +52,8 @@ std::string KVBuildList(const std::vector<std::string>& keys, const std::vector<
 
 // Flattens its arguments into one list of texts (index 0 is the first element): an array
 // argument contributes each of its elements, any other argument itself, all converted to
-// text. When a conversion fails the result is one empty string.
+// text. When a conversion fails, or there is nothing to flatten, the result is one empty
+// string.
 std::vector<std::string> StringArray(const std::vector<Variant>& args);
 
 }  // namespace lumaro

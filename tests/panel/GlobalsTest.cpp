@@ -146,6 +146,7 @@ TEST(GlobalsTest, QuotingAndParameterStrings) {
     EXPECT_EQ(StringArray({"a", Variant(inner), 1.5, true}),
               (std::vector<std::string>{"a", "b", "3", "1.5", "True"}));
     EXPECT_EQ(StringArray({"a", Variant::Null()}), std::vector<std::string>{""});
+    EXPECT_EQ(StringArray({Variant(std::vector<Variant>{})}), std::vector<std::string>{""});
 }
 
 // Arbitrary bytes, weighted towards the characters the formatter reacts to, never do more
