@@ -1,0 +1,222 @@
+#include "winapi/FileStore.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace winapi::detail {
+namespace {
+
+// Files larger than this are not read: no INI file or hive of this program comes near it.
+constexpr int64_t kMaxFileSize = int64_t(512) * 1024 * 1024;
+
+FileStamp StampOf(const struct stat& st) {
+    FileStamp s;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.ctimeNs = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return s;
+}
+
+std::string ParentOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
+// Temporary files are only ever created while the lock is held, so one found while
+// holding it was left by a writer that died mid-write.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& prefix) {
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    while (dirent* e = ::readdir(d)) {
+        std::string_view name(e->d_name);
+        if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix)
+            ::unlink((dir + "/" + std::string(name)).c_str());
+    }
+    ::closedir(d);
+}
+
+class LockFile {
+public:
+    explicit LockFile(const std::string& path) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno == EACCES) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) {
+            error_ = errno;
+            return;
+        }
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                error_ = errno;
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+        }
+    }
+    ~LockFile() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    LockFile(const LockFile&) = delete;
+    LockFile& operator=(const LockFile&) = delete;
+    bool held() const { return fd_ >= 0; }
+    int error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+};
+
+}  // namespace
+
+bool StatFile(const std::string& path, FileStamp& stamp) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    stamp = StampOf(st);
+    return true;
+}
+
+ReadStatus ReadWholeFile(const std::string& path, std::string& content, FileStamp* stamp) {
+    content.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::Missing : ReadStatus::Failed;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
+        ::close(fd);
+        return ReadStatus::Failed;
+    }
+    if (stamp) *stamp = StampOf(st);
+    content.resize(size_t(st.st_size));
+    size_t done = 0;
+    while (true) {
+        if (done == content.size()) {
+            // The size may have been stale (a file being appended to by someone else).
+            if (int64_t(content.size()) >= kMaxFileSize) break;
+            content.resize(content.size() + 4096);
+        }
+        ssize_t n = ::read(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            content.clear();
+            return ReadStatus::Failed;
+        }
+        if (n == 0) break;
+        done += size_t(n);
+    }
+    content.resize(done);
+    ::close(fd);
+    return ReadStatus::Ok;
+}
+
+bool IsWritable(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) return false;
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+        return ::access(path.c_str(), W_OK) == 0;
+    }
+    std::string dir = ParentOf(path);
+    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+    return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string ResolveForWrite(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved)) return resolved;
+    }
+    return path;
+}
+
+UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit, FileStamp* stamp) {
+    const std::string target = ResolveForWrite(path);
+    const std::string dir = ParentOf(target);
+    const std::string base = BaseNameOf(target);
+    struct stat dirStat;
+    if (base.empty() || ::stat(dir.c_str(), &dirStat) != 0 || !S_ISDIR(dirStat.st_mode))
+        return UpdateStatus::Failed;
+
+    LockFile lock(target + ".lock");
+    if (!lock.held()) {
+        int e = lock.error();
+        return (e == EACCES || e == EPERM || e == EROFS) ? UpdateStatus::AccessDenied : UpdateStatus::Failed;
+    }
+    const std::string tempPrefix = base + ".tmp-";
+    RemoveStaleTemporaries(dir, tempPrefix);
+
+    std::string content;
+    ReadStatus read = ReadWholeFile(target, content);
+    if (read == ReadStatus::Failed) return UpdateStatus::Failed;
+    const bool exists = read == ReadStatus::Ok;
+    if (!IsWritable(target)) return UpdateStatus::AccessDenied;
+
+    std::string newContent;
+    switch (edit(exists, content, newContent)) {
+        case Edit::Keep:
+            if (stamp) StatFile(target, *stamp);
+            return UpdateStatus::Unchanged;
+        case Edit::Refuse:
+            return UpdateStatus::Refused;
+        case Edit::Replace:
+            break;
+    }
+
+    struct stat old {};
+    const bool hadOld = exists && ::stat(target.c_str(), &old) == 0;
+    static std::atomic<unsigned> counter{0};
+    const std::string temp =
+        dir + "/" + tempPrefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, hadOld ? (old.st_mode & 07777) : 0666);
+    if (fd < 0) return (errno == EACCES || errno == EROFS) ? UpdateStatus::AccessDenied : UpdateStatus::Failed;
+    bool ok = true;
+    if (hadOld) {
+        // Keep the replaced file's owner and permissions (best effort for the owner).
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+            if (::fchown(fd, old.st_uid, old.st_gid) != 0) { /* not permitted: keep ours */ }
+        }
+        ::fchmod(fd, old.st_mode & 07777);
+    }
+    ok = WriteAll(fd, newContent) && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return UpdateStatus::Failed;
+    }
+    if (stamp) StatFile(target, *stamp);
+    return UpdateStatus::Written;
+}
+
+}  // namespace winapi::detail

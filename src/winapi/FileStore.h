@@ -1,0 +1,67 @@
+#pragma once
+// File access shared by the INI functions and the registry store.
+//
+// Readers take no lock: every writer replaces the whole file by renaming a finished
+// temporary file over it, so a reader sees either the old or the new content, never a
+// mixture. Writers serialise on an advisory lock (flock) held on "<file>.lock" beside the
+// file and re-read the file under that lock, so two processes changing different entries
+// of one file both keep their change.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace winapi::detail {
+
+// What identifies one version of a file on disk: a write replaces the inode, so any write
+// changes at least the inode or the change time.
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = -1;
+    int64_t mtimeNs = 0;
+    int64_t ctimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of `path` now; false when it is missing or not a regular file.
+bool StatFile(const std::string& path, FileStamp& stamp);
+
+enum class ReadStatus { Ok, Missing, Failed };
+
+// Reads the whole regular file `path` into `content` (and its stamp, taken from the open
+// file so that both describe the same version).
+ReadStatus ReadWholeFile(const std::string& path, std::string& content, FileStamp* stamp = nullptr);
+
+// True when the process may change the file: a file without any write permission bit is
+// read-only for everyone, the super-user included (as a read-only file is on Windows);
+// for a file that does not exist yet, the folder that would hold it must be writable.
+bool IsWritable(const std::string& path);
+
+// The path a write should replace: a symbolic link is followed to the file it names, so
+// the link itself survives the rename.
+std::string ResolveForWrite(const std::string& path);
+
+// The decision of an update function, taken under the lock on the current content.
+enum class Edit {
+    Keep,     // nothing to change: the file stays as it is
+    Replace,  // write `newContent` in place of the file
+    Refuse,   // the change cannot be made: the file stays as it is
+};
+
+enum class UpdateStatus {
+    Unchanged,     // Keep
+    Written,       // Replace done
+    Refused,       // Refuse
+    AccessDenied,  // the file (or its folder) cannot be written
+    Failed,        // missing folder, disk full, I/O error: the file stays as it was
+};
+
+// Runs `edit` under the file's lock with its current content (`exists` false when the file
+// is missing) and, when it asks for it, replaces the file atomically: temporary file beside
+// it, flushed to disk, renamed over it, keeping the old file's permissions. `stamp`, when
+// given, receives the stamp of the file as it stands after the update.
+using EditFunction = std::function<Edit(bool exists, const std::string& content, std::string& newContent)>;
+UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit, FileStamp* stamp = nullptr);
+
+}  // namespace winapi::detail

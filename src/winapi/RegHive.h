@@ -1,0 +1,81 @@
+#pragma once
+// One registry hive (the keys under one root) and its file, in the text format of the
+// Windows registry editor:
+//
+//   Windows Registry Editor Version 5.00
+//
+//   [HKEY_LOCAL_MACHINE\Software\Vendor]
+//   @="default value"
+//   "Text"="C:\\Path \"quoted\""
+//   "Number"=dword:0000002a
+//   "Bytes"=hex:01,02,ff
+//   "Expand"=hex(2):25,00,54,00,...        REG_EXPAND_SZ, UTF-16LE as the editor writes it
+//   "Multi"=hex(7):...                     REG_MULTI_SZ, UTF-16LE
+//   "Other"=hex(5):00,00,01,02             any other type: its number and the raw bytes
+//
+// Key and value names are matched ignoring case and keep the spelling they were created
+// with. Subkeys are kept in the order Windows lists them (by upper-cased name), values in
+// creation order. Lines that cannot be read (bad hex, a broken section header and the lines
+// under it, comments) are kept with the key they follow and written back unchanged. A file
+// whose first line is not a registry editor header cannot be read at all.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "winapi/windows.h"
+
+namespace winapi::detail {
+
+struct RegValue {
+    std::string name;
+    DWORD type = REG_NONE;
+    std::string data;  // the bytes as the ANSI functions see them (strings in UTF-8)
+};
+
+struct RegKey {
+    std::string name;
+    std::map<std::string, std::unique_ptr<RegKey>> children;  // upper-cased name -> key
+    std::vector<RegValue> values;
+    std::vector<std::string> kept;  // unreadable lines, written back unchanged
+
+    RegKey* Child(std::string_view childName) const;
+    RegKey& AddChild(std::string_view childName);  // the existing one when present
+    bool RemoveChild(std::string_view childName);
+    const RegValue* FindValue(std::string_view valueName) const;
+    void SetValue(std::string_view valueName, DWORD type, std::string data);
+    bool DeleteValue(std::string_view valueName);
+};
+
+class RegHive {
+public:
+    // Deepest key path accepted (as on Windows).
+    static constexpr size_t kMaxDepth = 512;
+
+    explicit RegHive(std::string rootName);
+    static std::shared_ptr<RegHive> Parse(std::string rootName, const std::string& content);
+
+    // False when the file could not be read at all; such a hive is never written.
+    bool readable() const { return readable_; }
+    std::string Serialize() const;
+
+    const std::string& rootName() const { return rootName_; }
+    RegKey& root() { return root_; }
+    const RegKey& root() const { return root_; }
+    RegKey* Find(const std::vector<std::string_view>& path) const;
+
+private:
+    std::string rootName_;
+    RegKey root_;
+    std::vector<std::string> preamble_;  // unreadable lines before the first key
+    bool readable_ = true;
+};
+
+std::string UpperAscii(std::string_view s);
+// Splits "a\b\c" into its names; false for an empty name inside the path. One trailing
+// backslash is allowed.
+bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& parts);
+
+}  // namespace winapi::detail
