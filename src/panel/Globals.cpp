@@ -27,22 +27,27 @@ constexpr int32_t kErrInvalidFormat = 93;
 constexpr int32_t kErrSubscriptOutOfRange = 9;
 
 bool IsConversionCharacter(char c) {
-    switch (c) {
-        case 's': case 'S': case 'd': case 'i': case 'u': case 'l': case 'f': case 'e':
-        case 'g': case 'E': case 'G': case 'x': case 'X': case '%':
-            return true;
-        default:
-            return false;
-    }
+    return c != '\0' && std::strchr("sSdiulfegEGxX%", c) != nullptr;
 }
 
 FormatKind KindOf(char conversion) {
     switch (conversion) {
-        case 's': case 'S': return FormatKind::Text;
-        case 'l': return FormatKind::WholeLong;
-        case 'f': case 'e': case 'g': case 'E': case 'G': return FormatKind::Float;
-        case 'x': case 'X': return FormatKind::Hex;
-        default: return FormatKind::Whole;
+        case 's':
+        case 'S':
+            return FormatKind::Text;
+        case 'l':
+            return FormatKind::WholeLong;
+        case 'f':
+        case 'e':
+        case 'g':
+        case 'E':
+        case 'G':
+            return FormatKind::Float;
+        case 'x':
+        case 'X':
+            return FormatKind::Hex;
+        default:
+            return FormatKind::Whole;
     }
 }
 
@@ -218,10 +223,21 @@ std::string FormatArgument(const std::string& specification, FormatKind kind, bo
     bool leftJustify = false;
     size_t bodyStart = 1;
     switch (specification[1]) {
-        case '-': leftJustify = true; bodyStart = 2; break;
-        case '0': pictureChar = '0'; bodyStart = 2; break;
-        case '+': case ' ': case '#': bodyStart = 2; break;
-        default: break;
+        case '-':
+            leftJustify = true;
+            bodyStart = 2;
+            break;
+        case '0':
+            pictureChar = '0';
+            bodyStart = 2;
+            break;
+        case '+':
+        case ' ':
+        case '#':
+            bodyStart = 2;
+            break;
+        default:
+            break;
     }
     const bool longConversion = kind == FormatKind::WholeLong && specification.size() >= 2 &&
                                 specification.compare(specification.size() - 2, 2, "ld") == 0;
@@ -254,9 +270,9 @@ std::string FormatArgument(const std::string& specification, FormatKind kind, bo
             case FormatKind::Float: {
                 if (width < precision + 2)
                     throw RuntimeError::Standard(kErrInvalidProcedureCall, kArgumentSource);
-                picture = Picture{Picture::Type::Decimal, precision, 0, 0,
-                                  std::string(width - precision - 2, '#') + "0." +
-                                      std::string(precision, '0')};
+                picture = Picture{
+                    Picture::Type::Decimal, precision, 0, 0,
+                    std::string(width - precision - 2, '#') + "0." + std::string(precision, '0')};
                 break;
             }
             case FormatKind::Text:
@@ -264,8 +280,9 @@ std::string FormatArgument(const std::string& specification, FormatKind kind, bo
             default:
                 // Whole numbers and hexadecimal, with or without the zero flag: blanks,
                 // then at least `precision` digits (printf ignores the zero flag here too).
-                picture = Picture{Picture::Type::BlankZero, precision, 0, width - precision,
-                                  std::string(width - precision, ' ') + std::string(precision, '0')};
+                picture =
+                    Picture{Picture::Type::BlankZero, precision, 0, width - precision,
+                            std::string(width - precision, ' ') + std::string(precision, '0')};
                 break;
         }
     }
@@ -325,14 +342,15 @@ std::string FormatString(const std::string& pattern, const std::vector<Variant>&
         while (conversion < pattern.size() && !IsConversionCharacter(pattern[conversion]))
             ++conversion;
         if (conversion >= pattern.size())
-            throw RuntimeError(kErrInvalidFormat, kFormatSource, "Invalid % format in <" + pattern + ">");
+            throw RuntimeError(kErrInvalidFormat, kFormatSource,
+                               "Invalid % format in <" + pattern + ">");
 
         size_t specEnd = conversion + 1;  // one past the conversion character(s)
         if (pattern[conversion] == 'l') {
             if (specEnd >= pattern.size() || pattern[specEnd] != 'd') {
-                throw RuntimeError(kErrInvalidFormat, kFormatSource,
-                                   "Unrecognized pattern " + pattern.substr(conversion - 1, 3) +
-                                       " in " + pattern);
+                throw RuntimeError(
+                    kErrInvalidFormat, kFormatSource,
+                    "Unrecognized pattern " + pattern.substr(conversion - 1, 3) + " in " + pattern);
             }
             ++specEnd;
         }
@@ -343,10 +361,11 @@ std::string FormatString(const std::string& pattern, const std::vector<Variant>&
         } else {
             result.append(pattern, pending, percent - pending);
             if (nextArgument >= list.size())
-                throw RuntimeError(kErrSubscriptOutOfRange, kFormatSource, "Subscript out of range");
+                throw RuntimeError(kErrSubscriptOutOfRange, kFormatSource,
+                                   "Subscript out of range");
             const char c = pattern[conversion];
-            result += FormatArgument(pattern.substr(percent, specEnd - percent), KindOf(c), c == 'X',
-                                     list[nextArgument++]);
+            result += FormatArgument(pattern.substr(percent, specEnd - percent), KindOf(c),
+                                     c == 'X', list[nextArgument++]);
         }
         pending = specEnd;
     }
@@ -365,10 +384,18 @@ std::string ExpandEscapes(const std::string& text) {
         if (backslash + 1 < text.size()) {
             const char c = text[backslash + 1];
             switch (c) {
-                case 'n': out += "\r\n"; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
-                default: out += c; break;  // "\\" gives one backslash, "\x" gives x
+                case 'n':
+                    out += "\r\n";
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
+                default:
+                    out += c;
+                    break;  // "\\" gives one backslash, "\x" gives x
             }
             from = backslash + 2;
         } else {
@@ -391,7 +418,8 @@ std::string KVPair(const std::string& key, const std::string& value) {
     return KVEscape(key) + "=" + KVEscape(value) + "\n";
 }
 
-std::string KVBuildList(const std::vector<std::string>& keys, const std::vector<std::string>& values) {
+std::string KVBuildList(const std::vector<std::string>& keys,
+                        const std::vector<std::string>& values) {
     if (keys.empty() || keys.size() != values.size()) return {};
     std::string list;
     for (size_t i = 0; i < keys.size(); ++i) list += KVPair(keys[i], values[i]);

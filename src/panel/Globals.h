@@ -48,7 +48,8 @@ std::string KVPair(const std::string& key, const std::string& value);
 
 // The parameter string of keys[i]=values[i] lines; empty when either list is empty or the
 // two differ in length.
-std::string KVBuildList(const std::vector<std::string>& keys, const std::vector<std::string>& values);
+std::string KVBuildList(const std::vector<std::string>& keys,
+                        const std::vector<std::string>& values);
 
 // Flattens its arguments into one list of texts (index 0 is the first element): an array
 // argument contributes each of its elements, any other argument itself, all converted to

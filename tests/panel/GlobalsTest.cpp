@@ -1,10 +1,9 @@
-#include "panel/Globals.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "common/RuntimeError.h"
+#include "panel/Globals.h"
 
 namespace lumaro {
 namespace {
@@ -19,20 +18,20 @@ TEST(GlobalsTest, FormatStringFillsAndPads) {
     const FormatCase cases[] = {
         {"ITEMNO='%s' AND LOCATION='%s'", {"A1", "WH1"}, "ITEMNO='A1' AND LOCATION='WH1'"},
         {"100%% done", {}, "100% done"},
-        {"100% done", {5}, "1005one"},   // "% d": blank flag, conversion d
+        {"100% done", {5}, "1005one"},  // "% d": blank flag, conversion d
         {"%5s", {"abc"}, "  abc"},
         {"%-5s", {"abc"}, "abc  "},
         {"%3s", {"abcdef"}, "###"},
         {"%S|%s", {"x", 42}, "x|42"},
         {"%05d", {42}, "00042"},
-        {"%05d", {-42}, "#####"},        // "-00042" does not fit in five
-        {"%06d", {-42}, "######"},       // a minus sign never fits a zero picture
+        {"%05d", {-42}, "#####"},   // "-00042" does not fit in five
+        {"%06d", {-42}, "######"},  // a minus sign never fits a zero picture
         {"%05d", {-0.4}, "00000"},
-        {"%05d", {2.5}, "00003"},        // zero picture rounds half away from zero
+        {"%05d", {2.5}, "00003"},  // zero picture rounds half away from zero
         {"%05d", {-3.5}, "#####"},
-        {"%05d", {"abc"}, "abc  "},      // not a number: kept as text
+        {"%05d", {"abc"}, "abc  "},  // not a number: kept as text
         {"%05s", {"42"}, "00042"},
-        {"%-05d", {42}, "42   "},        // second flag is width: no zero padding
+        {"%-05d", {42}, "42   "},  // second flag is width: no zero padding
         {"%+5d|% 5d|%#5d", {1, 2, 3}, "    1|    2|    3"},
         {"%d", {3.7}, "3.7"},
         {"%3d", {3.7}, "3.7"},
@@ -40,7 +39,7 @@ TEST(GlobalsTest, FormatStringFillsAndPads) {
         {"%ld|%5ld|%i|%u", {7, 8, 9, 10}, "7|    8|9|10"},
         {"%8.2f", {3.14159}, "3.14    "},
         {"%-8.2f", {3.14159}, "3.14    "},
-        {"%4.2f", {2.675}, "2.68"},      // half away from zero on the decimal digits
+        {"%4.2f", {2.675}, "2.68"},  // half away from zero on the decimal digits
         {"%6.2f", {-0.125}, "-0.13 "},
         {"%6.2f", {-0.001}, "0.00  "},
         {"%4.2f", {123.456}, "####"},
@@ -53,18 +52,17 @@ TEST(GlobalsTest, FormatStringFillsAndPads) {
         {"%04X", {255}, "00FF"},
         {"%6.4x", {255}, "  00ff"},
         {"%4x", {255}, "  ff"},
-        {"%1x", {255}, "ff"},            // picture shorter than the digits is dropped
+        {"%1x", {255}, "ff"},  // picture shorter than the digits is dropped
         {"%x|%x", {-1, int16_t{-1}}, "ffffffff|ffff"},
-        {"%X", {2.5}, "2"},              // whole number rounded half to even
+        {"%X", {2.5}, "2"},  // whole number rounded half to even
         {"%5.3d", {42}, "  042"},
         {"%5.3d", {12345}, "#####"},
-        {"%5.3d", {1234}, "#####"},      // the two blanks are literal
+        {"%5.3d", {1234}, "#####"},  // the two blanks are literal
         {"a\\tb%s", {"c\\td"}, "a\tbc\td"},
         // Characters between two percent signs are dropped, yet both signs were counted.
         {"%5%|%s", {"z", 1, 2}, "%|z"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(FormatString(c.pattern, c.args), c.expected) << c.pattern;
+    for (const auto& c : cases) EXPECT_EQ(FormatString(c.pattern, c.args), c.expected) << c.pattern;
 }
 
 TEST(GlobalsTest, FormatStringUnwrapsAnArrayArgument) {
@@ -79,8 +77,14 @@ TEST(GlobalsTest, FormatStringErrors) {
         int32_t number;
         std::string description;  // empty: not checked
     } cases[] = {
-        {"100% done", {}, 450, "Mismatch of parameters for string 100% done.  Expected 1 but received 0."},
-        {"%s", {"a", "b"}, 450, "Mismatch of parameters for string %s.  Expected 1 but received 2."},
+        {"100% done",
+         {},
+         450,
+         "Mismatch of parameters for string 100% done.  Expected 1 but received 0."},
+        {"%s",
+         {"a", "b"},
+         450,
+         "Mismatch of parameters for string %s.  Expected 1 but received 2."},
         {"x%lxy", {1}, 93, "Unrecognized pattern %lx in x%lxy"},
         {"x%l", {1}, 93, "Unrecognized pattern %l in x%l"},
         {"where %5", {1}, 93, "Invalid % format in <where %5>"},
@@ -111,7 +115,8 @@ TEST(GlobalsTest, FormatStringErrors) {
 
 TEST(GlobalsTest, FormatArgumentOpenCases) {
     EXPECT_EQ(FormatArgument("%", FormatKind::Text, false, "abc"), "");
-    EXPECT_EQ(FormatArgument("%05.3d", FormatKind::Whole, false, 42), "  042");  // zero flag ignored
+    EXPECT_EQ(FormatArgument("%05.3d", FormatKind::Whole, false, 42),
+              "  042");  // zero flag ignored
     EXPECT_EQ(FormatArgument("%08.4X", FormatKind::Hex, true, 255), "    00FF");
     EXPECT_EQ(FormatArgument("%5.2s", FormatKind::Text, false, "abcdef"), "   ab");  // printf-like
     EXPECT_EQ(FormatArgument("%-5.2s", FormatKind::Text, false, "abcdef"), "ab   ");
@@ -119,7 +124,7 @@ TEST(GlobalsTest, FormatArgumentOpenCases) {
 
 TEST(GlobalsTest, ExpandEscapes) {
     const std::pair<std::string, std::string> cases[] = {
-        {"a\\nb", "a\r\nb"}, {"\\r\\t", "\r\t"},  {"a\\\\nb", "a\\nb"}, {"\\q", "q"},
+        {"a\\nb", "a\r\nb"}, {"\\r\\t", "\r\t"}, {"a\\\\nb", "a\\nb"}, {"\\q", "q"},
         {"end\\", "end"},    {"\\\\\\", "\\"},   {"plain", "plain"},   {"", ""},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(ExpandEscapes(in), out) << in;

@@ -1,10 +1,9 @@
-#include "settings/modSecurity.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "common/WaitCursor.h"
+#include "settings/modSecurity.h"
 
 namespace lumaro {
 namespace {
@@ -74,8 +73,12 @@ TEST(modSecurityTest, RandomTextsRoundTripInPrintableRecords) {
 TEST(modSecurityTest, DecodeOfForeignTextGivesGarbageOnly) {
     const std::pair<std::string, size_t> cases[] = {
         {"Provider=SQLite;Data Source=c:\\db.sqlite", 0},
-        {"9}}}}}}}}}", 1},  {"3!", 1}, {"4", 1}, {Chars({1, 2, 0, 32}), 4},
-        {"0000", 4},        {"5" + Chars({255, 255, 255, 255, 255}), 1},
+        {"9}}}}}}}}}", 1},
+        {"3!", 1},
+        {"4", 1},
+        {Chars({1, 2, 0, 32}), 4},
+        {"0000", 4},
+        {"5" + Chars({255, 255, 255, 255, 255}), 1},
     };
     for (const auto& [stored, records] : cases) {
         const std::string decoded = DecodeText(stored);
