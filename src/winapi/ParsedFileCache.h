@@ -2,6 +2,13 @@
 // Parsed files kept between calls, each re-validated on every use against the file's
 // stamp (device, inode, size, modification and change times): a call costs one stat()
 // while the file is unchanged, and a re-read and re-parse once it has changed.
+//
+// File times are coarse (a few milliseconds), so a file changed again within one tick of
+// being read could keep its whole stamp. As git does with "racily clean" entries, a parse
+// is trusted only when the file was last modified well before the moment it was read;
+// until then every call reads the file again.
+
+#include <time.h>
 
 #include <functional>
 #include <memory>
@@ -31,12 +38,13 @@ public:
             // A path that exists but is no regular file reads like a missing one.
             return nullptr;
         }
-        if (it != entries_.end() && it->second.stamp == now) {
+        if (it != entries_.end() && it->second.stamp == now && it->second.trusted) {
             if (status) *status = ReadStatus::Ok;
             return it->second.doc;
         }
         std::string content;
         FileStamp stamp;
+        const int64_t readTime = NowNs();
         ReadStatus read = ReadWholeFile(path, content, &stamp);
         if (status) *status = read;
         if (read != ReadStatus::Ok) {
@@ -44,14 +52,8 @@ public:
             return nullptr;
         }
         auto doc = parse_(std::move(content));
-        Store(path, stamp, doc);
+        Store(path, stamp, doc, readTime);
         return doc;
-    }
-
-    // Records what a write just produced, so the next read needs no parse.
-    void Put(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc) {
-        std::lock_guard<std::mutex> guard(mutex_);
-        Store(path, stamp, std::move(doc));
     }
 
     void Forget(const std::string& path) {
@@ -63,12 +65,21 @@ private:
     struct Entry {
         FileStamp stamp;
         std::shared_ptr<const Doc> doc;
+        bool trusted = false;
     };
     static constexpr size_t kMaxEntries = 32;
+    static constexpr int64_t kRacyWindowNs = 50'000'000;  // well above any file-time tick
 
-    void Store(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc) {
+    static int64_t NowNs() {
+        timespec ts;
+        ::clock_gettime(CLOCK_REALTIME, &ts);
+        return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    }
+
+    void Store(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc, int64_t readTime) {
         if (entries_.size() >= kMaxEntries && !entries_.count(path)) entries_.clear();
-        entries_[path] = Entry{stamp, std::move(doc)};
+        const bool trusted = std::max(stamp.mtimeNs, stamp.ctimeNs) < readTime - kRacyWindowNs;
+        entries_[path] = Entry{stamp, std::move(doc), trusted};
     }
 
     Parser parse_;

@@ -102,8 +102,7 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
                                    : doc.SetValue(section, key, text, out);
         return changed ? Edit::Replace : Edit::Keep;
     };
-    winapi::detail::FileStamp stamp;
-    auto status = winapi::detail::LockedUpdate(path, edit, &stamp);
+    auto status = winapi::detail::LockedUpdate(path, edit);
     Cache().Forget(path);
     using winapi::detail::UpdateStatus;
     return (status == UpdateStatus::Written || status == UpdateStatus::Unchanged) ? TRUE : FALSE;

@@ -156,7 +156,6 @@ LONG UpdateHive(int hive, const Change& change) {
     EnsureMachineFolder();
     const std::string path = HivePath(hive);
     LONG result = ERROR_SUCCESS;
-    std::shared_ptr<RegHive> edited;
     auto edit = [&](bool exists, const std::string& content, std::string& out) {
         auto parsed = RegHive::Parse(kRootNames[hive], exists ? content : std::string());
         if (!parsed->readable()) {
@@ -168,14 +167,12 @@ LONG UpdateHive(int hive, const Change& change) {
         if (result != ERROR_SUCCESS) return Edit::Refuse;
         if (!changed) return Edit::Keep;
         out = parsed->Serialize();
-        edited = parsed;
         return Edit::Replace;
     };
-    FileStamp stamp;
-    switch (LockedUpdate(path, edit, &stamp)) {
-        case UpdateStatus::Written:
-            HiveCache(hive).Put(path, stamp, edited);
-            return ERROR_SUCCESS;
+    UpdateStatus status = LockedUpdate(path, edit);
+    HiveCache(hive).Forget(path);
+    switch (status) {
+        case UpdateStatus::Written: return ERROR_SUCCESS;
         case UpdateStatus::Unchanged: return ERROR_SUCCESS;
         case UpdateStatus::Refused: return result;
         case UpdateStatus::AccessDenied: return ERROR_ACCESS_DENIED;
