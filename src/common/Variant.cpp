@@ -1,6 +1,7 @@
 #include "common/Variant.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,9 +34,10 @@ std::string DoubleToText(double value) {
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
     if (value == 0) return "0";
+    // d.dddddddddddddde+XX: 15 significant digits, independent of the process locale.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", value);  // d.dddddddddddddde+XX: 15 significant digits
-    std::string s(buf);
+    auto done = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    std::string s(buf, done.ptr);
     size_t ePos = s.find('e');
     std::string mantissa = s.substr(0, ePos);
     int exponent = std::atoi(s.c_str() + ePos + 1);
@@ -49,9 +51,9 @@ std::string DoubleToText(double value) {
     if (exponent >= 15 || exponent < -4) {
         out = digits.substr(0, 1);
         if (digits.size() > 1) out += "." + digits.substr(1);
-        char e[16];
-        std::snprintf(e, sizeof e, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
-        out += e;
+        std::string e = std::to_string(std::abs(exponent));
+        if (e.size() < 2) e.insert(0, "0");
+        out += (exponent < 0 ? "E-" : "E+") + e;
     } else if (exponent < 0) {
         out = "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
     } else {
@@ -99,9 +101,11 @@ bool TextToDouble(const std::string& text, double& value) {
     if (i != t.size()) return false;
     for (char& c : t)
         if (c == 'd' || c == 'D') c = 'e';
-    char* end = nullptr;
-    value = std::strtod(t.c_str(), &end);
-    return std::isfinite(value);
+    // from_chars takes no leading '+' and ignores the process locale.
+    const char* begin = t.c_str() + (t[0] == '+' ? 1 : 0);
+    auto parsed = std::from_chars(begin, t.c_str() + t.size(), value);
+    if (parsed.ec == std::errc::result_out_of_range) return false;
+    return parsed.ec == std::errc() && std::isfinite(value);
 }
 
 int64_t RoundToWhole(double value, int64_t lo, int64_t hi) {

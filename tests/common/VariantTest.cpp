@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "common/RuntimeError.h"
 
 namespace lumaro {
@@ -63,6 +65,22 @@ TEST(VariantTest, Booleans) {
     EXPECT_TRUE(Variant("-1").ToBool());
     EXPECT_FALSE(Variant("0").ToBool());
     EXPECT_THROW((void)Variant("yes").ToBool(), RuntimeError);
+}
+
+}  // namespace
+}  // namespace lumaro
+
+namespace lumaro {
+namespace {
+
+// Qt applications take the user's locale for the C library; numbers must not follow it.
+TEST(VariantTest, NumberTextIgnoresTheProcessLocale) {
+    const char* previous = setlocale(LC_NUMERIC, nullptr);
+    std::string saved = previous ? previous : "C";
+    if (!setlocale(LC_NUMERIC, "de_DE.UTF-8") && !setlocale(LC_NUMERIC, "fr_FR.UTF-8")) GTEST_SKIP() << "no comma locale installed";
+    EXPECT_EQ(Variant(3.25).ToString(), "3.25");
+    EXPECT_DOUBLE_EQ(Variant("3.25").ToDouble(), 3.25);
+    setlocale(LC_NUMERIC, saved.c_str());
 }
 
 }  // namespace
