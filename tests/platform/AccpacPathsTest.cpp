@@ -1,0 +1,185 @@
+#include "platform/AccpacPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "common/VersionInfo.h"
+#include "platform/cRegistry.h"
+#include "support/TestSupport.h"
+
+namespace lumaro {
+namespace {
+
+namespace fs = std::filesystem;
+const char* const kConfiguration = "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration";
+
+void StoreConfiguration(const char* name, DWORD type, const std::string& bytes) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kConfiguration, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    if (name) {
+        ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                 static_cast<DWORD>(bytes.size())),
+                  ERROR_SUCCESS);
+    }
+    RegCloseKey(key);
+}
+
+void StoreText(const char* name, const std::string& text) { StoreConfiguration(name, REG_SZ, text + '\0'); }
+
+TEST(JoinPathTest, OneRule) {
+    struct Case {
+        const char* a;
+        const char* b;
+        const char* joined;
+    } cases[] = {
+        {"/x", "y", "/x/y"}, {"/x/", "y", "/x/y"}, {"/x", "/y", "/x/y"}, {"/x/", "/y", "/x//y"},
+        {"", "y", "y"},      {"", "/y", "/y"},     {"x", "", "x/"},      {"", "", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(JoinPath(c.a, c.b), c.joined) << c.a << " + " << c.b;
+}
+
+TEST(AccpacPathsTest, Discovery) {
+    struct Case {
+        const char* label;
+        bool key;
+        std::optional<std::string> programs;
+        std::optional<std::string> shared;
+        bool dll;
+        bool installed;
+    } cases[] = {
+        {"no key", false, {}, {}, true, false},
+        {"complete", true, "P", "S", true, true},
+        {"no a4wapi.dll", true, "P", "S", false, false},
+        {"no Programs", true, {}, "S", true, false},
+        {"no SharedData", true, "P", {}, true, true},
+        {"Programs ending in a separator", true, "P/", "S", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        test::TempMachine machine;
+        test::RecordingMessageSink messages;
+        const std::string root = machine.str();
+        auto placed = [&](const std::optional<std::string>& v) { return root + "/" + *v; };
+        if (c.key) StoreConfiguration(nullptr, 0, "");
+        if (c.programs) StoreText("Programs", placed(c.programs));
+        if (c.shared) StoreText("SharedData", placed(c.shared));
+        if (c.dll) {
+            fs::create_directories(root + "/P/runtime");
+            test::WriteFile(root + "/P/runtime/a4wapi.dll", "");
+        }
+
+        AccpacPaths paths;
+        EXPECT_EQ(paths.Installed(), c.installed);
+        EXPECT_TRUE(messages.messages.empty());
+        const std::string programs = c.programs ? placed(c.programs) : "";
+        const std::string shared = c.shared ? placed(c.shared) : "";
+        EXPECT_EQ(paths.ProgramsPath(), programs);
+        EXPECT_EQ(paths.SharedDataPath(), shared);
+        if (!c.key) {
+            for (const std::string& p : {paths.RuntimePath(), paths.SitePath(), paths.CompanyPath(), paths.LogPath()})
+                EXPECT_EQ(p, "");
+            continue;
+        }
+        EXPECT_EQ(paths.RuntimePath(), c.programs ? root + "/P/runtime" : "runtime");
+        EXPECT_EQ(paths.SitePath(), JoinPath(shared, "SITE"));
+        EXPECT_EQ(paths.CompanyPath(), JoinPath(shared, "COMPANY"));
+        EXPECT_EQ(paths.LogPath(), JoinPath(shared, "COMPANY") + "/Lumaro");
+        if (!c.shared) {
+            EXPECT_EQ(paths.LogPath(), "COMPANY/Lumaro");
+        }
+    }
+}
+
+TEST(AccpacPathsTest, ExpandedAndUnexpectedValueTypes) {
+    test::TempMachine machine;
+    test::RecordingMessageSink messages;
+    setenv("LUMARO_PATHS_TEST", "/opt/accpac", 1);
+    StoreConfiguration("Programs", REG_EXPAND_SZ, std::string("%LUMARO_PATHS_TEST%/programs") + '\0');
+    StoreConfiguration("SharedData", REG_DWORD, std::string("\x07\0\0\0", 4));
+    AccpacPaths paths;
+    unsetenv("LUMARO_PATHS_TEST");
+    EXPECT_EQ(paths.ProgramsPath(), "/opt/accpac/programs");
+    EXPECT_EQ(paths.SharedDataPath(), "7");
+    EXPECT_FALSE(paths.Installed());
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST(AccpacPathsTest, ConstructionErrorIsShownAndAbsorbed) {
+    test::TempMachine machine;
+    test::RecordingMessageSink messages;
+    StoreText("Programs", "/p");
+    StoreConfiguration("SharedData", REG_SZ, "");  // a text value with no data at all
+    AccpacPaths paths;
+    EXPECT_FALSE(paths.Installed());
+    EXPECT_EQ(paths.ProgramsPath(), "/p");  // set before the error
+    EXPECT_EQ(paths.CompanyPath(), "");
+    ASSERT_EQ(messages.messages.size(), 1u);
+    const Message& box = messages.messages[0];
+    EXPECT_EQ(box.text,
+              "A critical error occured in determining Accpac path information. Error=Invalid procedure call or "
+              "argument");
+    EXPECT_EQ(box.icon, MsgIcon::Critical);
+    EXPECT_EQ(box.buttons, MsgButtons::OK);
+    EXPECT_EQ(box.title, ProductName());
+}
+
+class AccpacPathsLogTest : public ::testing::Test {
+protected:
+    AccpacPathsLogTest() {
+        StoreText("Programs", machine.str() + "/P");
+        StoreText("SharedData", machine.str() + "/S");
+        fs::create_directories(machine.str() + "/S/COMPANY");
+    }
+    static std::tm FirstOfMarch() {
+        std::tm day{};
+        day.tm_year = 2024 - 1900;
+        day.tm_mon = 2;
+        day.tm_mday = 1;
+        day.tm_hour = 9;
+        return day;
+    }
+    test::TempMachine machine;
+};
+
+TEST_F(AccpacPathsLogTest, PathsOfTheLog) {
+    AccpacPaths paths;
+    paths.SetLocalTimeSource(FirstOfMarch);
+    EXPECT_EQ(paths.LogFileName(), paths.LogPath() + "/20240301.log");
+    EXPECT_EQ(paths.OrgPath("").ToString(), paths.CompanyPath());
+    EXPECT_EQ(paths.OrgPath("ABC").ToString(), paths.CompanyPath() + "/ABC");
+    EXPECT_EQ(AccpacPaths::LogIndent(0), "");
+    EXPECT_EQ(AccpacPaths::LogIndent(2), "        ");
+    EXPECT_EQ(AccpacPaths::LogIndent(-1), "");
+}
+
+TEST_F(AccpacPathsLogTest, WriteLogAppendsLines) {
+    AccpacPaths paths;
+    paths.SetLocalTimeSource(FirstOfMarch);
+    EXPECT_FALSE(paths.LogExists().ToBool());
+    paths.WriteLog(0, "first");
+    EXPECT_TRUE(paths.LogExists().ToBool());
+    const std::string first = test::ReadFile(paths.LogFileName());
+    paths.WriteLog(1, "second");
+    const std::string both = test::ReadFile(paths.LogFileName());
+    ASSERT_EQ(both.compare(0, first.size(), first), 0);  // nothing already there changes
+    const std::string added = both.substr(first.size());
+    EXPECT_TRUE(first.ends_with(" first\r\n")) << first;
+    EXPECT_TRUE(added.ends_with("     second\r\n")) << added;
+    EXPECT_EQ(added.find('\n'), added.size() - 1);
+    EXPECT_NE(first.find("24"), std::string::npos) << "the line begins with the date: " << first;
+}
+
+TEST_F(AccpacPathsLogTest, WriteLogNeverFails) {
+    fs::remove_all(machine.str() + "/S/COMPANY");
+    AccpacPaths paths;
+    EXPECT_NO_THROW(paths.WriteLog(0, "lost"));
+    EXPECT_FALSE(fs::exists(paths.LogPath()));
+    EXPECT_FALSE(paths.LogExists().ToBool());
+}
+
+}  // namespace
+}  // namespace lumaro

@@ -1,0 +1,270 @@
+#include "platform/cRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "common/RuntimeError.h"
+#include "common/VersionInfo.h"
+#include "support/TestSupport.h"
+
+namespace lumaro {
+namespace {
+
+const char* const kSection = "Software\\Ostrel\\Test";
+
+// Stores raw data the way another program could, bypassing cRegistry's write rules.
+void StoreRaw(const std::string& name, DWORD type, const std::string& bytes) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSection, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// The type and bytes actually stored.
+std::pair<DWORD, std::string> LoadRaw(const std::string& name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSection, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
+    DWORD type = 0, size = 0;
+    RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
+    std::string data(size, '\0');
+    RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    RegCloseKey(key);
+    return {type, data.substr(0, size)};
+}
+
+class cRegistryTest : public ::testing::Test {
+protected:
+    cRegistryTest() {
+        reg.SetClassKey(HKEY_LOCAL_MACHINE);
+        reg.SetSectionKey(kSection);
+    }
+    test::TempMachine machine;
+    cRegistry reg;
+    const std::string source = ExecutableName() + ".cRegistry";
+};
+
+#define EXPECT_RUNTIME_ERROR(statement, number, description)        \
+    try {                                                            \
+        statement;                                                   \
+        ADD_FAILURE() << "no error from " #statement;                \
+    } catch (const RuntimeError& e) {                                \
+        EXPECT_EQ(e.Number(), static_cast<int32_t>(number));         \
+        EXPECT_EQ(e.Description(), description);                     \
+        EXPECT_EQ(e.Source(), source);                               \
+    }
+
+TEST_F(cRegistryTest, ReadsEachTypeAsStored) {
+    setenv("LUMARO_REG_TEST", "/srv", 1);
+    struct Case {
+        DWORD type;
+        std::string stored;
+        Variant expected;
+    } cases[] = {
+        {REG_SZ, std::string("abc\0", 4), Variant("abc")},
+        {REG_SZ, std::string("\0", 1), Variant("")},
+        {REG_SZ, "abc", Variant("abc")},  // stored without its NUL: nothing is lost
+        {REG_MULTI_SZ, std::string("a\0b\0\0", 5), Variant(std::string("a\0b\0", 4))},
+        {REG_EXPAND_SZ, std::string("%LUMARO_REG_TEST%/x\0", 20), Variant("/srv/x")},
+        {REG_EXPAND_SZ, std::string("%LUMARO_UNDEFINED%\0", 19), Variant("%LUMARO_UNDEFINED%")},
+        {REG_DWORD, std::string("\x02\x01\0\0", 4), Variant(int32_t{258})},
+        {REG_DWORD, "\xff\xff\xff\xff", Variant(int32_t{-1})},
+        {REG_DWORD, std::string("\x05\0", 2), Variant(int32_t{5})},  // short: padded
+        {REG_DWORD, std::string("\x07\0\0\0\x09\0\0\0", 8), Variant(int32_t{7})},  // long: first four
+        {REG_DWORD_BIG_ENDIAN, std::string("\0\0\x01\x02", 4), Variant(int32_t{258})},
+        {REG_BINARY, "\x01\x02\x03", Variant(std::vector<uint8_t>{1, 2, 3})},
+        {REG_BINARY, "", Variant(std::vector<uint8_t>{})},
+        {REG_NONE, "z", Variant(std::vector<uint8_t>{'z'})},
+    };
+    int i = 0;
+    for (const auto& c : cases) {
+        std::string name = "v" + std::to_string(i++);
+        StoreRaw(name, c.type, c.stored);
+        reg.SetValueKey(name);
+        reg.SetValueType(0);
+        EXPECT_EQ(reg.value(), c.expected) << name;
+        EXPECT_EQ(reg.ValueType(), static_cast<int32_t>(c.type)) << name;
+    }
+    unsetenv("LUMARO_REG_TEST");
+}
+
+TEST_F(cRegistryTest, MissingValueGivesDefaultAndKeepsType) {
+    StoreRaw("other", REG_SZ, std::string("x\0", 2));
+    reg.SetValueKey("absent");
+    reg.SetValueType(REG_DWORD);
+    reg.SetDefault(Variant("dflt"));
+    EXPECT_TRUE(reg.KeyExists());
+    EXPECT_EQ(reg.value(), Variant("dflt"));
+    EXPECT_EQ(reg.ValueType(), REG_DWORD);
+
+    reg.SetSectionKey("Software\\Ostrel\\Nowhere");
+    EXPECT_FALSE(reg.KeyExists());
+    EXPECT_EQ(reg.value(), Variant("dflt"));
+    reg.SetClassKey(nullptr);
+    reg.SetSectionKey(kSection);
+    EXPECT_FALSE(reg.KeyExists());
+}
+
+TEST_F(cRegistryTest, TextValueWithNoDataRaisesInvalidArgument) {
+    StoreRaw("empty", REG_SZ, "");
+    reg.SetValueKey("empty");
+    EXPECT_RUNTIME_ERROR(reg.value(), 5, "Invalid procedure call or argument");
+}
+
+TEST_F(cRegistryTest, WriteRules) {
+    struct Case {
+        int32_t requested;
+        Variant value;
+        DWORD storedType;
+        std::string storedBytes;
+    } cases[] = {
+        {REG_SZ, Variant("50% off"), REG_SZ, std::string("50% off\0", 8)},
+        {REG_SZ, Variant("%TEMP%\\x"), REG_EXPAND_SZ, std::string("%TEMP%\\x\0", 9)},
+        {REG_EXPAND_SZ, Variant("plain"), REG_SZ, std::string("plain\0", 6)},
+        {REG_SZ, Variant("%%"), REG_SZ, std::string("%%\0", 3)},
+        {REG_SZ, Variant("%a%"), REG_EXPAND_SZ, std::string("%a%\0", 4)},
+        {REG_SZ, Variant(int32_t{42}), REG_SZ, std::string("42\0", 3)},
+        {REG_DWORD, Variant(int32_t{258}), REG_DWORD, std::string("\x02\x01\0\0", 4)},
+        {REG_DWORD_BIG_ENDIAN, Variant(int16_t{-1}), REG_DWORD, "\xff\xff\xff\xff"},
+        {REG_BINARY, Variant(std::vector<uint8_t>{0, 1, 2}), REG_BINARY, std::string("\0\x01\x02", 3)},
+    };
+    int i = 0;
+    for (const auto& c : cases) {
+        std::string name = "w" + std::to_string(i++);
+        reg.SetValueKey(name);
+        reg.SetValueType(c.requested);
+        reg.SetValue(c.value);
+        auto [type, bytes] = LoadRaw(name);
+        EXPECT_EQ(type, c.storedType) << name;
+        EXPECT_EQ(bytes, c.storedBytes) << name;
+    }
+}
+
+TEST_F(cRegistryTest, BinaryRoundTripKeepsTheSize) {
+    StoreRaw("bin", REG_BINARY, "\x09\x08");
+    reg.SetValueKey("bin");
+    Variant read = reg.value();
+    reg.SetValue(read);
+    EXPECT_EQ(LoadRaw("bin").second, "\x09\x08");
+}
+
+TEST_F(cRegistryTest, WriteErrors) {
+    reg.SetSectionKey("Software\\Lumaro");
+    reg.SetValueKey("v");
+    const std::string text = "Failed to set registry value Key: '-2147483646',Section: 'Software\\Lumaro',Key: 'v' to value: '";
+    reg.SetValueType(0);
+    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 0x800469A9u, text + "x'");
+    reg.SetValueType(REG_LINK);
+    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 0x800469A9u, text + "x'");
+    reg.SetValueType(REG_DWORD);  // not a 16- or 32-bit integer: refused, not silently dropped
+    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant(2.5)), 0x800469A9u, text + "2.5'");
+    reg.SetValueType(REG_BINARY);
+    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 26001, "Application-defined or object-defined error");
+
+    reg.SetClassKey(nullptr);
+    reg.SetValueType(REG_SZ);
+    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 26001,
+                         "Failed to set registry value Key: '0',Section: 'Software\\Lumaro',Key: 'v' to value: 'x'");
+}
+
+TEST_F(cRegistryTest, KeysAndValuesCreatedAndDeleted) {
+    reg.SetSectionKey("Software\\Ostrel\\Made");
+    EXPECT_TRUE(reg.CreateKey());
+    EXPECT_TRUE(reg.KeyExists());
+    reg.SetValueKey("v");
+    reg.SetValueType(REG_SZ);
+    reg.SetValue(Variant("x"));
+    EXPECT_TRUE(reg.DeleteValue());
+    EXPECT_RUNTIME_ERROR(reg.DeleteValue(), 26001,
+                         "Failed to delete registry Key: '-2147483646',Section: 'Software\\Ostrel\\Made',Key: 'v");
+    EXPECT_TRUE(reg.DeleteKey());
+    EXPECT_FALSE(reg.KeyExists());
+    EXPECT_RUNTIME_ERROR(reg.DeleteKey(), 26001,
+                         "Failed to delete registry Key: '-2147483646',Section: 'Software\\Ostrel\\Made");
+    EXPECT_RUNTIME_ERROR(reg.DeleteValue(), 26001,
+                         "Failed to open key '-2147483646',Section: 'Software\\Ostrel\\Made' for delete access");
+    reg.SetClassKey(nullptr);
+    EXPECT_RUNTIME_ERROR(reg.CreateKey(), 26001, "Failed to create registry Key: 'Software\\Ostrel\\Made");
+}
+
+TEST_F(cRegistryTest, EnumerationsAreOneBased) {
+    std::vector<std::string> names{"stale"};
+    int32_t count = 9;
+    EXPECT_TRUE(reg.EnumerateValues(names, count));  // key missing
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(names.empty());
+
+    StoreRaw("alpha", REG_SZ, std::string("1\0", 2));
+    StoreRaw("b", REG_SZ, std::string("2\0", 2));
+    EXPECT_TRUE(reg.EnumerateValues(names, count));
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(names, (std::vector<std::string>{"", "alpha", "b"}));
+
+    for (const char* sub : {"One", "Two"}) {
+        cRegistry maker;
+        maker.SetClassKey(HKEY_LOCAL_MACHINE);
+        maker.SetSectionKey(std::string(kSection) + "\\" + sub);
+        maker.CreateKey();
+    }
+    EXPECT_TRUE(reg.EnumerateSections(names, count));
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(names, (std::vector<std::string>{"", "One", "Two"}));
+}
+
+TEST_F(cRegistryTest, ValueExAndMachine) {
+    cRegistry other;
+    other.SetValueEx(HKEY_LOCAL_MACHINE, kSection, "name", REG_SZ, Variant("fallback"), Variant(""));
+    EXPECT_EQ(LoadRaw("name").second, std::string("fallback\0", 9));
+    other.SetValueEx(HKEY_LOCAL_MACHINE, kSection, "name", REG_SZ, Variant("fallback"), Variant("given"));
+    EXPECT_EQ(other.ValueEx(HKEY_LOCAL_MACHINE, kSection, "name", 0, Variant()), Variant("given"));
+    EXPECT_EQ(other.ValueType(), REG_SZ);
+
+    struct Case {
+        const char* given;
+        const char* stored;
+    } cases[] = {{"", ""}, {"S", ""}, {"SR", ""}, {"SRV", "\\\\SRV"}, {"\\\\SRV", "\\\\SRV"}, {"\\\\", ""}};
+    for (const auto& c : cases) {
+        reg.SetMachine(c.given);
+        EXPECT_EQ(reg.Machine(), c.stored) << c.given;
+    }
+}
+
+TEST_F(cRegistryTest, Associations) {
+    reg.CreateEXEAssociation("  /opt/lumaro/lumaro  ", "Lumaro.Doc", "Lumaro document", "lmd", "", true, "",
+                             false, "", true, "", 2);
+    cRegistry classes;
+    classes.SetClassKey(HKEY_CLASSES_ROOT);
+    auto read = [&](const std::string& section) {
+        classes.SetSectionKey(section);
+        return classes.value().ToString();
+    };
+    EXPECT_EQ(read(".lmd"), "Lumaro.Doc");
+    EXPECT_EQ(read("Lumaro.Doc"), "Lumaro document");
+    EXPECT_EQ(read("Lumaro.Doc\\shell\\open"), "&Open");
+    EXPECT_EQ(read("Lumaro.Doc\\shell\\open\\command"), "\"/opt/lumaro/lumaro\" \"%1\"");
+    EXPECT_EQ(read("Lumaro.Doc\\shell\\print\\command"), "\"/opt/lumaro/lumaro\" /p \"%1\"");
+    EXPECT_EQ(read("Lumaro.Doc\\shell\\add"), "&Install lmd");
+    EXPECT_EQ(read("Lumaro.Doc\\DefaultIcon"), "\"/opt/lumaro/lumaro\",2");
+    classes.SetSectionKey("Lumaro.Doc\\shell\\new");
+    EXPECT_FALSE(classes.KeyExists());
+    EXPECT_EQ(reg.ClassKey(), HKEY_LOCAL_MACHINE);
+
+    auto items = [](std::vector<Variant> v) { return Variant(std::move(v)); };
+    EXPECT_RUNTIME_ERROR(reg.CreateAdditionalEXEAssociations("Lumaro.Doc", items({"a", "b", "c", "d"})),
+                         0x800469ACu,
+                         "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command");
+    EXPECT_RUNTIME_ERROR(reg.CreateAdditionalEXEAssociations("Lumaro.Doc", items({})), 0x800469ACu,
+                         "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command");
+    reg.SetClassKey(HKEY_CLASSES_ROOT);
+    EXPECT_RUNTIME_ERROR(reg.CreateAdditionalEXEAssociations("No.Class", items({"a", "b", "c"})), 0x800469ADu,
+                         "Error - attempt to create additional associations before class defined.");
+    reg.CreateAdditionalEXEAssociations("Lumaro.Doc", items({"edit", "&Edit", "lumaro /e \"%1\""}));
+    EXPECT_EQ(read("Lumaro.Doc\\shell\\edit"), "&Edit");
+    EXPECT_EQ(read("Lumaro.Doc\\shell\\edit\\command"), "lumaro /e \"%1\"");
+}
+
+}  // namespace
+}  // namespace lumaro
