@@ -81,6 +81,7 @@ public:
 private:
     friend class LocalSessionManager;
     void SignOff();
+    std::shared_ptr<LocalDBLink> OpenLocalDBLinkOfType(int linkType, int flags);
     void RequireSignedOn(const char* operation) const;
 
     int32_t sessionID_;
