@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unistd.h>
 
 #include "common/RuntimeError.h"
 #include "common/VersionInfo.h"
@@ -230,6 +231,21 @@ TEST_F(cRegistryTest, ValueExAndMachine) {
         reg.SetMachine(c.given);
         EXPECT_EQ(reg.Machine(), c.stored) << c.given;
     }
+
+    // This computer by name reads the local registry; an unknown one gives Default on a
+    // read and 26001 on a write.
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    StoreRaw("m", REG_SZ, std::string("here\0", 5));
+    reg.SetValueKey("m");
+    reg.SetDefault(Variant("dflt"));
+    reg.SetMachine(host);
+    EXPECT_EQ(reg.value(), Variant("here"));
+    reg.SetMachine("NOSUCHHOST");
+    EXPECT_EQ(reg.value(), Variant("dflt"));
+    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 26001,
+                         "Failed to set registry value Key: '-2147483646',Section: 'Software\\Ostrel\\Test',Key: 'm' "
+                         "to value: 'x'");
 }
 
 TEST_F(cRegistryTest, Associations) {
