@@ -1,0 +1,48 @@
+#pragma once
+// Fixtures of the local platform's tests: a demo installation in a temporary machine
+// folder, made once per test suite for tests that only read it, and signed-on sessions.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "accpac/local/Installation.h"
+#include "accpac/local/LocalSession.h"
+#include "common/RuntimeError.h"
+#include "support/TestSupport.h"
+
+namespace lumaro::test {
+
+class SharedDemo : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        machine_ = new TempMachine;
+        accpac::local::Installation().InstallDemo(false);
+    }
+    static void TearDownTestSuite() {
+        delete machine_;
+        machine_ = nullptr;
+    }
+
+    static std::shared_ptr<accpac::local::LocalSession> SignOn(const std::string& company = "SAMLTD") {
+        accpac::local::LocalSessionManager manager;
+        return manager.Signon({"SYSOP", accpac::local::kDemoSysopPassword, company});
+    }
+
+    static inline TempMachine* machine_ = nullptr;
+};
+
+// Runs the statement and returns the RuntimeError it raised (fails the test when none).
+template <typename Statement>
+RuntimeError RaisedBy(Statement&& statement) {
+    try {
+        statement();
+    } catch (const RuntimeError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no RuntimeError was raised";
+    return RuntimeError(0, "", "");
+}
+
+}  // namespace lumaro::test
