@@ -36,7 +36,17 @@ std::string ConnectionStringTooLongMessage() {
 ProgramSettings::ProgramSettings(SessionSource session, PathsSource paths)
     : session_(std::move(session)), paths_(std::move(paths)), runDialog_([](frmSettings& dialog) {
           dialog.ShowModal();
-      }) {}
+      }) {
+    companyID_ = [this] { return session_().CompanyID(); };
+}
+
+ProgramSettings::ProgramSettings(CompanyIDSource companyID, PathsSource paths)
+    : ProgramSettings(SessionSource(), std::move(paths)) {
+    companyID_ = std::move(companyID);
+    session_ = []() -> const accpac::Session& {
+        throw RuntimeError::Standard(kErrInvalidProcedureCall, ExecutableName());
+    };
+}
 
 ProgramSettings::ProgramSettings(const accpac::Session& session, const AccpacPaths& paths)
     : ProgramSettings([&session]() -> const accpac::Session& { return session; },
@@ -46,7 +56,7 @@ ProgramSettings::~ProgramSettings() = default;
 
 void ProgramSettings::SetDialogRunner(DialogRunner runner) { runDialog_ = std::move(runner); }
 
-std::string ProgramSettings::CompanyID() const { return session_().CompanyID(); }
+std::string ProgramSettings::CompanyID() const { return companyID_(); }
 
 // ---- Properties ----------------------------------------------------------------------
 

@@ -55,6 +55,9 @@ std::string ConnectionStringTooLongMessage();
 class ProgramSettings {
 public:
     using SessionSource = std::function<const accpac::Session&()>;
+    // Gives the company ID without a session (tools that work on a company's settings
+    // without signing on).
+    using CompanyIDSource = std::function<std::string()>;
     using PathsSource = std::function<const AccpacPaths&()>;
     // Shows the dialog modally and returns once it has been hidden.
     using DialogRunner = std::function<void(frmSettings&)>;
@@ -65,6 +68,9 @@ public:
     ProgramSettings(SessionSource session, PathsSource paths);
     // The same over objects that outlive this one.
     ProgramSettings(const accpac::Session& session, const AccpacPaths& paths);
+    // The same with the company ID from `companyID` instead of a session. Such an object
+    // has no signed-on user: CheckProgramSettings raises (error 5) on it.
+    ProgramSettings(CompanyIDSource companyID, PathsSource paths);
     ~ProgramSettings();
     ProgramSettings(const ProgramSettings&) = delete;
     ProgramSettings& operator=(const ProgramSettings&) = delete;
@@ -106,6 +112,7 @@ private:
     std::string CompanyID() const;
 
     SessionSource session_;
+    CompanyIDSource companyID_;
     PathsSource paths_;
     DialogRunner runDialog_;
     // One reader for the life of the owner; every access sets its Section and Key first.
