@@ -1,6 +1,7 @@
 #include "panel/QuantityLookup.h"
 
 #include "ado/Ado.h"
+#include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 #include "panel/Globals.h"
 
@@ -8,11 +9,12 @@ namespace lumaro {
 
 namespace {
 
-// One argument as the statement must receive it (see QuantityStatement): after the
-// formatter has expanded the escapes of the whole statement, exactly QuoteSQL of the
-// expanded argument remains.
+// One argument as the statement receives it (see QuantityStatement).
 std::string StatementLiteral(const std::string& text) {
-    return ReplaceAll(QuoteSQL(ExpandEscapes(text)), "\\", "\\\\");
+    const std::string expanded = ExpandEscapes(text);
+    if (expanded.find('\\') != std::string::npos)
+        throw RuntimeError::Standard(kErrInvalidProcedureCall, "QuantityStatement");
+    return QuoteSQL(expanded);
 }
 
 bool IsPasswordKey(std::string_view key) {

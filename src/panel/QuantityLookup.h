@@ -24,11 +24,13 @@ inline constexpr QuantityColumn kQuantityColumns[] = {
 };
 
 // The configured query filled with the item number and the location (FormatString, which
-// raises when the query does not fit two texts). Each of the two goes into the statement
-// as one literal whatever it holds: its backslash escapes are expanded and its quotes
-// doubled (QuoteSQL) in that order, and its remaining backslashes are protected from the
-// formatter's expansion of the whole statement. Quoting before the expansion would let a
-// backslash-quote pair in an item number turn into a bare quote that ends the literal.
+// raises when the query does not fit two texts, and expands the backslash escapes of the
+// whole statement). Each of the two goes into the statement as one literal whatever it
+// holds, on every engine: its escapes are expanded first and its quotes then doubled
+// (QuoteSQL), which gives the statement the formatter would give; a text that still holds
+// a backslash after the expansion raises instead, because engines that read a backslash
+// in a literal as an escape (MySQL, PostgreSQL without standard_conforming_strings) would
+// let it end the literal early.
 std::string QuantityStatement(const std::string& query, const std::string& itemNumber,
                               const std::string& location);
 
