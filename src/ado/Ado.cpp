@@ -48,6 +48,9 @@ constexpr int32_t kErrNoCommandText = static_cast<int32_t>(0x80040E0C);
 // The driver's own text: the database's message when there is one, else Qt's.
 std::string DriverMessage(const QSqlError& error) {
     QString text = error.databaseText().trimmed();
+    // Qt's PostgreSQL driver appends "(<SQLSTATE>)" to the server's message.
+    const QString code = error.nativeErrorCode();
+    if (!code.isEmpty() && text.endsWith(u'(' + code + u')')) text = text.chopped(code.size() + 2).trimmed();
     if (text.isEmpty()) text = error.driverText().trimmed();
     if (text.isEmpty()) text = QStringLiteral("Unspecified error");
     return text.toStdString();

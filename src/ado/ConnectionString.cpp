@@ -116,9 +116,11 @@ struct OdbcBuilder {
     }
 };
 
-std::string OdbcOptions(int connectionTimeout, int commandTimeout) {
-    return "SQL_ATTR_LOGIN_TIMEOUT=" + std::to_string(connectionTimeout) +
-           ";SQL_ATTR_CONNECTION_TIMEOUT=" + std::to_string(commandTimeout);
+// ODBC's login timeout bounds the sign-on; its connection timeout bounds any request on
+// the connection (the FreeTDS driver takes it as its sign-on timeout instead).
+std::string OdbcOptions(int loginTimeout, int requestTimeout) {
+    return "SQL_ATTR_LOGIN_TIMEOUT=" + std::to_string(loginTimeout) +
+           ";SQL_ATTR_CONNECTION_TIMEOUT=" + std::to_string(requestTimeout);
 }
 
 EngineTarget MapSqlite(const ConnectionString& cs, int commandTimeout) {
@@ -209,8 +211,9 @@ EngineTarget MapOdbc(const ConnectionString& cs, bool viaMsdasql, const std::str
 }
 
 // SQL Server's OLE DB providers: the same server reached through the FreeTDS ODBC driver.
+// The driver has no command timeout setting in a connection string.
 EngineTarget MapSqlServer(const ConnectionString& cs, const std::string& userId, const std::string& password,
-                          int connectionTimeout, int commandTimeout) {
+                          int connectionTimeout) {
     if (IsTrue(cs.Get("Trusted_Connection")) || IsTrue(cs.Get("Integrated Security")))
         Refuse("Windows authentication (Trusted_Connection, Integrated Security) is not available here: "
                "give a SQL Server login with Uid and Pwd in the connection string.");
@@ -240,6 +243,9 @@ EngineTarget MapSqlServer(const ConnectionString& cs, const std::string& userId,
     odbc.Set("UID", OdbcValue(uid));
     odbc.Set("PWD", OdbcValue(pwd));
     odbc.Set("ClientCharset", "UTF-8");
+    // One protocol: left to itself the driver also tries Sybase's after SQL Server's, each
+    // attempt waiting the whole timeout on a server that does not answer.
+    odbc.Set("TDS_Version", OdbcValue(cs.Get("TDS_Version", "7.4")));
     std::string app = cs.Get({"Application Name", "APP"});
     if (!app.empty()) odbc.Set("APP", OdbcValue(app));
 
@@ -248,7 +254,7 @@ EngineTarget MapSqlServer(const ConnectionString& cs, const std::string& userId,
     t.qtDriver = "QODBC";
     t.odbcConnectionString = odbc.Text();
     t.databaseName = QtOdbcDatabaseName(t.odbcConnectionString);
-    t.connectOptions = OdbcOptions(connectionTimeout, commandTimeout);
+    t.connectOptions = OdbcOptions(connectionTimeout, connectionTimeout);
     return t;
 }
 
@@ -408,7 +414,7 @@ EngineTarget MapConnectionString(const std::string& connectionString, const std:
     if (provider == "MSDASQL") return MapOdbc(cs, true, userId, password, connectionTimeout, commandTimeout);
     if (provider == "POSTGRESQL") return MapPostgres(cs, userId, password, connectionTimeout, commandTimeout);
     if (IsNameWithVersion(provider, "SQLNCLI") || IsNameWithVersion(provider, "MSOLEDBSQL") || provider == "SQLOLEDB")
-        return MapSqlServer(cs, userId, password, connectionTimeout, commandTimeout);
+        return MapSqlServer(cs, userId, password, connectionTimeout);
     throw RuntimeError(adErrProviderNotFound, kSource, "Provider cannot be found. It may not be properly installed.");
 }
 

@@ -35,7 +35,8 @@ public:
     // Raises RuntimeError (adErrProvider) for text that is not a connection string.
     static ConnectionString Parse(std::string_view text);
 
-    const std::vector<Item>& Items() const { return items_; }
+    const std::vector<Item>& Items() const& { return items_; }
+    std::vector<Item> Items() && { return std::move(items_); }  // safe on a temporary
     bool Has(std::string_view key) const;
     // The value of the first of the keys present (keys ignoring case), or fallback.
     std::string Get(std::initializer_list<std::string_view> keys, const std::string& fallback = {}) const;

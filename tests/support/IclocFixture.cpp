@@ -56,9 +56,9 @@ void Exec(QSqlDatabase& db, const std::string& sql) {
                                  sql.substr(0, 200));
 }
 
-// Writes the table in multi-row INSERTs inside one transaction.
+// Creates the table in an empty database and writes it in multi-row INSERTs inside one
+// transaction.
 void WriteRows(QSqlDatabase& db, const std::vector<IclocRow>* rows, long generated) {
-    Exec(db, "DROP TABLE IF EXISTS ICILOC");
     Exec(db, kCreateTable);
     long count = rows ? static_cast<long>(rows->size()) : generated;
     Exec(db, "BEGIN");

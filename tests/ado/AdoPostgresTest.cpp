@@ -1,0 +1,139 @@
+// The database layer against the real PostgreSQL test server, through the native client
+// (Provider=PostgreSQL) and through ODBC (the PostgreSQL ODBC driver).
+
+#include <chrono>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "ado/Ado.h"
+#include "ado/AdoTestUtil.h"
+#include "support/IclocFixture.h"
+
+namespace {
+
+using ado::test::ErrorOf;
+using ado::test::OpenQuery;
+using lumaro::RuntimeError;
+using namespace lumaro::test;
+
+enum class Path { Native, Odbc };
+
+std::string PathName(const ::testing::TestParamInfo<Path>& info) {
+    return info.param == Path::Native ? "Native" : "Odbc";
+}
+
+class AdoPostgresTest : public ::testing::TestWithParam<Path> {
+protected:
+    static void SetUpTestSuite() {
+        if (TestPgServer()) database_ = new PgIclocDatabase();
+    }
+    static void TearDownTestSuite() {
+        delete database_;
+        database_ = nullptr;
+    }
+    void SetUp() override {
+        if (!database_) GTEST_SKIP() << kNoPgReason;
+        connection_ = std::make_shared<ado::Connection>();
+        connection_->SetCursorLocation(ado::adUseServer);
+        connection_->Open(ConnectionString());
+    }
+    std::string ConnectionString() const {
+        return GetParam() == Path::Native ? database_->AdoConnectionString() : database_->OdbcConnectionString();
+    }
+    // The connection string with one key replaced or added.
+    std::string With(const std::string& extra) const { return ConnectionString() + extra; }
+
+    static PgIclocDatabase* database_;
+    std::shared_ptr<ado::Connection> connection_;
+};
+
+PgIclocDatabase* AdoPostgresTest::database_ = nullptr;
+
+TEST_P(AdoPostgresTest, FirstRunQueryGivesTheFiveQuantities) {
+    for (const IclocRow& row : SampleIclocRows()) {
+        SCOPED_TRACE(row.itemNo + "/" + row.location);
+        std::string item = row.itemNo;
+        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2)) item.insert(p, "'");
+        auto rs = OpenQuery(connection_, FirstRunQuery(item, row.location));
+        ASSERT_FALSE(rs->IsEOF());
+        rs->MoveFirst();
+        // PostgreSQL names the columns in lower case; ADO finds them ignoring case.
+        EXPECT_DOUBLE_EQ(rs->Fields("QTONHAND").Value().ToDouble(), row.QtOnHand());
+        EXPECT_DOUBLE_EQ(rs->Fields("QTONORDER").Value().ToDouble(), row.qtyOnOrder);
+        EXPECT_DOUBLE_EQ(rs->Fields("QTSALORDR").Value().ToDouble(), row.qtySalOrdr);
+        if (row.qtyCommit) {
+            EXPECT_DOUBLE_EQ(rs->Fields("QTAVAIL").Value().ToDouble(), row.QtAvail());
+            EXPECT_DOUBLE_EQ(rs->Fields("QTCOMMIT").Value().ToDouble(), *row.qtyCommit);
+            EXPECT_EQ(rs->Fields("QTCOMMIT").Value().ToString(), lumaro::DoubleToText(*row.qtyCommit));
+        } else {
+            EXPECT_TRUE(rs->Fields("QTCOMMIT").Value().IsNull());
+            EXPECT_TRUE(rs->Fields("QTAVAIL").Value().IsNull());
+        }
+    }
+}
+
+TEST_P(AdoPostgresTest, NoRowsAndStatementErrors) {
+    auto rs = OpenQuery(connection_, FirstRunQuery("NO SUCH ITEM", "1"));
+    EXPECT_TRUE(rs->IsEOF());
+    EXPECT_EQ(ErrorOf([&] { rs->Fields("QTONHAND"); }).Number(), ado::adErrNoCurrentRecord);
+    rs->Close();
+
+    struct Case {
+        const char* sql;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"SELEC * FROM ICILOC", "syntax error at or near \"SELEC\""},
+        {"SELECT NOPE FROM ICILOC", "column \"nope\" does not exist"},
+        {"SELECT * FROM NOTABLE", "relation \"notable\" does not exist"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        RuntimeError e = ErrorOf([&] { OpenQuery(connection_, c.sql); });
+        EXPECT_EQ(e.Number(), ado::adErrProvider);
+        EXPECT_NE(e.Description().find(c.text), std::string::npos) << e.Description();
+        EXPECT_EQ(connection_->State(), ado::adStateOpen);
+    }
+    EXPECT_FALSE(OpenQuery(connection_, FirstRunQuery("A1-103/0", "1"))->IsEOF());
+}
+
+TEST_P(AdoPostgresTest, SignOnFaultsCarryTheServersText) {
+    struct Case {
+        std::string connectionString;
+        std::string text;
+    };
+    const std::string host = database_->Server().host, port = std::to_string(database_->Server().port);
+    const bool native = GetParam() == Path::Native;
+    const std::string base = native ? "Provider=PostgreSQL;Host=" + host + ";Port=" + port + ";"
+                                    : "Driver={PostgreSQL Unicode};Servername=" + host + ";Port=" + port + ";";
+    const std::string db = native ? "Database=" : "Database=";
+    const Case cases[] = {
+        {base + db + database_->Name() + ";User ID=lumaro_pw;Password=wrong",
+         "password authentication failed for user \"lumaro_pw\""},
+        {base + db + database_->Name() + ";User ID=lumaro_pw", "no password supplied"},
+        {base + db + "no_such_database;User ID=lumaro", "database \"no_such_database\" does not exist"},
+        {(native ? "Provider=PostgreSQL;Host=no-such-host.invalid;Database=x;User ID=lumaro"
+                 : "Driver={PostgreSQL Unicode};Servername=no-such-host.invalid;Database=x;Username=lumaro"),
+         "could not translate host name \"no-such-host.invalid\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.connectionString);
+        ado::Connection connection;
+        RuntimeError e = ErrorOf([&] { connection.Open(c.connectionString); });
+        EXPECT_EQ(e.Number(), ado::adErrProvider);
+        EXPECT_NE(e.Description().find(c.text), std::string::npos) << e.Description();
+        EXPECT_EQ(connection.State(), ado::adStateClosed);
+    }
+    // The password given in the string, or as Open's arguments.
+    ado::Connection withPassword;
+    withPassword.Open(base + db + database_->Name() + ";User ID=lumaro_pw;Password=lumaro-secret");
+    EXPECT_EQ(withPassword.State(), ado::adStateOpen);
+    ado::Connection withArguments;
+    withArguments.Open(base + db + database_->Name(), "lumaro_pw", "lumaro-secret");
+    EXPECT_EQ(withArguments.State(), ado::adStateOpen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, AdoPostgresTest, ::testing::Values(Path::Native, Path::Odbc), PathName);
+
+}  // namespace

@@ -1,0 +1,113 @@
+// Servers that cannot be reached or never answer: Open fails with the driver's text within
+// the connection timeout, for SQL Server (FreeTDS), PostgreSQL and PostgreSQL over ODBC.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "ado/Ado.h"
+#include "ado/AdoTestUtil.h"
+
+namespace {
+
+using ado::test::ErrorOf;
+using lumaro::RuntimeError;
+using Clock = std::chrono::steady_clock;
+
+// A TCP port on 127.0.0.1 that accepts connections (the kernel completes them) but never
+// says a word: a server that hangs.
+class SilentServer {
+public:
+    SilentServer() {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 || listen(fd_, 16) != 0 ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            port_ = 0;
+        else
+            port_ = ntohs(addr.sin_port);
+    }
+    ~SilentServer() {
+        if (fd_ >= 0) close(fd_);
+    }
+    int Port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+// A port where nothing listens: bound once, then released.
+int ClosedPort() {
+    SilentServer taken;
+    return taken.Port();
+}
+
+struct Attempt {
+    RuntimeError error;
+    double seconds;
+};
+
+Attempt OpenWithTimeout(const std::string& connectionString, int timeout) {
+    ado::Connection connection;
+    connection.SetConnectionTimeout(timeout);
+    const auto start = Clock::now();
+    RuntimeError e = ErrorOf([&] { connection.Open(connectionString); });
+    return {e, std::chrono::duration<double>(Clock::now() - start).count()};
+}
+
+TEST(AdoTimeoutTest, FirstRunTemplateFailsQuickly) {
+    Attempt a = OpenWithTimeout("Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=?;", 15);
+    EXPECT_EQ(a.error.Number(), ado::adErrProvider);
+    EXPECT_FALSE(a.error.Description().empty());
+    EXPECT_LT(a.seconds, 5.0);
+}
+
+TEST(AdoTimeoutTest, NothingListeningFailsAtOnce) {
+    const std::string port = std::to_string(ClosedPort());
+    const std::string strings[] = {
+        "Provider=SQLNCLI11;Server=127.0.0.1," + port + ";Database=x;Uid=sa;Pwd=x",
+        "Provider=PostgreSQL;Host=127.0.0.1;Port=" + port + ";Database=x;User ID=x",
+        "Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + port + ";Database=x;Username=x",
+    };
+    for (const std::string& cs : strings) {
+        SCOPED_TRACE(cs);
+        Attempt a = OpenWithTimeout(cs, 15);
+        EXPECT_EQ(a.error.Number(), ado::adErrProvider);
+        EXPECT_FALSE(a.error.Description().empty());
+        EXPECT_LT(a.seconds, 5.0);
+    }
+}
+
+TEST(AdoTimeoutTest, ASilentServerTimesOutWithinTheConnectionTimeout) {
+    SilentServer server;
+    ASSERT_NE(server.Port(), 0);
+    const std::string port = std::to_string(server.Port());
+    const std::string strings[] = {
+        "Provider=SQLOLEDB;Data Source=127.0.0.1," + port + ";Initial Catalog=x;User ID=sa;Password=x",
+        "Provider=PostgreSQL;Host=127.0.0.1;Port=" + port + ";Database=x;User ID=x",
+        "Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + port + ";Database=x;Username=x",
+    };
+    for (const std::string& cs : strings) {
+        SCOPED_TRACE(cs);
+        Attempt a = OpenWithTimeout(cs, 2);
+        EXPECT_EQ(a.error.Number(), ado::adErrProvider);
+        EXPECT_FALSE(a.error.Description().empty());
+        // It did wait for the server, unless the ODBC driver is not installed here.
+        if (a.error.Description().rfind("[unixODBC]", 0) != 0) {
+            EXPECT_GE(a.seconds, 1.5) << a.error.Description();
+        }
+        EXPECT_LT(a.seconds, 6.0);
+    }
+}
+
+}  // namespace
