@@ -14,6 +14,12 @@
 
 namespace lumaro::test {
 
+// SYSOP signed on to a company of the demo installation.
+inline std::shared_ptr<accpac::local::LocalSession> SignOn(const std::string& company = "SAMLTD") {
+    accpac::local::LocalSessionManager manager;
+    return manager.Signon({"SYSOP", accpac::local::kDemoSysopPassword, company});
+}
+
 class SharedDemo : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -23,11 +29,6 @@ protected:
     static void TearDownTestSuite() {
         delete machine_;
         machine_ = nullptr;
-    }
-
-    static std::shared_ptr<accpac::local::LocalSession> SignOn(const std::string& company = "SAMLTD") {
-        accpac::local::LocalSessionManager manager;
-        return manager.Signon({"SYSOP", accpac::local::kDemoSysopPassword, company});
     }
 
     static inline TempMachine* machine_ = nullptr;

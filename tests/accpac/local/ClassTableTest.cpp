@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "LocalTestSupport.h"
+#include "accpac/LateBound.h"
+#include "accpac/local/ClassTable.h"
+#include "accpac/local/LocalPlatform.h"
+#include "accpac/local/Registry.h"
+#include "accpac/local/SpyTarget.h"
+#include "winapi/ComText.h"
+
+using namespace accpac::local;
+using lumaro::test::RaisedBy;
+
+namespace {
+
+// Stands in for the Order Entry screen control, whose factory the GUI library registers.
+class FakeScreen : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+};
+
+}  // namespace
+
+class ClassTableTest : public lumaro::test::SharedDemo {
+protected:
+    void SetUp() override { SpyTarget::ClearCalls(); }
+    void TearDown() override { Installation::RegisterTraceTarget(false); }
+    LocalPlatform platform_;
+};
+
+TEST_F(ClassTableTest, UnregisteredProgIDsCannotBeCreated) {
+    for (const char* progId : {"Accpac.SpyTarget", "No.Such.Class", ""}) {
+        auto error = RaisedBy([&] { platform_.CreateObject(progId, nullptr); });
+        EXPECT_EQ(error.Number(), 429) << progId;
+        EXPECT_EQ(error.Description(), "ActiveX component can't create object");
+    }
+}
+
+TEST_F(ClassTableTest, TraceTargetWorksOnceRegisteredAndRecordsItsCalls) {
+    Installation::RegisterTraceTarget(true);
+    std::unique_ptr<QObject> spy(platform_.CreateObject("Accpac.SpyTarget", nullptr));
+    ASSERT_NE(spy, nullptr);
+    accpac::CallByName(spy.get(), "Init", {"a4wContainerCtrl", "OcxRegHelper"});
+    accpac::CallByName(spy.get(), "Activate");
+    QVariant context;
+    accpac::CallByName(spy.get(), "BeginContext", {"GetClsID", context});
+    accpac::CallByName(spy.get(), "ReportEvent", {"sClsID : {X}", context});
+    accpac::CallByName(spy.get(), "EndContext", {"GetClsID", context});
+    accpac::CallByName(spy.get(), "Deactivate");
+    std::vector<std::string> calls;
+    for (const SpyCall& call : SpyTarget::Calls()) calls.push_back(call.Text().toStdString());
+    EXPECT_EQ(calls, (std::vector<std::string>{"Init(a4wContainerCtrl, OcxRegHelper)", "Activate()",
+                                               "BeginContext(GetClsID)", "ReportEvent(sClsID : {X})",
+                                               "EndContext(GetClsID)", "Deactivate()"}));
+    EXPECT_NE(lumaro::test::ReadFile(SpyTarget::LogFile().toStdString()).find("ReportEvent(sClsID : {X})"),
+              std::string::npos);
+
+    Installation::RegisterTraceTarget(false);
+    EXPECT_EQ(RaisedBy([&] { platform_.CreateObject("Accpac.SpyTarget", nullptr); }).Number(), 429);
+}
+
+TEST_F(ClassTableTest, ScreenControlsAreCreatedThroughATemporaryProgID) {
+    ClassTable::Instance().Register(kOE1100Clsid, kOE1100ProgID, [](QObject* parent) -> QObject* { return new FakeScreen(parent); });
+    // The installation registered the class: its ProgID is known from its class ID.
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromString(winapi::Widen(kOE1100Clsid).c_str(), &clsid), S_OK);
+    LPOLESTR progId = nullptr;
+    ASSERT_EQ(ProgIDFromCLSID(clsid, &progId), S_OK);
+    EXPECT_EQ(winapi::Narrow(progId), kOE1100ProgID);
+    CoTaskMemFree(progId);
+
+    // A temporary ProgID pointing at the class creates it while it is registered.
+    const std::string temporary = std::string(kOE1100ProgID) + ".42";
+    EXPECT_EQ(RaisedBy([&] { platform_.CreateObject(temporary, nullptr); }).Number(), 429);
+    registry::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + temporary, "", kOE1100ProgID);
+    registry::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + temporary + "\\Clsid", "", kOE1100Clsid);
+    std::unique_ptr<QObject> screen(platform_.CreateObject(temporary, nullptr));
+    EXPECT_NE(dynamic_cast<FakeScreen*>(screen.get()), nullptr);
+    registry::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + temporary);
+    EXPECT_EQ(RaisedBy([&] { platform_.CreateObject(temporary, nullptr); }).Number(), 429);
+}
+
+TEST_F(ClassTableTest, ControlInstallerAcceptsOnlyClassesThePlatformKnows) {
+    auto installer = platform_.CreateControlInstaller();
+    installer->Install(kSpyTargetClsid, "x.ocx", 0);
+    installer->Install("{d9cfdca0-7d0c-4df8-a8da-8236499834c1}", "", 0);  // class IDs ignore case
+    EXPECT_EQ(RaisedBy([&] { installer->Install("{00000000-0000-0000-0000-000000000001}", "x.ocx", 0); }).Number(),
+              429);
+}
+
+TEST_F(ClassTableTest, ErrorDisplayAddsAndClearsEntries) {
+    auto session = lumaro::test::SignOn();
+    std::vector<std::string> shown;
+    platform_.SetErrorDisplayHook([&](accpac::Session& s) {
+        for (int i = 0; i < s.Errors().Count(); ++i) shown.push_back(s.Errors().Item(i).message);
+    });
+    auto display = platform_.CreateErrorDisplay();
+    display->AddError(*session, "", 3, "System Error. Something", "", "", 0);
+    ASSERT_EQ(session->Errors().Count(), 1);
+    EXPECT_EQ(session->Errors().Item(0).level, 3);
+    display->ShowErrors(*session);
+    EXPECT_EQ(shown, std::vector<std::string>{"System Error. Something"});
+    display->ClearErrors(*session);
+    EXPECT_EQ(session->Errors().Count(), 0);
+}
+
+#include "ClassTableTest.moc"

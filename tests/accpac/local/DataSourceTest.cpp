@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "LocalTestSupport.h"
+#include "accpac/local/LocalDataSource.h"
+#include "accpac/local/LocalPlatform.h"
+
+using namespace accpac::local;
+using accpac::Field;
+using lumaro::Variant;
+using lumaro::test::RaisedBy;
+using lumaro::test::SignOn;
+
+namespace {
+
+struct Event {
+    int reason;
+    int field;  // 0 when no field came with the event
+};
+
+// Records the record-changed events of a data source.
+struct Events {
+    explicit Events(accpac::DataSource& source) {
+        QObject::connect(&source, &accpac::DataSource::OnRecordChanged,
+                         [this](int eReason, Field* pField, QObject* pMultipleFields) {
+                             list.push_back({eReason, pField ? pField->Index() : 0});
+                             EXPECT_EQ(pMultipleFields, nullptr);
+                         });
+    }
+    std::vector<Event> list;
+};
+
+}  // namespace
+
+class DataSourceTest : public lumaro::test::SharedDemo {
+protected:
+    void SetUp() override {
+        session_ = SignOn();
+        link_ = session_->OpenDBLink(1, 1);
+    }
+    std::unique_ptr<accpac::DataSource> Open(const std::string& viewId) {
+        std::unique_ptr<accpac::DataSource> source(platform_.CreateDataSource(viewId, nullptr));
+        source->SetDBLink(link_);
+        source->SetActive(true);
+        return source;
+    }
+
+    LocalPlatform platform_;
+    std::shared_ptr<LocalSession> session_;
+    std::shared_ptr<accpac::DBLink> link_;
+};
+
+TEST_F(DataSourceTest, ItemIsReadByFormattedOrStoredNumber) {
+    auto item = Open("IC0310");
+    for (const char* key : {"A1-103/0", "A11030", "a1-103/0", "a11030"}) {
+        item->ClearRecord();
+        item->Fields().Item(1).PutWithoutVerification(Variant(key));
+        ASSERT_TRUE(item->Read()) << key;
+        EXPECT_EQ(item->Fields().Item(1).Value().ToString(), "A11030") << key;
+        EXPECT_EQ(item->Fields().Item(7).Value().ToString(), "A1-103/0") << key;
+        EXPECT_EQ(item->Fields().Item(11).Value().ToString(), "Fluorescent Desk Lamp, Black") << key;
+        EXPECT_TRUE(item->Fields().Item(14).Value().ToBool());
+    }
+    // Not found: the key stays, everything else is emptied (no stale item to compare with).
+    item->Fields().Item(1).PutWithoutVerification(Variant("NO-SUCH"));
+    EXPECT_FALSE(item->Read());
+    EXPECT_EQ(item->Fields().Item(1).Value().ToString(), "NO-SUCH");
+    EXPECT_EQ(item->Fields().Item(7).Value().ToString(), "");
+    EXPECT_EQ(item->Fields().Item(11).Value().ToString(), "");
+    // A quote in a key is data, not SQL.
+    item->Fields().Item(1).PutWithoutVerification(Variant("O'NEIL' OR '1'='1"));
+    EXPECT_FALSE(item->Read());
+    EXPECT_EQ(session_->Errors().Count(), 0);
+}
+
+TEST_F(DataSourceTest, LocationAndQuantityRecordsAreReadByKey) {
+    auto location = Open("IC0370");
+    location->Fields().Item(1).PutWithoutVerification(Variant("wh1"));
+    ASSERT_TRUE(location->Read());
+    EXPECT_EQ(location->Fields().Item(2).Value().ToString(), "Central Warehouse");
+
+    auto quantities = Open("IC0374");
+    quantities->Fields().Item(1).PutWithoutVerification(Variant("A1-103/0"));
+    quantities->Fields().Item(2).PutWithoutVerification(Variant("WH1"));
+    ASSERT_TRUE(quantities->Read());
+    auto value = [&](int index) { return quantities->Fields().Item(index).Value().ToDouble(); };
+    EXPECT_EQ(value(3), 145);
+    EXPECT_EQ(value(6), value(3) - value(12));
+    EXPECT_GT(value(4), 0);
+    EXPECT_GT(value(5), value(12));
+    EXPECT_EQ(quantities->Fields().Item(1).Value().ToString(), "A11030");
+
+    auto options = Open("IC0380");
+    ASSERT_TRUE(options->Read());
+    EXPECT_EQ(options->Fields().Item(62).Value().ToInteger(), 2);
+}
+
+TEST_F(DataSourceTest, QuantityFieldsConvertTextToNumbers) {
+    auto quantities = Open("IC0374");
+    struct Case {
+        Variant written;
+        double stored;
+    };
+    const Case cases[] = {
+        {Variant("-999999999999"), -999999999999.0}, {Variant("12"), 12}, {Variant(" 3.25 "), 3.25},
+        {Variant(""), 0}, {Variant(int32_t{7}), 7}, {Variant(1.5), 1.5}, {Variant(), 0},
+    };
+    for (int index : {3, 4, 5, 6, 12}) {
+        for (const Case& c : cases) {
+            quantities->Fields().Item(index).SetValue(c.written);
+            const Variant value = quantities->Fields().Item(index).Value();
+            EXPECT_EQ(value.type(), Variant::Type::Double);
+            EXPECT_EQ(value.ToDouble(), c.stored) << index;
+        }
+    }
+    EXPECT_EQ(quantities->Fields().Item(3).Value().ToString(), "0");
+    quantities->Fields().Item(3).SetValue(Variant("-999999999999"));
+    EXPECT_EQ(quantities->Fields().Item(3).Value().ToString(), "-999999999999");
+    EXPECT_EQ(session_->Errors().Count(), 0);
+
+    auto error = RaisedBy([&] { quantities->Fields().Item(4).SetValue(Variant("twelve")); });
+    EXPECT_EQ(error.Number(), lumaro::kErrTypeMismatch);
+    EXPECT_NE(error.Description().find("\"twelve\" is not a number"), std::string::npos) << error.Description();
+    EXPECT_NE(error.Description().find("QTONORDER (4) of view IC0374"), std::string::npos) << error.Description();
+    EXPECT_EQ(RaisedBy([&] { quantities->Fields().Item(4).PutWithoutVerification(Variant::Null()); }).Number(),
+              lumaro::kErrTypeMismatch);
+    EXPECT_EQ(quantities->Fields().Item(4).Value().ToDouble(), 0);  // unchanged by the failed writes
+    EXPECT_EQ(session_->Errors().Count(), 2);
+}
+
+TEST_F(DataSourceTest, RecordChangedEventsCarryTheirReason) {
+    auto item = Open("IC0310");
+    Events events(*item);
+    item->ClearRecord();
+    item->Fields().Item(1).PutWithoutVerification(Variant("A11030"));  // no event
+    ASSERT_TRUE(item->Read());
+    item->Fields().Item(11).SetValue(Variant("Changed"));
+    item->Fields().Item(1).PutWithoutVerification(Variant("NONE"));
+    EXPECT_FALSE(item->Read());  // no event when nothing was found
+    static_cast<LocalDataSource&>(*item).LoadRecord({{1, Variant("A11030")}}, accpac::ReasonRecordRefreshed);
+    ASSERT_EQ(events.list.size(), 4u);
+    EXPECT_EQ(events.list[0].reason, 2);
+    EXPECT_EQ(events.list[1].reason, 0);
+    EXPECT_EQ(events.list[2].reason, 7);
+    EXPECT_EQ(events.list[2].field, 11);
+    EXPECT_EQ(events.list[3].reason, 15);
+}
+
+TEST_F(DataSourceTest, BadViewsFieldsAndLinksRaiseClearErrors) {
+    std::unique_ptr<accpac::DataSource> unknown(platform_.CreateDataSource("XX0000", nullptr));
+    unknown->SetDBLink(link_);
+    EXPECT_EQ(RaisedBy([&] { unknown->SetActive(true); }).Number(), kErrViewNotFound);
+    EXPECT_EQ(RaisedBy([&] { unknown->Fields().Item(1); }).Number(), kErrViewNotFound);
+    EXPECT_FALSE(unknown->Active());
+
+    auto item = Open("IC0310");
+    auto noField = RaisedBy([&] { item->Fields().Item(99); });
+    EXPECT_EQ(noField.Number(), kErrFieldNotFound);
+    EXPECT_EQ(noField.Description(), "View IC0310 has no field 99.");
+    EXPECT_EQ(RaisedBy([&] { item->Fields().FieldList({1, 7, 98}); }).Number(), kErrFieldNotFound);
+    item->Fields().FieldList({1, 7, 11});
+    EXPECT_EQ(session_->Errors().Count(), 4);
+
+    std::unique_ptr<accpac::DataSource> unlinked(platform_.CreateDataSource("IC0310", nullptr));
+    EXPECT_EQ(RaisedBy([&] { unlinked->SetActive(true); }).Number(), kErrNotActive);
+    EXPECT_EQ(RaisedBy([&] { unlinked->Read(); }).Number(), kErrNotActive);
+    item->SetActive(false);
+    EXPECT_EQ(RaisedBy([&] { item->Read(); }).Number(), kErrNotActive);
+}

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include "LocalTestSupport.h"
+#include "accpac/local/OrderEntry.h"
+#include "accpac/local/Site.h"
+
+using namespace accpac::local;
+using accpac::Field;
+using lumaro::Variant;
+using lumaro::test::RaisedBy;
+using lumaro::test::SignOn;
+using lumaro::test::TempMachine;
+
+namespace {
+
+// The events of both data sources, in order, as "H<reason>" / "D<reason>[:field]".
+struct EventLog {
+    void Watch(accpac::DataSource& source, const std::string& prefix) {
+        QObject::connect(&source, &accpac::DataSource::OnRecordChanged, [this, prefix](int eReason, Field* pField, QObject*) {
+            entries.push_back(prefix + std::to_string(eReason) + (pField ? ":" + std::to_string(pField->Index()) : ""));
+        });
+    }
+    std::vector<std::string> Take() { return std::exchange(entries, {}); }
+    std::vector<std::string> entries;
+};
+
+using Entries = std::vector<std::string>;
+
+}  // namespace
+
+class OrderEntryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Installation().InstallDemo(false);
+        session_ = SignOn();
+        auto link = session_->OpenDBLink(1, 1);
+        header_.SetDBLink(link);
+        detail_.SetDBLink(link);
+        header_.SetActive(true);
+        detail_.SetActive(true);
+        order_ = std::make_unique<OrderEntry>(header_, detail_);
+        log_.Watch(header_, "H");
+        log_.Watch(detail_, "D");
+    }
+    CompanyDatabase& Db() { return order_->Database(); }
+    ItemLocationQuantities Quantities(const std::string& item, const std::string& location) {
+        return *Db().FindItemLocation(item, location);
+    }
+
+    TempMachine machine_;
+    std::shared_ptr<LocalSession> session_;
+    LocalDataSource header_{kViewOrderHeader};
+    LocalDataSource detail_{kViewOrderDetail};
+    std::unique_ptr<OrderEntry> order_;
+    EventLog log_;
+};
+
+TEST_F(OrderEntryTest, AClerksActionsRaiseTheirReasons) {
+    order_->NewOrder();
+    EXPECT_EQ(log_.Take(), (Entries{"H2", "D2"}));
+    EXPECT_TRUE(order_->IsListEmpty());
+    order_->SetHeaderValue(orderheader::CUSTOMER, Variant("1100"));
+    EXPECT_EQ(order_->HeaderValue(orderheader::BILNAME).ToString(), "Bayside Dental Clinic");
+
+    EXPECT_EQ(order_->AddLine(), 0);
+    EXPECT_EQ(detail_.FieldValue(orderdetail::LOCATION).ToString(), "WH1");  // the default location
+    detail_.Fields().Item(orderdetail::ITEM).SetValue(Variant("a11030"));   // typed in stored form
+    EXPECT_EQ(detail_.FieldValue(orderdetail::ITEM).ToString(), "A1-103/0");
+    EXPECT_TRUE(detail_.FieldValue(orderdetail::STOCKITEM).ToBool());
+    EXPECT_EQ(detail_.FieldValue(orderdetail::DESC).ToString(), "Fluorescent Desk Lamp, Black");
+    order_->SetLineValue(0, orderdetail::QTYORDERED, Variant("3"));
+    EXPECT_EQ(order_->AddLine(), 1);
+    order_->SetLineValue(1, orderdetail::ITEM, Variant("S1-101/0"));  // a service: not a stock item
+    EXPECT_FALSE(detail_.FieldValue(orderdetail::STOCKITEM).ToBool());
+    order_->SetLineValue(1, orderdetail::QTYORDERED, Variant(int32_t{2}));
+    order_->SetLineValue(0, orderdetail::QTYORDERED, Variant(int32_t{4}));  // moves to line 1 first
+    order_->GoToLine(0);                                                    // already there: nothing
+    EXPECT_EQ(log_.Take(), (Entries{"H7:3", "D2", "D7:4", "D7:7", "D2", "D7:4", "D7:7", "D0", "D7:7"}));
+    EXPECT_EQ(order_->LineValue(1, orderdetail::ITEM).ToString(), "S1-101/0");
+    EXPECT_EQ(order_->LineValue(0, orderdetail::QTYORDERED).ToDouble(), 4);
+
+    const auto before = Quantities("A11030", "WH1");
+    const std::string number = order_->Save();
+    EXPECT_EQ(log_.Take(), (Entries{"H15", "D15"}));
+    EXPECT_EQ(number.substr(0, 3), "ORD");
+    EXPECT_EQ(order_->HeaderValue(orderheader::ORDNUMBER).ToString(), number);
+    EXPECT_EQ(order_->CurrentLine(), 0);
+    EXPECT_EQ(detail_.FieldValue(orderdetail::QTYCOMMIT).ToDouble(), 4);  // active order: committed
+    const auto after = Quantities("A11030", "WH1");
+    EXPECT_EQ(after.qtySalesOrder, before.qtySalesOrder + 4);
+    EXPECT_EQ(after.qtyCommitted, before.qtyCommitted + 4);
+
+    // Changing and saving again replaces the order's share instead of adding to it.
+    order_->SetLineValue(0, orderdetail::QTYORDERED, Variant(int32_t{10}));
+    EXPECT_EQ(order_->Save(), number);
+    EXPECT_EQ(Quantities("A11030", "WH1").qtyCommitted, before.qtyCommitted + 10);
+    order_->DeleteLine(0);
+    EXPECT_EQ(order_->CurrentLine(), 0);
+    EXPECT_EQ(detail_.FieldValue(orderdetail::ITEM).ToString(), "S1-101/0");
+    order_->Save();
+    EXPECT_EQ(Quantities("A11030", "WH1").qtyCommitted, before.qtyCommitted);
+    EXPECT_EQ(Quantities("A11030", "WH1").qtySalesOrder, before.qtySalesOrder);
+
+    // Opened again, the order shows its saved lines.
+    log_.Take();
+    order_->NewOrder();
+    ASSERT_TRUE(order_->OpenOrder(number));
+    EXPECT_EQ(log_.Take(), (Entries{"H2", "D2", "H0", "D0"}));
+    EXPECT_EQ(order_->LineCount(), 1);
+    EXPECT_FALSE(order_->OpenOrder("ORD999999"));
+}
+
+TEST_F(OrderEntryTest, DeletingTheLastLineStartsAnEmptyRecord) {
+    order_->NewOrder();
+    order_->AddLine();
+    order_->AddLine();
+    order_->GoToLine(0);
+    log_.Take();
+    order_->DeleteLine(1);  // not the current line: nothing to show
+    EXPECT_EQ(log_.Take(), Entries{});
+    order_->DeleteLine(0);
+    EXPECT_EQ(log_.Take(), (Entries{"D2"}));
+    EXPECT_TRUE(order_->IsListEmpty());
+    EXPECT_EQ(order_->CurrentLine(), -1);
+    EXPECT_EQ(RaisedBy([&] { order_->GoToLine(0); }).Number(), 9);
+}
+
+TEST_F(OrderEntryTest, OrdersThatCannotBeSavedChangeNothing) {
+    const auto before = Quantities("A11030", "WH1");
+    const size_t orders = Db().OrderNumbers().size();
+    struct Case {
+        const char* customer;
+        const char* item;
+        const char* location;
+        double quantity;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"", "A1-103/0", "WH1", 1, "no customer"},
+        {"9999", "A1-103/0", "WH1", 1, "Customer \"9999\" does not exist"},
+        {"1100", "ZZ-999/9", "WH1", 1, "item \"ZZ-999/9\" does not exist"},
+        {"1100", "A1-103/0", "WH9", 1, "location \"WH9\" does not exist"},
+        {"1100", "A1-103/0", "", 1, "needs a location"},
+        {"1100", "A1-103/0", "WH1", 0, "greater than zero"},
+        {"1100", "A1-103/0", "WH1", -5, "greater than zero"},
+    };
+    for (const Case& c : cases) {
+        order_->NewOrder();
+        order_->SetHeaderValue(orderheader::CUSTOMER, Variant(c.customer));
+        order_->AddLine();
+        order_->SetLineValue(0, orderdetail::ITEM, Variant(c.item));
+        order_->SetLineValue(0, orderdetail::LOCATION, Variant(c.location));
+        order_->SetLineValue(0, orderdetail::QTYORDERED, Variant(c.quantity));
+        session_->Errors().Clear();
+        auto error = RaisedBy([&] { order_->Save(); });
+        EXPECT_EQ(error.Number(), kErrRecordInvalid) << c.reason;
+        EXPECT_NE(error.Description().find(c.reason), std::string::npos) << error.Description();
+        EXPECT_EQ(session_->Errors().Count(), 1) << c.reason;
+        EXPECT_EQ(order_->LineCount(), 1);  // the clerk can correct the order
+    }
+    EXPECT_EQ(Db().OrderNumbers().size(), orders);
+    EXPECT_EQ(Quantities("A11030", "WH1").qtyCommitted, before.qtyCommitted);
+}
+
+TEST_F(OrderEntryTest, LinesWithoutAnItemAreNotKept) {
+    order_->NewOrder();
+    order_->SetHeaderValue(orderheader::CUSTOMER, Variant("1105"));
+    order_->AddLine();
+    order_->AddLine();
+    order_->SetLineValue(1, orderdetail::ITEM, Variant("B1-101/0"));
+    order_->SetLineValue(1, orderdetail::QTYORDERED, Variant(int32_t{1}));
+    order_->AddLine();
+    order_->GoToLine(1);
+    order_->Save();
+    EXPECT_EQ(order_->LineCount(), 1);
+    EXPECT_EQ(order_->CurrentLine(), 0);
+    EXPECT_EQ(detail_.FieldValue(orderdetail::ITEM).ToString(), "B1-101/0");
+    EXPECT_EQ(detail_.FieldValue(orderdetail::LINENUM).ToLong(), 1);
+}
+
+TEST_F(OrderEntryTest, FutureOrdersAreOnOrderButNotCommitted) {
+    const auto before = Quantities("A11030", "WH1");
+    order_->NewOrder();
+    order_->SetHeaderValue(orderheader::CUSTOMER, Variant("1110"));
+    order_->SetHeaderValue(orderheader::TYPE, Variant(int32_t{2}));
+    order_->AddLine();
+    order_->SetLineValue(0, orderdetail::ITEM, Variant("A11030"));
+    order_->SetLineValue(0, orderdetail::QTYORDERED, Variant(int32_t{6}));
+    order_->Save();
+    const auto after = Quantities("A11030", "WH1");
+    EXPECT_EQ(after.qtySalesOrder, before.qtySalesOrder + 6);
+    EXPECT_EQ(after.qtyCommitted, before.qtyCommitted);
+}
+
+TEST_F(OrderEntryTest, NeedsActiveOrderDataSources) {
+    LocalDataSource wrong{kViewItem};
+    EXPECT_EQ(RaisedBy([&] { OrderEntry(wrong, detail_); }).Number(), kErrViewNotFound);
+    LocalDataSource inactive{kViewOrderDetail};
+    EXPECT_EQ(RaisedBy([&] { OrderEntry(header_, inactive); }).Number(), kErrNotActive);
+}

@@ -1,0 +1,318 @@
+#include <QSqlDatabase>
+#include <algorithm>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+#include "LocalTestSupport.h"
+#include "accpac/local/ClassTable.h"
+#include "accpac/local/CompanyDatabase.h"
+#include "accpac/local/Registry.h"
+#include "accpac/local/Site.h"
+
+using namespace accpac::local;
+using lumaro::test::RaisedBy;
+using lumaro::test::SignOn;
+using lumaro::test::TempMachine;
+
+namespace {
+
+bool IsActive(accpac::DBLink& link, const std::string& appId) {
+    const auto apps = link.ActiveApplications();
+    for (const auto& app : *apps)
+        if (app.appId == appId) return app.active;
+    return false;
+}
+
+std::string CompanyFile(const std::string& id) {
+    Site site = Site::Load();
+    return site.DatabaseFile(*site.FindCompany(id));
+}
+
+}  // namespace
+
+class SessionTest : public lumaro::test::SharedDemo {};
+
+TEST_F(SessionTest, SignonGivesASessionOfTheUserAndCompany) {
+    auto session = SignOn();
+    EXPECT_EQ(session->UserID(), "SYSOP");
+    EXPECT_EQ(session->CompanyID(), "SAMLTD");
+    EXPECT_EQ(session->CompanyName(), "Sample Company Ltd.");
+    EXPECT_EQ(session->Errors().Count(), 0);
+    EXPECT_GT(session->SessionID(), 0);
+    // Every sign-on has its own ID.
+    auto second = SignOn("SAMINC");
+    EXPECT_GT(second->SessionID(), session->SessionID());
+}
+
+TEST_F(SessionTest, SignonIsRefusedWithAReason) {
+    struct Case {
+        SignonCredentials credentials;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {{"SYSOP", "wrong", "SAMLTD"}, "password of user \"SYSOP\" is not correct"},
+        {{"SYSOP", "sysop", "SAMLTD"}, "password of user \"SYSOP\" is not correct"},
+        {{"NOBODY", "SYSOP", "SAMLTD"}, "User \"NOBODY\" is not defined"},
+        {{"SYSOP", kDemoSysopPassword, "NOCO"}, "Company \"NOCO\" is not defined"},
+        {{"", "x", "SAMLTD"}, "enter a user ID"},
+        {{"SYSOP", kDemoSysopPassword, " "}, "choose a company"},
+    };
+    LocalSessionManager manager;
+    for (const Case& c : cases) {
+        auto error = RaisedBy([&] { manager.Signon(c.credentials); });
+        EXPECT_EQ(error.Number(), kErrSignonFailed) << c.reason;
+        EXPECT_NE(error.Description().find(c.reason), std::string::npos) << error.Description();
+    }
+    EXPECT_NE(manager.Signon({"sysop", kDemoSysopPassword, "samltd"}), nullptr);  // IDs ignore case
+}
+
+TEST_F(SessionTest, DBLinkListsActiveApplicationsAndReadsViewFields) {
+    auto session = SignOn();
+    auto link = session->OpenDBLink(1, 1);
+    ASSERT_NE(link, nullptr);
+    EXPECT_TRUE(IsActive(*link, "OE"));
+    EXPECT_TRUE(IsActive(*link, "IC"));
+    EXPECT_FALSE(IsActive(*link, "oe"));  // application IDs are exact
+    auto values = link->ReadViewFields("IC0380", {62, 3});
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(values[0].ToInteger(), 2);
+    EXPECT_EQ(values[1].ToString(), "WH1");
+
+    auto saminc = SignOn("SAMINC")->OpenDBLink(1, 1);
+    EXPECT_TRUE(IsActive(*saminc, "OE"));
+    EXPECT_FALSE(IsActive(*saminc, "IC"));
+}
+
+TEST_F(SessionTest, BadViewsAndFieldsGoToTheErrorList) {
+    auto session = SignOn();
+    auto link = session->OpenDBLink(1, 1);
+    auto unknownView = RaisedBy([&] { link->ReadViewFields("IC9999", {1}); });
+    EXPECT_EQ(unknownView.Number(), kErrViewNotFound);
+    EXPECT_NE(unknownView.Description().find("IC9999"), std::string::npos);
+    auto unknownField = RaisedBy([&] { link->ReadViewFields("IC0380", {62, 999}); });
+    EXPECT_EQ(unknownField.Number(), kErrFieldNotFound);
+    EXPECT_NE(unknownField.Description().find("no field 999"), std::string::npos);
+    ASSERT_EQ(session->Errors().Count(), 2);
+    EXPECT_EQ(session->Errors().Item(0).level, 3);
+    EXPECT_EQ(session->Errors().Item(1).message, unknownField.Description());
+    EXPECT_EQ(RaisedBy([&] { session->Errors().Item(2); }).Number(), 9);
+    EXPECT_EQ(RaisedBy([&] { session->OpenDBLink(7, 1); }).Number(), kErrCompanyDatabase);
+}
+
+TEST_F(SessionTest, ScreenRegistrationAndPreparation) {
+    auto session = SignOn();
+    std::string clsid, codeBase;
+    ASSERT_TRUE(session->GetScreenRegistration("OE1100", 1, clsid, codeBase));
+    EXPECT_EQ(clsid, kOE1100Clsid);
+    EXPECT_FALSE(codeBase.empty());
+    ASSERT_TRUE(session->GetScreenRegistration("IC1900", 0, clsid, codeBase));
+    EXPECT_EQ(clsid, kIC1900Clsid);
+
+    std::string none = "untouched";
+    EXPECT_FALSE(session->GetScreenRegistration("XX9999", 0, none, none));
+    EXPECT_EQ(none, "untouched");
+
+    std::string t1, t2, t3;
+    session->PrepareScreen("IC1900", "ITEMNO=A1-103/0\n", t1, t2, t3);
+    EXPECT_EQ(t1, "IC1900");
+    EXPECT_EQ(t2, kIC1900Clsid);
+    EXPECT_EQ(t3, codeBase);
+    EXPECT_EQ(RaisedBy([&] { session->PrepareScreen("XX9999", "", t1, t2, t3); }).Number(), kErrScreenNotRegistered);
+    EXPECT_EQ(session->Errors().Count(), 1);
+
+    EXPECT_EQ(LocalSession::FromLauncherText(session->LauncherText()), session);
+    EXPECT_EQ(LocalSession::FromLauncherText("garbage"), nullptr);
+}
+
+TEST_F(SessionTest, EndSignonClosesTheSession) {
+    LocalSessionManager manager;
+    auto session = manager.Signon({"ADMIN", kDemoAdminPassword, "SAMLTD"});
+    const std::string text = session->LauncherText();
+    manager.EndSignon(session->SessionID());
+    EXPECT_FALSE(session->SignedOn());
+    EXPECT_EQ(LocalSession::FromLauncherText(text), nullptr);
+    EXPECT_EQ(RaisedBy([&] { session->OpenDBLink(1, 1); }).Number(), kErrSessionClosed);
+}
+
+// ---- CreateSession: remembered sign-on and the prompt -----------------------------------
+
+class CreateSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override { Installation().InstallDemo(false); }
+
+    struct Result {
+        int32_t id = -1;
+        std::shared_ptr<accpac::Session> session;
+    };
+    Result Create(LocalSessionManager& manager) {
+        Result r;
+        manager.CreateSession("", r.id, r.session);
+        return r;
+    }
+
+    TempMachine machine_;
+};
+
+TEST_F(CreateSessionTest, RememberedSignonNeedsNoPrompt) {
+    int prompts = 0;
+    LocalSessionManager manager([&](const SignonPromptRequest&) {
+        ++prompts;
+        return std::nullopt;
+    });
+    Result r = Create(manager);
+    ASSERT_NE(r.session, nullptr);
+    EXPECT_EQ(r.session->UserID(), "SYSOP");
+    EXPECT_EQ(r.session->CompanyID(), "SAMLTD");
+    EXPECT_GT(r.id, 0);
+    EXPECT_EQ(prompts, 0);
+    Result again = Create(manager);
+    EXPECT_NE(again.id, r.id);
+}
+
+TEST_F(CreateSessionTest, PromptWhenAskedOrNothingRemembered) {
+    std::vector<SignonPromptRequest> requests;
+    std::optional<SignonCredentials> answer;
+    LocalSessionManager manager([&](const SignonPromptRequest& request) {
+        requests.push_back(request);
+        return answer;
+    });
+    manager.SetSignonPrompt(true);
+    EXPECT_TRUE(manager.SignonPrompt());
+
+    // Cancel: no session, no error.
+    Result cancelled = Create(manager);
+    EXPECT_EQ(cancelled.session, nullptr);
+    EXPECT_EQ(cancelled.id, 0);
+    EXPECT_EQ(manager.LastError(), "");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].userID, "SYSOP");  // the remembered sign-on is proposed
+    EXPECT_EQ(requests[0].companyID, "SAMLTD");
+    ASSERT_EQ(requests[0].companies.size(), 2u);
+    EXPECT_EQ(requests[0].check({"SYSOP", "bad", "SAMLTD"}), "The password of user \"SYSOP\" is not correct.");
+    EXPECT_EQ(requests[0].check({"ADMIN", kDemoAdminPassword, "SAMINC"}), "");
+
+    // A failed sign-on: no session, the reason kept.
+    answer = SignonCredentials{"ADMIN", "bad", "SAMINC"};
+    EXPECT_EQ(Create(manager).session, nullptr);
+    EXPECT_NE(manager.LastError().find("not correct"), std::string::npos);
+
+    // Success is remembered, without the password.
+    answer = SignonCredentials{"admin", kDemoAdminPassword, "saminc"};
+    Result ok = Create(manager);
+    ASSERT_NE(ok.session, nullptr);
+    EXPECT_EQ(ok.session->CompanyID(), "SAMINC");
+    auto remembered = LocalSessionManager::RememberedSignon();
+    ASSERT_TRUE(remembered);
+    EXPECT_EQ(remembered->userID, "ADMIN");
+    EXPECT_EQ(remembered->companyID, "SAMINC");
+    const std::string hive = lumaro::test::ReadFile(machine_.path() / "HKEY_CURRENT_USER.reg");
+    // The sign-on key holds the user and the company, nothing else.
+    const std::string key = hive.substr(hive.find("\\Signon]"));
+    EXPECT_EQ(std::count(key.begin(), key.end(), '='), 2) << key;
+
+    // Nothing remembered: the prompt is asked even without the option.
+    LocalSessionManager::ForgetSignon();
+    manager.SetSignonPrompt(false);
+    requests.clear();
+    EXPECT_NE(Create(manager).session, nullptr);
+    EXPECT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].userID, "");
+}
+
+TEST_F(CreateSessionTest, NoSessionWithoutAnyWayToSignOn) {
+    LocalSessionManager::ForgetSignon();
+    LocalSessionManager manager;
+    EXPECT_EQ(Create(manager).session, nullptr);
+    EXPECT_FALSE(manager.LastError().empty());
+}
+
+TEST_F(CreateSessionTest, RememberedUserThatIsGoneLeadsToThePrompt) {
+    LocalSessionManager::RememberSignon("GHOST", "SAMLTD");
+    int prompts = 0;
+    LocalSessionManager manager([&](const SignonPromptRequest&) {
+        ++prompts;
+        return std::optional<SignonCredentials>(SignonCredentials{"SYSOP", kDemoSysopPassword, "SAMLTD"});
+    });
+    Result r = Create(manager);
+    EXPECT_EQ(prompts, 1);
+    ASSERT_NE(r.session, nullptr);
+    EXPECT_EQ(r.session->UserID(), "SYSOP");
+}
+
+TEST_F(CreateSessionTest, DamagedSiteFileIsReportedClearly) {
+    const std::string file = Site::Load().FileName();
+    struct Case {
+        const char* content;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"not json at all", "is damaged"},
+        {"{\"users\": [{\"name\": \"no id\"}]}", "user entry 1 has no \"id\""},
+        {"{\"users\": [{\"id\": \"X\", \"salt\": \"00\", \"hash\": \"00\"}]}", "no valid \"iterations\""},
+        {"{\"companies\": [{\"id\": \"A\"}]}", "company A has no \"database\""},
+    };
+    LocalSessionManager manager;
+    for (const Case& c : cases) {
+        lumaro::test::WriteFile(file, c.content);
+        auto error = RaisedBy([&] { manager.Signon({"SYSOP", kDemoSysopPassword, "SAMLTD"}); });
+        EXPECT_EQ(error.Number(), kErrSiteDamaged) << c.content;
+        EXPECT_NE(error.Description().find(c.reason), std::string::npos) << error.Description();
+    }
+    std::filesystem::remove(file);
+    EXPECT_NE(RaisedBy([&] { manager.Signon({"SYSOP", kDemoSysopPassword, "SAMLTD"}); }).Description().find("cannot be found"),
+              std::string::npos);
+}
+
+TEST_F(CreateSessionTest, UnusableCompanyDatabaseIsAClearErrorInTheSessionsList) {
+    const std::string file = CompanyFile("SAMINC");
+    const std::string saved = lumaro::test::ReadFile(file);
+    struct Case {
+        const char* name;
+        std::function<void()> spoil;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"missing", [&] { std::filesystem::remove(file); }, "does not exist"},
+        {"not a database", [&] { lumaro::test::WriteFile(file, std::string(4096, 'x')); }, "is not a database"},
+        {"empty database", [&] { lumaro::test::WriteFile(file, ""); }, "is not a company database"},
+        {"a folder", [&] {
+             std::filesystem::remove(file);
+             std::filesystem::create_directory(file);
+         },
+         "is not a database file"},
+    };
+    for (const Case& c : cases) {
+        c.spoil();
+        auto session = SignOn("SAMINC");
+        auto error = RaisedBy([&] { session->OpenDBLink(1, 1); });
+        EXPECT_EQ(error.Number(), kErrCompanyDatabase) << c.name;
+        EXPECT_NE(error.Description().find(c.reason), std::string::npos) << c.name << ": " << error.Description();
+        EXPECT_NE(error.Description().find("SAMINC"), std::string::npos) << c.name;
+        ASSERT_EQ(session->Errors().Count(), 1) << c.name;
+        EXPECT_EQ(session->Errors().Item(0).message, error.Description());
+        std::filesystem::remove_all(file);
+    }
+    lumaro::test::WriteFile(file, saved);
+    EXPECT_NE(SignOn("SAMINC")->OpenDBLink(1, 1), nullptr);
+}
+
+TEST_F(CreateSessionTest, LockedCompanyDatabaseIsAClearError) {
+    const std::string file = CompanyFile("SAMINC");
+    {
+        QSqlDatabase locker = QSqlDatabase::addDatabase("QSQLITE", "locker");
+        locker.setDatabaseName(QString::fromStdString(file));
+        ASSERT_TRUE(locker.open());
+        QSqlQuery lock(locker);
+        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+        auto session = SignOn("SAMINC");
+        auto error = RaisedBy([&] { session->OpenDBLink(1, 1); });
+        EXPECT_EQ(error.Number(), kErrCompanyDatabase);
+        EXPECT_NE(error.Description().find("locked"), std::string::npos) << error.Description();
+        EXPECT_EQ(session->Errors().Count(), 1);
+        lock.exec("ROLLBACK");
+        lock = QSqlQuery();
+        locker.close();
+    }
+    QSqlDatabase::removeDatabase("locker");
+    EXPECT_NE(SignOn("SAMINC")->OpenDBLink(1, 1), nullptr);
+}
