@@ -1,0 +1,239 @@
+#include "settings/SettingsAdmin.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "ado/Ado.h"
+#include "common/RuntimeError.h"
+#include "common/TextUtil.h"
+#include "common/VersionInfo.h"
+#include "panel/Globals.h"
+#include "platform/AccpacPaths.h"
+#include "settings/IniFile.h"
+#include "settings/ProgramSettings.h"
+#include "winapi/FileStore.h"
+#include "winapi/MachineFolder.h"
+
+namespace lumaro {
+
+namespace {
+
+std::string Source() { return ExecutableName() + ".SettingsAdmin"; }
+
+[[noreturn]] void Raise(int32_t number, const std::string& description) {
+    throw RuntimeError(number, Source(), description);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return std::string(s);
+}
+
+bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+// The INI reader removes one pair of enclosing quotes (double or single): such a value is
+// stored inside one more pair of double quotes, which the reader removes instead.
+std::string StoredForm(const std::string& value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return "\"" + value + "\"";
+    return value;
+}
+
+// The longest location or query that reads back whole (the reader's buffer less its NUL).
+constexpr size_t kMaxStoredLength = IniFile::kBufferSize - 1;
+
+void CheckText(const char* what, const std::optional<std::string>& value) {
+    if (!value) return;
+    if (HasLineBreak(*value)) Raise(kErrAdminBadValue, std::string("The ") + what + " cannot contain a line break.");
+    if (StoredForm(TrimBlanks(*value)).size() > kMaxStoredLength)
+        Raise(kErrAdminBadValue, std::string("The ") + what + " is too long to be stored. It can have at most " +
+                                     std::to_string(kMaxStoredLength - 2) + " characters.");
+}
+
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A connection-string value as ADO reads it back: quoted when it would otherwise end early
+// or lose its blanks.
+std::string ConnectionValue(const std::string& value) {
+    const bool plain = value.find_first_of(";\"'") == std::string::npos && !value.empty() &&
+                       value.front() != ' ' && value.back() != ' ';
+    return plain ? value : "\"" + ReplaceAll(value, "\"", "\"\"") + "\"";
+}
+
+}  // namespace
+
+bool ParseDrilldownText(std::string_view text, bool& value) {
+    const std::string t = ToUpperAscii(TrimSpaces(text));
+    if (t == "TRUE" || t == "YES" || t == "1") {
+        value = true;
+        return true;
+    }
+    if (t == "FALSE" || t == "NO" || t == "0") {
+        value = false;
+        return true;
+    }
+    return false;
+}
+
+SettingsAdmin::SettingsAdmin(const AccpacPaths& paths, CompanyList companies)
+    : paths_(paths), companies_(std::move(companies)) {}
+
+void SettingsAdmin::RequireInstalled() const {
+    if (!paths_.Installed() || paths_.CompanyPath().empty())
+        Raise(kErrAdminNotInstalled, "The platform is not installed on this machine (machine folder " +
+                                         winapi::MachineFolder() + ").");
+}
+
+std::string SettingsAdmin::IniPath() const { return JoinPath(paths_.CompanyPath(), kSettingsFileName); }
+
+std::vector<std::string> SettingsAdmin::Companies() const {
+    RequireInstalled();
+    std::vector<std::string> all = companies_();
+    IniFile ini;
+    ini.SetPath(IniPath());
+    std::vector<std::string> sections;  // element 0 unused
+    int32_t count = 0;
+    ini.EnumerateAllSections(sections, count);
+    for (int32_t i = 1; i <= count; ++i) {
+        bool listed = false;
+        for (const std::string& c : all) listed = listed || EqualsIgnoreCase(c, sections[size_t(i)]);
+        if (!listed) all.push_back(sections[size_t(i)]);
+    }
+    return all;
+}
+
+std::string SettingsAdmin::FindCompany(const std::string& companyId) const {
+    RequireInstalled();
+    const std::vector<std::string> known = companies_();
+    for (const std::string& c : known)
+        if (EqualsIgnoreCase(c, TrimSpaces(companyId))) return c;
+    std::string list;
+    for (const std::string& c : known) list += (list.empty() ? "" : ", ") + c;
+    Raise(kErrAdminUnknownCompany, "Unknown company \"" + companyId + "\". The platform's companies are: " +
+                                       (list.empty() ? std::string("none") : list) + ".");
+}
+
+CompanySettings SettingsAdmin::Read(const std::string& companyId) const {
+    RequireInstalled();
+    CompanySettings result;
+    result.company = companyId;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(IniPath(), ec)) return result;  // nothing set yet
+
+    ProgramSettings settings([companyId] { return companyId; },
+                             [this]() -> const AccpacPaths& { return paths_; });
+    // The file exists: placing it leaves it untouched.
+    if (!settings.CreateINIFile()) return result;
+    result.connectionString = settings.ConnectionString();
+    result.location = settings.Location();
+    result.query = settings.Query();
+    result.drilldown = settings.Drilldown();
+    return result;
+}
+
+void SettingsAdmin::Validate(const SettingsChange& change) {
+    if (change.connectionString && change.connectionString->size() > kMaxConnectionStringLength)
+        Raise(kErrAdminBadValue, ConnectionStringTooLongMessage());
+    CheckText("location", change.location);
+    CheckText("query", change.query);
+}
+
+void SettingsAdmin::Write(const std::string& companyId, const SettingsChange& change) {
+    Validate(change);
+    const std::string company = FindCompany(companyId);
+
+    ProgramSettings settings([company] { return company; }, [this]() -> const AccpacPaths& { return paths_; });
+    const std::string path = IniPath();
+    if (!settings.CreateINIFile())
+        Raise(kErrAdminReadOnly, "The settings file " + path + " cannot be created (is the company folder " +
+                                     paths_.CompanyPath() + " writable?).");
+    if (!winapi::detail::IsWritable(winapi::detail::ResolveForWrite(path)))
+        Raise(kErrAdminReadOnly, "The settings file " + path + " is read-only.");
+
+    // In the order the program writes them.
+    std::optional<std::string> location, query;
+    if (change.location) location = TrimBlanks(*change.location);
+    if (change.query) query = TrimBlanks(*change.query);
+    if (change.connectionString) settings.SetConnectionString(*change.connectionString);
+    if (location) settings.SetLocation(StoredForm(*location));
+    if (query) settings.SetQuery(StoredForm(*query));
+    if (change.drilldown) settings.SetDrilldown(*change.drilldown);
+
+    // What the program will read must be what was given.
+    auto verify = [&](const char* key, bool same) {
+        if (!same)
+            Raise(kErrAdminWriteFailed, std::string("The setting ") + key + " of company " + company +
+                                            " could not be written to " + path + ".");
+    };
+    if (change.connectionString) verify(kKeyConnectionString, settings.ConnectionString() == *change.connectionString);
+    if (location) verify(kKeyLocation, settings.Location() == TrimSpaces(*location));
+    if (query) verify(kKeyQuery, settings.Query() == TrimSpaces(*query));
+    if (change.drilldown) verify(kKeyDrilldown, settings.Drilldown() == *change.drilldown);
+}
+
+QuantityTestResult SettingsAdmin::Test(const std::string& companyId, const std::string& item) const {
+    const std::string company = FindCompany(companyId);
+    const CompanySettings s = Read(company);
+    if (!s.Configured())
+        Raise(kErrAdminNotSet, "The settings of company " + company + " have not been set (no connection string).");
+
+    QuantityTestResult result;
+    auto start = std::chrono::steady_clock::now();
+    auto connection = std::make_shared<ado::Connection>();
+    connection->SetConnectionString(s.connectionString);
+    connection->SetCursorLocation(ado::adUseServer);
+    connection->Open({}, {}, {}, ado::adConnectUnspecified);
+    result.connectMs = MillisecondsSince(start);
+    if (connection->State() != ado::adStateOpen)
+        Raise(kErrAdminTestFailed, "Cannot open connection to external database specified by the connection string.");
+    if (s.location.empty()) Raise(kErrAdminTestFailed, "Location cannot be blank.");
+    if (s.query.empty()) Raise(kErrAdminTestFailed, "Query cannot be blank.");
+
+    // As the settings dialog builds its test statement: both texts with quotes doubled.
+    result.statement = FormatString(s.query, {Variant(QuoteSQL(item)), Variant(QuoteSQL(s.location))});
+
+    start = std::chrono::steady_clock::now();
+    ado::Command command;
+    command.SetActiveConnection(connection);
+    command.SetCommandText(result.statement);
+    command.SetCommandType(ado::adCmdText);
+    ado::Recordset recordset;
+    recordset.SetCursorType(ado::adOpenStatic);
+    recordset.SetCursorLocation(ado::adUseServer);
+    recordset.SetLockType(ado::adLockReadOnly);
+    recordset.Open(command, ado::adOpenUnspecified, ado::adLockUnspecified, -1);
+    result.found = !recordset.IsEOF();
+    if (result.found) {
+        for (const char* name : kQuantityColumns) {
+            QuantityTestResult::Column column{name, {}, false};
+            try {
+                column.value = recordset.Fields(name).Value().ToString();
+                column.present = true;
+            } catch (const RuntimeError&) {
+                // No such column (or a value that has no text): reported as missing.
+            }
+            result.columns.push_back(std::move(column));
+        }
+    }
+    result.lookupMs = MillisecondsSince(start);
+    recordset.Close();
+    connection->Close();
+    return result;
+}
+
+SettingsChange SettingsAdmin::DemoSettings(const std::string& databaseFile) {
+    SettingsChange change;
+    change.connectionString = "Provider=SQLite;Data Source=" + ConnectionValue(databaseFile);
+    change.location = "WH1";
+    change.query = kFirstRunQuery;
+    change.drilldown = true;
+    return change;
+}
+
+}  // namespace lumaro
