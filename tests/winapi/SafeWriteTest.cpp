@@ -1,0 +1,279 @@
+// Several processes writing one INI file and one hive, writers killed mid-write, and
+// malformed files: nothing is lost, nothing is half-written, nothing crashes.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/TestSupport.h"
+#include "winapi/RegistryStore.h"
+#include "winapi/windows.h"
+
+using lumaro::test::ReadFile;
+using lumaro::test::TempDir;
+using lumaro::test::TempMachine;
+using lumaro::test::WriteFile;
+using namespace std::string_literals;
+
+namespace {
+
+std::string Profile(const std::string& file, const std::string& section, const std::string& key) {
+    char buffer[256];
+    DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), "<none>", buffer, sizeof buffer, file.c_str());
+    return std::string(buffer, n);
+}
+
+LONG SetKeyValue(const std::string& path, const std::string& text) {
+    HKEY key = nullptr;
+    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1));
+    RegCloseKey(key);
+    return rc;
+}
+
+std::string KeyValue(const std::string& path, const char* name = "v") {
+    HKEY key = nullptr;
+    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key);
+    if (rc != ERROR_SUCCESS) return "<error " + std::to_string(rc) + ">";
+    char buffer[256] = {};
+    DWORD size = sizeof buffer - 1;
+    rc = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer), &size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? std::string(buffer) : "<error " + std::to_string(rc) + ">";
+}
+
+// Runs `body` in `count` child processes started together; returns their exit codes.
+template <class Body>
+std::vector<int> RunProcesses(int count, Body body) {
+    int gate[2];
+    EXPECT_EQ(pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < count; ++p) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            close(gate[1]);
+            char c;
+            (void)!read(gate[0], &c, 1);  // wait until every child exists
+            _exit(body(p));
+        }
+        children.push_back(pid);
+    }
+    close(gate[0]);
+    close(gate[1]);  // end of file releases them all at once
+    std::vector<int> codes;
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        codes.push_back(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    }
+    return codes;
+}
+
+bool NoTemporariesLeft(const std::filesystem::path& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().find(".tmp-") != std::string::npos) return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(SafeWrites, FourProcessesKeepAllTheirKeys) {
+    TempMachine machine;
+    const std::string ini = machine.str() + "/shared.ini";
+    constexpr int kProcesses = 4, kKeys = 200;
+    auto codes = RunProcesses(kProcesses, [&](int p) {
+        int failures = 0;
+        for (int i = 0; i < kKeys; ++i) {
+            const std::string value = "p" + std::to_string(p) + "-" + std::to_string(i);
+            if (!WritePrivateProfileStringA("Shared", ("K" + value).c_str(), value.c_str(), ini.c_str())) ++failures;
+            if (SetKeyValue("Software\\Shared\\K" + value, value) != ERROR_SUCCESS) ++failures;
+        }
+        return failures;
+    });
+    EXPECT_EQ(codes, std::vector<int>(kProcesses, 0));
+
+    int missing = 0;
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int i = 0; i < kKeys; ++i) {
+            const std::string value = "p" + std::to_string(p) + "-" + std::to_string(i);
+            if (Profile(ini, "shared", "K" + value) != value) ++missing;
+            if (KeyValue("Software\\Shared\\K" + value) != value) ++missing;
+        }
+    }
+    EXPECT_EQ(missing, 0);
+    HKEY shared = nullptr;
+    DWORD subKeys = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Shared", 0, KEY_READ, &shared), ERROR_SUCCESS);
+    RegQueryInfoKeyA(shared, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(shared);
+    EXPECT_EQ(subKeys, DWORD(kProcesses * kKeys));
+    EXPECT_TRUE(NoTemporariesLeft(machine.path()));
+}
+
+// Empty (not written yet) or complete: CR LF at the end and every line of the expected form.
+::testing::AssertionResult Complete(const std::string& content, const std::regex& line) {
+    if (content.empty()) return ::testing::AssertionSuccess();
+    if (content.size() < 2 || content.compare(content.size() - 2, 2, "\r\n") != 0)
+        return ::testing::AssertionFailure() << "cut off after " << content.size() << " bytes";
+    for (size_t pos = 0; pos < content.size();) {
+        size_t end = content.find("\r\n", pos);
+        std::string text = content.substr(pos, end - pos);
+        if (!std::regex_match(text, line)) return ::testing::AssertionFailure() << "bad line: " << text.substr(0, 80);
+        pos = end + 2;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(SafeWrites, KilledWritersNeverLeaveAHalfWrittenFile) {
+    TempMachine machine;
+    const std::string ini = machine.str() + "/killed.ini";
+    const std::string hive = winapi::HiveFilePath(HKEY_LOCAL_MACHINE);
+    const std::regex iniLine(R"(\[W\]|K\d+=value-\d+-x+)");
+    const std::regex hiveLine(
+        R"(Windows Registry Editor Version 5\.00|\[HKEY_LOCAL_MACHINE(\\Software(\\W(\\K\d+)?)?)?\]|"v"="value-\d+-x+"|)");
+    std::mt19937 random(12345);
+    bool iniSeen = false, hiveSeen = false;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            for (int i = 0;; ++i) {
+                const std::string value = "value-" + std::to_string(i) + "-" + std::string(2000 + i % 50, 'x');
+                const std::string key = "K" + std::to_string(i % 40);
+                WritePrivateProfileStringA("W", key.c_str(), value.c_str(), ini.c_str());
+                SetKeyValue("Software\\W\\" + key, value);
+            }
+        }
+        struct Killer {
+            pid_t pid;
+            ~Killer() {  // also when an assertion leaves the loop early
+                if (pid <= 0) return;
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        } writer{pid};
+        // Readers take no lock: whatever they read while the writer works is a whole file,
+        // and once a file exists it never reads as empty again.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(2000 + random() % 30000);
+        do {
+            std::string iniText = ReadFile(ini), hiveText = ReadFile(hive);
+            ASSERT_TRUE(Complete(iniText, iniLine)) << "attempt " << attempt << ", while writing " << ini;
+            ASSERT_TRUE(Complete(hiveText, hiveLine)) << "attempt " << attempt << ", while writing the hive";
+            ASSERT_FALSE(iniSeen && iniText.empty());
+            ASSERT_FALSE(hiveSeen && hiveText.empty());
+            iniSeen = iniSeen || !iniText.empty();
+            hiveSeen = hiveSeen || !hiveText.empty();
+        } while (std::chrono::steady_clock::now() < deadline);
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        writer.pid = 0;
+        // Whatever the moment of death, both files are whole.
+        ASSERT_TRUE(Complete(ReadFile(ini), iniLine)) << "attempt " << attempt;
+        ASSERT_TRUE(Complete(ReadFile(hive), hiveLine)) << "attempt " << attempt;
+    }
+    EXPECT_TRUE(iniSeen && hiveSeen);
+    // The next write clears what the killed writers left behind and is not blocked by them.
+    EXPECT_TRUE(WritePrivateProfileStringA("W", "after", "1", ini.c_str()));
+    EXPECT_EQ(SetKeyValue("Software\\W\\after", "1"), ERROR_SUCCESS);
+    EXPECT_TRUE(NoTemporariesLeft(machine.path()));
+}
+
+TEST(MalformedFiles, IniFilesAreReadAsFarAsPossibleAndKeptOnWrite) {
+    const std::string longLine(10 * 1024 * 1024, 'x');
+    std::string garbage;
+    std::mt19937 random(7);
+    for (int i = 0; i < 100000; ++i) garbage.push_back(char(random()));
+    struct Case {
+        const char* name;
+        std::string content;
+        const char* section;
+        const char* key;
+        std::string expected;
+    } cases[] = {
+        {"binary garbage", garbage, "S", "K", "<none>"},
+        {"header without ]", "[Sec\r\nk=v\r\n", "Sec", "k", "v"},
+        {"10 MB line", "[S]\r\n" + longLine + "\r\nk=v\r\n", "S", "k", "v"},
+        {"10 MB value", "[S]\r\nk=" + longLine + "\r\n", "S", "k", longLine.substr(0, 255)},
+        {"NUL byte", "[S]\r\nk=a\0b\r\nk2=v\r\n"s, "S", "k2", "v"},
+        {"NUL byte entry", "[S]\r\nk=a\0b\r\nk2=v\r\n"s, "S", "k", "<none>"},
+        {"no final line end", "[S]\r\nk=v", "S", "k", "v"},
+        {"lone CRs", "[S]\rk=v\r\n[T]\r\nk=w\r\n", "T", "k", "w"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string file = dir.str() + "/bad.ini";
+        WriteFile(file, c.content);
+        EXPECT_EQ(Profile(file, c.section, c.key), c.expected) << c.name;
+        char list[64];
+        GetPrivateProfileStringA(nullptr, nullptr, "", list, sizeof list, file.c_str());
+        ASSERT_TRUE(WritePrivateProfileStringA("Added", "new", "1", file.c_str())) << c.name;
+        const std::string after = ReadFile(file);
+        EXPECT_EQ(after.compare(0, c.content.size(), c.content), 0) << c.name << ": original bytes lost";
+        EXPECT_EQ(Profile(file, "Added", "new"), "1") << c.name;
+    }
+}
+
+TEST(MalformedFiles, HivesAreReadAsFarAsPossibleAndNeverDestroyed) {
+    const std::string header = "Windows Registry Editor Version 5.00\r\n\r\n";
+    std::string deep = "[HKEY_LOCAL_MACHINE";
+    for (int i = 0; i < 2000; ++i) deep += "\\d";
+    deep += "]";
+    const std::string longText(10 * 1024 * 1024, 'y');
+    struct Case {
+        const char* name;
+        std::string content;
+        std::string keptLine;  // a line that must survive the next write ("" = none)
+    } cases[] = {
+        {"bad hex", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n\"x\"=hex:zz,01\r\n", "\"x\"=hex:zz,01"},
+        {"header without ]", header + "[HKEY_LOCAL_MACHINE\\Broken\r\n\"w\"=\"1\"\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n",
+         "[HKEY_LOCAL_MACHINE\\Broken"},
+        {"other root", header + "[HKEY_CURRENT_USER\\Elsewhere]\r\n\"w\"=\"1\"\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n",
+         "[HKEY_CURRENT_USER\\Elsewhere]"},
+        {"NUL byte", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"n\"=\"a\0b\"\r\n\"v\"=\"ok\"\r\n"s, "\"n\"=\"a\0b\""s},
+        {"comment and junk", header + "; a comment\r\njunk\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n", "junk"},
+        {"too deep", header + deep + "\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n", deep},
+        {"10 MB line", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"long\"=\"" + longText + "\"\r\n\"v\"=\"ok\"\r\n", ""},
+        {"continued hex", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"b\"=hex:01,\\\r\n  02\r\n\"v\"=\"ok\"\r\n", ""},
+    };
+    for (const Case& c : cases) {
+        TempMachine machine;
+        const std::string hive = winapi::HiveFilePath(HKEY_LOCAL_MACHINE);
+        WriteFile(hive, c.content);
+        EXPECT_EQ(KeyValue("Good"), "ok") << c.name;
+        ASSERT_EQ(SetKeyValue("Added", "1"), ERROR_SUCCESS) << c.name;
+        const std::string after = ReadFile(hive);
+        EXPECT_TRUE(c.keptLine.empty() || after.find(c.keptLine + "\r\n") != std::string::npos) << c.name;
+        EXPECT_EQ(KeyValue("Good"), "ok") << c.name;
+        EXPECT_EQ(KeyValue("Added"), "1") << c.name;
+    }
+
+    // A file that is no hive at all is neither used nor overwritten.
+    for (const std::string& content : {"\x01\x02garbage\0\xFF"s, "[HKEY_LOCAL_MACHINE\\NoHeader]\r\n"s}) {
+        TempMachine machine;
+        const std::string hive = winapi::HiveFilePath(HKEY_LOCAL_MACHINE);
+        WriteFile(hive, content);
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "NoHeader", 0, KEY_READ, &key), ERROR_BADDB);
+        EXPECT_EQ(SetKeyValue("Added", "1"), ERROR_BADDB);
+        EXPECT_EQ(ReadFile(hive), content);
+    }
+}
+
+TEST(MalformedFiles, RegistryEditorExportsInUtf16AreRead) {
+    TempMachine machine;
+    const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Exported]\r\n\"v\"=\"ok\"\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : text) utf16 += std::string{c, '\0'};
+    WriteFile(winapi::HiveFilePath(HKEY_LOCAL_MACHINE), utf16);
+    EXPECT_EQ(KeyValue("Exported"), "ok");
+}
