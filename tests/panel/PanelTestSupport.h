@@ -22,10 +22,11 @@
 namespace lumaro::test {
 
 // Runs statements on a Qt SQL connection set up by configure; raises with the driver's text.
-inline void RunSql(const char* driver, const std::function<void(QSqlDatabase&)>& configure,
-                   const std::vector<std::string>& statements) {
+// Returns the first column of the last statement's first row, as text ("" when none).
+inline std::string RunSql(const char* driver, const std::function<void(QSqlDatabase&)>& configure,
+                          const std::vector<std::string>& statements) {
     const QString name = "panel.test." + QUuid::createUuid().toString(QUuid::Id128);
-    std::string error;
+    std::string error, result;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
         configure(db);
@@ -39,10 +40,12 @@ inline void RunSql(const char* driver, const std::function<void(QSqlDatabase&)>&
                     break;
                 }
             }
+            if (error.empty() && query.isSelect() && query.next()) result = query.value(0).toString().toStdString();
         }
     }
     QSqlDatabase::removeDatabase(name);
     if (!error.empty()) throw std::runtime_error(error);
+    return result;
 }
 
 inline void RunSqlite(const std::string& file, const std::vector<std::string>& statements) {
@@ -85,8 +88,8 @@ public:
         tables_.push_back(base + "_" + QUuid::createUuid().toString(QUuid::Id128).left(12).toStdString());
         return tables_.back();
     }
-    void Run(const std::vector<std::string>& statements) const {
-        RunSql(
+    std::string Run(const std::vector<std::string>& statements) const {
+        return RunSql(
             "QPSQL",
             [&](QSqlDatabase& db) {
                 db.setHostName(QString::fromStdString(Get("host", "localhost")));
