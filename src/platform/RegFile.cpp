@@ -617,6 +617,27 @@ RegKeyTree ReadRegKey(const RegKeyName& name, bool recursive) {
     return tree;
 }
 
+bool ReadRegValue(const RegKeyName& name, const std::string& valueName, RegValueData& value) {
+    const std::string what = name.FullName();
+    Key key;
+    Check(RegOpenKeyExA(name.root, name.subKey.c_str(), 0, KEY_QUERY_VALUE, key.out()), what);
+    DWORD type = REG_NONE, size = 0;
+    LONG rc = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size);
+    if (rc == ERROR_FILE_NOT_FOUND) return false;
+    Check(rc, what);
+    std::string data;
+    do {  // the value can grow between the two calls
+        data.resize(size);
+        rc = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                              &size);
+    } while (rc == ERROR_MORE_DATA);
+    if (rc == ERROR_FILE_NOT_FOUND) return false;
+    Check(rc, what);
+    data.resize(size);
+    value = RegValueData{valueName, type, std::move(data)};
+    return true;
+}
+
 void CreateRegKey(const RegKeyName& name) {
     Key key;
     Check(RegCreateKeyExA(name.root, name.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,

@@ -72,6 +72,8 @@ std::string RegErrorText(LONG code);
 
 // Reads a key with its values and, when `recursive`, its whole subtree.
 RegKeyTree ReadRegKey(const RegKeyName& key, bool recursive);
+// One value of a key (name ignoring case); false when the key has no such value.
+bool ReadRegValue(const RegKeyName& key, const std::string& valueName, RegValueData& value);
 // Creates the key (and any missing keys above it); sets one value in it.
 void SetRegValue(const RegKeyName& key, const std::string& valueName, DWORD type, const std::string& data);
 void CreateRegKey(const RegKeyName& key);

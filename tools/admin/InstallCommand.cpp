@@ -28,6 +28,8 @@ int RunInstall(const Args& input, std::ostream& out, std::ostream& err) {
             << "Companies SAMLTD (Sample Company Ltd.) and SAMINC (Sample Company Inc.).\n"
             << "Users ADMIN (password " << accpac::local::kDemoAdminPassword << ") and SYSOP (password "
             << accpac::local::kDemoSysopPassword << "); SYSOP is signed on to SAMLTD.\n";
+        // The program's settings for SAMLTD, so that the program runs on the demo at once.
+        WriteDemoSettings(out);
         return 0;
     }
     if (what == "company") {
