@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -29,6 +30,7 @@ constexpr int kClientHeight = 2400;
 constexpr int kLabelLeft = 150;
 constexpr int kLabelWidth = 915;
 constexpr int kLabelHeight = 225;
+constexpr int kLabelGap = 60;  // least space between a label and its text box
 constexpr int kTextLeft = 1350;
 constexpr int kTextWidth = 10440;
 constexpr int kTextHeight = 315;
@@ -57,14 +59,22 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) 
     return button;
 }
 
-// A label keeps its place from the layout table; where its caption is wider than the
-// table allows in the current font, it grows to the right, up to the text box it names,
-// so the caption is never cut.
-void PlaceLabel(QLabel* label, int top) {
+// A label takes its place from the layout table. Where its caption is wider than the
+// table allows in the current font, the label uses the room up to the text box it names
+// and, if that is still too narrow, wraps its caption and grows to show every line,
+// centred on the text box, so the caption is never cut.
+void PlaceLabel(QLabel* label, int top, const QWidget* textBox) {
     accpac::SetTwipsGeometry(label, kLabelLeft, top, kLabelWidth, kLabelHeight);
-    const int room = accpac::TwipsToPixelsX(kTextLeft - kLabelLeft) - accpac::TwipsToPixelsX(60);
-    const int needed = label->sizeHint().width();
-    if (needed > label->width()) label->resize(std::min(needed, room), label->height());
+    if (label->sizeHint().width() <= label->width()) return;
+    const int room = accpac::TwipsToPixelsX(kTextLeft - kLabelLeft - kLabelGap);
+    if (label->sizeHint().width() <= room) {
+        label->resize(room, label->height());
+        return;
+    }
+    label->setWordWrap(true);
+    const int height = std::max(label->height(), label->heightForWidth(room));
+    const int centre = textBox->geometry().center().y();
+    label->setGeometry(label->x(), std::max(0, centre - height / 2), room, height);
 }
 
 }  // namespace
@@ -73,7 +83,7 @@ frmSettings::frmSettings(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     // A fixed dialog: no resizing, no help button.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setModal(true);
 
@@ -91,12 +101,12 @@ frmSettings::frmSettings(QWidget* parent) : QDialog(parent) {
     cmdCancel = MakeButton(this, "cmdCancel", "Cancel");
     cmdOK->setDefault(true);
 
-    PlaceLabel(lblConnection, 180);
     accpac::SetTwipsGeometry(txtConnectionString, kTextLeft, 150, kTextWidth, kTextHeight);
-    PlaceLabel(lblLocation, 645);
     accpac::SetTwipsGeometry(txtLocation, kTextLeft, 600, kTextWidth, kTextHeight);
-    PlaceLabel(lblQuery, 1170);
     accpac::SetTwipsGeometry(txtQuery, kTextLeft, 1125, kTextWidth, kTextHeight);
+    PlaceLabel(lblConnection, 180, txtConnectionString);
+    PlaceLabel(lblLocation, 645, txtLocation);
+    PlaceLabel(lblQuery, 1170, txtQuery);
     accpac::SetTwipsGeometry(chkDrilldown, 150, 1575, 11640, 225);
     accpac::SetTwipsGeometry(cmdOK, 150, kButtonTop, 1215, kButtonHeight);
     accpac::SetTwipsGeometry(cmdTest, 1500, kButtonTop, 1590, kButtonHeight);
@@ -126,6 +136,8 @@ void frmSettings::showEvent(QShowEvent* event) {
     txtLocation->setText(QString::fromStdString(location_));
     txtQuery->setText(QString::fromStdString(query_));
     chkDrilldown->setChecked(drilldown_);
+    // Long texts show their beginning.
+    for (QLineEdit* box : {txtConnectionString, txtLocation, txtQuery}) box->setCursorPosition(0);
     txtConnectionString->setFocus();
     QDialog::showEvent(event);
 }
