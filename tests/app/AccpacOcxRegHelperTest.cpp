@@ -1,0 +1,120 @@
+// The temporary control registration, on the registry store of a demo machine.
+
+#include "app/AccpacOcxRegHelper.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "AppTestSupport.h"
+#include "accpac/local/ClassTable.h"
+#include "accpac/local/SpyTarget.h"
+#include "common/RuntimeError.h"
+#include "winapi/MachineFolder.h"
+#include "winapi/windows.h"
+
+namespace lumaro {
+namespace {
+
+using accpac::local::kOE1100Clsid;
+using accpac::local::kOE1100ProgID;
+
+std::string DefaultValue(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "<none>";
+    char buffer[512] = {};
+    DWORD size = sizeof buffer, type = 0;
+    LONG rc = RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(buffer) : "<no value>";
+}
+
+class AccpacOcxRegHelperTest : public ::testing::Test {
+protected:
+    test::DemoMachine demo;
+};
+
+TEST_F(AccpacOcxRegHelperTest, RegistersTheTemporaryProgIDAndRemovesItAgain) {
+    AccpacOcxRegHelper helper;
+    std::string id;
+    ASSERT_TRUE(helper.SetProgID("42", kOE1100Clsid, id));
+    const std::string temp = std::string(kOE1100ProgID) + ".42";
+    EXPECT_EQ(id, temp);
+    EXPECT_EQ(DefaultValue("Software\\Classes\\" + temp), kOE1100ProgID);
+    EXPECT_EQ(DefaultValue("Software\\Classes\\" + temp + "\\Clsid"), kOE1100Clsid);
+
+    // Resolved like any other ProgID while it exists.
+    CLSID clsid{};
+    std::u16string wide(temp.begin(), temp.end());
+    EXPECT_EQ(CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(wide.c_str()), &clsid), S_OK);
+
+    helper.ClearProgID(id);
+    EXPECT_EQ(DefaultValue("Software\\Classes\\" + temp), "<none>");
+    EXPECT_EQ(DefaultValue("Software\\Classes\\" + temp + "\\Clsid"), "<none>");
+    helper.ClearProgID(id);  // again: only failing deletions, no error
+}
+
+TEST_F(AccpacOcxRegHelperTest, FailuresGiveFalseAndLeaveTheIDAlone) {
+    AccpacOcxRegHelper helper;
+    std::string id;
+    // A class without a registered ProgID would register ".<session>" alone.
+    EXPECT_FALSE(helper.SetProgID("7", "{00000000-0000-0000-0000-000000000001}", id));
+    EXPECT_FALSE(helper.SetProgID("7", "not a class id", id));
+    EXPECT_EQ(id, "");
+    EXPECT_THROW(helper.SetProgID("seven", kOE1100Clsid, id), RuntimeError);
+
+    // An empty code base needs no installer; an unknown class cannot be installed.
+    EXPECT_TRUE(helper.InstallControl("{00000000-0000-0000-0000-000000000001}", "", 0));
+    EXPECT_FALSE(helper.InstallControl("{00000000-0000-0000-0000-000000000001}", "http://x/y.cab", 0));
+    EXPECT_TRUE(helper.InstallControl(kOE1100Clsid, "a4wOE.cab", 0));
+}
+
+TEST_F(AccpacOcxRegHelperTest, AReadOnlyMachineHiveRefusesTheRegistration) {
+    const auto hive = std::filesystem::path(winapi::MachineFolder()) / "HKEY_LOCAL_MACHINE.reg";
+    std::filesystem::permissions(hive, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    AccpacOcxRegHelper helper;
+    std::string id;
+    EXPECT_FALSE(helper.SetProgID("42", kOE1100Clsid, id));
+    EXPECT_EQ(id, "");
+}
+
+TEST_F(AccpacOcxRegHelperTest, TracesEveryStepWhenATraceTargetIsRegistered) {
+    auto registrationOf = [&](bool traced) {
+        accpac::local::Installation::RegisterTraceTarget(traced);
+        accpac::local::SpyTarget::ClearCalls();
+        std::string clsid, codeBase, id;
+        {
+            AccpacOcxRegHelper helper;
+            auto session = accpac::local::LocalSessionManager().Signon({"SYSOP", "SYSOP", "SAMLTD"});
+            EXPECT_TRUE(helper.GetClsID(*session, "OE1100", clsid, codeBase));
+            EXPECT_TRUE(helper.InstallControl(clsid, codeBase, 0));
+            EXPECT_TRUE(helper.SetProgID("9", clsid, id));
+            helper.ClearProgID(id);
+        }
+        std::vector<std::string> calls;
+        for (const auto& call : accpac::local::SpyTarget::Calls()) calls.push_back(call.Text().toStdString());
+        return std::make_pair(id, calls);
+    };
+    auto [untracedID, untraced] = registrationOf(false);
+    auto [tracedID, traced] = registrationOf(true);
+    EXPECT_EQ(untracedID, tracedID);  // the same work with or without a trace target
+    EXPECT_TRUE(untraced.empty());
+    ASSERT_GE(traced.size(), 4u);
+    EXPECT_EQ(traced.front(), "Init(a4wContainerCtrl, OcxRegHelper)");
+    EXPECT_EQ(traced[1], "Activate()");
+    EXPECT_EQ(traced.back(), "Deactivate()");
+    const std::string temp = std::string(kOE1100ProgID) + ".9";
+    for (const std::string& expected : std::vector<std::string>
+         {"BeginContext(GetClsID)", "ReportEvent(sClsID : " + std::string(kOE1100Clsid) + ")",
+          "EndContext(GetClsID)", "BeginContext(CreateRegEntry)",
+          "ReportEvent(Software\\Classes\\" + temp + " : " + kOE1100ProgID + ")", "EndContext(CreateRegEntry)",
+          "ReportEvent(ProgID : " + temp + ")", "ReportEvent(DeleteTempRegEntry : " + temp + ")",
+          "ReportEvent(RegDeleteKey : Software\\Classes\\" + temp + "\\Clsid,0)"}) {
+        EXPECT_NE(std::find(traced.begin(), traced.end(), expected), traced.end()) << expected;
+    }
+}
+
+}  // namespace
+}  // namespace lumaro

@@ -1,0 +1,77 @@
+#pragma once
+// A demo installation in a temporary machine folder with the local platform installed,
+// message boxes and the platform's dialogs recorded, for tests of the main window.
+
+#include <QApplication>
+#include <QTest>
+#include <string>
+#include <vector>
+
+#include "accpac/Platform.h"
+#include "accpac/local/Installation.h"
+#include "accpac/local/LocalSession.h"
+#include "accpac/local/ui/LocalGuiPlatform.h"
+#include "accpac/local/ui/ModalDialog.h"
+#include "platform/AccpacPaths.h"
+#include "settings/ProgramSettings.h"
+#include "support/TestSupport.h"
+
+namespace lumaro::test {
+
+class DemoMachine {
+public:
+    DemoMachine() {
+        accpac::local::Installation().InstallDemo(false);
+        accpac::Platform::Install(&platform);
+        platform.SetErrorDisplayHook([this](accpac::Session& session) {
+            for (int i = 0; i < session.Errors().Count(); ++i) shownErrors.push_back(session.Errors().Item(i).message);
+        });
+        previousModal_ = accpac::local::SetModalHandler([this](QDialog& dialog) {
+            ++dialogsShown;
+            if (modal) modal(dialog);
+        });
+    }
+    ~DemoMachine() {
+        accpac::local::SetModalHandler(previousModal_);
+        accpac::Platform::Install(nullptr);
+    }
+
+    static std::string CompanyDatabase(const std::string& company) {
+        return accpac::local::Installation().SharedDataFolder() + "/COMPANY/" + company + "/" + company + ".sqlite";
+    }
+    static std::string SQLiteConnection(const std::string& company) {
+        return "Provider=SQLite;Data Source=" + CompanyDatabase(company);
+    }
+
+    // Writes a company's settings through the program's own settings code.
+    static void WriteSettings(const std::string& company, const std::string& connection,
+                              const std::string& location = "WH1", const std::string& query = kFirstRunQuery,
+                              bool drilldown = true) {
+        accpac::local::LocalSessionManager manager;
+        auto session = manager.Signon({"SYSOP", accpac::local::kDemoSysopPassword, company});
+        AccpacPaths paths;
+        ProgramSettings settings(*session, paths);
+        if (!settings.CreateINIFile()) throw std::runtime_error("cannot place the settings file");
+        settings.SetConnectionString(connection);
+        settings.SetLocation(location);
+        settings.SetQuery(query);
+        settings.SetDrilldown(drilldown);
+    }
+
+    // Lets queued events run (the hosted screen opens once control returns to the loop).
+    static void Settle() {
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    }
+
+    TempMachine machine;
+    RecordingMessageSink messages;
+    accpac::local::LocalGuiPlatform platform;
+    std::vector<std::string> shownErrors;  // what the platform's error display showed
+    std::function<void(QDialog&)> modal;   // answers the platform's modal dialogs
+    int dialogsShown = 0;
+
+private:
+    accpac::local::ModalHandler previousModal_;
+};
+
+}  // namespace lumaro::test

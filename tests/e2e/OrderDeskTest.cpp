@@ -1,0 +1,288 @@
+// The whole program on a fresh demo installation, walked as a clerk walks it, and each
+// way start-up can fail with its message and its ending.
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "accpac/LateBound.h"
+#include "accpac/Twips.h"
+#include "accpac/local/ClassTable.h"
+#include "accpac/local/Installation.h"
+#include "accpac/local/ui/DetailList.h"
+#include "accpac/local/ui/InquiryScreen.h"
+#include "accpac/local/ui/OrderEntryScreen.h"
+#include "ado/Ado.h"
+#include "app/AppTestSupport.h"
+#include "app/frmOEEntry.h"
+#include "common/VersionInfo.h"
+#include "panel/QuantityPanel.h"
+#include "winapi/MachineFolder.h"
+#include "winapi/windows.h"
+
+namespace lumaro {
+namespace {
+
+using accpac::local::OrderEntryScreen;
+using accpac::local::OrderLinesModel;
+
+const std::string kRegistryMessage =
+    "System Error. The current user does not have permission to add or remove registry keys to "
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes. Please grant the current user 'Full Control' permissions to "
+    "registry key HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes in order to use Lumaro.";
+
+class OrderDeskTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::DemoMachine::WriteSettings("SAMLTD", test::DemoMachine::SQLiteConnection("SAMLTD")); }
+
+    // Starts the program as main() does and waits for the hosted screen to open.
+    std::unique_ptr<frmOEEntry> Start(const std::string& commandLine = "") {
+        auto window = std::make_unique<frmOEEntry>(commandLine);
+        window_ = window.get();
+        window->Load();
+        if (window->State() == frmOEEntry::StartState::Running) {
+            window->show();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return window->Panel().adsOEORDD() != nullptr; }));
+        }
+        return window;
+    }
+    OrderEntryScreen* Screen(frmOEEntry& window) {
+        return qobject_cast<OrderEntryScreen*>(window.ctlDynamic()->Object());
+    }
+    QLineEdit* CellEditor(OrderEntryScreen& screen) {
+        for (auto* edit : screen.DetailList()->viewport()->findChildren<QLineEdit*>())
+            if (edit->isVisible()) return edit;
+        return nullptr;
+    }
+    // Starts a new line and types an item number into it, as a clerk does.
+    void TypeNewLine(OrderEntryScreen& screen, const QString& item) {
+        QTest::mouseClick(screen.AddLineButton(), Qt::LeftButton);
+        QLineEdit* editor = CellEditor(screen);
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClicks(editor, item);
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The line takes the typed item once the editor has handed it over.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window_->Panel().RememberedItemKey() != "~"; }));
+    }
+    // The five quantities of the first-run query for an item at WH1, straight from the database.
+    std::vector<std::string> DatabaseQuantities(const std::string& storedItem) {
+        auto connection = std::make_shared<ado::Connection>();
+        connection->Open(test::DemoMachine::SQLiteConnection("SAMLTD"));
+        ado::Command command;
+        command.SetActiveConnection(connection);
+        std::string sql = kFirstRunQuery;
+        sql.replace(sql.find("%s"), 2, storedItem);
+        sql.replace(sql.find("%s"), 2, "WH1");
+        command.SetCommandText(sql);
+        ado::Recordset rs;
+        rs.Open(command);
+        std::vector<std::string> values;
+        for (const char* column : {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL", "QTCOMMIT"})
+            values.push_back(rs.Fields(column).Value().ToString());
+        return values;
+    }
+    static std::string Shown(accpac::FieldEdit* control) { return control->Value().ToString(); }
+    static bool HiveHasKey(const std::string& path) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+        RegCloseKey(key);
+        return true;
+    }
+
+    test::DemoMachine demo;
+    frmOEEntry* window_ = nullptr;
+};
+
+TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
+    auto window = Start();
+    ASSERT_EQ(window->State(), frmOEEntry::StartState::Running);
+    EXPECT_EQ(window->windowTitle(), "SAMLTD - Lumaro");
+    EXPECT_TRUE(demo.messages.messages.empty());
+    OrderEntryScreen* screen = Screen(*window);
+    ASSERT_NE(screen, nullptr);
+    QuantityPanel& panel = window->Panel();
+    EXPECT_TRUE(panel.frmQTY->isVisible());
+
+    // A known item: its five quantities and its description.
+    TypeNewLine(*screen, accpac::local::kDemoItemFormatted);
+    auto expected = DatabaseQuantities(accpac::local::kDemoItemStored);
+    EXPECT_EQ(Shown(panel.afeICLOCIaqtyonhand), expected[0]);
+    EXPECT_EQ(Shown(panel.afeICLOCIqtyonorder), expected[1]);
+    EXPECT_EQ(Shown(panel.afeICLOCIqtysalordr), expected[2]);
+    EXPECT_EQ(Shown(panel.afeICLOCIqtyavail), expected[3]);
+    EXPECT_EQ(Shown(panel.afeICLOCIqtycommitted), expected[4]);
+    const QString label = panel.lblLocation->text();
+    EXPECT_TRUE(label.startsWith("Location WH1 (")) << label.toStdString();
+    EXPECT_TRUE(panel.btnSalesOrderZoom->isEnabled());
+
+    // The committed zoom opens the inquiry for the item, the location and kind 2.
+    ASSERT_TRUE(panel.btnCommittedZoom->isEnabled()) << "the demo item has committed quantities";
+    emit panel.btnCommittedZoom->Clicked();
+    accpac::local::InquiryScreen* inquiry = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<accpac::local::InquiryScreen*>(w)) inquiry = s;
+    ASSERT_NE(inquiry, nullptr);
+    EXPECT_TRUE(inquiry->ItemText().contains(accpac::local::kDemoItemFormatted)) << inquiry->ItemText().toStdString();
+    EXPECT_TRUE(inquiry->LocationText().contains("WH1"));
+    EXPECT_DOUBLE_EQ(inquiry->Total(), panel.afeICLOCIqtycommitted->Value().ToDouble());
+    inquiry->close();
+
+    // An item the platform does not know shows the not-found marker.
+    TypeNewLine(*screen, "NO-SUCH-ITEM");
+    EXPECT_EQ(Shown(panel.afeICLOCIaqtyonhand), "-999999999999");
+    EXPECT_FALSE(panel.btnPurchaseOrderZoom->isEnabled());
+    EXPECT_FALSE(panel.btnCommittedZoom->isEnabled());
+}
+
+TEST_F(OrderDeskTest, WindowSizeAndPanelPlacement) {
+    auto window = std::make_unique<frmOEEntry>("");
+    window->Load();
+    ASSERT_EQ(window->State(), frmOEEntry::StartState::Running);
+    // Before the first resize handling fits the screen to it.
+    const accpac::TwipsRect screen = accpac::TwipsGeometry(window->ctlDynamic());
+    const int panelHeight = accpac::TwipsGeometry(window->Panel().frmQTY).height;
+    EXPECT_NEAR(window->OuterHeightTwips(), screen.height + 1020 + panelHeight, 30);
+    EXPECT_NEAR(window->OuterWidthTwips(), screen.width + 100, 30);
+
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Panel().adsOEORDD() != nullptr; }));
+    QObject* inner = window->ctlDynamic()->Object();
+    auto button = [&](const char* name) { return accpac::CallObject(accpac::CallObject(inner, "UIAppControls", {name}), "GetControl"); };
+    QObject* save = button("APP_Save_Button");
+    QObject* close = button("APP_Close_Button");
+    const accpac::TwipsRect panel = accpac::TwipsGeometry(window->Panel().frmQTY);
+    const int saveBottom = accpac::GetProperty(save, "Top").toInt() + accpac::GetProperty(save, "height").toInt();
+    EXPECT_NEAR(panel.top, saveBottom + 100, 15);
+    EXPECT_NEAR(panel.left, accpac::GetProperty(save, "Left").toInt(), 15);
+    EXPECT_NEAR(panel.left + panel.width,
+                accpac::GetProperty(close, "Left").toInt() + accpac::GetProperty(close, "width").toInt(), 30);
+}
+
+TEST_F(OrderDeskTest, FileCloseShutsDownAndLeavesNoTemporaryRegistration) {
+    // /login shows the sign-on dialog: the clerk signs on as SYSOP.
+    demo.modal = [](QDialog& dialog) {
+        for (auto* edit : dialog.findChildren<QLineEdit*>())
+            if (edit->echoMode() == QLineEdit::Password) edit->setText("SYSOP");
+        dialog.accept();
+    };
+    auto window = Start("/login");
+    EXPECT_EQ(demo.dialogsShown, 1);
+    ASSERT_EQ(window->State(), frmOEEntry::StartState::Running);
+    const std::string temp = std::string(accpac::local::kOE1100ProgID) + "." + std::to_string(window->SessionID());
+    EXPECT_FALSE(HiveHasKey("Software\\Classes\\" + temp));
+    auto connection = window->Panel().ExternalConnection();
+    window->mnuFile_Close()->trigger();
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
+    EXPECT_EQ(window->Session(), nullptr);
+    EXPECT_EQ(connection->State(), ado::adStateClosed);
+    EXPECT_FALSE(window->Panel().adsICLOCQT->Active());
+}
+
+TEST(CommandLineTest, LoginSwitchIsAWholeWordIgnoringCase) {
+    struct Case {
+        const char* line;
+        bool expected;
+    } cases[] = {{"x /LOGIN y", true}, {"/login", true}, {"/login2", false}, {"-login", false},
+                 {"", false},          {"a  /Login", true}, {"/loginx /log", false}};
+    for (const auto& c : cases) EXPECT_EQ(frmOEEntry::HasLoginSwitch(c.line), c.expected) << c.line;
+}
+
+// ---- Start-up failures -------------------------------------------------------------------------
+
+class StartupFailureTest : public OrderDeskTest {
+protected:
+    // The one message box start-up showed.
+    Message OnlyMessage() {
+        EXPECT_EQ(demo.messages.messages.size(), 1u);
+        return demo.messages.messages.empty() ? Message{} : demo.messages.messages.front();
+    }
+};
+
+TEST_F(StartupFailureTest, CancelledSignonClosesWithoutAMessage) {
+    demo.modal = [](QDialog& dialog) { dialog.reject(); };
+    auto window = Start("/login");
+    EXPECT_EQ(demo.dialogsShown, 1);
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
+    EXPECT_TRUE(demo.messages.messages.empty());
+}
+
+TEST_F(StartupFailureTest, PlatformNotInstalled) {
+    std::filesystem::remove(accpac::local::Installation().ProgramsFolder() + "/runtime/a4wapi.dll");
+    auto window = Start();
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
+    Message m = OnlyMessage();
+    EXPECT_EQ(m.text, "Sage Accpac is not installed.");
+    EXPECT_EQ(m.title, "Lumaro");
+    EXPECT_EQ(m.icon, MsgIcon::Critical);
+}
+
+TEST_F(StartupFailureTest, SettingsFileThatCannotBeCreatedEndsSilently) {
+    const auto ini = std::filesystem::path(accpac::local::Installation().SharedDataFolder()) / "COMPANY" / "OstrelLumaro.ini";
+    std::filesystem::remove(ini);
+    // A link into a folder that does not exist: the file can be neither found nor created.
+    std::filesystem::create_symlink("/nonexistent-folder/OstrelLumaro.ini", ini);
+    auto window = Start();
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
+    EXPECT_TRUE(demo.messages.messages.empty());
+}
+
+TEST_F(StartupFailureTest, NoSettingsForAnotherUser) {
+    test::DemoMachine::WriteSettings("SAMLTD", "");
+    accpac::local::LocalSessionManager::RememberSignon("ADMIN", "SAMLTD");
+    auto window = Start();
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
+    Message m = OnlyMessage();
+    EXPECT_EQ(m.text, "Program settings have not been set. Please contact the Accpac SYSOP user to set them.");
+    EXPECT_EQ(m.title, "Error");
+    EXPECT_EQ(m.icon, MsgIcon::Exclamation);
+}
+
+TEST_F(StartupFailureTest, OrderEntryNotActive) {
+    accpac::local::Installation().CreateCompany({"NOOE", "No Order Entry Ltd.", {"OE"}});
+    test::DemoMachine::WriteSettings("NOOE", test::DemoMachine::SQLiteConnection("SAMLTD"));
+    accpac::local::LocalSessionManager::RememberSignon("SYSOP", "NOOE");
+    auto window = Start();
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
+    Message m = OnlyMessage();
+    EXPECT_EQ(m.text, "Sage Accpac Order Entry is not active.");
+    EXPECT_EQ(m.title, "Error");
+    EXPECT_EQ(m.icon, MsgIcon::Critical);
+}
+
+TEST_F(StartupFailureTest, InventoryControlNotActive) {
+    test::DemoMachine::WriteSettings("SAMINC", test::DemoMachine::SQLiteConnection("SAMLTD"));
+    accpac::local::LocalSessionManager::RememberSignon("SYSOP", "SAMINC");
+    auto window = Start();
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
+    Message m = OnlyMessage();
+    EXPECT_EQ(m.text, "Sage Accpac Inventory Control is not active.");
+    EXPECT_EQ(m.title, "Lumaro");
+}
+
+TEST_F(StartupFailureTest, ReadOnlyMachineHiveShowsTheSystemErrorThroughTheErrorDisplay) {
+    const auto hive = std::filesystem::path(winapi::MachineFolder()) / "HKEY_LOCAL_MACHINE.reg";
+    std::filesystem::permissions(hive, std::filesystem::perms::owner_read);
+    auto window = Start();
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
+    EXPECT_TRUE(demo.messages.messages.empty());
+    ASSERT_FALSE(demo.shownErrors.empty());
+    EXPECT_EQ(demo.shownErrors.back(), kRegistryMessage);
+}
+
+TEST_F(StartupFailureTest, UnreachableExternalDatabase) {
+    test::DemoMachine::WriteSettings("SAMLTD", "Provider=SQLite;Data Source=/nonexistent/folder/quantities.db");
+    auto window = Start();
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
+    Message m = OnlyMessage();
+    EXPECT_EQ(m.icon, MsgIcon::Exclamation);
+    EXPECT_FALSE(m.text.empty());
+}
+
+}  // namespace
+}  // namespace lumaro
