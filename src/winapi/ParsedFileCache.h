@@ -6,7 +6,8 @@
 // File times are coarse (a few milliseconds), so a file changed again within one tick of
 // being read could keep its whole stamp. As git does with "racily clean" entries, a parse
 // is trusted only when the file was last modified well before the moment it was read;
-// until then every call reads the file again.
+// until then every call reads the file again (and parses it again only when its bytes
+// differ from the ones parsed).
 
 #include <time.h>
 
@@ -51,8 +52,12 @@ public:
             if (it != entries_.end()) entries_.erase(it);
             return nullptr;
         }
-        auto doc = parse_(std::move(content));
-        Store(path, stamp, doc, readTime);
+        std::shared_ptr<const Doc> doc;
+        if (it != entries_.end() && it->second.content == content)
+            doc = it->second.doc;
+        else
+            doc = parse_(content);
+        Store(path, stamp, doc, std::move(content), readTime);
         return doc;
     }
 
@@ -65,6 +70,7 @@ private:
     struct Entry {
         FileStamp stamp;
         std::shared_ptr<const Doc> doc;
+        std::string content;  // the bytes `doc` was parsed from
         bool trusted = false;
     };
     static constexpr size_t kMaxEntries = 32;
@@ -76,10 +82,11 @@ private:
         return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
     }
 
-    void Store(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc, int64_t readTime) {
+    void Store(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc, std::string content,
+               int64_t readTime) {
         if (entries_.size() >= kMaxEntries && !entries_.count(path)) entries_.clear();
         const bool trusted = std::max(stamp.mtimeNs, stamp.ctimeNs) < readTime - kRacyWindowNs;
-        entries_[path] = Entry{stamp, std::move(doc), trusted};
+        entries_[path] = Entry{stamp, std::move(doc), std::move(content), trusted};
     }
 
     Parser parse_;

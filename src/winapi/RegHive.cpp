@@ -19,7 +19,7 @@ std::string_view TrimView(std::string_view s) {
 }
 
 bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && UpperAscii(s.substr(0, prefix.size())) == UpperAscii(prefix);
+    return s.size() >= prefix.size() && NamesEqual(s.substr(0, prefix.size()), prefix);
 }
 
 int HexDigit(char c) {
@@ -233,6 +233,26 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 }  // namespace
 
+namespace {
+inline unsigned char Upper(char c) { return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 'a' + 'A') : (unsigned char)c; }
+}  // namespace
+
+bool NameLess::operator()(std::string_view a, std::string_view b) const {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = Upper(a[i]), y = Upper(b[i]);
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i])) return false;
+    return true;
+}
+
 std::string UpperAscii(std::string_view s) {
     std::string out(s);
     for (char& c : out)
@@ -256,24 +276,30 @@ bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& parts) {
 }
 
 RegKey* RegKey::Child(std::string_view childName) const {
-    auto it = children.find(UpperAscii(childName));
+    auto it = children.find(childName);
     return it == children.end() ? nullptr : it->second.get();
 }
 
 RegKey& RegKey::AddChild(std::string_view childName) {
-    auto& slot = children[UpperAscii(childName)];
-    if (!slot) {
-        slot = std::make_unique<RegKey>();
-        slot->name = std::string(childName);
-    }
-    return *slot;
+    auto it = children.find(childName);
+    if (it != children.end()) return *it->second;
+    auto key = std::make_unique<RegKey>();
+    key->name = std::string(childName);
+    RegKey& added = *key;
+    children.emplace(key->name, std::move(key));
+    return added;
 }
 
-bool RegKey::RemoveChild(std::string_view childName) { return children.erase(UpperAscii(childName)) > 0; }
+bool RegKey::RemoveChild(std::string_view childName) {
+    auto it = children.find(childName);
+    if (it == children.end()) return false;
+    children.erase(it);
+    return true;
+}
 
 const RegValue* RegKey::FindValue(std::string_view valueName) const {
     for (const RegValue& v : values)
-        if (v.name.size() == valueName.size() && UpperAscii(v.name) == UpperAscii(valueName)) return &v;
+        if (NamesEqual(v.name, valueName)) return &v;
     return nullptr;
 }
 
@@ -288,7 +314,7 @@ void RegKey::SetValue(std::string_view valueName, DWORD type, std::string data) 
 
 bool RegKey::DeleteValue(std::string_view valueName) {
     for (auto it = values.begin(); it != values.end(); ++it) {
-        if (it->name.size() == valueName.size() && UpperAscii(it->name) == UpperAscii(valueName)) {
+        if (NamesEqual(it->name, valueName)) {
             values.erase(it);
             return true;
         }
@@ -336,7 +362,6 @@ std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string&
     auto keep = [&](std::string_view line) {
         (current ? current->kept : hive->preamble_).emplace_back(line);
     };
-    const std::string rootUpper = UpperAscii(hive->rootName_);
     std::vector<std::string_view> parts;
     for (; i < lines.size(); ++i) {
         std::string_view line = lines[i];
@@ -351,7 +376,7 @@ std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string&
             std::string_view inner = ok ? trimmed.substr(1, trimmed.size() - 2) : std::string_view();
             size_t slash = inner.find('\\');
             std::string_view first = inner.substr(0, slash);
-            ok = ok && UpperAscii(first) == rootUpper;
+            ok = ok && NamesEqual(first, hive->rootName_);
             ok = ok && (slash == std::string_view::npos ||
                         (SplitKeyPath(inner.substr(slash + 1), parts) && !parts.empty() &&
                          inner.back() != '\\' && parts.size() <= kMaxDepth));
@@ -368,21 +393,23 @@ std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string&
         }
         // A value line; hex data may continue over lines ending in a backslash.
         size_t first = i;
-        std::string joined(line);
-        size_t eq = std::string_view(joined).find("=hex");
-        if (eq != std::string::npos) {
-            while (!TrimView(joined).empty() && TrimView(joined).back() == '\\' && i + 1 < lines.size() &&
+        std::string joined;
+        std::string_view logical = line;
+        if (trimmed.back() == '\\' && line.find("=hex") != std::string_view::npos) {
+            joined = std::string(trimmed);
+            while (!joined.empty() && joined.back() == '\\' && i + 1 < lines.size() &&
                    TrimView(lines[i + 1]).substr(0, 1) != "[") {
-                joined = std::string(TrimView(joined));
                 joined.pop_back();
                 joined += TrimView(lines[++i]);
+                while (!joined.empty() && IsBlank(joined.back())) joined.pop_back();
             }
+            logical = joined;
         }
         bool ok = !skipping && current != nullptr;
         std::string name, data;
         DWORD type = REG_NONE;
         if (ok) {
-            std::string_view v = TrimView(joined);
+            std::string_view v = TrimView(logical);
             size_t pos = 0;
             if (!v.empty() && v[0] == '@') {
                 pos = 1;

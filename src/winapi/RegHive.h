@@ -35,9 +35,16 @@ struct RegValue {
     std::string data;  // the bytes as the ANSI functions see them (strings in UTF-8)
 };
 
+// Orders names as Windows lists subkeys: by their upper-cased form.
+struct NameLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+};
+bool NamesEqual(std::string_view a, std::string_view b);
+
 struct RegKey {
     std::string name;
-    std::map<std::string, std::unique_ptr<RegKey>> children;  // upper-cased name -> key
+    std::map<std::string, std::unique_ptr<RegKey>, NameLess> children;  // keyed by the key's own name
     std::vector<RegValue> values;
     std::vector<std::string> kept;  // unreadable lines, written back unchanged
 

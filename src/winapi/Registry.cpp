@@ -452,7 +452,7 @@ LONG RegConnectRegistryA(LPCSTR lpMachineName, HKEY hKey, PHKEY phkResult) {
     if (machine.rfind("\\\\", 0) == 0) machine.erase(0, 2);
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
-    if (machine.empty() || UpperAscii(machine) == UpperAscii(host)) {
+    if (machine.empty() || NamesEqual(machine, host)) {
         *phkResult = hKey;  // the local registry: the predefined key itself
         return ERROR_SUCCESS;
     }
