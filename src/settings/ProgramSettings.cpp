@@ -20,7 +20,8 @@ namespace {
 constexpr char kSysop[] = "SYSOP";
 constexpr char kNotSetForUser[] =
     "Program settings have not been set. Please contact the Accpac SYSOP user to set them.";
-constexpr char kNotSetAskSysop[] = "Program settings have not been set. Do you want to set them now?";
+constexpr char kNotSetAskSysop[] =
+    "Program settings have not been set. Do you want to set them now?";
 
 // The empty line a new INI file holds: the program writes ANSI text with Windows line
 // breaks, as the profile functions do.
@@ -34,9 +35,9 @@ std::string ConnectionStringTooLongMessage() {
 }
 
 ProgramSettings::ProgramSettings(SessionSource session, PathsSource paths)
-    : session_(std::move(session)), paths_(std::move(paths)), runDialog_([](frmSettings& dialog) {
-          dialog.ShowModal();
-      }) {
+    : session_(std::move(session)),
+      paths_(std::move(paths)),
+      runDialog_([](frmSettings& dialog) { dialog.ShowModal(); }) {
     companyID_ = [this] { return session_().CompanyID(); };
 }
 
@@ -70,21 +71,32 @@ void ProgramSettings::SetConnectionString(const std::string& value) {
     // The stored form could come back cut from the reader and decode to garbage: refuse
     // it rather than store it.
     if (value.size() > kMaxConnectionStringLength)
-        throw RuntimeError(kErrConnectionStringTooLong, ExecutableName(), ConnectionStringTooLongMessage());
+        throw RuntimeError(kErrConnectionStringTooLong, ExecutableName(),
+                           ConnectionStringTooLongMessage());
     WriteINIString(CompanyID(), kKeyConnectionString, EncodeText(value));
 }
 
-std::string ProgramSettings::Location() const { return TrimSpaces(ReadINIString(CompanyID(), kKeyLocation)); }
+std::string ProgramSettings::Location() const {
+    return TrimSpaces(ReadINIString(CompanyID(), kKeyLocation));
+}
 
-void ProgramSettings::SetLocation(const std::string& value) { WriteINIString(CompanyID(), kKeyLocation, value); }
+void ProgramSettings::SetLocation(const std::string& value) {
+    WriteINIString(CompanyID(), kKeyLocation, value);
+}
 
-std::string ProgramSettings::Query() const { return TrimSpaces(ReadINIString(CompanyID(), kKeyQuery)); }
+std::string ProgramSettings::Query() const {
+    return TrimSpaces(ReadINIString(CompanyID(), kKeyQuery));
+}
 
-void ProgramSettings::SetQuery(const std::string& value) { WriteINIString(CompanyID(), kKeyQuery, value); }
+void ProgramSettings::SetQuery(const std::string& value) {
+    WriteINIString(CompanyID(), kKeyQuery, value);
+}
 
 bool ProgramSettings::Drilldown() const { return ReadINIBoolean(CompanyID(), kKeyDrilldown); }
 
-void ProgramSettings::SetDrilldown(bool value) { WriteINIBoolean(CompanyID(), kKeyDrilldown, value); }
+void ProgramSettings::SetDrilldown(bool value) {
+    WriteINIBoolean(CompanyID(), kKeyDrilldown, value);
+}
 
 // ---- INI access ----------------------------------------------------------------------
 
@@ -95,7 +107,8 @@ void ProgramSettings::WriteINIString(const std::string& sSection, const std::str
     ini_.SetValue(sValue);
 }
 
-std::string ProgramSettings::ReadINIString(const std::string& sSection, const std::string& sKey) const {
+std::string ProgramSettings::ReadINIString(const std::string& sSection,
+                                           const std::string& sKey) const {
     ini_.SetSection(sSection);
     ini_.SetKey(sKey);
     return ini_.value();
@@ -107,7 +120,8 @@ bool ProgramSettings::ReadINIBoolean(const std::string& sSection, const std::str
     return ini_.BooleanValue();
 }
 
-void ProgramSettings::WriteINIBoolean(const std::string& sSection, const std::string& sKey, bool bValue) {
+void ProgramSettings::WriteINIBoolean(const std::string& sSection, const std::string& sKey,
+                                      bool bValue) {
     ini_.SetSection(sSection);
     ini_.SetKey(sKey);
     ini_.SetValue(bValue ? "True" : "False");
@@ -141,7 +155,8 @@ bool ProgramSettings::CheckProgramSettings() {
         MsgBox(kNotSetForUser, MsgIcon::Exclamation, MsgButtons::OK, "Error");
         return false;
     }
-    if (MsgBox(kNotSetAskSysop, MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes) return false;
+    if (MsgBox(kNotSetAskSysop, MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
+        return false;
 
     // No owner window; unloaded when this function ends, whatever happens.
     frmSettings dialog(nullptr);

@@ -34,7 +34,8 @@ inline constexpr char kKeyQuery[] = "Query";
 inline constexpr char kKeyDrilldown[] = "Drilldown";
 
 // First-run values offered in the settings dialog.
-inline constexpr char kFirstRunConnectionString[] = "Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=?;";
+inline constexpr char kFirstRunConnectionString[] =
+    "Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=?;";
 inline constexpr char kFirstRunLocation[] = "";
 inline constexpr char kFirstRunQuery[] =
     "SELECT (QTYONHAND+QTYRENOCST+QTYADNOCST-QTYSHNOCST) AS QTONHAND,QTYONORDER AS QTONORDER,"
@@ -105,7 +106,8 @@ public:
     void SetDialogRunner(DialogRunner runner);
 
 private:
-    void WriteINIString(const std::string& sSection, const std::string& sKey, const std::string& sValue);
+    void WriteINIString(const std::string& sSection, const std::string& sKey,
+                        const std::string& sValue);
     std::string ReadINIString(const std::string& sSection, const std::string& sKey) const;
     bool ReadINIBoolean(const std::string& sSection, const std::string& sKey) const;
     void WriteINIBoolean(const std::string& sSection, const std::string& sKey, bool bValue);

@@ -83,8 +83,8 @@ frmSettings::frmSettings(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     // A fixed dialog: no resizing, no help button.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
 
     txtConnectionString = MakeTextBox(this, "txtConnectionString");
@@ -170,7 +170,8 @@ void frmSettings::cmdOK_Click() {
 }
 
 void frmSettings::cmdTest_Click() {
-    if (ValidateSettings()) MsgBox("Connection test succeeded.", MsgIcon::Information, MsgButtons::OK);
+    if (ValidateSettings())
+        MsgBox("Connection test succeeded.", MsgIcon::Information, MsgButtons::OK);
 }
 
 void frmSettings::cmdCancel_Click() {
@@ -195,7 +196,9 @@ bool frmSettings::ValidateSettings() {
             connection->Open({}, {}, {}, ado::adConnectUnspecified);
 
             if (connection->State() != ado::adStateOpen) {
-                message = "Cannot open connection to external database specified by the connection string.";
+                message =
+                    "Cannot open connection to external database specified by the connection "
+                    "string.";
             } else if (txtLocation->text().isEmpty()) {
                 message = "Location cannot be blank.";
             } else if (txtQuery->text().isEmpty()) {
@@ -203,8 +206,8 @@ bool frmSettings::ValidateSettings() {
             } else {
                 // The item number is empty: the statement only has to run, its rows are
                 // not looked at. The location goes in as typed, quotes doubled.
-                const std::string statement =
-                    FormatString(Text(txtQuery), {Variant(std::string()), Variant(QuoteSQL(Text(txtLocation)))});
+                const std::string statement = FormatString(
+                    Text(txtQuery), {Variant(std::string()), Variant(QuoteSQL(Text(txtLocation)))});
                 ado::Command command;
                 command.SetActiveConnection(connection);
                 command.SetCommandText(statement);

@@ -1,5 +1,3 @@
-#include "settings/ProgramSettings.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,6 +10,7 @@
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalSession.h"
 #include "common/RuntimeError.h"
+#include "settings/ProgramSettings.h"
 #include "settings/SettingsTestSupport.h"
 #include "settings/frmSettings.h"
 #include "settings/modSecurity.h"
@@ -31,7 +30,8 @@ const char kNotSetAskSysop[] = "Program settings have not been set. Do you want 
 // The text of a key as the profile functions return it ("" when absent).
 std::string Raw(const fs::path& ini, const char* section, const char* key) {
     char buffer[16384];
-    DWORD n = GetPrivateProfileStringA(section, key, "", buffer, sizeof buffer, ini.string().c_str());
+    DWORD n =
+        GetPrivateProfileStringA(section, key, "", buffer, sizeof buffer, ini.string().c_str());
     return std::string(buffer, n);
 }
 
@@ -47,7 +47,8 @@ public:
         settings.SetDialogRunner([this, act](frmSettings& dialog) {
             ++dialogsShown;
             dialog.show();
-            shown = {dialog.txtConnectionString->text().toStdString(), dialog.txtLocation->text().toStdString(),
+            shown = {dialog.txtConnectionString->text().toStdString(),
+                     dialog.txtLocation->text().toStdString(),
                      dialog.txtQuery->text().toStdString()};
             if (act) act(dialog);
             dialog.hide();
@@ -97,9 +98,10 @@ TEST_F(ProgramSettingsTest, FirstRun) {
     } cases[] = {
         {"SYSOP, Yes, OK", "SYSOP", MsgResult::Yes, ok, true},
         {"sysop in lower case", "sysop", MsgResult::Yes, ok, true},
-        {"SYSOP, Yes, Cancel", "SYSOP", MsgResult::Yes, [](auto& t, auto& d) { t.EnterAndPress(d, d.cmdCancel); },
+        {"SYSOP, Yes, Cancel", "SYSOP", MsgResult::Yes,
+         [](auto& t, auto& d) { t.EnterAndPress(d, d.cmdCancel); }, false},
+        {"SYSOP, Yes, window closed", "SYSOP", MsgResult::Yes, [](auto&, auto& d) { d.close(); },
          false},
-        {"SYSOP, Yes, window closed", "SYSOP", MsgResult::Yes, [](auto&, auto& d) { d.close(); }, false},
         {"SYSOP, No", "SYSOP", MsgResult::No, {}, false},
         {"another user", "ADMIN", MsgResult::OK, {}, false},
     };
@@ -110,7 +112,8 @@ TEST_F(ProgramSettingsTest, FirstRun) {
         messages.messages.clear();
         messages.QueueAnswer(c.answer);
         dialogsShown = 0;
-        AnswerDialog(c.act ? [this, act = c.act](frmSettings& d) { act(*this, d); } : std::function<void(frmSettings&)>());
+        AnswerDialog(c.act ? [this, act = c.act](frmSettings& d) { act(*this, d); }
+                           : std::function<void(frmSettings&)>());
 
         EXPECT_EQ(settings.CheckProgramSettings(), c.result);
 
@@ -123,7 +126,8 @@ TEST_F(ProgramSettingsTest, FirstRun) {
         EXPECT_EQ(asked.buttons, sysop ? MsgButtons::YesNo : MsgButtons::OK);
         EXPECT_EQ(dialogsShown, c.act ? 1 : 0);
         if (c.act) {
-            EXPECT_EQ(shown, (std::vector<std::string>{kFirstRunConnectionString, "", kFirstRunQuery}));
+            EXPECT_EQ(shown,
+                      (std::vector<std::string>{kFirstRunConnectionString, "", kFirstRunQuery}));
         }
         if (c.result) {
             const std::string stored = Raw(machine.iniFile(), "SAMLTD", "ConnectionString");
@@ -172,13 +176,17 @@ TEST_F(ProgramSettingsTest, ReadingStoredTexts) {
         {"Query=   SELECT 1   ", [](auto& s) { return s.Query(); }, "SELECT 1"},
         {"ConnectionString=    ", [](auto& s) { return s.ConnectionString(); }, ""},
         {"ConnectionString=Provider=SQLite;Data Source=x.db",  // typed by hand, unencoded
-         [](auto& s) { return s.ConnectionString() == "Provider=SQLite;Data Source=x.db" ? "plain" : "decoded"; },
+         [](auto& s) {
+             return s.ConnectionString() == "Provider=SQLite;Data Source=x.db" ? "plain"
+                                                                               : "decoded";
+         },
          "decoded"},
         {nullptr, [](auto& s) { return s.Location(); }, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line ? c.line : "(missing)");
-        WriteFile(machine.iniFile(), c.line ? std::string("[SAMLTD]\r\n") + c.line + "\r\n" : "\r\n");
+        WriteFile(machine.iniFile(),
+                  c.line ? std::string("[SAMLTD]\r\n") + c.line + "\r\n" : "\r\n");
         EXPECT_EQ(c.read(settings), c.value);
     }
     const std::pair<const char*, bool> drilldown[] = {{"yes", true},  {"Yes", true}, {"TRUE", true},
@@ -229,7 +237,8 @@ TEST_F(ProgramSettingsTest, ConnectionStringLengthLimit) {
 // SYSOP confirms the dialog but the file cannot be written: no message, True all the same,
 // and the connection string still reads empty, so the settings count as not set later.
 TEST_F(ProgramSettingsTest, ReadOnlyFile) {
-    fs::permissions(machine.iniFile(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(machine.iniFile(),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     messages.QueueAnswer(MsgResult::Yes);
     AnswerDialog([this](frmSettings& d) { EnterAndPress(d, d.cmdOK); });
     EXPECT_TRUE(settings.CheckProgramSettings());
@@ -250,7 +259,8 @@ TEST(ProgramSettingsDemoTest, FirstRunOnTheDemoInstallation) {
     ASSERT_TRUE(settings.CreateINIFile());
     const fs::path ini = settings.IniPath();
     const std::string demoDatabase =
-        "Provider=SQLite;Data Source=" + JoinPath(JoinPath(paths.CompanyPath(), "SAMLTD"), "SAMLTD.sqlite");
+        "Provider=SQLite;Data Source=" +
+        JoinPath(JoinPath(paths.CompanyPath(), "SAMLTD"), "SAMLTD.sqlite");
 
     test::RecordingMessageSink messages;
     messages.QueueAnswer(MsgResult::Yes);

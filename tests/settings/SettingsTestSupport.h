@@ -18,7 +18,8 @@ namespace lumaro::test {
 // every access).
 class FakeSession : public accpac::Session {
 public:
-    FakeSession(std::string company, std::string user) : company_(std::move(company)), user_(std::move(user)) {}
+    FakeSession(std::string company, std::string user)
+        : company_(std::move(company)), user_(std::move(user)) {}
     void SetCompany(std::string company) { company_ = std::move(company); }
     void SetUser(std::string user) { user_ = std::move(user); }
     int companyReads = 0;
@@ -31,8 +32,11 @@ public:
     std::string CompanyName() const override { return company_; }
     std::shared_ptr<accpac::DBLink> OpenDBLink(int, int) override { return nullptr; }
     accpac::ErrorList& Errors() override { throw std::logic_error("not used by the settings"); }
-    bool GetScreenRegistration(const std::string&, int, std::string&, std::string&) override { return false; }
-    void PrepareScreen(const std::string&, const std::string&, std::string&, std::string&, std::string&) override {}
+    bool GetScreenRegistration(const std::string&, int, std::string&, std::string&) override {
+        return false;
+    }
+    void PrepareScreen(const std::string&, const std::string&, std::string&, std::string&,
+                       std::string&) override {}
     std::string LauncherText() override { return {}; }
 
 private:
@@ -48,7 +52,8 @@ public:
         shared_ = machine_.path() / "Shared";
         std::filesystem::create_directories(shared_ / "COMPANY");
         HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration", 0,
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                            "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration", 0,
                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
             throw std::runtime_error("cannot create the platform configuration");
         const std::string value = shared_.string();

@@ -1,5 +1,3 @@
-#include "settings/frmSettings.h"
-
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -13,13 +11,15 @@
 #include "common/RuntimeError.h"
 #include "common/WaitCursor.h"
 #include "settings/ProgramSettings.h"
+#include "settings/frmSettings.h"
 #include "support/IclocFixture.h"
 #include "support/TestSupport.h"
 
 namespace lumaro {
 namespace {
 
-const char kQueryOnIcloc[] = "SELECT QTYONHAND AS QTONHAND FROM ICILOC WHERE ITEMNO='%s' AND LOCATION='%s'";
+const char kQueryOnIcloc[] =
+    "SELECT QTYONHAND AS QTONHAND FROM ICILOC WHERE ITEMNO='%s' AND LOCATION='%s'";
 
 // The description ADO gives when the connection string is opened directly.
 std::string OpenError(const std::string& connectionString) {
@@ -143,8 +143,13 @@ TEST(SettingsDialogTest, LayoutCaptionsTabOrderAndActivation) {
     EXPECT_NEAR(accpac::PixelsToTwipsX(form.width()), 11940, tolerance);
     EXPECT_NEAR(accpac::PixelsToTwipsY(form.height()), 2400, tolerance);
 
-    const QWidget* tabStops[] = {form.txtConnectionString, form.txtLocation, form.txtQuery, form.chkDrilldown,
-                                 form.cmdOK, form.cmdTest, form.cmdCancel};
+    const QWidget* tabStops[] = {form.txtConnectionString,
+                                 form.txtLocation,
+                                 form.txtQuery,
+                                 form.chkDrilldown,
+                                 form.cmdOK,
+                                 form.cmdTest,
+                                 form.cmdCancel};
     QWidget* w = form.txtConnectionString;
     for (size_t i = 1; i < std::size(tabStops); ++i) {
         do w = w->nextInFocusChain();
@@ -156,9 +161,11 @@ TEST(SettingsDialogTest, LayoutCaptionsTabOrderAndActivation) {
 TEST(SettingsDialogTest, ValidationOnSqlite) {
     test::TempDir dir;
     const std::string db = test::CreateSqliteIcloc(dir.path() / "company.db");
-    const std::string missing = "Provider=SQLite;Data Source=" + (dir.path() / "none" / "x.db").string() + ";";
+    const std::string missing =
+        "Provider=SQLite;Data Source=" + (dir.path() / "none" / "x.db").string() + ";";
     CheckEntries({
-        {"first-run template", kFirstRunConnectionString, "1", kFirstRunQuery, OpenError(kFirstRunConnectionString)},
+        {"first-run template", kFirstRunConnectionString, "1", kFirstRunQuery,
+         OpenError(kFirstRunConnectionString)},
         {"missing database, blank location", missing, "", "", OpenError(missing)},
         {"blank location", db, "", kQueryOnIcloc, "Location cannot be blank."},
         {"blank query", db, "1", "", "Query cannot be blank."},
@@ -168,7 +175,8 @@ TEST(SettingsDialogTest, ValidationOnSqlite) {
         {"first-run query, no rows", db, "NOWHERE", kFirstRunQuery, ""},
         {"syntax error", db, "1", "SELEKT * FROM ICILOC WHERE '%s'='%s'", "syntax error", true},
         {"unknown table", db, "1", "SELECT * FROM NOTABLE WHERE '%s'='%s'", "no such table", true},
-        {"one placeholder", db, "1", "SELECT * FROM ICILOC WHERE LOCATION='%s'", "Mismatch of parameters", true},
+        {"one placeholder", db, "1", "SELECT * FROM ICILOC WHERE LOCATION='%s'",
+         "Mismatch of parameters", true},
     });
 }
 
@@ -194,7 +202,8 @@ TEST(SettingsDialogTest, HourglassAndDisabledDialogWhileChecking) {
     form.show();
     std::vector<bool> enabledUnderHourglass;
     int depth = 0;
-    WaitCursor::SetHooks([&] { ++depth, enabledUnderHourglass.push_back(form.isEnabled()); }, [&] { --depth; });
+    WaitCursor::SetHooks([&] { ++depth, enabledUnderHourglass.push_back(form.isEnabled()); },
+                         [&] { --depth; });
     Click(form.cmdTest);
     WaitCursor::SetHooks({}, {});
 
@@ -224,10 +233,13 @@ TEST(SettingsDialogTest, WaysOfClosing) {
              Click(f.cmdCancel);
          },
          2, false},
-        {"Esc", db, [](frmSettings& f) { QTest::keyClick(f.txtLocation, Qt::Key_Escape); }, 2, false},
+        {"Esc", db, [](frmSettings& f) { QTest::keyClick(f.txtLocation, Qt::Key_Escape); }, 2,
+         false},
         {"window closed", db, [](frmSettings& f) { f.close(); }, 0, false},
-        {"Enter", db, [](frmSettings& f) { QTest::keyClick(f.txtQuery, Qt::Key_Return); }, 1, false},
-        {"OK at the longest storable connection string", longest, [](frmSettings& f) { Click(f.cmdOK); }, 1, false},
+        {"Enter", db, [](frmSettings& f) { QTest::keyClick(f.txtQuery, Qt::Key_Return); }, 1,
+         false},
+        {"OK at the longest storable connection string", longest,
+         [](frmSettings& f) { Click(f.cmdOK); }, 1, false},
         {"OK beyond it", longest + ";", [](frmSettings& f) { Click(f.cmdOK); }, 0, true},
     };
     for (const auto& c : cases) {
