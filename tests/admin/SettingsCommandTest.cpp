@@ -1,0 +1,166 @@
+// lumaro-admin settings: what set writes is what show, and the program's own settings
+// code, read back; test runs the query on the demo company.
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "AdminTestSupport.h"
+#include "platform/AccpacPaths.h"
+#include "settings/ProgramSettings.h"
+
+namespace lumaro::test {
+namespace {
+
+class SettingsCommandTest : public AdminDemo {};
+
+std::string ThousandCharacterConnectionString() {
+    std::string s = "Provider=SQLite;Data Source=\"/tmp/a;b=c.db\";Pwd='x''y\"z';Extra=";
+    const std::string filler = "abc=;\"'é ";
+    while (s.size() < 1000) s += filler[s.size() % filler.size()];
+    s.resize(1000);
+    return s;
+}
+
+TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
+    struct Case {
+        const char* option;
+        std::string value;
+        std::string readBack;  // what show and the program read
+    } cases[] = {
+        {"--connection", "Provider=SQLite;Data Source=\"C:\\a;b.db\";Pwd='se''cr\"et';Mode==x", ""},
+        {"--connection", "Driver={Lagerhaus Ümlaut};Server=東京;Uid=ä;Pwd={a;b}}c}", ""},
+        {"--connection", ThousandCharacterConnectionString(), ""},
+        {"--location", "WH'1;=\"x\"", ""},
+        {"--location", "Entrepôt Zürich", ""},
+        {"--location", "'WH1'", ""},
+        {"--location", "\"WH2\"", ""},
+        {"--location", "  WH3  ", "WH3"},
+        {"--query", "SELECT 1 AS QTONHAND FROM T WHERE A='%s' AND B=\"%s\"; -- ü=;", ""},
+        {"--query", "\"SELECT '%s', '%s'\"", ""},
+        {"--drilldown", "TRUE", "true"},
+        {"--drilldown", "no", "false"},
+        {"--drilldown", "1", "true"},
+    };
+    AccpacPaths paths;
+    ProgramSettings program([] { return std::string("TEST"); }, [&]() -> const AccpacPaths& { return paths; });
+    ASSERT_TRUE(program.CreateINIFile());
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.option) + " " + c.value);
+        const std::string expected = c.readBack.empty() ? c.value : c.readBack;
+        AdminRun before = RunAdmin({"settings", "show", "--company", "test", "--json", "--reveal"});
+        ASSERT_EQ(before.code, 0) << Describe(before);
+
+        AdminRun set = RunAdmin({"settings", "set", "--company", "test", c.option, c.value});
+        ASSERT_EQ(set.code, 0) << Describe(set);
+        AdminRun show = RunAdmin({"settings", "show", "--company", "TEST", "--json", "--reveal"});
+        ASSERT_EQ(show.code, 0) << Describe(show);
+        QJsonObject o = show.Json().object();
+        QJsonObject old = before.Json().object();
+
+        // Only the setting given changes; the program reads the same.
+        const std::string field = std::string(c.option) == "--connection" ? "connectionString"
+                                  : std::string(c.option) == "--location" ? "location"
+                                  : std::string(c.option) == "--query"    ? "query"
+                                                                          : "drilldown";
+        for (const QString& key : old.keys()) {
+            if (key.toStdString() != field && key != "configured") {
+                EXPECT_EQ(o[key], old[key]) << key.toStdString();
+            }
+        }
+        if (field == "drilldown") {
+            EXPECT_EQ(o["drilldown"].toBool(), expected == "true");
+            EXPECT_EQ(program.Drilldown(), expected == "true");
+        } else {
+            EXPECT_EQ(o[QString::fromStdString(field)].toString().toStdString(), expected);
+            const std::string read = field == "connectionString" ? program.ConnectionString()
+                                     : field == "location"       ? program.Location()
+                                                                 : program.Query();
+            EXPECT_EQ(read, expected);
+        }
+    }
+}
+
+TEST_F(SettingsCommandTest, ShowMasksPasswordsUnlessRevealed) {
+    ASSERT_EQ(RunAdmin({"settings", "set", "--company", "TEST", "--connection", "Server=s;PWD=hunter2;Uid=u"}).code, 0);
+    AdminRun masked = RunAdmin({"settings", "show", "--company", "TEST"});
+    EXPECT_NE(masked.out.find("ConnectionString=Server=s;PWD=****;Uid=u"), std::string::npos) << masked.out;
+    EXPECT_EQ(masked.out.find("hunter2"), std::string::npos);
+    AdminRun revealed = RunAdmin({"settings", "show", "--company", "TEST", "--reveal"});
+    EXPECT_NE(revealed.out.find("PWD=hunter2"), std::string::npos) << revealed.out;
+
+    // All companies: the demo's SAMLTD as the installation set it up, SAMINC not set up.
+    AdminRun all = RunAdmin({"settings", "show", "--json"});
+    ASSERT_EQ(all.code, 0) << Describe(all);
+    std::map<std::string, QJsonObject> byCompany;
+    for (const QJsonValue& v : all.Json().array()) byCompany[v["company"].toString().toStdString()] = v.toObject();
+    ASSERT_EQ(byCompany.size(), 3u) << all.out;
+    EXPECT_FALSE(byCompany["SAMINC"]["configured"].toBool());
+    QJsonObject demo = byCompany["SAMLTD"];
+    EXPECT_EQ(demo["connectionString"].toString().toStdString(),
+              "Provider=SQLite;Data Source=" + DemoDatabase().string());
+    EXPECT_EQ(demo["location"].toString(), "WH1");
+    EXPECT_EQ(demo["query"].toString().toStdString(), kFirstRunQuery);
+    EXPECT_TRUE(demo["drilldown"].toBool());
+}
+
+TEST_F(SettingsCommandTest, TestPrintsTheQuantitiesOfAnItem) {
+    const std::string item = "A11030";
+    AdminRun run = RunAdmin({"settings", "test", "--company", "SAMLTD", "--item", item, "--json"});
+    ASSERT_EQ(run.code, 0) << Describe(run);
+    QJsonObject o = run.Json().object();
+    EXPECT_TRUE(o["found"].toBool());
+    EXPECT_GE(o["lookupMs"].toDouble(), 0.0);
+
+    // The same statement straight on the database.
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "admin-test");
+    db.setDatabaseName(QString::fromStdString(DemoDatabase().string()));
+    ASSERT_TRUE(db.open());
+    {
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(o["statement"].toString()));
+        ASSERT_TRUE(q.next());
+        QJsonObject quantities = o["quantities"].toObject();
+        ASSERT_EQ(quantities.size(), 5);
+        for (const char* column : {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL", "QTCOMMIT"})
+            EXPECT_EQ(quantities[column].toString().toDouble(), q.record().value(column).toDouble()) << column;
+        EXPECT_GT(quantities["QTONHAND"].toString().toDouble(), 0);
+    }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase("admin-test");
+
+    AdminRun text = RunAdmin({"settings", "test", "--company", "SAMLTD", "--item", item});
+    ASSERT_EQ(text.code, 0) << Describe(text);
+    EXPECT_NE(text.out.find("WHERE ITEMNO='A11030' AND LOCATION='WH1'"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Lookup took "), std::string::npos);
+}
+
+TEST_F(SettingsCommandTest, TestWarnsAboutSlowLookupsAndMissingColumns) {
+    struct Case {
+        std::string query;
+        std::string warning;
+    } cases[] = {
+        {"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<3000000) SELECT COUNT(*) AS "
+         "QTONHAND,0 AS QTONORDER,0 AS QTSALORDR,0 AS QTAVAIL,0 AS QTCOMMIT FROM c WHERE '%s'<>'?' AND '%s'<>'?'",
+         "over 20 ms"},
+        {"SELECT 1 AS QTONHAND,2 AS QTONORDER,3 AS QTSALORDR,4 AS QTAVAIL WHERE '%s'<>'?' AND '%s'<>'?'",
+         "no column QTCOMMIT"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(RunAdmin({"settings", "set", "--company", "SAMINC", "--connection",
+                            "Provider=SQLite;Data Source=" + DemoDatabase().string(), "--location", "WH1", "--query",
+                            c.query})
+                      .code,
+                  0);
+        AdminRun run = RunAdmin({"settings", "test", "--company", "SAMINC"});
+        EXPECT_EQ(run.code, 0) << Describe(run);
+        EXPECT_NE(run.err.find(c.warning), std::string::npos) << Describe(run);
+    }
+}
+
+}  // namespace
+}  // namespace lumaro::test
