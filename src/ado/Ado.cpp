@@ -1,5 +1,6 @@
 #include "ado/Ado.h"
 
+#include <libpq-fe.h>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -9,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSqlResult>
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
@@ -58,6 +60,16 @@ std::string DriverMessage(const QSqlError& error) {
 
 [[noreturn]] void RaiseDriverError(const char* source, const QSqlError& error) {
     throw RuntimeError(adErrProvider, source, DriverMessage(error));
+}
+
+// Column names compared ignoring case, as ADO does.
+bool SameName(const std::string& column, const std::string& name) {
+    if (lumaro::EqualsIgnoreCase(column, name)) return true;
+    auto ascii = [](const std::string& t) {
+        return std::all_of(t.begin(), t.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    if (ascii(column) && ascii(name)) return false;
+    return QString::fromStdString(column).compare(QString::fromStdString(name), Qt::CaseInsensitive) == 0;
 }
 
 QString NewConnectionName() {
@@ -136,8 +148,7 @@ struct Recordset::Impl {
     std::shared_ptr<Connection> connection;
     std::optional<QSqlQuery> query;
     QString sql;
-    std::vector<std::string> names;  // column names, read on first use
-    bool namesRead = false;
+    std::vector<std::string> names;  // the result's column names
     long position = 0;  // index of the current row
     bool eof = true;
     bool open = false;
@@ -152,10 +163,10 @@ struct Recordset::Impl {
             connection.reset();
         }
         names.clear();
-        namesRead = false;
         open = false;
         eof = true;
     }
+    void ReadColumnNames();
     int ColumnIndex(const std::string& name);
 };
 
@@ -281,6 +292,7 @@ void Recordset::Impl::Execute() {
         RaiseDriverError(kRecordsetSource, error);
     }
     position = 0;
+    ReadColumnNames();
     eof = !query->isSelect() || !query->next();
     if (eof && query->lastError().isValid()) {
         QSqlError error = query->lastError();
@@ -290,15 +302,27 @@ void Recordset::Impl::Execute() {
     }
 }
 
-int Recordset::Impl::ColumnIndex(const std::string& name) {
-    if (!namesRead) {
-        QSqlRecord record = query->record();
-        names.reserve(static_cast<size_t>(record.count()));
-        for (int i = 0; i < record.count(); ++i) names.push_back(record.fieldName(i).toStdString());
-        namesRead = true;
+void Recordset::Impl::ReadColumnNames() {
+    names.clear();
+    if (!query->isSelect()) return;
+    // PostgreSQL: straight from the client library's result; Qt's column description asks
+    // the server's catalog and costs as much as the rest of a lookup.
+    const QVariant handle = query->result()->handle();
+    if (handle.isValid() && (qstrcmp(handle.typeName(), "PGresult*") == 0 || qstrcmp(handle.typeName(), "pg_result*") == 0)) {
+        if (const PGresult* result = *static_cast<PGresult* const*>(handle.constData())) {
+            const int count = PQnfields(result);
+            for (int i = 0; i < count; ++i) names.emplace_back(PQfname(result, i));
+            return;
+        }
     }
+    // Before the first row: once on a row, Qt copies the row's values into the record.
+    const QSqlRecord columns = query->record();
+    for (int i = 0; i < columns.count(); ++i) names.push_back(columns.fieldName(i).toStdString());
+}
+
+int Recordset::Impl::ColumnIndex(const std::string& name) {
     for (size_t i = 0; i < names.size(); ++i) {
-        if (lumaro::EqualsIgnoreCase(names[i], name)) return static_cast<int>(i);
+        if (SameName(names[i], name)) return static_cast<int>(i);
     }
     return -1;
 }
@@ -329,7 +353,7 @@ void Recordset::Open(const Command& source, int cursorType, int lockType, int /*
     if (lockType != adLockUnspecified) d.lockType = lockType;
 
     std::shared_ptr<Connection> connection = source.ActiveConnection();
-    if (!connection || connection->State() != adStateOpen)
+    if (!connection || !connection->impl().open)
         Raise(adErrInvalidConnection, kRecordsetSource,
               "The connection cannot be used to perform this operation. It is either closed or invalid in this "
               "context.");
@@ -378,8 +402,6 @@ void Recordset::MoveFirst() {
     // Forward-only results cannot go back: the statement runs again.
     std::shared_ptr<Connection> connection = d.connection;
     try {
-        d.names.clear();
-        d.namesRead = false;
         d.Execute();
     } catch (...) {
         d.Detach();

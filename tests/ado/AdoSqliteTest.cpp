@@ -60,7 +60,11 @@ TEST_F(AdoSqliteTest, FirstRunQueryGivesTheFiveQuantitiesOfEachRow) {
 }
 
 TEST_F(AdoSqliteTest, ValuesKeepTheirTypes) {
-    auto rs = OpenQuery(connection_, "SELECT 1 AS I, 2.5 AS D, 'x''y' AS S, NULL AS N, X'0102' AS B");
+    auto rs = OpenQuery(connection_, "SELECT 1 AS I, 2.5 AS D, 'x''y' AS S, NULL AS N, X'0102' AS B, 'é' AS \"Qté\"");
+    EXPECT_EQ(rs->Fields("QTÉ").Value(), Variant("é"));
+    EXPECT_EQ(rs->Fields("qté").Name(), "Qté");
+    EXPECT_EQ(ErrorOf([&] { rs->Fields("QT"); }).Number(), ado::adErrItemNotFound);
+    EXPECT_EQ(ErrorOf([&] { rs->Fields("IX"); }).Number(), ado::adErrItemNotFound);
     EXPECT_EQ(rs->Fields("I").Value(), Variant(1LL));
     EXPECT_EQ(rs->Fields("D").Value(), Variant(2.5));
     EXPECT_EQ(rs->Fields("S").Value(), Variant("x'y"));
