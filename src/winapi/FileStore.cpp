@@ -173,7 +173,7 @@ UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit, Fil
         int e = lock.error();
         return (e == EACCES || e == EPERM || e == EROFS) ? UpdateStatus::AccessDenied : UpdateStatus::Failed;
     }
-    const std::string tempPrefix = base + ".tmp-";
+    const std::string tempPrefix = base + ".lumaro-tmp-";
     RemoveStaleTemporaries(dir, tempPrefix);
 
     std::string content;

@@ -84,8 +84,9 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
 
 BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
     if (!lpAppName) return (!lpKeyName && !lpString) ? TRUE : FALSE;  // all null: flush, nothing cached
-    // A line break would split the entry and change the file's structure: refused.
-    if (HasLineBreak(lpAppName) || HasLineBreak(lpKeyName) || HasLineBreak(lpString)) return FALSE;
+    // A line break would split the entry and change the file's structure: refused. (The
+    // text is ignored when a whole section is removed.)
+    if (HasLineBreak(lpAppName) || HasLineBreak(lpKeyName) || (lpKeyName && HasLineBreak(lpString))) return FALSE;
 
     const std::string path = ProfilePath(lpFileName);
     if (!lpFileName || lpFileName[0] != '/') ::mkdir(WindowsFolder().c_str(), 0777);

@@ -178,6 +178,10 @@ TEST(WritePrivateProfileStringA, RefusesLineBreaksAndUnwritableFiles) {
         EXPECT_FALSE(WritePrivateProfileStringA(bad, "K", "v", ini.path.c_str()));
     }
     EXPECT_EQ(ini.Content(), "[S]\r\nK=v\r\n");
+    // Removing a section ignores the text, whatever it holds.
+    EXPECT_TRUE(WritePrivateProfileStringA("S", nullptr, "x\ny", ini.path.c_str()));
+    EXPECT_EQ(ini.Content(), "");
+    WriteFile(ini.path, "[S]\r\nK=v\r\n");
 
     TempDir dir;
     EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "v", (dir.str() + "/no/such/folder.ini").c_str()));

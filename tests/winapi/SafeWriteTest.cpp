@@ -81,7 +81,7 @@ std::vector<int> RunProcesses(int count, Body body) {
 
 bool NoTemporariesLeft(const std::filesystem::path& dir) {
     for (const auto& entry : std::filesystem::directory_iterator(dir))
-        if (entry.path().filename().string().find(".tmp-") != std::string::npos) return false;
+        if (entry.path().filename().string().find("tmp-") != std::string::npos) return false;
     return true;
 }
 
