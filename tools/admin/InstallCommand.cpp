@@ -4,6 +4,7 @@
 #include "AdminCommands.h"
 #include "accpac/local/Installation.h"
 #include "accpac/local/Site.h"
+#include "common/TextUtil.h"
 
 namespace lumaro::admin {
 
@@ -46,7 +47,7 @@ int RunInstall(const Args& input, std::ostream& out, std::ostream& err) {
         }
         options.id = args[0];
         installation.CreateCompany(options);
-        out << "Company " << options.id << " (" << options.name << ") created.\n";
+        out << "Company " << ToUpperAscii(TrimSpaces(options.id)) << " (" << options.name << ") created.\n";
         return 0;
     }
     err << "lumaro-admin: install: unknown kind \"" << what << "\" (demo, company)\n";
