@@ -134,6 +134,20 @@ TEST_P(AdoPostgresTest, SignOnFaultsCarryTheServersText) {
     EXPECT_EQ(withArguments.State(), ado::adStateOpen);
 }
 
+TEST_P(AdoPostgresTest, AStatementStopsAtTheCommandTimeout) {
+    if (GetParam() == Path::Odbc) GTEST_SKIP() << "the ODBC driver has no statement timeout of its own";
+    auto connection = std::make_shared<ado::Connection>();
+    connection->SetCommandTimeout(1);
+    connection->Open(ConnectionString());
+    const auto start = std::chrono::steady_clock::now();
+    RuntimeError e = ErrorOf([&] { OpenQuery(connection, "SELECT pg_sleep(10)"); });
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_NE(e.Description().find("canceling statement due to statement timeout"), std::string::npos)
+        << e.Description();
+    EXPECT_LT(seconds, 5.0);
+    EXPECT_EQ(connection->State(), ado::adStateOpen);
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, AdoPostgresTest, ::testing::Values(Path::Native, Path::Odbc), PathName);
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Connection, Command and Recordset on embedded SQLite files.
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -154,6 +156,38 @@ TEST_F(AdoSqliteTest, EachObjectHoldsItsOwnQtConnectionAndReleasesIt) {
         EXPECT_FALSE(OpenQuery(b, FirstRunQuery("A1-103/0", "1"))->IsEOF());
     }
     EXPECT_EQ(QSqlDatabase::connectionNames().size(), before);
+}
+
+TEST_F(AdoSqliteTest, ALockedDatabaseFailsAfterTheCommandTimeout) {
+    const QString name = QStringLiteral("ado.test.locker");
+    {
+        QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        locker.setDatabaseName(QString::fromStdString((dir_.path() / "company.db").string()));
+        ASSERT_TRUE(locker.open());
+        auto connection = std::make_shared<ado::Connection>();
+        connection->SetCommandTimeout(1);
+        connection->Open(connectionString_);
+        QSqlQuery(locker).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+
+        // A query, and a new connection, wait for the lock as long as the command timeout.
+        auto start = std::chrono::steady_clock::now();
+        RuntimeError e = ErrorOf([&] { OpenQuery(connection, FirstRunQuery("A1-103/0", "1")); });
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(e.Description(), "database is locked");
+        EXPECT_GE(seconds, 0.8);
+        EXPECT_LT(seconds, 5.0);
+        ado::Connection other;
+        other.SetCommandTimeout(1);
+        start = std::chrono::steady_clock::now();
+        EXPECT_EQ(ErrorOf([&] { other.Open(connectionString_); }).Description(), "database is locked");
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 5.0);
+
+        QSqlQuery(locker).exec(QStringLiteral("ROLLBACK"));
+        EXPECT_FALSE(OpenQuery(connection, FirstRunQuery("A1-103/0", "1"))->IsEOF());
+        locker.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 TEST(AdoSqliteOpenTest, MissingOrBadFilesFailWithoutCreatingADatabase) {
