@@ -78,26 +78,16 @@ ErrorDisplayDialog::ErrorDisplayDialog(const QString& companyId, const std::vect
     resize(560, 260);
 }
 
-void SessionErrorDisplay::ShowErrors(accpac::Session& session) {
-    accpac::ErrorList& errors = session.Errors();
+void ShowErrorList(const accpac::ErrorList& errors, const QString& companyId) {
     std::vector<accpac::ErrorEntry> entries;
     for (int i = 0; i < errors.Count(); ++i) entries.push_back(errors.Item(i));
     if (entries.empty()) return;
-    ErrorDisplayDialog dialog(QString::fromStdString(session.CompanyID()), entries, QApplication::activeWindow());
+    ErrorDisplayDialog dialog(companyId, entries, QApplication::activeWindow());
     RunModal(dialog);
 }
 
-void SessionErrorDisplay::ClearErrors(accpac::Session& session) { session.Errors().Clear(); }
-
-void SessionErrorDisplay::AddError(accpac::Session& session, const std::string& objectHandle, int level,
-                                   const std::string& message, const std::string& text1, const std::string&,
-                                   int32_t number) {
-    accpac::ErrorEntry entry;
-    entry.level = level;
-    entry.message = message;
-    entry.source = text1.empty() ? objectHandle : text1;
-    entry.number = number;
-    session.Errors().Add(entry);
+void ShowSessionErrors(accpac::Session& session) {
+    ShowErrorList(session.Errors(), QString::fromStdString(session.CompanyID()));
 }
 
 }  // namespace accpac::local

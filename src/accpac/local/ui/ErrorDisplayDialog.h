@@ -1,6 +1,7 @@
 #pragma once
-// The error display: a dialog listing the errors of a session's error list, each with its
-// level and message, and the ErrorDisplay object that shows, clears and adds to the list.
+// The error display's dialog: the entries of an error list, each with its level and its
+// message. The platform's error display object (LocalErrorDisplay) shows a session's list
+// through ShowSessionErrors.
 
 #include <QDialog>
 #include <vector>
@@ -25,14 +26,9 @@ private:
     QTreeWidget* list_;
 };
 
-class SessionErrorDisplay : public accpac::ErrorDisplay {
-public:
-    // Shows the list in a modal dialog; an empty list shows nothing.
-    void ShowErrors(accpac::Session& session) override;
-    void ClearErrors(accpac::Session& session) override;
-    // Records one entry: the level, the message, the first text as its source, the number.
-    void AddError(accpac::Session& session, const std::string& objectHandle, int level, const std::string& message,
-                  const std::string& text1, const std::string& text2, int32_t number) override;
-};
+// Shows the entries of the list in a modal dialog (through RunModal); an empty list shows
+// nothing. The list is left as it is.
+void ShowErrorList(const accpac::ErrorList& errors, const QString& companyId);
+void ShowSessionErrors(accpac::Session& session);
 
 }  // namespace accpac::local

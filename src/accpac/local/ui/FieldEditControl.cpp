@@ -8,6 +8,10 @@
 
 #include "accpac/Platform.h"
 #include "accpac/Twips.h"
+#include "accpac/local/LocalDataSource.h"
+#include "accpac/local/LocalSession.h"
+#include "accpac/local/ui/ErrorDisplayDialog.h"
+#include "common/ErrorHandling.h"
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 
@@ -78,7 +82,7 @@ FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string field
     connect(zoomButton_, &QToolButton::clicked, this, [this] {
         if (IsZoomButton() && isEnabled()) emit Clicked();
     });
-    connect(editor_, &QLineEdit::editingFinished, this, &FieldEditControl::CommitEdit);
+    connect(editor_, &QLineEdit::editingFinished, this, &FieldEditControl::Commit);
     setFocusProxy(editor_);
     if (source_) {
         // Every change of the record (another record, a new one, a field written, the record
@@ -92,24 +96,22 @@ FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string field
 accpac::Field* FieldEditControl::BoundField() const {
     if (!source_ || fieldName_.empty()) return nullptr;
     accpac::Fields& fields = source_->Fields();
-    if (fieldIndex_ > 0) {
-        try {
-            accpac::Field& f = fields.Item(fieldIndex_);
-            if (lumaro::EqualsIgnoreCase(f.Name(), fieldName_)) return &f;
-        } catch (const RuntimeError&) {
-        }
-    }
-    for (int i = 1; i <= kLastFieldIndex; ++i) {
-        try {
-            accpac::Field& f = fields.Item(i);
-            if (lumaro::EqualsIgnoreCase(f.Name(), fieldName_)) {
-                fieldIndex_ = i;
-                return &f;
+    if (fieldIndex_ == 0) {
+        if (auto* local = qobject_cast<LocalDataSource*>(source_.data()); local && local->View()) {
+            for (const FieldDefinition& f : local->View()->fields)
+                if (lumaro::EqualsIgnoreCase(f.name, fieldName_)) fieldIndex_ = f.index;
+        } else {
+            // Another kind of data source: look for the name among its fields.
+            for (int i = 1; i <= kLastFieldIndex && fieldIndex_ == 0; ++i) {
+                lumaro::IgnoreErrors([&] {
+                    if (lumaro::EqualsIgnoreCase(fields.Item(i).Name(), fieldName_)) fieldIndex_ = i;
+                });
             }
-        } catch (const RuntimeError&) {
         }
+        if (fieldIndex_ == 0) fieldIndex_ = -1;
     }
-    return nullptr;
+    if (fieldIndex_ < 0) return nullptr;
+    return &fields.Item(fieldIndex_);
 }
 
 Variant FieldEditControl::Value() const {
@@ -143,7 +145,7 @@ void FieldEditControl::Refresh() {
     editor_->setModified(false);
 }
 
-void FieldEditControl::CommitEdit() {
+void FieldEditControl::Commit() {
     if (!editable_ || !editor_->isModified()) return;
     editor_->setModified(false);
     accpac::Field* field = BoundField();
@@ -153,9 +155,21 @@ void FieldEditControl::CommitEdit() {
     try {
         field->SetValue(Variant(text.toStdString()));
     } catch (const RuntimeError&) {
-        // The field refused the text: show its value again.
+        // The field refused the text: the platform's errors are shown, and the field's
+        // value comes back.
+        Refresh();
+        ReportErrors();
+        return;
     }
     Refresh();
+}
+
+void FieldEditControl::ReportErrors() {
+    auto* local = qobject_cast<LocalDataSource*>(source_.data());
+    std::shared_ptr<LocalDBLink> link = local ? local->LocalLink() : nullptr;
+    if (!link || !link->Errors()) return;
+    ShowErrorList(*link->Errors(), QString::fromStdString(link->CompanyID()));
+    link->Errors()->Clear();
 }
 
 void FieldEditControl::SetEditable(bool editable) {

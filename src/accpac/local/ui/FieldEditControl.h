@@ -28,12 +28,15 @@ public:
 
     const std::string& FieldName() const { return fieldName_; }
     // Lets the user type into the control; the text is written to the field when editing
-    // ends (Enter or leaving the control). Off by default: the control only shows.
+    // ends (Enter or leaving the control). A refused text shows the platform's errors and
+    // the field's value again. Off by default: the control only shows.
     void SetEditable(bool editable);
     bool IsZoomButton() const { return zoomStyle_ != 0; }
     QString DisplayText() const;
     // Reads the bound field again and shows it.
     void Refresh();
+    // Writes what the user typed, if anything, to the field (as when editing ends).
+    void Commit();
 
     QLineEdit* Editor() const { return editor_; }
     QToolButton* ZoomButton() const { return zoomButton_; }
@@ -45,12 +48,12 @@ protected:
 
 private:
     accpac::Field* BoundField() const;
-    void CommitEdit();
+    void ReportErrors();
     void ApplyLayout();
 
     QPointer<accpac::DataSource> source_;
     std::string fieldName_;
-    mutable int fieldIndex_ = 0;  // cached index of fieldName_ in the source's view, 0 unknown
+    mutable int fieldIndex_ = 0;  // index of fieldName_ in the source's view; 0 not looked up, -1 none
     int decimals_ = -1;           // property 17; -1 shows numbers as they come
     int zoomStyle_ = 0;           // property 57; 0 no zoom button
     bool editable_ = false;

@@ -7,7 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QApplication>
 #include <QVBoxLayout>
+
+#include "accpac/local/ui/ModalDialog.h"
 
 namespace accpac::local {
 
@@ -15,7 +18,7 @@ namespace {
 constexpr int kMaxAttempts = 3;  // refused sign-ons before the dialog gives up
 }
 
-SignonDialog::SignonDialog(const std::vector<SignonCompany>& companies, const std::string& userId,
+SignonDialog::SignonDialog(const std::vector<CompanyInfo>& companies, const std::string& userId,
                            const std::string& companyId, QWidget* parent)
     : QDialog(parent), userId_(new QLineEdit(this)), password_(new QLineEdit(this)), company_(new QComboBox(this)),
       message_(new QLabel(this)),
@@ -34,7 +37,7 @@ SignonDialog::SignonDialog(const std::vector<SignonCompany>& companies, const st
     password_->setEchoMode(QLineEdit::Password);
     password_->setMaxLength(64);
 
-    for (const SignonCompany& c : companies)
+    for (const CompanyInfo& c : companies)
         company_->addItem(QString::fromStdString(c.id + "  " + c.name), QString::fromStdString(c.id));
     const int current = company_->findData(QString::fromStdString(companyId));
     if (current >= 0) company_->setCurrentIndex(current);
@@ -63,7 +66,7 @@ SignonDialog::SignonDialog(const std::vector<SignonCompany>& companies, const st
     setMinimumWidth(360);
 }
 
-SignonAnswer SignonDialog::Answer() const {
+SignonCredentials SignonDialog::Answer() const {
     return {userId_->text().trimmed().toStdString(), password_->text().toStdString(),
             company_->currentData().toString().toStdString()};
 }
@@ -92,6 +95,13 @@ void SignonDialog::accept() {
         }
     }
     QDialog::accept();
+}
+
+std::optional<SignonCredentials> PromptSignon(const SignonPromptRequest& request) {
+    SignonDialog dialog(request.companies, request.userID, request.companyID, QApplication::activeWindow());
+    dialog.SetCheck(request.check);
+    if (RunModal(dialog) != QDialog::Accepted) return std::nullopt;
+    return dialog.Answer();
 }
 
 }  // namespace accpac::local

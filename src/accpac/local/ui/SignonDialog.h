@@ -5,9 +5,11 @@
 // the third refusal closes it as cancelled.
 
 #include <QDialog>
-#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "accpac/local/LocalSession.h"
 
 class QComboBox;
 class QDialogButtonBox;
@@ -17,28 +19,17 @@ class QPushButton;
 
 namespace accpac::local {
 
-struct SignonCompany {
-    std::string id;
-    std::string name;
-};
-
-struct SignonAnswer {
-    std::string userId;
-    std::string password;
-    std::string companyId;
-};
-
 class SignonDialog : public QDialog {
     Q_OBJECT
 public:
     // Returns "" when the sign-on is accepted, otherwise the reason shown to the user.
-    using Check = std::function<std::string(const SignonAnswer&)>;
+    using Check = std::function<std::string(const SignonCredentials&)>;
 
-    SignonDialog(const std::vector<SignonCompany>& companies, const std::string& userId,
-                 const std::string& companyId, QWidget* parent = nullptr);
+    SignonDialog(const std::vector<CompanyInfo>& companies, const std::string& userId, const std::string& companyId,
+                 QWidget* parent = nullptr);
 
     void SetCheck(Check check) { check_ = std::move(check); }
-    SignonAnswer Answer() const;
+    SignonCredentials Answer() const;
 
     QLineEdit* UserIdEdit() const { return userId_; }
     QLineEdit* PasswordEdit() const { return password_; }
@@ -60,5 +51,9 @@ private:
     Check check_;
     int refused_ = 0;
 };
+
+// The sign-on prompt of the session manager: shows the dialog for the request (modal,
+// through RunModal) and gives the credentials entered, or nullopt when cancelled.
+std::optional<SignonCredentials> PromptSignon(const SignonPromptRequest& request);
 
 }  // namespace accpac::local

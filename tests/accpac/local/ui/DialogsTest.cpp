@@ -19,7 +19,7 @@ namespace {
 using test::FakeSession;
 using test::ScopedModalHandler;
 
-const std::vector<SignonCompany> kCompanies = {{"SAMINC", "Sample Company Inc."}, {"SAMLTD", "Sample Company Ltd."}};
+const std::vector<CompanyInfo> kCompanies = {{"SAMINC", "Sample Company Inc."}, {"SAMLTD", "Sample Company Ltd."}};
 
 TEST(SignonDialogTest, TypedAnswerWithRememberedUserAndCompany) {
     SignonDialog dialog(kCompanies, "ADMIN", "SAMLTD");
@@ -28,10 +28,10 @@ TEST(SignonDialogTest, TypedAnswerWithRememberedUserAndCompany) {
     QTest::keyClicks(dialog.PasswordEdit(), "secret");
     QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    SignonAnswer answer = dialog.Answer();
-    EXPECT_EQ(answer.userId, "ADMIN");
+    SignonCredentials answer = dialog.Answer();
+    EXPECT_EQ(answer.userID, "ADMIN");
     EXPECT_EQ(answer.password, "secret");
-    EXPECT_EQ(answer.companyId, "SAMLTD");
+    EXPECT_EQ(answer.companyID, "SAMLTD");
     EXPECT_EQ(dialog.PasswordEdit()->echoMode(), QLineEdit::Password);
 }
 
@@ -50,7 +50,7 @@ TEST(SignonDialogTest, UserIdIsUpperCasedAndRequiredForOk) {
 TEST(SignonDialogTest, RefusedSignonKeepsTheDialogOpenThenGivesUp) {
     SignonDialog dialog(kCompanies, "ADMIN", "SAMLTD");
     int checks = 0;
-    dialog.SetCheck([&](const SignonAnswer&) {
+    dialog.SetCheck([&](const SignonCredentials&) {
         ++checks;
         return std::string("Invalid password.");
     });
@@ -67,9 +67,8 @@ TEST(SignonDialogTest, RefusedSignonKeepsTheDialogOpenThenGivesUp) {
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
 }
 
-TEST(ErrorDisplayTest, AddShowAndClearTheSessionsErrors) {
+TEST(ErrorDisplayTest, ShowsTheSessionsErrorsWithTheirLevels) {
     FakeSession session;
-    SessionErrorDisplay display;
     std::vector<std::pair<QString, QString>> rows;
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto* errors = dynamic_cast<ErrorDisplayDialog*>(&dialog);
@@ -80,20 +79,19 @@ TEST(ErrorDisplayTest, AddShowAndClearTheSessionsErrors) {
         QTest::keyClick(&dialog, Qt::Key_Return);
     });
 
-    display.ShowErrors(session);  // nothing to show
+    ShowSessionErrors(session);  // nothing to show
     EXPECT_EQ(handler.shown, 0);
 
-    display.AddError(session, "", 3, "Cannot open the company database.", "", "", 0);
+    session.Add({3, "Cannot open the company database.", "", 0});
     session.Add({2, "Item A1-103/0 is inactive.", "IC0310", 0});
-    display.ShowErrors(session);
+    session.Add({9, "Odd level.", "", 0});
+    ShowSessionErrors(session);
     ASSERT_EQ(handler.shown, 1);
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], std::make_pair(QString("Error"), QString("Cannot open the company database.")));
     EXPECT_EQ(rows[1], std::make_pair(QString("Warning"), QString("Item A1-103/0 is inactive.")));
-    EXPECT_EQ(session.Count(), 2);  // showing does not clear
-
-    display.ClearErrors(session);
-    EXPECT_EQ(session.Count(), 0);
+    EXPECT_EQ(rows[2].first, "Error 9");
+    EXPECT_EQ(session.Count(), 3);  // showing does not clear
 }
 
 }  // namespace

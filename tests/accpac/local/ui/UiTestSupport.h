@@ -8,8 +8,13 @@
 
 #include "accpac/DataSource.h"
 #include "accpac/Session.h"
+#include "accpac/local/Installation.h"
+#include "accpac/local/LocalSession.h"
+#include "accpac/local/ui/LocalGuiPlatform.h"
 #include "accpac/local/ui/ModalDialog.h"
+#include "common/ErrorHandling.h"
 #include "common/RuntimeError.h"
+#include "support/TestSupport.h"
 
 namespace accpac::local::test {
 
@@ -105,6 +110,51 @@ public:
     bool GetScreenRegistration(const std::string&, int, std::string&, std::string&) override { return false; }
     void PrepareScreen(const std::string&, const std::string&, std::string&, std::string&, std::string&) override {}
     std::string LauncherText() override { return {}; }
+};
+
+// The demo installation in a temporary machine folder, with the GUI platform installed
+// and a sign-on of SYSOP to SAMLTD.
+class DemoPlatform {
+public:
+    DemoPlatform() {
+        Installation().InstallDemo(true);
+        accpac::Platform::Install(&platform);
+        session = manager.Signon({"SYSOP", kDemoSysopPassword, "SAMLTD"});
+    }
+    ~DemoPlatform() {
+        manager.EndSignon(session->SessionID());
+        accpac::Platform::Install(nullptr);
+    }
+
+    lumaro::test::TempMachine machine;
+    LocalGuiPlatform platform;
+    LocalSessionManager manager;
+    std::shared_ptr<LocalSession> session;
+};
+
+// Every record-changed event of a data source, with the value of a field at that moment.
+struct RecordedEvent {
+    int reason;
+    int fieldIndex;      // of pField; 0 when none
+    std::string field4;  // field 4 of the record when the event arrived
+};
+
+class EventRecorder : public QObject {
+public:
+    explicit EventRecorder(accpac::DataSource* source) {
+        connect(source, &accpac::DataSource::OnRecordChanged, this,
+                [this, source](int reason, accpac::Field* field, QObject*) {
+                    std::string field4;
+                    lumaro::IgnoreErrors([&] { field4 = source->Fields().Item(4).Value().ToString(); });
+                    events.push_back({reason, field ? field->Index() : 0, field4});
+                });
+    }
+    std::vector<int> Reasons() const {
+        std::vector<int> reasons;
+        for (const RecordedEvent& e : events) reasons.push_back(e.reason);
+        return reasons;
+    }
+    std::vector<RecordedEvent> events;
 };
 
 }  // namespace accpac::local::test

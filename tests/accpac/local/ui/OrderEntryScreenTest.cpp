@@ -1,0 +1,215 @@
+// The Order Entry screen driven as a clerk drives it, on the demo company.
+
+#include "accpac/local/ui/OrderEntryScreen.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "UiTestSupport.h"
+#include "accpac/LateBound.h"
+#include "accpac/Platform.h"
+#include "accpac/Twips.h"
+#include "accpac/local/ClassTable.h"
+#include "accpac/local/ui/DetailList.h"
+#include "accpac/local/ui/FieldEditControl.h"
+
+namespace accpac::local {
+namespace {
+
+using test::DemoPlatform;
+using test::EventRecorder;
+using test::ScopedModalHandler;
+
+class OrderEntryScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        screen.SetSessionID(demo.session->SessionID());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return screen.IsOpen(); }));
+        screen.resize(TwipsToPixelsX(screen.PreferredWidth()), TwipsToPixelsY(screen.PreferredHeight()));
+        screen.show();
+    }
+
+    DetailListControl& List() { return *screen.DetailList(); }
+    // The editor the list opened for the cell being typed.
+    QLineEdit* CellEditor() {
+        for (auto* edit : List().viewport()->findChildren<QLineEdit*>())
+            if (edit->isVisible()) return edit;
+        return nullptr;
+    }
+    // Types into the cell editor and presses Enter; the list writes the cell once the
+    // event loop runs.
+    void TypeIntoCell(const QString& text) {
+        QLineEdit* editor = CellEditor();
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return CellEditor() == nullptr; }));
+    }
+    // Opens the first saved order with three lines or more, choosing orders in the
+    // order number box.
+    void OpenOrderWithLines() {
+        screen.OrderNumberCombo()->setFocus();
+        for (int i = 0; i < 20 && (screen.Order()->LineCount() < 3); ++i)
+            QTest::keyClick(screen.OrderNumberCombo(), Qt::Key_Down);
+        ASSERT_NE(screen.HeaderSource()->FieldValue(orderheader::ORDUNIQ).ToLong(), 0);
+        ASSERT_GE(screen.Order()->LineCount(), 3);
+    }
+
+    DemoPlatform demo;
+    OrderEntryScreen screen;
+};
+
+TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
+    QWidget window;
+    ControlExtender* host = Platform::Get().AddControl(kOE1100ProgID, "AccpacWrappedControl", &window);
+    std::vector<std::pair<QString, QVariantMap>> events;
+    QObject::connect(host, &ControlExtender::ObjectEvent,
+                     [&](const QString& name, const QVariantMap& params) { events.emplace_back(name, params); });
+    QObject* inner = host->Object();
+    SetProperty(inner, "sessionID", demo.session->SessionID());
+    SetProperty(inner, "ServerName", "");
+    EXPECT_TRUE(events.empty());  // the host connects first; the screen opens afterwards
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() >= 2; }));
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].first, "OnUIForceSize");
+    EXPECT_EQ(events[0].second.value("sNewWidth").toInt(), 11400);
+    EXPECT_EQ(events[0].second.value("sNewHeight").toInt(), 8700);
+    EXPECT_EQ(events[1].first, "OnUIAppOpened");
+
+    auto* header = qobject_cast<DataSource*>(CallObject(CallObject(inner, "UIDSControls", {"adsOEORDH"}), "GetControl"));
+    auto* detail = qobject_cast<DataSource*>(CallObject(CallObject(inner, "UIDSControls", {"adsOEORDD"}), "GetControl"));
+    ASSERT_TRUE(header && detail);
+    EXPECT_EQ(header->ViewID(), "OE0520");
+    EXPECT_EQ(detail->ViewID(), "OE0500");
+    QObject* list = CallObject(CallObject(inner, "UIAppControls", {"avlOEORDDdetail1"}), "GetControl");
+    EXPECT_EQ(CallByName(list, "IsListEmpty"), QVariant(true));
+
+    host->resize(TwipsToPixelsX(11400), TwipsToPixelsY(8700));
+    host->show();
+    window.show();
+    QObject* save = CallObject(CallObject(inner, "UIAppControls", {"APP_Save_Button"}), "GetControl");
+    QObject* close = CallObject(CallObject(inner, "UIAppControls", {"APP_Close_Button"}), "GetControl");
+    const int saveTop = GetProperty(save, "Top").toInt(), saveLeft = GetProperty(save, "Left").toInt();
+    EXPECT_EQ(GetProperty(close, "Top").toInt(), saveTop);
+    EXPECT_GT(GetProperty(close, "Left").toInt(), saveLeft + GetProperty(save, "width").toInt());
+    // The buttons end inside the band of controls; the host's panel goes under them.
+    EXPECT_LE(saveTop + GetProperty(save, "height").toInt() + 100 + 840, 8700 - 1020);
+    EXPECT_LE(GetProperty(close, "Left").toInt() + GetProperty(close, "width").toInt(), 11400);
+    // Under the band the window's own controls stay reachable.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host->mask().isEmpty(); }));
+    EXPECT_FALSE(host->mask().contains(QPoint(10, host->height() - 10)));
+    EXPECT_TRUE(host->mask().contains(QPoint(10, 10)));
+
+    EXPECT_THROW(CallObject(inner, "UIAppControls", {"APP_Delete_Button"}), lumaro::RuntimeError);
+    try {
+        Platform::Get().AddControl("Nobody.NoSuchScreen", "x", &window);
+        ADD_FAILURE();
+    } catch (const lumaro::RuntimeError& e) {
+        EXPECT_EQ(e.Number(), 429);
+    }
+}
+
+TEST_F(OrderEntryScreenTest, MovingBetweenLinesRaisesReason0WithTheLinesItem) {
+    OpenOrderWithLines();
+    EventRecorder detail(screen.DetailSource());
+    List().setFocus();
+    ASSERT_EQ(List().currentIndex().row(), 0);
+    QTest::keyClick(&List(), Qt::Key_Down);
+    QTest::keyClick(&List(), Qt::Key_Up);
+    QTest::keyClick(&List(), Qt::Key_Up);  // already on the first line: nothing
+    ASSERT_EQ(detail.events.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        const int line = i == 0 ? 1 : 0;
+        EXPECT_EQ(detail.events[i].reason, 0);
+        EXPECT_EQ(detail.events[i].field4, screen.Order()->LineValue(line, orderdetail::ITEM).ToString());
+        EXPECT_FALSE(detail.events[i].field4.empty());
+    }
+    // A click on another row moves as well.
+    const QRect row1 = List().visualRect(List().Lines()->index(1, OrderLinesModel::ColDescription));
+    QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, row1.center());
+    ASSERT_EQ(detail.events.size(), 3u);
+    EXPECT_EQ(screen.Order()->CurrentLine(), 1);
+    EXPECT_EQ(CallByName(&List(), "IsListEmpty"), QVariant(false));
+}
+
+TEST_F(OrderEntryScreenTest, StartingALineTypingAnItemAndSavingStoresTheOrder) {
+    EventRecorder header(screen.HeaderSource()), detail(screen.DetailSource());
+    const size_t ordersBefore = screen.Order()->OrderNumbers().size();
+
+    QTest::mouseClick(screen.CustomerEdit()->Editor(), Qt::LeftButton);
+    QTest::keyClicks(screen.CustomerEdit()->Editor(), "1120");
+    QTest::keyClick(screen.CustomerEdit()->Editor(), Qt::Key_Return);
+
+    QTest::mouseClick(screen.AddLineButton(), Qt::LeftButton);
+    ASSERT_EQ(detail.Reasons(), std::vector<int>{2});
+    TypeIntoCell("a1-103/0");
+    ASSERT_EQ(detail.events.size(), 2u);
+    EXPECT_EQ(detail.events[1].reason, 7);
+    EXPECT_EQ(detail.events[1].fieldIndex, 4);
+    EXPECT_EQ(detail.events[1].field4, kDemoItemFormatted);
+    auto cell = [&](int column) { return List().Lines()->index(0, column).data().toString(); };
+    EXPECT_FALSE(cell(OrderLinesModel::ColDescription).isEmpty());
+    EXPECT_EQ(cell(OrderLinesModel::ColStockItem), "Yes");
+    EXPECT_EQ(cell(OrderLinesModel::ColLocation), "WH1");
+
+    // Over to the quantity and type it.
+    List().setFocus();
+    for (int i = OrderLinesModel::ColItem; i < OrderLinesModel::ColQuantity; ++i) QTest::keyClick(&List(), Qt::Key_Right);
+    QTest::keyClick(&List(), Qt::Key_5);
+    TypeIntoCell("0");
+    EXPECT_EQ(screen.Order()->LineValue(0, orderdetail::QTYORDERED).ToDouble(), 50.0);
+
+    header.events.clear();
+    detail.events.clear();
+    QTest::mouseClick(screen.SaveButton(), Qt::LeftButton);
+    EXPECT_EQ(header.Reasons(), std::vector<int>{15});
+    EXPECT_EQ(detail.Reasons(), std::vector<int>{15});
+    EXPECT_EQ(detail.events[0].field4, kDemoItemFormatted);
+
+    const QString number = screen.OrderNumberCombo()->currentText();
+    EXPECT_TRUE(number.startsWith("ORD")) << number.toStdString();
+    EXPECT_EQ(screen.Order()->OrderNumbers().size(), ordersBefore + 1);
+    std::optional<Order> stored = screen.Order()->Database().LoadOrderByNumber(number.toStdString());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->header.customer, "1120");
+    ASSERT_EQ(stored->lines.size(), 1u);
+    EXPECT_EQ(stored->lines[0].itemNo, kDemoItemStored);
+    EXPECT_EQ(stored->lines[0].quantityOrdered, 50.0);
+}
+
+TEST_F(OrderEntryScreenTest, RefusedSaveShowsThePlatformsErrorsAndStoresNothing) {
+    ScopedModalHandler errors([](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Return); });
+    const size_t ordersBefore = screen.Order()->OrderNumbers().size();
+    QTest::mouseClick(screen.AddLineButton(), Qt::LeftButton);
+    TypeIntoCell("NO-SUCH-ITEM");
+    QTest::mouseClick(screen.SaveButton(), Qt::LeftButton);  // no customer, an unknown item
+    EXPECT_EQ(errors.shown, 1);
+    EXPECT_EQ(demo.session->Errors().Count(), 0);  // shown, then cleared
+    EXPECT_EQ(screen.Order()->OrderNumbers().size(), ordersBefore);
+    EXPECT_EQ(screen.Order()->LineCount(), 1);  // the clerk's work is still there
+}
+
+TEST_F(OrderEntryScreenTest, DeletingLinesAndClosing) {
+    OpenOrderWithLines();
+    const int lines = screen.Order()->LineCount();
+    EventRecorder detail(screen.DetailSource());
+    List().setFocus();
+    QTest::keyClick(&List(), Qt::Key_Delete);
+    EXPECT_EQ(screen.Order()->LineCount(), lines - 1);
+    EXPECT_EQ(List().model()->rowCount(), lines - 1);
+    ASSERT_EQ(detail.Reasons(), std::vector<int>{0});
+    EXPECT_EQ(detail.events[0].field4, screen.Order()->LineValue(0, orderdetail::ITEM).ToString());
+
+    std::vector<QString> events;
+    QObject::connect(&screen, &OrderEntryScreen::ObjectEvent,
+                     [&](const QString& name, const QVariantMap&) { events.push_back(name); });
+    QTest::mouseClick(screen.CloseButton(), Qt::LeftButton);
+    EXPECT_EQ(events, std::vector<QString>{"OnUIAppClosed"});
+}
+
+}  // namespace
+}  // namespace accpac::local

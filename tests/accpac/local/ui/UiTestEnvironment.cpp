@@ -1,0 +1,24 @@
+// No modal dialog may block a test run: one that no test expected fails the test and is
+// closed at once.
+
+#include <QDialog>
+
+#include <gtest/gtest.h>
+
+#include "accpac/local/ui/ModalDialog.h"
+
+namespace {
+
+class NoBlockingDialogs : public ::testing::Environment {
+public:
+    void SetUp() override {
+        accpac::local::SetModalHandler([](QDialog& dialog) {
+            ADD_FAILURE() << "Unexpected dialog: " << dialog.windowTitle().toStdString();
+            dialog.reject();
+        });
+    }
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new NoBlockingDialogs);
+
+}  // namespace
