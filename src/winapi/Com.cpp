@@ -34,7 +34,8 @@ bool ParseGuid(const std::u16string& s, GUID& g) {
         pos += 2;
     }
     if (pos != 37) return false;
-    g.Data1 = uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+    g.Data1 =
+        uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
     g.Data2 = uint16_t(bytes[4] << 8 | bytes[5]);
     g.Data3 = uint16_t(bytes[6] << 8 | bytes[7]);
     std::memcpy(g.Data4, bytes + 8, 8);
@@ -44,14 +45,15 @@ bool ParseGuid(const std::u16string& s, GUID& g) {
 // The default value (a text) of HKEY_CLASSES_ROOT\<path>.
 std::optional<std::string> ClassesText(const std::string& path) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::nullopt;
     std::optional<std::string> result;
     DWORD type = 0, size = 0;
     if (RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
         (type == REG_SZ || type == REG_EXPAND_SZ)) {
         std::string data(size, '\0');
-        if (RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<LPBYTE>(data.data()), &size) ==
-            ERROR_SUCCESS) {
+        if (RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<LPBYTE>(data.data()),
+                             &size) == ERROR_SUCCESS) {
             data.resize(std::min<size_t>(size, data.size()));
             result = data.substr(0, data.find('\0'));
         }

@@ -66,7 +66,8 @@ std::string Narrow(const std::u16string& text) {
             out.push_back(char(cp - 0xDC00));
             continue;
         }
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -98,9 +99,10 @@ std::string Narrow(LPCOLESTR text) {
 
 std::string ClsidToString(const CLSID& clsid) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", unsigned(clsid.Data1),
-                  unsigned(clsid.Data2), unsigned(clsid.Data3), clsid.Data4[0], clsid.Data4[1], clsid.Data4[2],
-                  clsid.Data4[3], clsid.Data4[4], clsid.Data4[5], clsid.Data4[6], clsid.Data4[7]);
+    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  unsigned(clsid.Data1), unsigned(clsid.Data2), unsigned(clsid.Data3),
+                  clsid.Data4[0], clsid.Data4[1], clsid.Data4[2], clsid.Data4[3], clsid.Data4[4],
+                  clsid.Data4[5], clsid.Data4[6], clsid.Data4[7]);
     return buf;
 }
 

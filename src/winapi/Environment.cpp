@@ -18,7 +18,8 @@ std::optional<std::string> Lookup(const std::string& name) {
     if (const char* v = std::getenv(name.c_str())) return std::string(v);
     for (char** e = environ; e && *e; ++e) {
         const char* eq = std::strchr(*e, '=');
-        if (eq && size_t(eq - *e) == name.size() && ::strncasecmp(*e, name.c_str(), name.size()) == 0)
+        if (eq && size_t(eq - *e) == name.size() &&
+            ::strncasecmp(*e, name.c_str(), name.size()) == 0)
             return std::string(eq + 1);
     }
     return std::nullopt;

@@ -108,7 +108,8 @@ bool StatFile(const std::string& path, FileStamp& stamp) {
 ReadStatus ReadWholeFile(const std::string& path, std::string& content, FileStamp* stamp) {
     content.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::Missing : ReadStatus::Failed;
+    if (fd < 0)
+        return (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::Missing : ReadStatus::Failed;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
         ::close(fd);
@@ -171,7 +172,8 @@ UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit, Fil
     LockFile lock(target + ".lock");
     if (!lock.held()) {
         int e = lock.error();
-        return (e == EACCES || e == EPERM || e == EROFS) ? UpdateStatus::AccessDenied : UpdateStatus::Failed;
+        return (e == EACCES || e == EPERM || e == EROFS) ? UpdateStatus::AccessDenied
+                                                         : UpdateStatus::Failed;
     }
     const std::string tempPrefix = base + ".lumaro-tmp-";
     RemoveStaleTemporaries(dir, tempPrefix);
@@ -198,13 +200,17 @@ UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit, Fil
     static std::atomic<unsigned> counter{0};
     const std::string temp =
         dir + "/" + tempPrefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, hadOld ? (old.st_mode & 07777) : 0666);
-    if (fd < 0) return (errno == EACCES || errno == EROFS) ? UpdateStatus::AccessDenied : UpdateStatus::Failed;
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    hadOld ? (old.st_mode & 07777) : 0666);
+    if (fd < 0)
+        return (errno == EACCES || errno == EROFS) ? UpdateStatus::AccessDenied
+                                                   : UpdateStatus::Failed;
     bool ok = true;
     if (hadOld) {
         // Keep the replaced file's owner and permissions (best effort for the owner).
         if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
-            if (::fchown(fd, old.st_uid, old.st_gid) != 0) { /* not permitted: keep ours */ }
+            if (::fchown(fd, old.st_uid, old.st_gid) != 0) { /* not permitted: keep ours */
+            }
         }
         ::fchmod(fd, old.st_mode & 07777);
     }

@@ -61,7 +61,9 @@ enum class UpdateStatus {
 // is missing) and, when it asks for it, replaces the file atomically: temporary file beside
 // it, flushed to disk, renamed over it, keeping the old file's permissions. `stamp`, when
 // given, receives the stamp of the file as it stands after the update.
-using EditFunction = std::function<Edit(bool exists, const std::string& content, std::string& newContent)>;
-UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit, FileStamp* stamp = nullptr);
+using EditFunction =
+    std::function<Edit(bool exists, const std::string& content, std::string& newContent)>;
+UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit,
+                          FileStamp* stamp = nullptr);
 
 }  // namespace winapi::detail

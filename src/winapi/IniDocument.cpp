@@ -102,12 +102,14 @@ std::optional<std::vector<std::string_view>> IniDocument::KeyNames(std::string_v
     std::unordered_set<std::string> seen;
     for (size_t i = s->header + 1; i < s->end; ++i) {
         const Line& l = lines_[i];
-        if (l.kind == Kind::Entry && seen.insert(lumaro::ToUpperAscii(NameOf(l))).second) names.push_back(NameOf(l));
+        if (l.kind == Kind::Entry && seen.insert(lumaro::ToUpperAscii(NameOf(l))).second)
+            names.push_back(NameOf(l));
     }
     return names;
 }
 
-std::optional<std::string_view> IniDocument::Value(std::string_view section, std::string_view key) const {
+std::optional<std::string_view> IniDocument::Value(std::string_view section,
+                                                   std::string_view key) const {
     const Section* s = FindSection(section);
     const Line* l = s ? FindEntry(*s, key) : nullptr;
     if (!l) return std::nullopt;
@@ -157,7 +159,8 @@ bool IniDocument::SetValue(std::string_view section, std::string_view key, std::
     return true;
 }
 
-bool IniDocument::DeleteKey(std::string_view section, std::string_view key, std::string& out) const {
+bool IniDocument::DeleteKey(std::string_view section, std::string_view key,
+                            std::string& out) const {
     const Section* s = FindSection(section);
     const Line* l = s ? FindEntry(*s, key) : nullptr;
     if (!l) return false;

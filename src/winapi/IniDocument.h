@@ -32,7 +32,8 @@ public:
     std::optional<std::string_view> Value(std::string_view section, std::string_view key) const;
 
     // Each edit gives the new file text, or false when the file would not change.
-    bool SetValue(std::string_view section, std::string_view key, std::string_view value, std::string& out) const;
+    bool SetValue(std::string_view section, std::string_view key, std::string_view value,
+                  std::string& out) const;
     bool DeleteKey(std::string_view section, std::string_view key, std::string& out) const;
     bool DeleteSection(std::string_view section, std::string& out) const;
 
@@ -49,7 +50,9 @@ private:
         size_t end = 0;     // first line index after the section
     };
 
-    std::string_view Text(size_t begin, size_t end) const { return std::string_view(content_).substr(begin, end - begin); }
+    std::string_view Text(size_t begin, size_t end) const {
+        return std::string_view(content_).substr(begin, end - begin);
+    }
     std::string_view NameOf(const Line& l) const { return Text(l.nameBegin, l.nameEnd); }
     const Section* FindSection(std::string_view name) const;
     const Line* FindEntry(const Section& s, std::string_view key) const;

@@ -82,8 +82,8 @@ private:
         return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
     }
 
-    void Store(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc, std::string content,
-               int64_t readTime) {
+    void Store(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc,
+               std::string content, int64_t readTime) {
         if (entries_.size() >= kMaxEntries && !entries_.count(path)) entries_.clear();
         const bool trusted = std::max(stamp.mtimeNs, stamp.ctimeNs) < readTime - kRacyWindowNs;
         entries_[path] = Entry{stamp, std::move(doc), std::move(content), trusted};

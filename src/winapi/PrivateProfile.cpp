@@ -18,8 +18,9 @@ using winapi::detail::IniDocument;
 namespace {
 
 winapi::detail::ParsedFileCache<IniDocument>& Cache() {
-    static winapi::detail::ParsedFileCache<IniDocument> cache(
-        [](std::string content) { return std::make_shared<const IniDocument>(std::move(content)); });
+    static winapi::detail::ParsedFileCache<IniDocument> cache([](std::string content) {
+        return std::make_shared<const IniDocument>(std::move(content));
+    });
     return cache;
 }
 
@@ -65,28 +66,34 @@ bool HasLineBreak(LPCSTR text) { return text && std::strpbrk(text, "\r\n") != nu
 
 }  // namespace
 
-DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
-                               DWORD nSize, LPCSTR lpFileName) {
+DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                               LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
     if (!lpReturnedString || nSize == 0) return 0;
     // Trailing blanks of the default are not returned.
     std::string_view def = lpDefault ? lpDefault : "";
     while (!def.empty() && (def.back() == ' ' || def.back() == '\t')) def.remove_suffix(1);
 
     auto doc = Cache().Get(ProfilePath(lpFileName));
-    if (!lpAppName) return CopyList(doc ? doc->SectionNames() : std::vector<std::string_view>{}, lpReturnedString, nSize);
+    if (!lpAppName)
+        return CopyList(doc ? doc->SectionNames() : std::vector<std::string_view>{},
+                        lpReturnedString, nSize);
     if (!lpKeyName) {
         auto keys = doc ? doc->KeyNames(lpAppName) : std::nullopt;
-        return keys ? CopyList(*keys, lpReturnedString, nSize) : CopyText(def, lpReturnedString, nSize);
+        return keys ? CopyList(*keys, lpReturnedString, nSize)
+                    : CopyText(def, lpReturnedString, nSize);
     }
     auto value = doc ? doc->Value(lpAppName, lpKeyName) : std::nullopt;
     return CopyText(value ? *value : def, lpReturnedString, nSize);
 }
 
-BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
-    if (!lpAppName) return (!lpKeyName && !lpString) ? TRUE : FALSE;  // all null: flush, nothing cached
+BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                LPCSTR lpFileName) {
+    if (!lpAppName)
+        return (!lpKeyName && !lpString) ? TRUE : FALSE;  // all null: flush, nothing cached
     // A line break would split the entry and change the file's structure: refused. (The
     // text is ignored when a whole section is removed.)
-    if (HasLineBreak(lpAppName) || HasLineBreak(lpKeyName) || (lpKeyName && HasLineBreak(lpString))) return FALSE;
+    if (HasLineBreak(lpAppName) || HasLineBreak(lpKeyName) || (lpKeyName && HasLineBreak(lpString)))
+        return FALSE;
 
     const std::string path = ProfilePath(lpFileName);
     if (!lpFileName || lpFileName[0] != '/') ::mkdir(WindowsFolder().c_str(), 0777);
@@ -98,7 +105,7 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
         using winapi::detail::Edit;
         if (!exists && (!lpKeyName || !lpString)) return Edit::Keep;  // nothing to delete
         IniDocument doc(content);
-        bool changed = !lpKeyName   ? doc.DeleteSection(section, out)
+        bool changed = !lpKeyName  ? doc.DeleteSection(section, out)
                        : !lpString ? doc.DeleteKey(section, key, out)
                                    : doc.SetValue(section, key, text, out);
         return changed ? Edit::Replace : Edit::Keep;

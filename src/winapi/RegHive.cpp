@@ -66,7 +66,8 @@ bool ReadHexBytes(std::string_view s, std::string& out) {
     size_t pos = 0;
     while (true) {
         size_t comma = s.find(',', pos);
-        std::string_view token = TrimView(s.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+        std::string_view token = TrimView(
+            s.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
         if (token.empty() || token.size() > 2) return false;
         int hi = HexDigit(token[0]);
         int lo = token.size() == 2 ? HexDigit(token[1]) : 0;
@@ -97,7 +98,9 @@ bool FromUtf16Bytes(const std::string& bytes, std::string& narrow) {
     return true;
 }
 
-bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool IsStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 // The data part of a value line (after '='): a quoted text, dword:, hex: or hex(N):.
 bool ReadData(std::string_view data, DWORD& type, std::string& out) {
@@ -213,7 +216,8 @@ void WriteKey(const RegKey& key, const std::string& path, bool isRoot, std::stri
         for (const std::string& line : key.kept) out += line + "\r\n";
         out += "\r\n";
     }
-    for (const auto& [upper, child] : key.children) WriteKey(*child, path + "\\" + child->name, false, out);
+    for (const auto& [upper, child] : key.children)
+        WriteKey(*child, path + "\\" + child->name, false, out);
 }
 
 // The physical lines of the file, without their line ends.
@@ -234,7 +238,9 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 }  // namespace
 
 namespace {
-inline unsigned char Upper(char c) { return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 'a' + 'A') : (unsigned char)c; }
+inline unsigned char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 'a' + 'A') : (unsigned char)c;
+}
 }  // namespace
 
 bool NameLess::operator()(std::string_view a, std::string_view b) const {
@@ -267,7 +273,8 @@ bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& parts) {
     size_t pos = 0;
     while (true) {
         size_t slash = path.find('\\', pos);
-        std::string_view part = path.substr(pos, slash == std::string_view::npos ? std::string_view::npos : slash - pos);
+        std::string_view part = path.substr(
+            pos, slash == std::string_view::npos ? std::string_view::npos : slash - pos);
         if (part.empty()) return false;
         parts.push_back(part);
         if (slash == std::string_view::npos) return true;
@@ -373,7 +380,8 @@ std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string&
         }
         if (trimmed[0] == '[') {
             bool ok = trimmed.size() >= 2 && trimmed.back() == ']';
-            std::string_view inner = ok ? trimmed.substr(1, trimmed.size() - 2) : std::string_view();
+            std::string_view inner =
+                ok ? trimmed.substr(1, trimmed.size() - 2) : std::string_view();
             size_t slash = inner.find('\\');
             std::string_view first = inner.substr(0, slash);
             ok = ok && NamesEqual(first, hive->rootName_);

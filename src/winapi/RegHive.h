@@ -44,7 +44,8 @@ bool NamesEqual(std::string_view a, std::string_view b);
 
 struct RegKey {
     std::string name;
-    std::map<std::string, std::unique_ptr<RegKey>, NameLess> children;  // keyed by the key's own name
+    std::map<std::string, std::unique_ptr<RegKey>, NameLess>
+        children;  // keyed by the key's own name
     std::vector<RegValue> values;
     std::vector<std::string> kept;  // unreadable lines, written back unchanged
 

@@ -26,18 +26,23 @@ using namespace winapi::detail;
 namespace {
 
 enum Hive { kMachine, kUser, kUsers, kHiveCount };
-const char* const kRootNames[kHiveCount] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_USERS"};
+const char* const kRootNames[kHiveCount] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER",
+                                            "HKEY_USERS"};
 constexpr const char* kClassesPath = "Software\\Classes";
 
-constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
+constexpr REGSAM kWriteRights =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
 
 std::string HivePath(int hive) { return winapi::MachineFolder() + "/" + kRootNames[hive] + ".reg"; }
 
 ParsedFileCache<RegHive>& HiveCache(int hive) {
     static ParsedFileCache<RegHive> caches[kHiveCount] = {
-        ParsedFileCache<RegHive>([](std::string c) { return RegHive::Parse(kRootNames[kMachine], c); }),
-        ParsedFileCache<RegHive>([](std::string c) { return RegHive::Parse(kRootNames[kUser], c); }),
-        ParsedFileCache<RegHive>([](std::string c) { return RegHive::Parse(kRootNames[kUsers], c); }),
+        ParsedFileCache<RegHive>(
+            [](std::string c) { return RegHive::Parse(kRootNames[kMachine], c); }),
+        ParsedFileCache<RegHive>(
+            [](std::string c) { return RegHive::Parse(kRootNames[kUser], c); }),
+        ParsedFileCache<RegHive>(
+            [](std::string c) { return RegHive::Parse(kRootNames[kUsers], c); }),
     };
     return caches[hive];
 }
@@ -56,11 +61,20 @@ uintptr_t gNextHandle = 0x1000;
 bool Resolve(HKEY hKey, OpenKey& out) {
     const uintptr_t id = reinterpret_cast<uintptr_t>(hKey);
     switch (id) {
-        case 0x80000000u: out = {kMachine, kClassesPath, KEY_ALL_ACCESS, true}; return true;
-        case 0x80000001u: out = {kUser, "", KEY_ALL_ACCESS, true}; return true;
-        case 0x80000002u: out = {kMachine, "", KEY_ALL_ACCESS, true}; return true;
-        case 0x80000003u: out = {kUsers, "", KEY_ALL_ACCESS, true}; return true;
-        default: break;
+        case 0x80000000u:
+            out = {kMachine, kClassesPath, KEY_ALL_ACCESS, true};
+            return true;
+        case 0x80000001u:
+            out = {kUser, "", KEY_ALL_ACCESS, true};
+            return true;
+        case 0x80000002u:
+            out = {kMachine, "", KEY_ALL_ACCESS, true};
+            return true;
+        case 0x80000003u:
+            out = {kUsers, "", KEY_ALL_ACCESS, true};
+            return true;
+        default:
+            break;
     }
     std::lock_guard<std::mutex> guard(gHandleMutex);
     auto it = gHandles.find(id);
@@ -114,7 +128,8 @@ LONG Load(int hive, std::shared_ptr<const RegHive>& out) {
     if (!out) {
         if (status == ReadStatus::Failed) return ERROR_ACCESS_DENIED;
         static const std::shared_ptr<const RegHive> empty[kHiveCount] = {
-            std::make_shared<RegHive>(kRootNames[kMachine]), std::make_shared<RegHive>(kRootNames[kUser]),
+            std::make_shared<RegHive>(kRootNames[kMachine]),
+            std::make_shared<RegHive>(kRootNames[kUser]),
             std::make_shared<RegHive>(kRootNames[kUsers])};
         out = empty[hive];
         return ERROR_SUCCESS;
@@ -172,11 +187,16 @@ LONG UpdateHive(int hive, const Change& change) {
     UpdateStatus status = LockedUpdate(path, edit);
     HiveCache(hive).Forget(path);
     switch (status) {
-        case UpdateStatus::Written: return ERROR_SUCCESS;
-        case UpdateStatus::Unchanged: return ERROR_SUCCESS;
-        case UpdateStatus::Refused: return result;
-        case UpdateStatus::AccessDenied: return ERROR_ACCESS_DENIED;
-        case UpdateStatus::Failed: return ERROR_CANTWRITE;
+        case UpdateStatus::Written:
+            return ERROR_SUCCESS;
+        case UpdateStatus::Unchanged:
+            return ERROR_SUCCESS;
+        case UpdateStatus::Refused:
+            return result;
+        case UpdateStatus::AccessDenied:
+            return ERROR_ACCESS_DENIED;
+        case UpdateStatus::Failed:
+            return ERROR_CANTWRITE;
     }
     return ERROR_CANTWRITE;
 }
@@ -216,7 +236,8 @@ std::string HiveFilePath(HKEY root) {
 
 }  // namespace winapi
 
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired, PHKEY phkResult) {
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
+                   PHKEY phkResult) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     OpenKey base;
@@ -239,8 +260,9 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
     return ERROR_SUCCESS;
 }
 
-LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpClass*/, DWORD /*dwOptions*/,
-                     REGSAM samDesired, LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, PHKEY phkResult,
+LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpClass*/,
+                     DWORD /*dwOptions*/, REGSAM samDesired,
+                     LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, PHKEY phkResult,
                      LPDWORD lpdwDisposition) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
@@ -249,7 +271,8 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     std::string_view sub = lpSubKey;
     if (!sub.empty() && sub[0] == '\\') return ERROR_BAD_PATHNAME;
-    if (HasLineBreak(sub)) return ERROR_INVALID_PARAMETER;  // a key name cannot hold a line break here
+    if (HasLineBreak(sub))
+        return ERROR_INVALID_PARAMETER;  // a key name cannot hold a line break here
     std::vector<std::string_view> subParts;
     if (!SplitKeyPath(sub, subParts)) return ERROR_BAD_PATHNAME;
 
@@ -285,8 +308,8 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
     return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD /*lpReserved*/, LPDWORD lpType, LPBYTE lpData,
-                      LPDWORD lpcbData) {
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD /*lpReserved*/, LPDWORD lpType,
+                      LPBYTE lpData, LPDWORD lpcbData) {
     OpenKey key;
     if (!Resolve(hKey, key)) return ERROR_INVALID_HANDLE;
     if (!(key.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
@@ -300,14 +323,15 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD /*lpReserved*/, LPD
     return CopyData(*v, lpType, lpData, lpcbData);
 }
 
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwType, const BYTE* lpData,
-                    DWORD cbData) {
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwType,
+                    const BYTE* lpData, DWORD cbData) {
     OpenKey key;
     if (!Resolve(hKey, key)) return ERROR_INVALID_HANDLE;
     if (!(key.granted & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     if (!lpData && cbData) return ERROR_NOACCESS;
     std::string_view name = lpValueName ? lpValueName : "";
-    if (HasLineBreak(name)) return ERROR_INVALID_PARAMETER;  // a value name cannot hold a line break here
+    if (HasLineBreak(name))
+        return ERROR_INVALID_PARAMETER;  // a value name cannot hold a line break here
     std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
     return UpdateHive(key.hive, [&](RegHive& h, bool& changed) {
         RegKey* k;
@@ -381,8 +405,8 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
     return CopyName(it->second->name, lpName, cchName);
 }
 
-LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD /*lpReserved*/,
-                   LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                   LPDWORD /*lpReserved*/, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     OpenKey key;
     if (!Resolve(hKey, key)) return ERROR_INVALID_HANDLE;
     if (!(key.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
@@ -400,10 +424,10 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     return rc;
 }
 
-LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lpReserved*/, LPDWORD lpcSubKeys,
-                      LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
-                      LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
-                      PFILETIME lpftLastWriteTime) {
+LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lpReserved*/,
+                      LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                      LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                      LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
     OpenKey key;
     if (!Resolve(hKey, key)) return ERROR_INVALID_HANDLE;
     if (!(key.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
@@ -421,7 +445,8 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lp
     if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
     if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
     DWORD maxSub = 0, maxName = 0, maxData = 0;
-    for (const auto& [upper, child] : k->children) maxSub = std::max<DWORD>(maxSub, DWORD(child->name.size()));
+    for (const auto& [upper, child] : k->children)
+        maxSub = std::max<DWORD>(maxSub, DWORD(child->name.size()));
     for (const RegValue& v : k->values) {
         maxName = std::max<DWORD>(maxName, DWORD(v.name.size()));
         maxData = std::max<DWORD>(maxData, DWORD(v.data.size()));
@@ -436,7 +461,8 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lp
         struct stat st {};
         uint64_t t = 0;
         if (::stat(HivePath(key.hive).c_str(), &st) == 0)
-            t = (uint64_t(st.st_mtim.tv_sec) + 11644473600ULL) * 10000000ULL + uint64_t(st.st_mtim.tv_nsec) / 100;
+            t = (uint64_t(st.st_mtim.tv_sec) + 11644473600ULL) * 10000000ULL +
+                uint64_t(st.st_mtim.tv_nsec) / 100;
         lpftLastWriteTime->dwLowDateTime = DWORD(t & 0xFFFFFFFFu);
         lpftLastWriteTime->dwHighDateTime = DWORD(t >> 32);
     }

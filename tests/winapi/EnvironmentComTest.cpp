@@ -34,9 +34,11 @@ private:
 
 void Register(const std::string& path, const std::string& text) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr),
               ERROR_SUCCESS);
-    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1));
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   DWORD(text.size() + 1));
     RegCloseKey(key);
 }
 
@@ -53,7 +55,8 @@ TEST(ExpandEnvironmentStringsA, ExpandsDefinedAndKeepsUndefinedVariables) {
         {"x%lumaro_t_a%y", "xalphay"},  // names ignore case
         {"[%LUMARO_T_B%]", "[]"},
         {"%LUMARO_T_UNDEF%\\x", "%LUMARO_T_UNDEF%\\x"},
-        {"%LUMARO_T_UNDEF%LUMARO_T_A%", "%LUMARO_T_UNDEFalpha"},  // the closing % may open the next name
+        {"%LUMARO_T_UNDEF%LUMARO_T_A%",
+         "%LUMARO_T_UNDEFalpha"},  // the closing % may open the next name
         {"50% off", "50% off"},
         {"%%", "%%"},
         {"%", "%"},
@@ -70,7 +73,8 @@ TEST(ExpandEnvironmentStringsA, ExpandsDefinedAndKeepsUndefinedVariables) {
 
 TEST(ExpandEnvironmentStringsA, ReportsTheNeededSizeWhenTheBufferIsTooSmall) {
     ScopedEnv a("LUMARO_T_A", "alpha");
-    EXPECT_EQ(ExpandEnvironmentStringsA("<%LUMARO_T_A%>", nullptr, 0), 8u);  // "<alpha>" and the NUL
+    EXPECT_EQ(ExpandEnvironmentStringsA("<%LUMARO_T_A%>", nullptr, 0),
+              8u);  // "<alpha>" and the NUL
     for (DWORD size : {1u, 4u, 7u, 8u}) {
         char buffer[16];
         std::fill(std::begin(buffer), std::end(buffer), '#');
@@ -95,8 +99,10 @@ TEST(Com, ClassIdTextAndProgIdLookup) {
         {"{12345678-9abc-def0-1234-56789abcdef0}", S_OK, clsid},
         {"Vendor.Control.1", S_OK, clsid},
         {"vendor.control", S_OK, clsid},  // through CurVer
-        {"{12345678-9abc-def0-1234-56789abcdef}", CO_E_CLASSSTRING, "{00000000-0000-0000-0000-000000000000}"},
-        {"12345678-9abc-def0-1234-56789abcdef0", CO_E_CLASSSTRING, "{00000000-0000-0000-0000-000000000000}"},
+        {"{12345678-9abc-def0-1234-56789abcdef}", CO_E_CLASSSTRING,
+         "{00000000-0000-0000-0000-000000000000}"},
+        {"12345678-9abc-def0-1234-56789abcdef0", CO_E_CLASSSTRING,
+         "{00000000-0000-0000-0000-000000000000}"},
         {"Not.Registered", CO_E_CLASSSTRING, "{00000000-0000-0000-0000-000000000000}"},
         {"Broken.Control", CO_E_CLASSSTRING, "{00000000-0000-0000-0000-000000000000}"},
     };
@@ -129,8 +135,9 @@ TEST(Com, ClassIdTextAndProgIdLookup) {
 }
 
 TEST(Com, TextConversionKeepsEveryByte) {
-    for (std::string s : {std::string("plain"), std::string("M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x98\x80"),
-                          std::string("\xFF\xFE\xC3(\xED\xA0\x80 bad", 11)}) {
+    for (std::string s :
+         {std::string("plain"), std::string("M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x98\x80"),
+          std::string("\xFF\xFE\xC3(\xED\xA0\x80 bad", 11)}) {
         EXPECT_EQ(winapi::Narrow(winapi::Widen(s)), s);
     }
     EXPECT_EQ(winapi::Widen("\xC3\xBC\xF0\x9F\x98\x80"), std::u16string(u"\u00FC\U0001F600"));

@@ -19,7 +19,8 @@ struct ProfileFile {
     explicit ProfileFile(const std::string& content = std::string()) {
         if (!content.empty()) WriteFile(path, content);
     }
-    std::string Get(const char* section, const char* key, const char* def = "", DWORD size = 8192) const {
+    std::string Get(const char* section, const char* key, const char* def = "",
+                    DWORD size = 8192) const {
         std::string buffer(size, '#');
         DWORD n = GetPrivateProfileStringA(section, key, def, buffer.data(), size, path.c_str());
         return buffer.substr(0, n);
@@ -54,28 +55,31 @@ TEST(GetPrivateProfileStringA, ReadsValuesAsWindowsDoes) {
         std::string expected;
     } cases[] = {
         {"Main", "Plain", "", "abc"},
-        {"MAIN", "plain", "", "abc"},              // case-insensitive names
-        {"Main", "Spaced", "", "two words"},       // blanks around name and value trimmed
-        {"Main", "Quoted", "", "  keep blanks  "}, // one pair of quotes removed
+        {"MAIN", "plain", "", "abc"},               // case-insensitive names
+        {"Main", "Spaced", "", "two words"},        // blanks around name and value trimmed
+        {"Main", "Quoted", "", "  keep blanks  "},  // one pair of quotes removed
         {"Main", "Single", "", "x"},
         {"Main", "Unmatched", "", "\"abc"},
         {"Main", "Empty", "d", ""},
-        {"Main", "Dup", "", "first"},              // first match wins
-        {"Main", "Other", "dflt", "dflt"},         // first section wins
-        {"Main", ";Hidden", "d", "d"},             // comment lines hold no entries
+        {"Main", "Dup", "", "first"},       // first match wins
+        {"Main", "Other", "dflt", "dflt"},  // first section wins
+        {"Main", ";Hidden", "d", "d"},      // comment lines hold no entries
         {"Main", "no equals sign here", "d", "d"},
         {"Main", "Inner", "", "=x="},
-        {"Main", "Missing", "def  ", "def"},       // trailing blanks of the default dropped
+        {"Main", "Missing", "def  ", "def"},  // trailing blanks of the default dropped
         {"Main", "Missing", nullptr, ""},
         {"Nowhere", "Plain", "d", "d"},
     };
-    for (const Case& c : cases) EXPECT_EQ(ini.Get(c.section, c.key, c.def), c.expected) << c.section << "/" << c.key;
+    for (const Case& c : cases)
+        EXPECT_EQ(ini.Get(c.section, c.key, c.def), c.expected) << c.section << "/" << c.key;
 }
 
 TEST(GetPrivateProfileStringA, MissingFileGivesDefault) {
     TempDir dir;
     char buf[16];
-    EXPECT_EQ(GetPrivateProfileStringA("S", "K", "dflt", buf, sizeof buf, (dir.str() + "/none.ini").c_str()), 4u);
+    EXPECT_EQ(GetPrivateProfileStringA("S", "K", "dflt", buf, sizeof buf,
+                                       (dir.str() + "/none.ini").c_str()),
+              4u);
     EXPECT_STREQ(buf, "dflt");
 }
 
@@ -89,7 +93,9 @@ TEST(GetPrivateProfileStringA, ValueTruncationAtEveryBufferSize) {
     } cases[] = {{1, 0, ""}, {2, 1, "a"}, {6, 5, "abcde"}, {7, 6, "abcdef"}, {8, 6, "abcdef"}};
     for (const Case& c : cases) {
         std::string buf(c.size + 1, '#');
-        EXPECT_EQ(GetPrivateProfileStringA("S", "K", "", buf.data(), c.size, ini.path.c_str()), c.result) << c.size;
+        EXPECT_EQ(GetPrivateProfileStringA("S", "K", "", buf.data(), c.size, ini.path.c_str()),
+                  c.result)
+            << c.size;
         EXPECT_EQ(std::string(buf.c_str()), c.text) << c.size;
         EXPECT_EQ(buf[c.size], '#') << "wrote past the buffer at size " << c.size;
     }
@@ -116,12 +122,13 @@ TEST(GetPrivateProfileStringA, ListFormsAndTheirTruncation) {
         DWORD result;
         std::string bytes;
     } cases[] = {
-        {1, 0, "\0"s}, {2, 0, "\0\0"s}, {3, 1, "k\0\0"s}, {4, 2, "k1\0\0"s}, {5, 3, "k1\0\0\0"s},
-        {6, 4, "k1\0K\0\0"s}, {7, 6, "k1\0K2\0\0"s},
+        {1, 0, "\0"s},       {2, 0, "\0\0"s},      {3, 1, "k\0\0"s},      {4, 2, "k1\0\0"s},
+        {5, 3, "k1\0\0\0"s}, {6, 4, "k1\0K\0\0"s}, {7, 6, "k1\0K2\0\0"s},
     };
     for (const Case& c : cases) {
         std::string out(c.size + 1, '#');
-        EXPECT_EQ(GetPrivateProfileStringA("A", nullptr, "", out.data(), c.size, ini.path.c_str()), c.result)
+        EXPECT_EQ(GetPrivateProfileStringA("A", nullptr, "", out.data(), c.size, ini.path.c_str()),
+                  c.result)
             << c.size;
         EXPECT_EQ(out.substr(0, c.size), c.bytes) << c.size;
         EXPECT_EQ(out[c.size], '#') << c.size;
@@ -156,13 +163,23 @@ TEST(WritePrivateProfileStringA, EditsOnlyTheLinesItChanges) {
         const char* value;
         std::string after;
     } steps[] = {
-        {"one", "A", "10", "; header comment\njunk line without equals\n[One]\na=10\nb=2\n\n; about Two\n[Two]\nc=3"},
-        {"One", "new", "x", "; header comment\njunk line without equals\n[One]\na=10\nb=2\nnew=x\n\n; about Two\n[Two]\nc=3"},
-        {"Two", "d", "4", "; header comment\njunk line without equals\n[One]\na=10\nb=2\nnew=x\n\n; about Two\n[Two]\nc=3\nd=4\n"},
-        {"One", "b", nullptr, "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n[Two]\nc=3\nd=4\n"},
-        {"Two", nullptr, nullptr, "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
-        {"Gone", nullptr, nullptr, "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
-        {"One", "missing", nullptr, "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
+        {"one", "A", "10",
+         "; header comment\njunk line without equals\n[One]\na=10\nb=2\n\n; about Two\n[Two]\nc=3"},
+        {"One", "new", "x",
+         "; header comment\njunk line without equals\n[One]\na=10\nb=2\nnew=x\n\n; about "
+         "Two\n[Two]\nc=3"},
+        {"Two", "d", "4",
+         "; header comment\njunk line without equals\n[One]\na=10\nb=2\nnew=x\n\n; about "
+         "Two\n[Two]\nc=3\nd=4\n"},
+        {"One", "b", nullptr,
+         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about "
+         "Two\n[Two]\nc=3\nd=4\n"},
+        {"Two", nullptr, nullptr,
+         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
+        {"Gone", nullptr, nullptr,
+         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
+        {"One", "missing", nullptr,
+         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
     };
     for (const Step& s : steps) {
         EXPECT_TRUE(WritePrivateProfileStringA(s.section, s.key, s.value, ini.path.c_str()));
@@ -184,10 +201,12 @@ TEST(WritePrivateProfileStringA, RefusesLineBreaksAndUnwritableFiles) {
     WriteFile(ini.path, "[S]\r\nK=v\r\n");
 
     TempDir dir;
-    EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "v", (dir.str() + "/no/such/folder.ini").c_str()));
+    EXPECT_FALSE(
+        WritePrivateProfileStringA("S", "K", "v", (dir.str() + "/no/such/folder.ini").c_str()));
     EXPECT_FALSE(WritePrivateProfileStringA(nullptr, "K", "v", ini.path.c_str()));
 
-    std::filesystem::permissions(ini.path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    std::filesystem::permissions(
+        ini.path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "changed", ini.path.c_str()));
     EXPECT_FALSE(WritePrivateProfileStringA("S", "K", nullptr, ini.path.c_str()));
     EXPECT_EQ(ini.Content(), "[S]\r\nK=v\r\n");

@@ -16,16 +16,19 @@ using namespace std::string_literals;
 
 namespace {
 
-HKEY Create(HKEY root, const char* path, REGSAM sam = KEY_ALL_ACCESS, DWORD* disposition = nullptr) {
+HKEY Create(HKEY root, const char* path, REGSAM sam = KEY_ALL_ACCESS,
+            DWORD* disposition = nullptr) {
     HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, &key, disposition),
+    EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, &key,
+                              disposition),
               ERROR_SUCCESS)
         << path;
     return key;
 }
 
 LONG SetText(HKEY key, const char* name, const std::string& text, DWORD type = REG_SZ) {
-    return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1));
+    return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                          DWORD(text.size() + 1));
 }
 
 // The value's type and bytes, or the error code as the type when it cannot be read.
@@ -42,7 +45,8 @@ std::pair<DWORD, std::string> Query(HKEY key, const char* name) {
 std::vector<std::string> SubKeys(HKEY key) {
     std::vector<std::string> names;
     char name[256];
-    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+        names.push_back(name);
     return names;
 }
 
@@ -51,7 +55,8 @@ std::vector<std::string> ValueNames(HKEY key) {
     for (DWORD i = 0;; ++i) {
         char name[256];
         DWORD size = sizeof name;
-        if (RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
         names.emplace_back(name, size);
     }
     return names;
@@ -62,18 +67,22 @@ std::vector<std::string> ValueNames(HKEY key) {
 TEST(Registry, CreateOpenQueryRoundTrip) {
     TempMachine machine;
     DWORD disposition = 0;
-    HKEY key = Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Product", KEY_ALL_ACCESS, &disposition);
+    HKEY key =
+        Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Product", KEY_ALL_ACCESS, &disposition);
     EXPECT_EQ(disposition, DWORD(REG_CREATED_NEW_KEY));
     EXPECT_EQ(SetText(key, "Programs", "C:\\Programs"), ERROR_SUCCESS);
     EXPECT_EQ(SetText(key, nullptr, "default"), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
-    HKEY again = Create(HKEY_LOCAL_MACHINE, "software\\vendor\\PRODUCT", KEY_ALL_ACCESS, &disposition);
+    HKEY again =
+        Create(HKEY_LOCAL_MACHINE, "software\\vendor\\PRODUCT", KEY_ALL_ACCESS, &disposition);
     EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
     RegCloseKey(again);
 
     HKEY read = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\VENDOR\\product", 0, KEY_QUERY_VALUE, &read), ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\VENDOR\\product", 0, KEY_QUERY_VALUE, &read),
+        ERROR_SUCCESS);
     EXPECT_EQ(Query(read, "programs"), std::make_pair(DWORD(REG_SZ), "C:\\Programs\0"s));
     EXPECT_EQ(Query(read, ""), std::make_pair(DWORD(REG_SZ), "default\0"s));
     EXPECT_EQ(Query(read, "missing").first, DWORD(ERROR_FILE_NOT_FOUND) | 0x80000000u);
@@ -94,7 +103,8 @@ TEST(Registry, ClassesRootIsTheMachineClassesKey) {
     SetText(key, nullptr, "{00000000-0000-0000-0000-000000000001}");
     RegCloseKey(key);
     HKEY viaMachine = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\my.progid\\CLSID", 0, KEY_READ, &viaMachine),
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\my.progid\\CLSID", 0, KEY_READ,
+                            &viaMachine),
               ERROR_SUCCESS);
     EXPECT_EQ(Query(viaMachine, nullptr).second, "{00000000-0000-0000-0000-000000000001}\0"s);
     RegCloseKey(viaMachine);
@@ -103,7 +113,8 @@ TEST(Registry, ClassesRootIsTheMachineClassesKey) {
 TEST(Registry, SubkeysSortedValuesInCreationOrder) {
     TempMachine machine;
     HKEY key = Create(HKEY_CURRENT_USER, "Order");
-    for (const char* name : {"zeta", "Alpha", "_under", "beta", "Mid"}) RegCloseKey(Create(key, name));
+    for (const char* name : {"zeta", "Alpha", "_under", "beta", "Mid"})
+        RegCloseKey(Create(key, name));
     for (const char* name : {"z", "A", "m"}) SetText(key, name, name);
     EXPECT_EQ(SubKeys(key), (std::vector<std::string>{"Alpha", "beta", "Mid", "zeta", "_under"}));
     EXPECT_EQ(ValueNames(key), (std::vector<std::string>{"z", "A", "m"}));
@@ -120,23 +131,29 @@ TEST(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
         std::string fileLine;  // how the value is written ("" = not checked)
     } cases[] = {
         {"sz", REG_SZ, "plain text\0"s, "\"sz\"=\"plain text\""},
-        {"escapes", REG_SZ, "a \"quoted\" C:\\path\\\0"s, "\"escapes\"=\"a \\\"quoted\\\" C:\\\\path\\\\\""},
-        {"utf8", REG_SZ, "M\xC3\xBCller \xE2\x82\xAC\0"s, "\"utf8\"=\"M\xC3\xBCller \xE2\x82\xAC\""},
-        {"linebreak", REG_SZ, "one\r\ntwo\0"s, "\"linebreak\"=hex(1):6f,00,6e,00,65,00,0d,00,0a,00,74,00,77,00,6f,00,00,00"},
+        {"escapes", REG_SZ, "a \"quoted\" C:\\path\\\0"s,
+         "\"escapes\"=\"a \\\"quoted\\\" C:\\\\path\\\\\""},
+        {"utf8", REG_SZ, "M\xC3\xBCller \xE2\x82\xAC\0"s,
+         "\"utf8\"=\"M\xC3\xBCller \xE2\x82\xAC\""},
+        {"linebreak", REG_SZ, "one\r\ntwo\0"s,
+         "\"linebreak\"=hex(1):6f,00,6e,00,65,00,0d,00,0a,00,74,00,77,00,6f,00,00,00"},
         {"noNul", REG_SZ, "abc"s, "\"noNul\"=hex(1):61,00,62,00,63,00"},
         {"emptySz", REG_SZ, ""s, "\"emptySz\"=hex(1):"},
         {"nulOnly", REG_SZ, "\0"s, "\"nulOnly\"=\"\""},
         {"badUtf8", REG_SZ, "\xFF\xC3(\0"s, ""},
-        {"expand", REG_EXPAND_SZ, "%TEMP%\\x\0"s, "\"expand\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,5c,00,78,00,00,00"},
+        {"expand", REG_EXPAND_SZ, "%TEMP%\\x\0"s,
+         "\"expand\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,5c,00,78,00,00,00"},
         {"binary", REG_BINARY, "\x01\x02\xFF"s, "\"binary\"=hex:01,02,ff"},
         {"emptyBinary", REG_BINARY, ""s, "\"emptyBinary\"=hex:"},
         {"dword", REG_DWORD, "\x04\x03\x02\x01"s, "\"dword\"=dword:01020304"},
         {"shortDword", REG_DWORD, "\x01\x02"s, "\"shortDword\"=hex(4):01,02"},
-        {"bigEndian", REG_DWORD_BIG_ENDIAN, "\x00\x00\x01\x02"s, "\"bigEndian\"=hex(5):00,00,01,02"},
+        {"bigEndian", REG_DWORD_BIG_ENDIAN, "\x00\x00\x01\x02"s,
+         "\"bigEndian\"=hex(5):00,00,01,02"},
         {"multi", REG_MULTI_SZ, "a\0b\0\0"s, "\"multi\"=hex(7):61,00,00,00,62,00,00,00,00,00"},
         {"none", REG_NONE, "\x09"s, "\"none\"=hex(0):09"},
         {"link", REG_LINK, "\x5C\x00"s, "\"link\"=hex(6):5c,00"},
-        {"qword", REG_QWORD, "\x01\x00\x00\x00\x00\x00\x00\x80"s, "\"qword\"=hex(b):01,00,00,00,00,00,00,80"},
+        {"qword", REG_QWORD, "\x01\x00\x00\x00\x00\x00\x00\x80"s,
+         "\"qword\"=hex(b):01,00,00,00,00,00,00,80"},
         {"custom", 0x1234, "xyz"s, "\"custom\"=hex(1234):78,79,7a"},
         {"=odd \"name\"\\", REG_SZ, "v\0"s, "\"=odd \\\"name\\\"\\\\\"=\"v\""},
         {"", REG_SZ, "default\0"s, "@=\"default\""},
@@ -147,11 +164,13 @@ TEST(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
     TempMachine writer;
     HKEY key = Create(HKEY_LOCAL_MACHINE, "Types");
     for (const Case& c : cases)
-        ASSERT_EQ(RegSetValueExA(key, c.name, 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()),
-                                 DWORD(c.data.size())),
-                  ERROR_SUCCESS)
+        ASSERT_EQ(
+            RegSetValueExA(key, c.name, 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()),
+                           DWORD(c.data.size())),
+            ERROR_SUCCESS)
             << c.name;
-    RegSetValueExA(key, "big", 0, REG_BINARY, reinterpret_cast<const BYTE*>(bigBinary.data()), DWORD(bigBinary.size()));
+    RegSetValueExA(key, "big", 0, REG_BINARY, reinterpret_cast<const BYTE*>(bigBinary.data()),
+                   DWORD(bigBinary.size()));
     RegCloseKey(key);
     const std::string file = ReadFile(winapi::HiveFilePath(HKEY_LOCAL_MACHINE));
     for (const Case& c : cases) {
@@ -164,7 +183,8 @@ TEST(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
     WriteFile(reader.path() / "HKEY_LOCAL_MACHINE.reg", file);
     HKEY read = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Types", 0, KEY_READ, &read), ERROR_SUCCESS);
-    for (const Case& c : cases) EXPECT_EQ(Query(read, c.name), std::make_pair(c.type, c.data)) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(Query(read, c.name), std::make_pair(c.type, c.data)) << c.name;
     EXPECT_EQ(Query(read, "big"), std::make_pair(DWORD(REG_BINARY), bigBinary));
     RegCloseKey(read);
 }
@@ -182,19 +202,22 @@ TEST(Registry, QueryBufferRules) {
         DWORD sizeAfter;
         DWORD type;
     } cases[] = {
-        {"text", false, 0, ERROR_SUCCESS, 4, REG_SZ},     // size query
-        {"text", true, 0, ERROR_MORE_DATA, 4, REG_SZ},    // the 0-size probe still reports type and size
+        {"text", false, 0, ERROR_SUCCESS, 4, REG_SZ},  // size query
+        {"text", true, 0, ERROR_MORE_DATA, 4,
+         REG_SZ},  // the 0-size probe still reports type and size
         {"text", true, 3, ERROR_MORE_DATA, 4, REG_SZ},
         {"text", true, 4, ERROR_SUCCESS, 4, REG_SZ},
         {"text", true, 10, ERROR_SUCCESS, 4, REG_SZ},
-        {"empty", true, 0, ERROR_SUCCESS, 0, REG_SZ},     // exists, no data at all
+        {"empty", true, 0, ERROR_SUCCESS, 0, REG_SZ},  // exists, no data at all
         {"missing", true, 10, ERROR_FILE_NOT_FOUND, 10, 99},
     };
     for (const Case& c : cases) {
         BYTE buffer[16];
         std::memset(buffer, '#', sizeof buffer);
         DWORD size = c.size, type = 99;
-        EXPECT_EQ(RegQueryValueExA(key, c.name, nullptr, &type, c.withBuffer ? buffer : nullptr, &size), c.rc)
+        EXPECT_EQ(
+            RegQueryValueExA(key, c.name, nullptr, &type, c.withBuffer ? buffer : nullptr, &size),
+            c.rc)
             << c.name << " " << c.size;
         EXPECT_EQ(size, c.sizeAfter) << c.name << " " << c.size;
         EXPECT_EQ(type, c.type) << c.name << " " << c.size;
@@ -203,7 +226,8 @@ TEST(Registry, QueryBufferRules) {
         }
     }
     BYTE buffer[8];
-    EXPECT_EQ(RegQueryValueExA(key, "text", nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExA(key, "text", nullptr, nullptr, buffer, nullptr),
+              ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegQueryValueExA(key, "text", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     RegCloseKey(key);
 }
@@ -228,15 +252,14 @@ TEST(Registry, EnumerationBufferRules) {
         DWORD dataSizeAfter;
     } cases[] = {
         {4, false, 0, ERROR_MORE_DATA, 4, 0},  // the name does not fit: its size stays
-        {5, true, 16, ERROR_SUCCESS, 4, 5},
-        {5, false, 0, ERROR_SUCCESS, 4, 5},
-        {5, true, 4, ERROR_MORE_DATA, 4, 5},
-        {5, true, 5, ERROR_SUCCESS, 4, 5},
+        {5, true, 16, ERROR_SUCCESS, 4, 5},   {5, false, 0, ERROR_SUCCESS, 4, 5},
+        {5, true, 4, ERROR_MORE_DATA, 4, 5},  {5, true, 5, ERROR_SUCCESS, 4, 5},
     };
     for (const Case& c : cases) {
         DWORD nameSize = c.nameSize, dataSize = c.dataSize, type = 0;
         BYTE data[16];
-        LONG rc = RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, c.withData ? data : nullptr, &dataSize);
+        LONG rc = RegEnumValueA(key, 0, name, &nameSize, nullptr, &type,
+                                c.withData ? data : nullptr, &dataSize);
         EXPECT_EQ(rc, c.rc) << c.nameSize << "/" << c.dataSize;
         EXPECT_EQ(nameSize, c.nameSizeAfter) << c.nameSize << "/" << c.dataSize;
         if (rc != ERROR_MORE_DATA || c.nameSize >= 5) {
@@ -244,12 +267,13 @@ TEST(Registry, EnumerationBufferRules) {
         }
     }
     DWORD size = sizeof name;
-    EXPECT_EQ(RegEnumValueA(key, 1, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(RegEnumValueA(key, 1, name, &size, nullptr, nullptr, nullptr, nullptr),
+              ERROR_NO_MORE_ITEMS);
 
     DWORD subKeys = 9, maxSub = 9, values = 9, maxName = 9, maxData = 9, cls = 5;
     char className[5] = "xxxx";
-    EXPECT_EQ(RegQueryInfoKeyA(key, className, &cls, nullptr, &subKeys, &maxSub, nullptr, &values, &maxName, &maxData,
-                               nullptr, nullptr),
+    EXPECT_EQ(RegQueryInfoKeyA(key, className, &cls, nullptr, &subKeys, &maxSub, nullptr, &values,
+                               &maxName, &maxData, nullptr, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(std::vector<DWORD>({subKeys, maxSub, values, maxName, maxData, cls}),
               std::vector<DWORD>({1, 5, 1, 4, 5, 0}));
@@ -262,7 +286,8 @@ TEST(Registry, DeletionFollowsWindowsRules) {
     HKEY parent = Create(HKEY_LOCAL_MACHINE, "Del\\Parent");
     HKEY child = Create(parent, "Child");
     SetText(child, "v", "1");
-    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Del\\Parent"), ERROR_ACCESS_DENIED);  // has a subkey
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Del\\Parent"),
+              ERROR_ACCESS_DENIED);  // has a subkey
     EXPECT_EQ(RegDeleteKeyA(parent, "Nothing"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteValueA(child, "absent"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteValueA(child, "V"), ERROR_SUCCESS);
@@ -272,7 +297,8 @@ TEST(Registry, DeletionFollowsWindowsRules) {
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Del\\Parent"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, ""), ERROR_ACCESS_DENIED);
     HKEY gone = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Del\\Parent", 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Del\\Parent", 0, KEY_READ, &gone),
+              ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(gone, nullptr);
     RegCloseKey(child);
     RegCloseKey(parent);
@@ -282,24 +308,31 @@ TEST(Registry, HandlesAccessRightsAndArguments) {
     TempMachine machine;
     RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Rights\\Sub"));
     HKEY query = nullptr, enumerate = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\Rights", 0, KEY_QUERY_VALUE, &query), ERROR_SUCCESS);
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Rights\\", 0, KEY_ENUMERATE_SUB_KEYS, &enumerate), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\Rights", 0, KEY_QUERY_VALUE, &query),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Rights\\", 0, KEY_ENUMERATE_SUB_KEYS, &enumerate),
+              ERROR_SUCCESS);
     char name[16];
     EXPECT_EQ(SetText(query, "x", "1"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegEnumKeyA(query, 0, name, sizeof name), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegEnumKeyA(enumerate, 0, name, sizeof name), ERROR_SUCCESS);
-    EXPECT_EQ(RegQueryValueExA(enumerate, "x", nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegQueryValueExA(enumerate, "x", nullptr, nullptr, nullptr, nullptr),
+              ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegCloseKey(query), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(query), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegQueryValueExA(query, "x", nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegQueryValueExA(query, "x", nullptr, nullptr, nullptr, nullptr),
+              ERROR_INVALID_HANDLE);
     RegCloseKey(enumerate);
 
     HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "\\Lead", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "\\Lead", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                              nullptr),
               ERROR_BAD_PATHNAME);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "a\\\\b", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "a\\\\b", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                              nullptr),
               ERROR_BAD_PATHNAME);
-    EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(uintptr_t(0x7777)), "x", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(uintptr_t(0x7777)), "x", 0, KEY_READ, &key),
+              ERROR_INVALID_HANDLE);
 
     HKEY remote = reinterpret_cast<HKEY>(uintptr_t(1));
     EXPECT_EQ(RegConnectRegistryA("\\\\OTHERBOX", HKEY_LOCAL_MACHINE, &remote), ERROR_BAD_NETPATH);
@@ -315,18 +348,21 @@ TEST(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
     SetText(early, "v", "1");
     const std::string hive = winapi::HiveFilePath(HKEY_LOCAL_MACHINE);
     const std::string before = ReadFile(hive);
-    std::filesystem::permissions(hive, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+    std::filesystem::permissions(hive, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
                                            std::filesystem::perms::others_read);
 
     HKEY key = nullptr;
     DWORD disposition = 0;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\New", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\New", 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &key, nullptr),
               ERROR_ACCESS_DENIED);
     EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr),
               ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, KEY_ALL_ACCESS, &key), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, KEY_ALL_ACCESS, &key),
+              ERROR_ACCESS_DENIED);
     EXPECT_EQ(SetText(early, "v", "2"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(SetText(HKEY_LOCAL_MACHINE, "root", "2"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteValueA(early, "v"), ERROR_ACCESS_DENIED);
@@ -335,7 +371,8 @@ TEST(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
     EXPECT_EQ(ReadFile(hive), before);
 
     // Reading is still allowed.
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, nullptr, 0, KEY_READ, nullptr, &key, &disposition),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, nullptr, 0, KEY_READ, nullptr, &key,
+                              &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
     EXPECT_EQ(Query(key, "v").second, "1\0"s);
@@ -346,12 +383,16 @@ TEST(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
 TEST(Registry, ChangesByOtherWritersAreSeen) {
     TempMachine machine;
     const std::string hive = (machine.path() / "HKEY_CURRENT_USER.reg").string();
-    WriteFile(hive, "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"one\"\r\n");
+    WriteFile(
+        hive,
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"one\"\r\n");
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "K", 0, KEY_READ, &key), ERROR_SUCCESS);
     EXPECT_EQ(Query(key, "v").second, "one\0"s);
     // Rewritten in place, same size, within the same file-time tick.
-    WriteFile(hive, "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"two\"\r\n");
+    WriteFile(
+        hive,
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"two\"\r\n");
     EXPECT_EQ(Query(key, "v").second, "two\0"s);
     RegCloseKey(key);
 }

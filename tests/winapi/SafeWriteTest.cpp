@@ -28,15 +28,18 @@ namespace {
 
 std::string Profile(const std::string& file, const std::string& section, const std::string& key) {
     char buffer[256];
-    DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), "<none>", buffer, sizeof buffer, file.c_str());
+    DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), "<none>", buffer,
+                                       sizeof buffer, file.c_str());
     return std::string(buffer, n);
 }
 
 LONG SetKeyValue(const std::string& path, const std::string& text) {
     HKEY key = nullptr;
-    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr);
     if (rc != ERROR_SUCCESS) return rc;
-    rc = RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1));
+    rc = RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        DWORD(text.size() + 1));
     RegCloseKey(key);
     return rc;
 }
@@ -95,7 +98,9 @@ TEST(SafeWrites, FourProcessesKeepAllTheirKeys) {
         int failures = 0;
         for (int i = 0; i < kKeys; ++i) {
             const std::string value = "p" + std::to_string(p) + "-" + std::to_string(i);
-            if (!WritePrivateProfileStringA("Shared", ("K" + value).c_str(), value.c_str(), ini.c_str())) ++failures;
+            if (!WritePrivateProfileStringA("Shared", ("K" + value).c_str(), value.c_str(),
+                                            ini.c_str()))
+                ++failures;
             if (SetKeyValue("Software\\Shared\\K" + value, value) != ERROR_SUCCESS) ++failures;
         }
         return failures;
@@ -113,9 +118,10 @@ TEST(SafeWrites, FourProcessesKeepAllTheirKeys) {
     EXPECT_EQ(missing, 0);
     HKEY shared = nullptr;
     DWORD subKeys = 0;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Shared", 0, KEY_READ, &shared), ERROR_SUCCESS);
-    RegQueryInfoKeyA(shared, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr, nullptr);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Shared", 0, KEY_READ, &shared),
+              ERROR_SUCCESS);
+    RegQueryInfoKeyA(shared, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(shared);
     EXPECT_EQ(subKeys, DWORD(kProcesses * kKeys));
     EXPECT_TRUE(NoTemporariesLeft(machine.path()));
@@ -129,7 +135,8 @@ TEST(SafeWrites, FourProcessesKeepAllTheirKeys) {
     for (size_t pos = 0; pos < content.size();) {
         size_t end = content.find("\r\n", pos);
         std::string text = content.substr(pos, end - pos);
-        if (!std::regex_match(text, line)) return ::testing::AssertionFailure() << "bad line: " << text.substr(0, 80);
+        if (!std::regex_match(text, line))
+            return ::testing::AssertionFailure() << "bad line: " << text.substr(0, 80);
         pos = end + 2;
     }
     return ::testing::AssertionSuccess();
@@ -148,7 +155,8 @@ TEST(SafeWrites, KilledWritersNeverLeaveAHalfWrittenFile) {
         pid_t pid = fork();
         if (pid == 0) {
             for (int i = 0;; ++i) {
-                const std::string value = "value-" + std::to_string(i) + "-" + std::string(2000 + i % 50, 'x');
+                const std::string value =
+                    "value-" + std::to_string(i) + "-" + std::string(2000 + i % 50, 'x');
                 const std::string key = "K" + std::to_string(i % 40);
                 WritePrivateProfileStringA("W", key.c_str(), value.c_str(), ini.c_str());
                 SetKeyValue("Software\\W\\" + key, value);
@@ -164,11 +172,14 @@ TEST(SafeWrites, KilledWritersNeverLeaveAHalfWrittenFile) {
         } writer{pid};
         // Readers take no lock: whatever they read while the writer works is a whole file,
         // and once a file exists it never reads as empty again.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(2000 + random() % 30000);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::microseconds(2000 + random() % 30000);
         do {
             std::string iniText = ReadFile(ini), hiveText = ReadFile(hive);
-            ASSERT_TRUE(Complete(iniText, iniLine)) << "attempt " << attempt << ", while writing " << ini;
-            ASSERT_TRUE(Complete(hiveText, hiveLine)) << "attempt " << attempt << ", while writing the hive";
+            ASSERT_TRUE(Complete(iniText, iniLine))
+                << "attempt " << attempt << ", while writing " << ini;
+            ASSERT_TRUE(Complete(hiveText, hiveLine))
+                << "attempt " << attempt << ", while writing the hive";
             ASSERT_FALSE(iniSeen && iniText.empty());
             ASSERT_FALSE(hiveSeen && hiveText.empty());
             iniSeen = iniSeen || !iniText.empty();
@@ -218,7 +229,8 @@ TEST(MalformedFiles, IniFilesAreReadAsFarAsPossibleAndKeptOnWrite) {
         GetPrivateProfileStringA(nullptr, nullptr, "", list, sizeof list, file.c_str());
         ASSERT_TRUE(WritePrivateProfileStringA("Added", "new", "1", file.c_str())) << c.name;
         const std::string after = ReadFile(file);
-        EXPECT_EQ(after.compare(0, c.content.size(), c.content), 0) << c.name << ": original bytes lost";
+        EXPECT_EQ(after.compare(0, c.content.size(), c.content), 0)
+            << c.name << ": original bytes lost";
         EXPECT_EQ(Profile(file, "Added", "new"), "1") << c.name;
     }
 }
@@ -234,16 +246,26 @@ TEST(MalformedFiles, HivesAreReadAsFarAsPossibleAndNeverDestroyed) {
         std::string content;
         std::string keptLine;  // a line that must survive the next write ("" = none)
     } cases[] = {
-        {"bad hex", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n\"x\"=hex:zz,01\r\n", "\"x\"=hex:zz,01"},
-        {"header without ]", header + "[HKEY_LOCAL_MACHINE\\Broken\r\n\"w\"=\"1\"\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n",
+        {"bad hex", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n\"x\"=hex:zz,01\r\n",
+         "\"x\"=hex:zz,01"},
+        {"header without ]",
+         header + "[HKEY_LOCAL_MACHINE\\Broken\r\n\"w\"=\"1\"\r\n[HKEY_LOCAL_MACHINE\\Good]"
+                  "\r\n\"v\"=\"ok\"\r\n",
          "[HKEY_LOCAL_MACHINE\\Broken"},
-        {"other root", header + "[HKEY_CURRENT_USER\\Elsewhere]\r\n\"w\"=\"1\"\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n",
+        {"other root",
+         header + "[HKEY_CURRENT_USER\\Elsewhere]\r\n\"w\"=\"1\"\r\n[HKEY_LOCAL_MACHINE\\Good]"
+                  "\r\n\"v\"=\"ok\"\r\n",
          "[HKEY_CURRENT_USER\\Elsewhere]"},
-        {"NUL byte", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"n\"=\"a\0b\"\r\n\"v\"=\"ok\"\r\n"s, "\"n\"=\"a\0b\""s},
-        {"comment and junk", header + "; a comment\r\njunk\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n", "junk"},
+        {"NUL byte", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"n\"=\"a\0b\"\r\n\"v\"=\"ok\"\r\n"s,
+         "\"n\"=\"a\0b\""s},
+        {"comment and junk",
+         header + "; a comment\r\njunk\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n", "junk"},
         {"too deep", header + deep + "\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n", deep},
-        {"10 MB line", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"long\"=\"" + longText + "\"\r\n\"v\"=\"ok\"\r\n", ""},
-        {"continued hex", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"b\"=hex:01,\\\r\n  02\r\n\"v\"=\"ok\"\r\n", ""},
+        {"10 MB line",
+         header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"long\"=\"" + longText + "\"\r\n\"v\"=\"ok\"\r\n",
+         ""},
+        {"continued hex",
+         header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"b\"=hex:01,\\\r\n  02\r\n\"v\"=\"ok\"\r\n", ""},
     };
     for (const Case& c : cases) {
         TempMachine machine;
@@ -252,13 +274,15 @@ TEST(MalformedFiles, HivesAreReadAsFarAsPossibleAndNeverDestroyed) {
         EXPECT_EQ(KeyValue("Good"), "ok") << c.name;
         ASSERT_EQ(SetKeyValue("Added", "1"), ERROR_SUCCESS) << c.name;
         const std::string after = ReadFile(hive);
-        EXPECT_TRUE(c.keptLine.empty() || after.find(c.keptLine + "\r\n") != std::string::npos) << c.name;
+        EXPECT_TRUE(c.keptLine.empty() || after.find(c.keptLine + "\r\n") != std::string::npos)
+            << c.name;
         EXPECT_EQ(KeyValue("Good"), "ok") << c.name;
         EXPECT_EQ(KeyValue("Added"), "1") << c.name;
     }
 
     // A file that is no hive at all is neither used nor overwritten.
-    for (const std::string& content : {"\x01\x02garbage\0\xFF"s, "[HKEY_LOCAL_MACHINE\\NoHeader]\r\n"s}) {
+    for (const std::string& content :
+         {"\x01\x02garbage\0\xFF"s, "[HKEY_LOCAL_MACHINE\\NoHeader]\r\n"s}) {
         TempMachine machine;
         const std::string hive = winapi::HiveFilePath(HKEY_LOCAL_MACHINE);
         WriteFile(hive, content);
@@ -271,7 +295,9 @@ TEST(MalformedFiles, HivesAreReadAsFarAsPossibleAndNeverDestroyed) {
 
 TEST(MalformedFiles, RegistryEditorExportsInUtf16AreRead) {
     TempMachine machine;
-    const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Exported]\r\n\"v\"=\"ok\"\r\n";
+    const std::string text =
+        "Windows Registry Editor Version "
+        "5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Exported]\r\n\"v\"=\"ok\"\r\n";
     std::string utf16 = "\xFF\xFE";
     for (char c : text) utf16 += std::string{c, '\0'};
     WriteFile(winapi::HiveFilePath(HKEY_LOCAL_MACHINE), utf16);

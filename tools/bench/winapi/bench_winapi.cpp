@@ -22,7 +22,8 @@ struct Fixture {
     std::string ini;
 
     Fixture() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lumaro-bench-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "lumaro-bench-XXXXXX").string();
         dir = mkdtemp(pattern.data());
         setenv("LUMARO_MACHINE", dir.c_str(), 1);
 
@@ -31,7 +32,8 @@ struct Fixture {
         iniOut << "; 100 sections of 10 keys\r\n";
         for (int s = 0; s < 100; ++s) {
             iniOut << "[Company" << s << "]\r\n";
-            for (int k = 0; k < 10; ++k) iniOut << "Key" << k << "=Value of key " << k << " in company " << s << "\r\n";
+            for (int k = 0; k < 10; ++k)
+                iniOut << "Key" << k << "=Value of key " << k << " in company " << s << "\r\n";
             iniOut << "\r\n";
         }
         iniOut.close();
@@ -63,7 +65,8 @@ void BM_GetPrivateProfileStringA(benchmark::State& state) {
     const std::string& ini = Files().ini;
     char buffer[8192];
     for (auto _ : state) {
-        DWORD n = GetPrivateProfileStringA("company99", "KEY9", "", buffer, sizeof buffer, ini.c_str());
+        DWORD n =
+            GetPrivateProfileStringA("company99", "KEY9", "", buffer, sizeof buffer, ini.c_str());
         benchmark::DoNotOptimize(n);
     }
 }
@@ -72,14 +75,16 @@ BENCHMARK(BM_GetPrivateProfileStringA);
 void BM_RegQueryValueExA(benchmark::State& state) {
     Files();
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key999", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key999", 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
         state.SkipWithError("key missing");
         return;
     }
     char buffer[256];
     for (auto _ : state) {
         DWORD size = sizeof buffer, type = 0;
-        LONG rc = RegQueryValueExA(key, "programs", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
+        LONG rc = RegQueryValueExA(key, "programs", nullptr, &type,
+                                   reinterpret_cast<LPBYTE>(buffer), &size);
         benchmark::DoNotOptimize(rc);
     }
     RegCloseKey(key);
@@ -94,7 +99,8 @@ void BM_RegOpenQueryClose(benchmark::State& state) {
         HKEY key = nullptr;
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key500", 0, KEY_QUERY_VALUE, &key);
         DWORD size = sizeof buffer, type = 0;
-        LONG rc = RegQueryValueExA(key, "Programs", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
+        LONG rc = RegQueryValueExA(key, "Programs", nullptr, &type,
+                                   reinterpret_cast<LPBYTE>(buffer), &size);
         RegCloseKey(key);
         benchmark::DoNotOptimize(rc);
     }
@@ -123,16 +129,17 @@ void BM_ReadsAfterAChange(benchmark::State& state) {
             HKEY key = nullptr;
             RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key999", 0, KEY_QUERY_VALUE, &key);
             DWORD size = sizeof buffer;
-            benchmark::DoNotOptimize(
-                RegQueryValueExA(key, "programs", nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer), &size));
+            benchmark::DoNotOptimize(RegQueryValueExA(key, "programs", nullptr, nullptr,
+                                                      reinterpret_cast<LPBYTE>(buffer), &size));
             RegCloseKey(key);
         } else {
-            benchmark::DoNotOptimize(
-                GetPrivateProfileStringA("company99", "KEY9", "", buffer, sizeof buffer, path.c_str()));
+            benchmark::DoNotOptimize(GetPrivateProfileStringA("company99", "KEY9", "", buffer,
+                                                              sizeof buffer, path.c_str()));
         }
     }
     std::ofstream(path, std::ios::binary | std::ios::trunc) << original;
-    state.SetLabel(registry ? "RegOpenKeyExA+RegQueryValueExA, 1,000-key hive" : "GetPrivateProfileStringA, 100 sections");
+    state.SetLabel(registry ? "RegOpenKeyExA+RegQueryValueExA, 1,000-key hive"
+                            : "GetPrivateProfileStringA, 100 sections");
 }
 BENCHMARK(BM_ReadsAfterAChange)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
@@ -141,7 +148,8 @@ void BM_WritePrivateProfileStringA(benchmark::State& state) {
     int i = 0;
     for (auto _ : state) {
         std::string value = std::to_string(i++);
-        benchmark::DoNotOptimize(WritePrivateProfileStringA("Company50", "Key5", value.c_str(), ini.c_str()));
+        benchmark::DoNotOptimize(
+            WritePrivateProfileStringA("Company50", "Key5", value.c_str(), ini.c_str()));
     }
 }
 BENCHMARK(BM_WritePrivateProfileStringA)->Iterations(50)->Unit(benchmark::kMillisecond);
