@@ -72,6 +72,17 @@ bool SameName(const std::string& column, const std::string& name) {
     return QString::fromStdString(column).compare(QString::fromStdString(name), Qt::CaseInsensitive) == 0;
 }
 
+// A column name as UTF-8; ASCII names (the usual case) without a conversion buffer.
+std::string ToUtf8(const QString& text) {
+    std::string out(static_cast<size_t>(text.size()), '\0');
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80) return text.toStdString();
+        out[static_cast<size_t>(i)] = static_cast<char>(c);
+    }
+    return out;
+}
+
 QString NewConnectionName() {
     static std::atomic<unsigned long long> counter{0};
     return QStringLiteral("lumaro.ado.%1").arg(++counter);
@@ -307,23 +318,27 @@ void Recordset::Impl::ReadColumnNames() {
     if (!query->isSelect()) return;
     // PostgreSQL: straight from the client library's result; Qt's column description asks
     // the server's catalog and costs as much as the rest of a lookup.
-    const QVariant handle = query->result()->handle();
-    if (handle.isValid() && (qstrcmp(handle.typeName(), "PGresult*") == 0 || qstrcmp(handle.typeName(), "pg_result*") == 0)) {
-        if (const PGresult* result = *static_cast<PGresult* const*>(handle.constData())) {
-            const int count = PQnfields(result);
-            for (int i = 0; i < count; ++i) names.emplace_back(PQfname(result, i));
-            return;
+    if (connection->impl().engine == Engine::PostgreSQL) {
+        const QVariant handle = query->result()->handle();
+        const char* type = handle.typeName();
+        if (type && (qstrcmp(type, "PGresult*") == 0 || qstrcmp(type, "pg_result*") == 0)) {
+            if (const PGresult* result = *static_cast<PGresult* const*>(handle.constData())) {
+                const int count = PQnfields(result);
+                for (int i = 0; i < count; ++i) names.emplace_back(PQfname(result, i));
+                return;
+            }
         }
     }
     // Before the first row: once on a row, Qt copies the row's values into the record.
     const QSqlRecord columns = query->record();
-    for (int i = 0; i < columns.count(); ++i) names.push_back(columns.fieldName(i).toStdString());
+    for (int i = 0; i < columns.count(); ++i) names.push_back(ToUtf8(columns.fieldName(i)));
 }
 
 int Recordset::Impl::ColumnIndex(const std::string& name) {
     for (size_t i = 0; i < names.size(); ++i) {
         if (SameName(names[i], name)) return static_cast<int>(i);
     }
+    return -1;
     return -1;
 }
 
