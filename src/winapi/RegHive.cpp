@@ -259,12 +259,6 @@ bool NamesEqual(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string UpperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return out;
-}
 
 bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& parts) {
     parts.clear();

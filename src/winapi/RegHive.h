@@ -81,7 +81,6 @@ private:
     bool readable_ = true;
 };
 
-std::string UpperAscii(std::string_view s);
 // Splits "a\b\c" into its names; false for an empty name inside the path. One trailing
 // backslash is allowed.
 bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& parts);

@@ -250,11 +250,15 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
     const RegKey* baseKey;
     if (LONG rc = Locate(*hive, base, baseKey)) return rc;
     OpenKey key{base.hive, JoinKeyPath(base.path, sub), 0, false};
-    std::vector<std::string_view> parts;
-    if (!SplitKeyPath(key.path, parts) || !hive->Find(parts)) {
-        if (!(sub.empty() && base.predefined)) return ERROR_FILE_NOT_FOUND;
-    }
     key.granted = GrantedAccess(samDesired, key.hive);
+    if (sub.empty() && base.predefined) {
+        // The root itself: its predefined handle serves (closing it is harmless).
+        if ((key.granted & kWriteRights) && !HiveWritable(key.hive)) return ERROR_ACCESS_DENIED;
+        *phkResult = hKey;
+        return ERROR_SUCCESS;
+    }
+    std::vector<std::string_view> parts;
+    if (!SplitKeyPath(key.path, parts) || !hive->Find(parts)) return ERROR_FILE_NOT_FOUND;
     if ((key.granted & kWriteRights) && !HiveWritable(key.hive)) return ERROR_ACCESS_DENIED;
     *phkResult = NewHandle(key);
     return ERROR_SUCCESS;
