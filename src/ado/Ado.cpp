@@ -339,7 +339,6 @@ int Recordset::Impl::ColumnIndex(const std::string& name) {
         if (SameName(names[i], name)) return static_cast<int>(i);
     }
     return -1;
-    return -1;
 }
 
 Recordset::Recordset() : impl_(std::make_unique<Impl>()) {}
@@ -415,7 +414,6 @@ void Recordset::MoveFirst() {
     if (!d.open) RaiseClosed(kRecordsetSource);
     if (d.position == 0) return;  // already on the first row (or the result is empty)
     // Forward-only results cannot go back: the statement runs again.
-    std::shared_ptr<Connection> connection = d.connection;
     try {
         d.Execute();
     } catch (...) {

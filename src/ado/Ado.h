@@ -21,7 +21,9 @@ enum LockTypeEnum { adLockUnspecified = -1, adLockReadOnly = 1, adLockPessimisti
 enum ConnectOptionEnum { adConnectUnspecified = -1 };
 
 // Error numbers: a provider error is raised as adErrProvider (0x80004005, "E_FAIL", as ADO
-// reports provider failures); a missing provider as adErrProviderNotFound.
+// reports provider failures); a missing provider as adErrProviderNotFound. The others are
+// ADO's own: an argument out of range, an object closed or open for the operation, a
+// command whose connection is closed or missing, no current row, no such column.
 enum : int32_t {
     adErrProvider = static_cast<int32_t>(0x80004005),
     adErrProviderNotFound = 3706,
@@ -46,13 +48,17 @@ public:
     void SetCursorLocation(int cursorLocation);
     int ConnectionTimeout() const;  // seconds, default 15
     void SetConnectionTimeout(int seconds);
-    int CommandTimeout() const;  // seconds, default 30
+    // Seconds a statement may take (default 30; 0: no limit), applied from the next Open:
+    // PostgreSQL's statement timeout, SQLite's wait for a locked file, ODBC's request timeout.
+    int CommandTimeout() const;
     void SetCommandTimeout(int seconds);
 
     // An empty connectionString keeps the ConnectionString property.
     void Open(const std::string& connectionString = {}, const std::string& userId = {},
               const std::string& password = {}, int options = adConnectUnspecified);
-    int State() const;  // adStateClosed or adStateOpen
+    // adStateClosed or adStateOpen; a connection whose server has gone (seen by the client
+    // library, or by a statement that failed for it) is closed, and Open may be called again.
+    int State() const;
     void Close();
 
     struct Impl;
