@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "ado/ConnectionStringMask.h"
+
 namespace ado {
 class Recordset;
 }
@@ -40,6 +42,6 @@ std::string GetFieldText(const ado::Recordset& recordset, const std::string& col
 
 // The connection string with the values of its Pwd and Password keys (any letter case)
 // replaced by "****", everything else as written. For messages that show the string.
-std::string MaskConnectionPasswords(const std::string& connectionString);
+using ado::MaskConnectionPasswords;
 
 }  // namespace lumaro
