@@ -239,7 +239,7 @@ DetailListControl::DetailListControl(QWidget* parent) : QTableView(parent), mode
         int column, twips;
     } widths[] = {{OrderLinesModel::ColLine, 700},     {OrderLinesModel::ColItem, 1800},
                   {OrderLinesModel::ColLocation, 1200}, {OrderLinesModel::ColQuantity, 1500},
-                  {OrderLinesModel::ColUnit, 900},      {OrderLinesModel::ColStockItem, 1200}};
+                  {OrderLinesModel::ColUnit, 800},      {OrderLinesModel::ColStockItem, 1300}};
     for (const auto& w : widths) setColumnWidth(w.column, TwipsToPixelsX(w.twips));
     model_->SetErrorHandler([this] { emit ErrorsPending(); });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,

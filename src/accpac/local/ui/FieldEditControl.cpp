@@ -72,7 +72,7 @@ QString FormatNumber(double value, int decimals) {
 FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string fieldName, QWidget* parent)
     : FieldEdit(parent), source_(source), fieldName_(std::move(fieldName)), editor_(new QLineEdit(this)),
       zoomButton_(new QToolButton(this)) {
-    editor_->setReadOnly(true);
+    SetEditable(false);
     editor_->setVisible(!fieldName_.empty());
     zoomButton_->setIcon(MagnifierIcon(palette().color(QPalette::ButtonText)));
     zoomButton_->setAutoRaise(false);
@@ -175,6 +175,10 @@ void FieldEditControl::ReportErrors() {
 void FieldEditControl::SetEditable(bool editable) {
     editable_ = editable;
     editor_->setReadOnly(!editable);
+    // A field the user cannot type into is drawn on the window's colour.
+    QPalette colours = palette();
+    if (!editable) colours.setColor(QPalette::Base, colours.color(QPalette::Window));
+    editor_->setPalette(colours);
 }
 
 void FieldEditControl::SetNumberedProperty(int id, const Variant& value) {

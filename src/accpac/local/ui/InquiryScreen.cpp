@@ -1,6 +1,7 @@
 #include "accpac/local/ui/InquiryScreen.h"
 
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -63,15 +64,16 @@ InquiryScreen::InquiryScreen(QWidget* parent)
       locationDescription_(new QLabel(this)), kind_(Value(this)), documents_(new QTreeWidget(this)),
       close_(new QPushButton(tr("&Close"), this)) {
     setObjectName("IC1900");
-    auto* grid = new QGridLayout;
+    auto* heading = new QGroupBox(tr("Inquiry"), this);
+    auto* grid = new QGridLayout(heading);
     grid->setHorizontalSpacing(TwipsToPixelsX(180));
-    grid->addWidget(new QLabel(tr("Item Number"), this), 0, 0);
+    grid->addWidget(new QLabel(tr("Item Number"), heading), 0, 0);
     grid->addWidget(item_, 0, 1);
     grid->addWidget(itemDescription_, 0, 2);
-    grid->addWidget(new QLabel(tr("Location"), this), 1, 0);
+    grid->addWidget(new QLabel(tr("Location"), heading), 1, 0);
     grid->addWidget(location_, 1, 1);
     grid->addWidget(locationDescription_, 1, 2);
-    grid->addWidget(new QLabel(tr("Documents"), this), 2, 0);
+    grid->addWidget(new QLabel(tr("Documents"), heading), 2, 0);
     grid->addWidget(kind_, 2, 1, 1, 2);
     grid->setColumnStretch(2, 1);
 
@@ -80,6 +82,7 @@ InquiryScreen::InquiryScreen(QWidget* parent)
     documents_->setAlternatingRowColors(true);
     documents_->setSelectionMode(QAbstractItemView::SingleSelection);
     documents_->setUniformRowHeights(true);
+    documents_->setFocusPolicy(Qt::StrongFocus);
     QHeaderView* header = documents_->header();
     header->setStretchLastSection(false);
     header->setSectionResizeMode(ColPartyName, QHeaderView::Stretch);
@@ -92,9 +95,10 @@ InquiryScreen::InquiryScreen(QWidget* parent)
     buttons->addStretch(1);
     buttons->addWidget(close_);
     close_->setMinimumWidth(TwipsToPixelsX(1200));
+    close_->setDefault(true);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
+    layout->addWidget(heading);
     layout->addWidget(documents_, 1);
     layout->addLayout(buttons);
     resize(TwipsToPixelsX(10800), TwipsToPixelsY(5400));
@@ -145,6 +149,7 @@ void InquiryScreen::Load(LocalSession& session, const std::string& parameters) {
     for (int c : {ColLine, ColQuantity})
         documents_->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     total_ = 0;
+    const int rowHeight = TwipsToPixelsY(330);
     for (const InquiryDocument& d : documents) {
         auto* row = new QTreeWidgetItem(documents_);
         row->setText(ColNumber, Q(d.documentNumber));
@@ -154,6 +159,7 @@ void InquiryScreen::Load(LocalSession& session, const std::string& parameters) {
         row->setText(ColLine, QString::number(d.lineNumber));
         row->setText(ColQuantity, FormatNumber(d.quantity, decimals));
         for (int c : {ColLine, ColQuantity}) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        row->setSizeHint(0, QSize(0, rowHeight));
         total_ += d.quantity;
     }
     documentCount_ = static_cast<int>(documents.size());
@@ -163,10 +169,13 @@ void InquiryScreen::Load(LocalSession& session, const std::string& parameters) {
     totalRow->setTextAlignment(ColPartyName, Qt::AlignRight | Qt::AlignVCenter);
     totalRow->setTextAlignment(ColQuantity, Qt::AlignRight | Qt::AlignVCenter);
     totalRow->setFlags(Qt::ItemIsEnabled);
+    totalRow->setSizeHint(0, QSize(0, rowHeight));
     QFont bold = documents_->font();
     bold.setBold(true);
-    for (int c = 0; c < ColumnCount; ++c) totalRow->setFont(c, bold);
-    if (documentCount_ > 0) documents_->setCurrentItem(documents_->topLevelItem(0));
+    for (int c = 0; c < ColumnCount; ++c) {
+        totalRow->setFont(c, bold);
+        totalRow->setBackground(c, palette().color(QPalette::Button));
+    }
 }
 
 void InquiryScreen::Launch(LocalSession& session, const std::string& parameters) {
@@ -175,6 +184,7 @@ void InquiryScreen::Launch(LocalSession& session, const std::string& parameters)
     show();
     raise();
     activateWindow();
+    close_->setFocus();
 }
 
 }  // namespace accpac::local

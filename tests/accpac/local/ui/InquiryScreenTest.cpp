@@ -1,0 +1,166 @@
+// The inventory inquiry started the way the program starts it: the session's screen
+// registration and preparation, then the platform's screen launcher.
+
+#include "accpac/local/ui/InquiryScreen.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "UiTestSupport.h"
+#include "accpac/Platform.h"
+#include "accpac/local/ClassTable.h"
+#include "accpac/local/LocalDataSource.h"
+#include "accpac/local/ui/OrderEntryScreen.h"
+
+namespace accpac::local {
+namespace {
+
+using test::DemoPlatform;
+
+std::string Parameters(const std::string& item, const std::string& location, const std::string& docType) {
+    return "ITEMNO=" + item + "\nLOCATION=" + location + "\nDOCTYPE=" + docType + "\n";
+}
+
+std::vector<InquiryScreen*> OpenInquiries() {
+    std::vector<InquiryScreen*> screens;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<InquiryScreen*>(w); s && s->isVisible()) screens.push_back(s);
+    return screens;
+}
+
+class InquiryScreenTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        for (InquiryScreen* s : OpenInquiries()) delete s;
+    }
+
+    // Starts "IC1900" (or another screen id) as the zoom does; the screen opened.
+    InquiryScreen* Launch(const std::string& parameters, const std::string& screenId = "IC1900", int32_t owner = 0) {
+        std::string text1, text2, text3;
+        demo.session->PrepareScreen("IC1900", parameters, text1, text2, text3);
+        std::shared_ptr<ScreenLauncher> launcher = Platform::Get().CreateScreenLauncher();
+        launcher->Prepare(text2, text3, screenId, demo.session->LauncherText(), parameters);
+        EXPECT_EQ(launcher->Run(owner), screenId);
+        launcher->Close();
+        std::vector<InquiryScreen*> screens = OpenInquiries();
+        return screens.size() == 1 ? screens[0] : nullptr;
+    }
+
+    // The quantities the panel shows for the item at the location (view IC0374).
+    double PanelFigure(const std::string& item, int docType) {
+        LocalDataSource quantities(kViewItemLocation);
+        quantities.SetDBLink(demo.session->OpenLocalDBLink());
+        quantities.SetActive(true);
+        quantities.Fields().Item(itemlocation::ITEMNO).PutWithoutVerification(Variant(item));
+        quantities.Fields().Item(itemlocation::LOCATION).PutWithoutVerification(Variant("WH1"));
+        EXPECT_TRUE(quantities.Read());
+        const int field = docType == 1   ? itemlocation::QTSALORDR
+                          : docType == 2 ? itemlocation::QTYCOMMIT
+                                         : itemlocation::QTONORDER;
+        return quantities.Fields().Item(field).Value().ToDouble();
+    }
+
+    DemoPlatform demo;
+};
+
+TEST_F(InquiryScreenTest, TotalOfTheDocumentsIsThePanelsFigure) {
+    struct Case {
+        std::string item, docType;
+        QString kind;
+    } cases[] = {
+        {kDemoItemFormatted, "1", "Sales Orders"},
+        {kDemoItemFormatted, "2", "Committed Quantities"},
+        {kDemoItemFormatted, "3", "Purchase Orders"},
+        {kDemoItemStored, "1", "Sales Orders"},  // the stored form finds the same item
+    };
+    for (const Case& c : cases) {
+        InquiryScreen* screen = Launch(Parameters(c.item, "WH1", c.docType));
+        ASSERT_NE(screen, nullptr) << c.docType;
+        EXPECT_EQ(screen->ItemText(), kDemoItemFormatted);
+        EXPECT_EQ(screen->LocationText(), "WH1");
+        EXPECT_EQ(screen->KindText(), c.kind);
+        EXPECT_GT(screen->DocumentCount(), 0) << c.docType;
+        const double figure = PanelFigure(kDemoItemFormatted, std::stoi(c.docType));
+        EXPECT_GT(figure, 0);
+        EXPECT_DOUBLE_EQ(screen->Total(), figure) << c.docType;
+        // The total row shows the same figure, in the quantity column.
+        QTreeWidget* list = screen->Documents();
+        QTreeWidgetItem* total = list->topLevelItem(list->topLevelItemCount() - 1);
+        EXPECT_EQ(total->text(5).remove(','), QString::number(figure, 'f', 2).remove(','));
+        QTest::mouseClick(screen->CloseButton(), Qt::LeftButton);
+        EXPECT_TRUE(OpenInquiries().empty());
+    }
+}
+
+TEST_F(InquiryScreenTest, AnOrderSavedOnTheScreenIsInTheSalesOrdersAndTheirTotal) {
+    const double before = PanelFigure(kDemoItemFormatted, 1);
+    OrderEntryScreen entry;
+    entry.SetSessionID(demo.session->SessionID());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return entry.IsOpen(); }));
+    entry.Order()->SetHeaderValue(orderheader::CUSTOMER, Variant("1140"));
+    const int line = entry.Order()->AddLine();
+    entry.Order()->SetLineValue(line, orderdetail::ITEM, Variant(kDemoItemFormatted));
+    entry.Order()->SetLineValue(line, orderdetail::QTYORDERED, Variant("7"));
+    QTest::mouseClick(entry.SaveButton(), Qt::LeftButton);
+
+    InquiryScreen* screen = Launch(Parameters(kDemoItemFormatted, "WH1", "1"));
+    ASSERT_NE(screen, nullptr);
+    EXPECT_DOUBLE_EQ(PanelFigure(kDemoItemFormatted, 1), before + 7);
+    EXPECT_DOUBLE_EQ(screen->Total(), before + 7);
+    const QString number = entry.OrderNumberCombo()->currentText();
+    EXPECT_FALSE(screen->Documents()->findItems(number, Qt::MatchExactly, 0).isEmpty()) << number.toStdString();
+}
+
+TEST_F(InquiryScreenTest, BadLaunchesRaiseClearErrorsAndOpenNothing) {
+    struct Case {
+        std::string parameters, screenId, fragment;
+    } cases[] = {
+        {"ITEMNO=A1-103/0\nLOCATION=WH1\n", "IC1900", "the key DOCTYPE is missing"},
+        {Parameters(kDemoItemFormatted, "WH1", "4"), "IC1900", "DOCTYPE \"4\" is none of"},
+        {Parameters(kDemoItemFormatted, "WH1", "2").substr(0, 30), "IC1900", "does not end with a line feed"},
+        {Parameters("A1\\q", "WH1", "1"), "IC1900", "backslash"},
+        {Parameters("ZZ-999/9", "WH1", "1"), "IC1900", "Item \"ZZ-999/9\" does not exist"},
+        {Parameters(kDemoItemFormatted, "WH9", "1"), "IC1900", "Location \"WH9\" does not exist"},
+        {Parameters(kDemoItemFormatted, "WH1", "1"), "IC9999", "Screen \"IC9999\" is not registered"},
+        {Parameters(kDemoItemFormatted, "WH1", "1"), "OE1100", "registered as"},
+    };
+    for (const Case& c : cases) {
+        demo.session->Errors().Clear();
+        try {
+            Launch(c.parameters, c.screenId);
+            ADD_FAILURE() << c.parameters;
+        } catch (const lumaro::RuntimeError& e) {
+            EXPECT_NE(e.Description().find(c.fragment), std::string::npos) << e.Description();
+        }
+        EXPECT_TRUE(OpenInquiries().empty()) << c.parameters;
+        EXPECT_EQ(demo.session->Errors().Count(), 1) << c.parameters;  // recorded once, for the error display
+    }
+
+    std::shared_ptr<ScreenLauncher> launcher = Platform::Get().CreateScreenLauncher();
+    EXPECT_THROW(launcher->Run(0), lumaro::RuntimeError);  // not prepared
+    launcher->Prepare(kIC1900Clsid, "", "IC1900", "424242", Parameters(kDemoItemFormatted, "WH1", "1"));
+    EXPECT_THROW(launcher->Run(0), lumaro::RuntimeError);  // no such sign-on
+    EXPECT_TRUE(OpenInquiries().empty());
+}
+
+TEST_F(InquiryScreenTest, StaysAboveItsOwnerWindow) {
+    QWidget owner;
+    owner.show();
+    InquiryScreen* screen =
+        Launch(Parameters(kDemoItemFormatted, "WH1", "3"), "IC1900", static_cast<int32_t>(owner.winId()));
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->parentWidget(), &owner);
+    EXPECT_TRUE(screen->isWindow());
+    QPointer<InquiryScreen> watch(screen);
+    QTest::keyClick(screen->CloseButton(), Qt::Key_Space);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watch.isNull(); }));  // closing deletes it
+}
+
+}  // namespace
+}  // namespace accpac::local
