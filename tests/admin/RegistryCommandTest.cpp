@@ -86,5 +86,33 @@ TEST_F(RegistryCommandTest, ExportThenImportIntoAnEmptyMachineReproducesTheHives
     EXPECT_EQ(ReadFile(again.path() / "HKEY_CURRENT_USER.reg"), ReadFile(Machine() / "HKEY_CURRENT_USER.reg"));
 }
 
+TEST_F(RegistryCommandTest, ImportDeletesWhatTheFileMarksWithAMinus) {
+    const std::string base = "HKCU\\Software\\Lumaro Delete";
+    ASSERT_EQ(RunAdmin({"registry", "set", base + "\\Keep", "--value", "a", "--data", "1"}).code, 0);
+    ASSERT_EQ(RunAdmin({"registry", "set", base + "\\Keep", "--value", "c", "--data", "3"}).code, 0);
+    ASSERT_EQ(RunAdmin({"registry", "set", base + "\\Gone\\Deeper", "--value", "b", "--data", "2"}).code, 0);
+    const std::string file =
+        "REGEDIT4\n"
+        "[-HKEY_CURRENT_USER\\Software\\Lumaro Delete\\Gone]\n"
+        "; a comment\n"
+        "[HKEY_CURRENT_USER\\Software\\Lumaro Delete\\Keep]\n"
+        "\"a\"=-\n"
+        "\"new\"=hex:01,02,\\\n"
+        "  03\n"
+        "[-HKEY_CURRENT_USER\\Software\\Lumaro Delete\\Never There]\n";
+    AdminRun imported = RunAdmin({"registry", "import", "-"}, file);
+    ASSERT_EQ(imported.code, 0) << Describe(imported);
+
+    AdminRun query = RunAdmin({"registry", "query", base, "--recursive", "--json"});
+    ASSERT_EQ(query.code, 0) << Describe(query);
+    QJsonArray subkeys = query.Json()["subkeys"].toArray();
+    ASSERT_EQ(subkeys.size(), 1) << query.out;
+    QJsonArray values = subkeys[0].toObject()["values"].toArray();
+    ASSERT_EQ(values.size(), 2) << query.out;
+    EXPECT_EQ(values[0].toObject()["name"].toString(), "c");
+    EXPECT_EQ(values[1].toObject()["name"].toString(), "new");
+    EXPECT_EQ(values[1].toObject()["data"].toString(), "010203");
+}
+
 }  // namespace
 }  // namespace lumaro::test
