@@ -2,6 +2,8 @@
 // (Provider=PostgreSQL) and through ODBC (the PostgreSQL ODBC driver).
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include "ado/Ado.h"
 #include "ado/AdoTestUtil.h"
 #include "support/IclocFixture.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -146,6 +149,35 @@ TEST_P(AdoPostgresTest, AStatementStopsAtTheCommandTimeout) {
         << e.Description();
     EXPECT_LT(seconds, 5.0);
     EXPECT_EQ(connection->State(), ado::adStateOpen);
+}
+
+// A data source named in odbc.ini, reached as ADO strings name it.
+TEST_P(AdoPostgresTest, OdbcDataSourceNames) {
+    if (GetParam() == Path::Native) GTEST_SKIP() << "ODBC only";
+    TempDir dir;
+    const std::filesystem::path ini = dir.path() / "odbc.ini";
+    WriteFile(ini, "[Lumaro Test]\nDriver=PostgreSQL Unicode\nServername=" + database_->Server().host +
+                       "\nPort=" + std::to_string(database_->Server().port) + "\nDatabase=" + database_->Name() +
+                       "\n");
+    const char* old = std::getenv("ODBCINI");
+    const std::string previous = old ? old : "";
+    setenv("ODBCINI", ini.c_str(), 1);
+    for (const std::string cs : {"DSN=Lumaro Test;UID=lumaro", "Provider=MSDASQL;Data Source=Lumaro Test;User ID=lumaro",
+                                 "Provider=MSDASQL.1;Extended Properties=\"DSN=Lumaro Test;UID=lumaro\""}) {
+        SCOPED_TRACE(cs);
+        auto connection = std::make_shared<ado::Connection>();
+        EXPECT_NO_THROW(connection->Open(cs));
+        if (connection->State() == ado::adStateOpen) {
+            EXPECT_FALSE(OpenQuery(connection, FirstRunQuery("A1-103/0", "1"))->IsEOF());
+        }
+    }
+    ado::Connection missing;
+    EXPECT_NE(ErrorOf([&] { missing.Open("DSN=No Such Source"); }).Description().find("Data source name not found"),
+              std::string::npos);
+    if (old)
+        setenv("ODBCINI", previous.c_str(), 1);
+    else
+        unsetenv("ODBCINI");
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, AdoPostgresTest, ::testing::Values(Path::Native, Path::Odbc), PathName);
