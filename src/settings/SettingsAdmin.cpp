@@ -182,7 +182,20 @@ QuantityTestResult SettingsAdmin::Test(const std::string& companyId, const std::
     const CompanySettings s = Read(company);
     if (!s.Configured())
         Raise(kErrAdminNotSet, "The settings of company " + company + " have not been set (no connection string).");
+    return RunQuery(s, item);
+}
 
+void SettingsAdmin::Check(const std::string& companyId, const SettingsChange& change) const {
+    CompanySettings s = Read(FindCompany(companyId));
+    if (change.connectionString) s.connectionString = *change.connectionString;
+    if (change.location) s.location = TrimBlanks(*change.location);
+    if (change.query) s.query = TrimBlanks(*change.query);
+    // Without a connection string the company is simply not set up: nothing to test.
+    if (s.connectionString.empty()) return;
+    RunQuery(s, std::string());
+}
+
+QuantityTestResult SettingsAdmin::RunQuery(const CompanySettings& s, const std::string& item) {
     QuantityTestResult result;
     auto start = std::chrono::steady_clock::now();
     auto connection = std::make_shared<ado::Connection>();

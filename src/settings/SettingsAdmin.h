@@ -105,6 +105,12 @@ public:
     // back the value itself.
     void Write(const std::string& companyId, const SettingsChange& change);
 
+    // The check the settings dialog makes before it accepts settings, on the company's
+    // settings as they would be after `change`: the connection opens, the location and
+    // the query are not blank, and the query runs. Raises as Test does. Nothing is written.
+    // An empty connection string (the company not set up) is not tested.
+    void Check(const std::string& companyId, const SettingsChange& change) const;
+
     // Opens the company's connection and runs its query for `item` (may be empty) at its
     // location, as the settings dialog's connection test does, and reads the five
     // quantities of the first row. Raises kErrAdminNotSet, kErrAdminTestFailed (the
@@ -116,6 +122,8 @@ public:
     static SettingsChange DemoSettings(const std::string& databaseFile);
 
 private:
+    static QuantityTestResult RunQuery(const CompanySettings& settings, const std::string& item);
+
     const AccpacPaths& paths_;
     CompanyList companies_;
 };

@@ -28,10 +28,11 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
     auto setSaminc = [](const std::string& connection) {
         return [connection] {
             AdminRun r = RunAdmin({"settings", "set", "--company", "SAMINC", "--connection", connection, "--location",
-                                   "WH1", "--query", "SELECT 1 AS QTONHAND WHERE '%s'='%s'"});
+                                   "WH1", "--query", "SELECT 1 AS QTONHAND WHERE '%s'='%s'", "--no-test"});
             ASSERT_EQ(r.code, 0) << Describe(r);
         };
     };
+    const std::string demoConnection = "Provider=SQLite;Data Source=" + DemoDatabase().string();
     auto importing = [&](const std::string& content) { return [&, content] { WriteFile(importFile, content); }; };
 
     struct Case {
@@ -60,6 +61,15 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
         {{"settings", "test", "--company", "SAMINC"}, 1, "settings test: ",
          setSaminc("Provider=SQLite;Data Source=/nonexistent/folder/x.sqlite")},
         {{"settings", "test", "--company", "SAMINC"}, 1, "have not been set", setSaminc("")},
+        // set tests what it would store as the settings dialog does.
+        {{"settings", "set", "--company", "SAMINC", "--connection", "Provider=Nope;x=y"}, 1,
+         "Provider cannot be found"},
+        {{"settings", "set", "--company", "SAMINC", "--connection", "Provider=SQLite;Data Source=/nonexistent/x.db"},
+         1, "Nothing was written"},
+        {{"settings", "set", "--company", "SAMINC", "--query", "SELEC nonsense '%s' '%s'"}, 1, "Nothing was written",
+         [&] { setSaminc(demoConnection)(); }},
+        {{"settings", "set", "--company", "SAMINC", "--location", ""}, 1, "Location cannot be blank."},
+        {{"settings", "set", "--company", "SAMINC", "--query", "  "}, 1, "Query cannot be blank."},
         {{"settings", "set", "--company", "TEST", "--location", "Z"}, 1, "is read-only",
          [&] { SetMode(IniFile(), readOnly); }, [&] { SetMode(IniFile(), readWrite); }},
         {{"registry", "set", "HKLM\\Software\\X", "--value", "a", "--data", "b"}, 1, "Access is denied",

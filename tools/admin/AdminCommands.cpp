@@ -22,7 +22,8 @@ const std::vector<AdminCommand>& AdminCommands() {
          "Registers or unregisters a class of the platform by its ProgID.\n"},
         {"settings",
          "settings show [--company ID] [--json] [--reveal]\n"
-         "settings set --company ID [--connection S] [--location L] [--query Q] [--drilldown true|false]\n"
+         "settings set --company ID [--connection S] [--location L] [--query Q] [--drilldown true|false] "
+         "[--no-test]\n"
          "settings test --company ID [--item ITEM] [--json]",
          RunSettings,
          "The program's settings per company, in the settings file of the platform's company\n"
@@ -31,7 +32,11 @@ const std::vector<AdminCommand>& AdminCommands() {
          "      passwords as **** unless --reveal.\n"
          "set   writes only the settings given (the connection string encoded, as the program\n"
          "      stores it). Blanks around the location and the query are dropped, as the\n"
-         "      program drops them when reading. Nothing is written when anything is wrong.\n"
+         "      program drops them when reading. A new connection string, location or query\n"
+         "      is first tested as the settings dialog tests it (the connection opens, location\n"
+         "      and query are not blank, the query runs); --no-test skips that, for a database\n"
+         "      that cannot be reached from here. An empty connection string is not tested: it\n"
+         "      marks the company as not set up. Nothing is written when anything is wrong.\n"
          "test  opens the connection and runs the query for ITEM (empty when not given) at the\n"
          "      company's location, as the settings dialog's connection test does; prints the\n"
          "      five quantities and the time taken, and warns when the lookup takes over 20 ms.\n"},

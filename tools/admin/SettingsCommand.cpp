@@ -87,8 +87,8 @@ int Show(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream
 
 int Set(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream& err) {
     ParsedArgs p;
-    if (!ParseArgs(args, {"--company", "--connection", "--location", "--query", "--drilldown"}, {}, "settings set", p,
-                   err))
+    if (!ParseArgs(args, {"--company", "--connection", "--location", "--query", "--drilldown"}, {"--no-test"},
+                   "settings set", p, err))
         return 2;
     if (!p.words.empty()) {
         err << "lumaro-admin: settings set: unexpected \"" << p.words[0] << "\"\n";
@@ -123,6 +123,16 @@ int Set(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream&
         return 2;
     }
     const std::string company = admin.FindCompany(p.Get("--company"));
+    // As the settings dialog accepts nothing that fails its connection test.
+    if ((change.connectionString || change.location || change.query) && !p.Flag("--no-test")) {
+        try {
+            admin.Check(company, change);
+        } catch (const RuntimeError& e) {
+            err << "lumaro-admin: settings set: " << e.Description()
+                << "\nNothing was written (--no-test stores settings that cannot be tested from here).\n";
+            return 1;
+        }
+    }
     admin.Write(company, change);
     out << "Settings of company " << company << " written to " << admin.IniPath() << ".\n";
     return 0;
