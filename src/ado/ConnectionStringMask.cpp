@@ -51,7 +51,8 @@ std::string MaskConnectionPasswords(const std::string& connectionString) {
         size_t valueStart = i;
         while (valueStart < n && s[valueStart] == ' ') ++valueStart;
         size_t valueEnd = valueStart;
-        if (valueStart < n && (s[valueStart] == '"' || s[valueStart] == '\'' || s[valueStart] == '{')) {
+        if (valueStart < n &&
+            (s[valueStart] == '"' || s[valueStart] == '\'' || s[valueStart] == '{')) {
             const char close = s[valueStart] == '{' ? '}' : s[valueStart];
             valueEnd = valueStart + 1;
             while (valueEnd < n) {

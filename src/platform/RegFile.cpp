@@ -77,7 +77,9 @@ int HexDigit(char c) {
     return -1;
 }
 
-bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool IsStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 std::string JoinKey(const std::string& base, const std::string& name) {
     return base.empty() ? name : base + "\\" + name;
@@ -89,7 +91,8 @@ bool SplitPath(std::string_view path, std::vector<std::string_view>& parts) {
     size_t pos = 0;
     while (true) {
         size_t slash = path.find('\\', pos);
-        std::string_view part = path.substr(pos, slash == std::string_view::npos ? std::string_view::npos : slash - pos);
+        std::string_view part = path.substr(
+            pos, slash == std::string_view::npos ? std::string_view::npos : slash - pos);
         if (part.empty()) return false;
         parts.push_back(part);
         if (slash == std::string_view::npos) return true;
@@ -235,7 +238,9 @@ void WriteKeyText(const RegKeyTree& key, bool isRoot, std::string& out) {
 
 // ---- Reading a registry file ------------------------------------------------------------
 
-[[noreturn]] void SyntaxError(size_t line, const std::string& problem) { throw RegFileSyntaxError(line, problem); }
+[[noreturn]] void SyntaxError(size_t line, const std::string& problem) {
+    throw RegFileSyntaxError(line, problem);
+}
 
 // A quoted text starting at s[pos] == '"' with \\ and \" as escapes (any other backslash
 // stands for itself); pos ends after the closing quote. False when it is not closed.
@@ -263,8 +268,8 @@ bool ReadHexBytes(std::string_view s, std::string& out) {
     size_t pos = 0;
     while (true) {
         size_t comma = s.find(',', pos);
-        std::string_view token =
-            Trim(s.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+        std::string_view token = Trim(
+            s.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
         if (token.empty() || token.size() > 2) return false;
         int hi = HexDigit(token[0]);
         int lo = token.size() == 2 ? HexDigit(token[1]) : 0;
@@ -300,7 +305,8 @@ void ReadData(std::string_view data, size_t line, RegFileKey::Value& value) {
     }
     if (!data.empty() && data[0] == '"') {
         size_t pos = 0;
-        if (!ReadQuoted(data, pos, v.data)) SyntaxError(line, "the quoted text has no closing quote");
+        if (!ReadQuoted(data, pos, v.data))
+            SyntaxError(line, "the quoted text has no closing quote");
         if (pos != data.size()) SyntaxError(line, "text after the closing quote");
         v.data.push_back('\0');
         v.type = REG_SZ;
@@ -308,8 +314,10 @@ void ReadData(std::string_view data, size_t line, RegFileKey::Value& value) {
     }
     if (StartsWithIgnoreCase(data, "dword:")) {
         uint32_t x = 0;
-        if (!ReadHexNumber(Trim(data.substr(6)), 8, x)) SyntaxError(line, "dword: needs 1 to 8 hex digits");
-        v.data.assign({char(x & 0xFF), char((x >> 8) & 0xFF), char((x >> 16) & 0xFF), char(x >> 24)});
+        if (!ReadHexNumber(Trim(data.substr(6)), 8, x))
+            SyntaxError(line, "dword: needs 1 to 8 hex digits");
+        v.data.assign(
+            {char(x & 0xFF), char((x >> 8) & 0xFF), char((x >> 16) & 0xFF), char(x >> 24)});
         v.type = REG_DWORD;
         return;
     }
@@ -325,12 +333,15 @@ void ReadData(std::string_view data, size_t line, RegFileKey::Value& value) {
         v.type = type;
         bytes = data.substr(close + 2);
     } else {
-        SyntaxError(line, "the data is not a quoted text, dword:, hex:, hex(n): or - (to delete the value)");
+        SyntaxError(
+            line,
+            "the data is not a quoted text, dword:, hex:, hex(n): or - (to delete the value)");
     }
     if (!ReadHexBytes(bytes, v.data))
         SyntaxError(line, "hex data must be bytes of one or two hex digits separated by commas");
     if (IsStringType(v.type)) {
-        if (v.data.size() % 2 != 0) SyntaxError(line, "a string in hex form needs an even number of bytes (UTF-16)");
+        if (v.data.size() % 2 != 0)
+            SyntaxError(line, "a string in hex form needs an even number of bytes (UTF-16)");
         v.data = FromUtf16Bytes(v.data);
     }
 }
@@ -377,7 +388,8 @@ void DeleteTree(HKEY root, const std::string& subKey, const std::string& fullNam
             children.emplace_back(name.data());
         }
     }
-    for (const std::string& child : children) DeleteTree(root, JoinKey(subKey, child), fullName + "\\" + child);
+    for (const std::string& child : children)
+        DeleteTree(root, JoinKey(subKey, child), fullName + "\\" + child);
     Check(RegDeleteKeyA(root, subKey.c_str()), fullName);
 }
 
@@ -385,12 +397,15 @@ void DeleteTree(HKEY root, const std::string& subKey, const std::string& fullNam
 
 // ---- Names, types and data as text -------------------------------------------------------
 
-std::string RegKeyName::FullName() const { return subKey.empty() ? rootName : rootName + "\\" + subKey; }
+std::string RegKeyName::FullName() const {
+    return subKey.empty() ? rootName : rootName + "\\" + subKey;
+}
 
 bool ParseRegKeyName(std::string_view text, RegKeyName& out) {
     size_t slash = text.find('\\');
     std::string_view root = text.substr(0, slash);
-    std::string_view sub = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
+    std::string_view sub =
+        slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
     if (!sub.empty() && sub.back() == '\\') sub.remove_suffix(1);
     const RootInfo* found = nullptr;
     for (const RootInfo& r : kRoots)
@@ -407,22 +422,33 @@ bool ParseRegKeyName(std::string_view text, RegKeyName& out) {
 
 std::string RegTypeName(DWORD type) {
     switch (type) {
-        case REG_NONE: return "REG_NONE";
-        case REG_SZ: return "REG_SZ";
-        case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-        case REG_BINARY: return "REG_BINARY";
-        case REG_DWORD: return "REG_DWORD";
-        case REG_DWORD_BIG_ENDIAN: return "REG_DWORD_BIG_ENDIAN";
-        case REG_LINK: return "REG_LINK";
-        case REG_MULTI_SZ: return "REG_MULTI_SZ";
-        case REG_QWORD: return "REG_QWORD";
-        default: return "REG_" + HexNumber(type);
+        case REG_NONE:
+            return "REG_NONE";
+        case REG_SZ:
+            return "REG_SZ";
+        case REG_EXPAND_SZ:
+            return "REG_EXPAND_SZ";
+        case REG_BINARY:
+            return "REG_BINARY";
+        case REG_DWORD:
+            return "REG_DWORD";
+        case REG_DWORD_BIG_ENDIAN:
+            return "REG_DWORD_BIG_ENDIAN";
+        case REG_LINK:
+            return "REG_LINK";
+        case REG_MULTI_SZ:
+            return "REG_MULTI_SZ";
+        case REG_QWORD:
+            return "REG_QWORD";
+        default:
+            return "REG_" + HexNumber(type);
     }
 }
 
 bool ParseRegTypeName(std::string_view name, DWORD& type) {
-    static const DWORD kTypes[] = {REG_NONE,     REG_SZ,       REG_EXPAND_SZ, REG_BINARY, REG_DWORD,
-                                   REG_DWORD_BIG_ENDIAN, REG_LINK, REG_MULTI_SZ, REG_QWORD};
+    static const DWORD kTypes[] = {REG_NONE,   REG_SZ,       REG_EXPAND_SZ,
+                                   REG_BINARY, REG_DWORD,    REG_DWORD_BIG_ENDIAN,
+                                   REG_LINK,   REG_MULTI_SZ, REG_QWORD};
     for (DWORD t : kTypes) {
         if (EqualsIgnoreCase(name, RegTypeName(t))) {
             type = t;
@@ -437,7 +463,8 @@ std::string RegDataText(const RegValueData& value) {
     switch (value.type) {
         case REG_SZ:
         case REG_EXPAND_SZ:
-        case REG_LINK: return d.substr(0, d.find('\0'));
+        case REG_LINK:
+            return d.substr(0, d.find('\0'));
         case REG_MULTI_SZ: {
             std::string text = d;
             while (!text.empty() && text.back() == '\0') text.pop_back();
@@ -447,13 +474,15 @@ std::string RegDataText(const RegValueData& value) {
             if (d.size() == 4) return HexNumber(LittleEndian(d, 4));
             break;
         case REG_DWORD_BIG_ENDIAN:
-            if (d.size() == 4) return HexNumber(uint32_t(uint8_t(d[0])) << 24 | uint32_t(uint8_t(d[1])) << 16 |
-                                                uint32_t(uint8_t(d[2])) << 8 | uint32_t(uint8_t(d[3])));
+            if (d.size() == 4)
+                return HexNumber(uint32_t(uint8_t(d[0])) << 24 | uint32_t(uint8_t(d[1])) << 16 |
+                                 uint32_t(uint8_t(d[2])) << 8 | uint32_t(uint8_t(d[3])));
             break;
         case REG_QWORD:
             if (d.size() == 8) return HexNumber(LittleEndian(d, 8));
             break;
-        default: break;
+        default:
+            break;
     }
     static const char* digits = "0123456789ABCDEF";
     std::string hex;
@@ -503,13 +532,16 @@ bool ParseRegDataText(DWORD type, std::string_view text, std::string& data, std:
                 return false;
             }
             for (int i = 0; i < 4; ++i) data.push_back(char((v >> (8 * i)) & 0xFF));
-            if (type == REG_DWORD_BIG_ENDIAN) std::swap(data[0], data[3]), std::swap(data[1], data[2]);
+            if (type == REG_DWORD_BIG_ENDIAN)
+                std::swap(data[0], data[3]), std::swap(data[1], data[2]);
             return true;
         }
         case REG_QWORD: {
             uint64_t v = 0;
             if (!number(~0ull, v)) {
-                error = "A QWORD is a whole number from 0 to 18446744073709551615 (or 0x0 to 0xffffffffffffffff).";
+                error =
+                    "A QWORD is a whole number from 0 to 18446744073709551615 (or 0x0 to "
+                    "0xffffffffffffffff).";
                 return false;
             }
             for (int i = 0; i < 8; ++i) data.push_back(char((v >> (8 * i)) & 0xFF));
@@ -538,25 +570,43 @@ bool ParseRegDataText(DWORD type, std::string_view text, std::string& data, std:
 
 std::string RegErrorText(LONG code) {
     switch (code) {
-        case ERROR_SUCCESS: return "The operation completed successfully.";
-        case ERROR_FILE_NOT_FOUND: return "The system was unable to find the specified registry key or value.";
-        case ERROR_PATH_NOT_FOUND: return "The system cannot find the path specified.";
-        case ERROR_ACCESS_DENIED: return "Access is denied.";
-        case ERROR_INVALID_HANDLE: return "The handle is invalid.";
-        case ERROR_NOT_ENOUGH_MEMORY: return "Not enough memory resources are available to process this command.";
-        case ERROR_INVALID_DATA: return "The data is invalid.";
-        case ERROR_BAD_NETPATH: return "The network path was not found.";
-        case kErrorFileExists: return "The file exists.";
-        case ERROR_INVALID_PARAMETER: return "The parameter is incorrect.";
-        case ERROR_BAD_PATHNAME: return "The specified path is invalid.";
-        case ERROR_MORE_DATA: return "More data is available.";
-        case ERROR_NO_MORE_ITEMS: return "No more data is available.";
-        case ERROR_BADDB: return "The configuration registry database is corrupt.";
-        case ERROR_BADKEY: return "The configuration registry key is invalid.";
-        case ERROR_CANTWRITE: return "The configuration registry key could not be written.";
+        case ERROR_SUCCESS:
+            return "The operation completed successfully.";
+        case ERROR_FILE_NOT_FOUND:
+            return "The system was unable to find the specified registry key or value.";
+        case ERROR_PATH_NOT_FOUND:
+            return "The system cannot find the path specified.";
+        case ERROR_ACCESS_DENIED:
+            return "Access is denied.";
+        case ERROR_INVALID_HANDLE:
+            return "The handle is invalid.";
+        case ERROR_NOT_ENOUGH_MEMORY:
+            return "Not enough memory resources are available to process this command.";
+        case ERROR_INVALID_DATA:
+            return "The data is invalid.";
+        case ERROR_BAD_NETPATH:
+            return "The network path was not found.";
+        case kErrorFileExists:
+            return "The file exists.";
+        case ERROR_INVALID_PARAMETER:
+            return "The parameter is incorrect.";
+        case ERROR_BAD_PATHNAME:
+            return "The specified path is invalid.";
+        case ERROR_MORE_DATA:
+            return "More data is available.";
+        case ERROR_NO_MORE_ITEMS:
+            return "No more data is available.";
+        case ERROR_BADDB:
+            return "The configuration registry database is corrupt.";
+        case ERROR_BADKEY:
+            return "The configuration registry key is invalid.";
+        case ERROR_CANTWRITE:
+            return "The configuration registry key could not be written.";
         case ERROR_KEY_DELETED:
-            return "Illegal operation attempted on a registry key that has been marked for deletion.";
-        default: return "Error " + std::to_string(code) + ".";
+            return "Illegal operation attempted on a registry key that has been marked for "
+                   "deletion.";
+        default:
+            return "Error " + std::to_string(code) + ".";
     }
 }
 
@@ -570,8 +620,8 @@ RegKeyTree ReadRegKey(const RegKeyName& name, bool recursive) {
         Key key;
         Check(RegOpenKeyExA(name.root, name.subKey.c_str(), 0, KEY_READ, key.out()), tree.name);
         DWORD maxName = 0, maxData = 0, maxSub = 0;
-        Check(RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, &maxSub, nullptr, nullptr, &maxName,
-                               &maxData, nullptr, nullptr),
+        Check(RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, &maxSub, nullptr,
+                               nullptr, &maxName, &maxData, nullptr, nullptr),
               tree.name);
         // Sizes can grow meanwhile (another process writes): grow the buffers and ask again.
         std::vector<char> valueName(maxName + 1);
@@ -580,7 +630,8 @@ RegKeyTree ReadRegKey(const RegKeyName& name, bool recursive) {
             DWORD nameSize = DWORD(valueName.size());
             DWORD dataSize = DWORD(data.size());
             DWORD type = REG_NONE;
-            LONG rc = RegEnumValueA(key.get(), i, valueName.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
+            LONG rc = RegEnumValueA(key.get(), i, valueName.data(), &nameSize, nullptr, &type,
+                                    data.data(), &dataSize);
             if (rc == ERROR_NO_MORE_ITEMS) break;
             if (rc == ERROR_MORE_DATA) {
                 valueName.resize(valueName.size() * 2 + 256);
@@ -628,8 +679,8 @@ bool ReadRegValue(const RegKeyName& name, const std::string& valueName, RegValue
     std::string data;
     do {  // the value can grow between the two calls
         data.resize(size);
-        rc = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                              &size);
+        rc = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type,
+                              reinterpret_cast<BYTE*>(data.data()), &size);
     } while (rc == ERROR_MORE_DATA);
     if (rc == ERROR_FILE_NOT_FOUND) return false;
     Check(rc, what);
@@ -640,32 +691,36 @@ bool ReadRegValue(const RegKeyName& name, const std::string& valueName, RegValue
 
 void CreateRegKey(const RegKeyName& name) {
     Key key;
-    Check(RegCreateKeyExA(name.root, name.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                          key.out(), nullptr),
+    Check(RegCreateKeyExA(name.root, name.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_WRITE, nullptr, key.out(), nullptr),
           name.FullName());
 }
 
-void SetRegValue(const RegKeyName& name, const std::string& valueName, DWORD type, const std::string& data) {
+void SetRegValue(const RegKeyName& name, const std::string& valueName, DWORD type,
+                 const std::string& data) {
     Key key;
     const std::string what = name.FullName();
-    Check(RegCreateKeyExA(name.root, name.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                          key.out(), nullptr),
+    Check(RegCreateKeyExA(name.root, name.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_WRITE, nullptr, key.out(), nullptr),
           what);
-    Check(RegSetValueExA(key.get(), valueName.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                         DWORD(data.size())),
+    Check(RegSetValueExA(key.get(), valueName.c_str(), 0, type,
+                         reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size())),
           what + (valueName.empty() ? std::string(", default value") : ", value " + valueName));
 }
 
 void DeleteRegValue(const RegKeyName& name, const std::string& valueName) {
     Key key;
     const std::string what = name.FullName();
-    Check(RegOpenKeyExA(name.root, name.subKey.c_str(), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, key.out()), what);
+    Check(RegOpenKeyExA(name.root, name.subKey.c_str(), 0, KEY_SET_VALUE | KEY_QUERY_VALUE,
+                        key.out()),
+          what);
     Check(RegDeleteValueA(key.get(), valueName.c_str()),
           what + (valueName.empty() ? std::string(", default value") : ", value " + valueName));
 }
 
 void DeleteRegKey(const RegKeyName& name) {
-    if (name.subKey.empty()) Fail(ERROR_ACCESS_DENIED, name.rootName + " is a root key and cannot be deleted");
+    if (name.subKey.empty())
+        Fail(ERROR_ACCESS_DENIED, name.rootName + " is a root key and cannot be deleted");
     DeleteTree(name.root, name.subKey, name.FullName());
 }
 
@@ -700,7 +755,8 @@ void ExportRegFile(const RegKeyName& key, const std::string& fileName, bool over
 }
 
 RegFileSyntaxError::RegFileSyntaxError(size_t line, const std::string& problem)
-    : RuntimeError(ERROR_INVALID_DATA, ExecutableName() + ".RegFile", "line " + std::to_string(line) + ": " + problem),
+    : RuntimeError(ERROR_INVALID_DATA, ExecutableName() + ".RegFile",
+                   "line " + std::to_string(line) + ": " + problem),
       line_(line) {}
 
 std::vector<RegFileKey> ParseRegText(const std::string& content) {
@@ -711,7 +767,8 @@ std::vector<RegFileKey> ParseRegText(const std::string& content) {
         converted = FromUtf16Bytes(text.substr(2));
         text = converted;
     } else if (text.size() >= 2 && uint8_t(text[0]) == 0xFE && uint8_t(text[1]) == 0xFF) {
-        SyntaxError(1, "UTF-16 big-endian files are not supported; save the file as UTF-16LE or UTF-8");
+        SyntaxError(
+            1, "UTF-16 big-endian files are not supported; save the file as UTF-16LE or UTF-8");
     } else if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
     }
@@ -723,16 +780,19 @@ std::vector<RegFileKey> ParseRegText(const std::string& content) {
         const size_t lineNo = i + 1;
         std::string_view trimmed = Trim(lines[i]);
         if (trimmed.empty()) continue;
-        if (trimmed.find('\0') != std::string_view::npos) SyntaxError(lineNo, "the line holds a NUL character");
+        if (trimmed.find('\0') != std::string_view::npos)
+            SyntaxError(lineNo, "the line holds a NUL character");
         if (!header) {
             if (trimmed != kHeader5 && trimmed != kHeader4)
-                SyntaxError(lineNo, "not a registry file: it must begin with \"" + std::string(kHeader5) + "\"");
+                SyntaxError(lineNo, "not a registry file: it must begin with \"" +
+                                        std::string(kHeader5) + "\"");
             header = true;
             continue;
         }
         if (trimmed[0] == ';') continue;
         if (trimmed[0] == '[') {
-            if (trimmed.back() != ']') SyntaxError(lineNo, "a key name in brackets must end with ']'");
+            if (trimmed.back() != ']')
+                SyntaxError(lineNo, "a key name in brackets must end with ']'");
             std::string_view inner = trimmed.substr(1, trimmed.size() - 2);
             RegFileKey key;
             key.line = lineNo;
@@ -744,10 +804,13 @@ std::vector<RegFileKey> ParseRegText(const std::string& content) {
             bool fullRoot = false;
             for (const RootInfo& r : kRoots) fullRoot = fullRoot || EqualsIgnoreCase(root, r.name);
             if (!fullRoot)
-                SyntaxError(lineNo, "the key must begin with HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
-                                    "HKEY_CLASSES_ROOT or HKEY_USERS");
-            if (!ParseRegKeyName(inner, key.key)) SyntaxError(lineNo, "the key name has an empty part or is too deep");
-            if (key.remove && key.key.subKey.empty()) SyntaxError(lineNo, "a root key cannot be deleted");
+                SyntaxError(lineNo,
+                            "the key must begin with HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
+                            "HKEY_CLASSES_ROOT or HKEY_USERS");
+            if (!ParseRegKeyName(inner, key.key))
+                SyntaxError(lineNo, "the key name has an empty part or is too deep");
+            if (key.remove && key.key.subKey.empty())
+                SyntaxError(lineNo, "a root key cannot be deleted");
             keys.push_back(std::move(key));
             continue;
         }
@@ -758,17 +821,20 @@ std::vector<RegFileKey> ParseRegText(const std::string& content) {
         if (trimmed[0] == '@') {
             pos = 1;
         } else if (trimmed[0] == '"') {
-            if (!ReadQuoted(trimmed, pos, value.value.name)) SyntaxError(lineNo, "the value name has no closing quote");
+            if (!ReadQuoted(trimmed, pos, value.value.name))
+                SyntaxError(lineNo, "the value name has no closing quote");
         } else {
             SyntaxError(lineNo, "not a key, a value or a comment");
         }
         while (pos < trimmed.size() && IsBlank(trimmed[pos])) ++pos;
-        if (pos >= trimmed.size() || trimmed[pos] != '=') SyntaxError(lineNo, "'=' expected after the value name");
+        if (pos >= trimmed.size() || trimmed[pos] != '=')
+            SyntaxError(lineNo, "'=' expected after the value name");
         // Hex data may go on over lines ending in a backslash.
         std::string joined(trimmed);
         if (StartsWithIgnoreCase(Trim(trimmed.substr(pos + 1)), "hex")) {
             while (!joined.empty() && joined.back() == '\\') {
-                if (i + 1 >= lines.size()) SyntaxError(lineNo, "the value goes on past the end of the file");
+                if (i + 1 >= lines.size())
+                    SyntaxError(lineNo, "the value goes on past the end of the file");
                 joined.pop_back();
                 joined += Trim(lines[++i]);
             }
@@ -792,7 +858,8 @@ RegImportSummary ImportRegText(const std::string& text) {
     for (const auto& [rootName, root] : roots) {
         Key key;
         LONG rc = RegOpenKeyExA(root, "", 0, KEY_ALL_ACCESS, key.out());
-        if (rc != ERROR_SUCCESS) Fail(rc, "nothing was imported: " + rootName + " cannot be changed");
+        if (rc != ERROR_SUCCESS)
+            Fail(rc, "nothing was imported: " + rootName + " cannot be changed");
     }
 
     RegImportSummary summary;
@@ -801,27 +868,32 @@ RegImportSummary ImportRegText(const std::string& text) {
         try {
             if (k.remove) {
                 Key probe;
-                if (RegOpenKeyExA(k.key.root, k.key.subKey.c_str(), 0, KEY_READ, probe.out()) == ERROR_SUCCESS) {
+                if (RegOpenKeyExA(k.key.root, k.key.subKey.c_str(), 0, KEY_READ, probe.out()) ==
+                    ERROR_SUCCESS) {
                     DeleteTree(k.key.root, k.key.subKey, k.key.FullName());
                     ++summary.deleted;
                 }
                 continue;
             }
             Key key;
-            Check(RegCreateKeyExA(k.key.root, k.key.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_WRITE | KEY_QUERY_VALUE, nullptr, key.out(), nullptr),
+            Check(RegCreateKeyExA(k.key.root, k.key.subKey.c_str(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_WRITE | KEY_QUERY_VALUE, nullptr,
+                                  key.out(), nullptr),
                   where);
             ++summary.keys;
             for (const RegFileKey::Value& v : k.values) {
                 const std::string& n = v.value.name;
                 if (v.remove) {
                     LONG rc = RegDeleteValueA(key.get(), n.c_str());
-                    if (rc == ERROR_SUCCESS) ++summary.deleted;
-                    else if (rc != ERROR_FILE_NOT_FOUND) Fail(rc, "line " + std::to_string(v.line));
+                    if (rc == ERROR_SUCCESS)
+                        ++summary.deleted;
+                    else if (rc != ERROR_FILE_NOT_FOUND)
+                        Fail(rc, "line " + std::to_string(v.line));
                     continue;
                 }
                 Check(RegSetValueExA(key.get(), n.c_str(), 0, v.value.type,
-                                     reinterpret_cast<const BYTE*>(v.value.data.data()), DWORD(v.value.data.size())),
+                                     reinterpret_cast<const BYTE*>(v.value.data.data()),
+                                     DWORD(v.value.data.size())),
                       "line " + std::to_string(v.line));
                 ++summary.values;
             }
@@ -833,6 +905,8 @@ RegImportSummary ImportRegText(const std::string& text) {
     return summary;
 }
 
-RegImportSummary ImportRegFile(const std::string& fileName) { return ImportRegText(ReadWholeFile(fileName)); }
+RegImportSummary ImportRegFile(const std::string& fileName) {
+    return ImportRegText(ReadWholeFile(fileName));
+}
 
 }  // namespace lumaro

@@ -50,7 +50,7 @@ struct RegValueData {
 };
 
 struct RegKeyTree {
-    std::string name;  // full name, root included
+    std::string name;                  // full name, root included
     std::vector<RegValueData> values;  // in the order the registry lists them
     std::vector<RegKeyTree> subkeys;   // likewise
 };
@@ -75,7 +75,8 @@ RegKeyTree ReadRegKey(const RegKeyName& key, bool recursive);
 // One value of a key (name ignoring case); false when the key has no such value.
 bool ReadRegValue(const RegKeyName& key, const std::string& valueName, RegValueData& value);
 // Creates the key (and any missing keys above it); sets one value in it.
-void SetRegValue(const RegKeyName& key, const std::string& valueName, DWORD type, const std::string& data);
+void SetRegValue(const RegKeyName& key, const std::string& valueName, DWORD type,
+                 const std::string& data);
 void CreateRegKey(const RegKeyName& key);
 // Deletes one value; deletes a key with all its subkeys. A root cannot be deleted.
 void DeleteRegValue(const RegKeyName& key, const std::string& valueName);
@@ -120,9 +121,9 @@ private:
 std::vector<RegFileKey> ParseRegText(const std::string& text);
 
 struct RegImportSummary {
-    size_t keys = 0;    // keys created or updated
-    size_t values = 0;  // values set
-    size_t deleted = 0; // keys and values deleted
+    size_t keys = 0;     // keys created or updated
+    size_t values = 0;   // values set
+    size_t deleted = 0;  // keys and values deleted
 };
 
 // Imports a registry file. The whole file is read and checked first, and every hive it

@@ -38,7 +38,8 @@ bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::s
 // The INI reader removes one pair of enclosing quotes (double or single): such a value is
 // stored inside one more pair of double quotes, which the reader removes instead.
 std::string StoredForm(const std::string& value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
         return "\"" + value + "\"";
     return value;
 }
@@ -48,14 +49,17 @@ constexpr size_t kMaxStoredLength = IniFile::kBufferSize - 1;
 
 void CheckText(const char* what, const std::optional<std::string>& value) {
     if (!value) return;
-    if (HasLineBreak(*value)) Raise(kErrAdminBadValue, std::string("The ") + what + " cannot contain a line break.");
+    if (HasLineBreak(*value))
+        Raise(kErrAdminBadValue, std::string("The ") + what + " cannot contain a line break.");
     if (StoredForm(TrimBlanks(*value)).size() > kMaxStoredLength)
-        Raise(kErrAdminBadValue, std::string("The ") + what + " is too long to be stored. It can have at most " +
+        Raise(kErrAdminBadValue, std::string("The ") + what +
+                                     " is too long to be stored. It can have at most " +
                                      std::to_string(kMaxStoredLength - 2) + " characters.");
 }
 
 double MillisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 // A connection-string value as ADO reads it back: quoted when it would otherwise end early
@@ -86,11 +90,14 @@ SettingsAdmin::SettingsAdmin(const AccpacPaths& paths, CompanyList companies)
 
 void SettingsAdmin::RequireInstalled() const {
     if (!paths_.Installed() || paths_.CompanyPath().empty())
-        Raise(kErrAdminNotInstalled, "The platform is not installed on this machine (machine folder " +
-                                         winapi::MachineFolder() + ").");
+        Raise(kErrAdminNotInstalled,
+              "The platform is not installed on this machine (machine folder " +
+                  winapi::MachineFolder() + ").");
 }
 
-std::string SettingsAdmin::IniPath() const { return JoinPath(paths_.CompanyPath(), kSettingsFileName); }
+std::string SettingsAdmin::IniPath() const {
+    return JoinPath(paths_.CompanyPath(), kSettingsFileName);
+}
 
 std::vector<std::string> SettingsAdmin::Companies() const {
     RequireInstalled();
@@ -102,7 +109,8 @@ std::vector<std::string> SettingsAdmin::Companies() const {
     ini.EnumerateAllSections(sections, count);
     for (int32_t i = 1; i <= count; ++i) {
         bool listed = false;
-        for (const std::string& c : all) listed = listed || EqualsIgnoreCase(c, sections[size_t(i)]);
+        for (const std::string& c : all)
+            listed = listed || EqualsIgnoreCase(c, sections[size_t(i)]);
         if (!listed) all.push_back(sections[size_t(i)]);
     }
     return all;
@@ -115,7 +123,8 @@ std::string SettingsAdmin::FindCompany(const std::string& companyId) const {
         if (EqualsIgnoreCase(c, TrimSpaces(companyId))) return c;
     std::string list;
     for (const std::string& c : known) list += (list.empty() ? "" : ", ") + c;
-    Raise(kErrAdminUnknownCompany, "Unknown company \"" + companyId + "\". The platform's companies are: " +
+    Raise(kErrAdminUnknownCompany, "Unknown company \"" + companyId +
+                                       "\". The platform's companies are: " +
                                        (list.empty() ? std::string("none") : list) + ".");
 }
 
@@ -148,10 +157,12 @@ void SettingsAdmin::Write(const std::string& companyId, const SettingsChange& ch
     Validate(change);
     const std::string company = FindCompany(companyId);
 
-    ProgramSettings settings([company] { return company; }, [this]() -> const AccpacPaths& { return paths_; });
+    ProgramSettings settings([company] { return company; },
+                             [this]() -> const AccpacPaths& { return paths_; });
     const std::string path = IniPath();
     if (!settings.CreateINIFile())
-        Raise(kErrAdminReadOnly, "The settings file " + path + " cannot be created (is the company folder " +
+        Raise(kErrAdminReadOnly, "The settings file " + path +
+                                     " cannot be created (is the company folder " +
                                      paths_.CompanyPath() + " writable?).");
     if (!winapi::detail::IsWritable(winapi::detail::ResolveForWrite(path)))
         Raise(kErrAdminReadOnly, "The settings file " + path + " is read-only.");
@@ -168,20 +179,23 @@ void SettingsAdmin::Write(const std::string& companyId, const SettingsChange& ch
     // What the program will read must be what was given.
     auto verify = [&](const char* key, bool same) {
         if (!same)
-            Raise(kErrAdminWriteFailed, std::string("The setting ") + key + " of company " + company +
-                                            " could not be written to " + path + ".");
+            Raise(kErrAdminWriteFailed, std::string("The setting ") + key + " of company " +
+                                            company + " could not be written to " + path + ".");
     };
-    if (change.connectionString) verify(kKeyConnectionString, settings.ConnectionString() == *change.connectionString);
+    if (change.connectionString)
+        verify(kKeyConnectionString, settings.ConnectionString() == *change.connectionString);
     if (location) verify(kKeyLocation, settings.Location() == TrimSpaces(*location));
     if (query) verify(kKeyQuery, settings.Query() == TrimSpaces(*query));
     if (change.drilldown) verify(kKeyDrilldown, settings.Drilldown() == *change.drilldown);
 }
 
-QuantityTestResult SettingsAdmin::Test(const std::string& companyId, const std::string& item) const {
+QuantityTestResult SettingsAdmin::Test(const std::string& companyId,
+                                       const std::string& item) const {
     const std::string company = FindCompany(companyId);
     const CompanySettings s = Read(company);
     if (!s.Configured())
-        Raise(kErrAdminNotSet, "The settings of company " + company + " have not been set (no connection string).");
+        Raise(kErrAdminNotSet,
+              "The settings of company " + company + " have not been set (no connection string).");
     return RunQuery(s, item);
 }
 
@@ -204,12 +218,14 @@ QuantityTestResult SettingsAdmin::RunQuery(const CompanySettings& s, const std::
     connection->Open({}, {}, {}, ado::adConnectUnspecified);
     result.connectMs = MillisecondsSince(start);
     if (connection->State() != ado::adStateOpen)
-        Raise(kErrAdminTestFailed, "Cannot open connection to external database specified by the connection string.");
+        Raise(kErrAdminTestFailed,
+              "Cannot open connection to external database specified by the connection string.");
     if (s.location.empty()) Raise(kErrAdminTestFailed, "Location cannot be blank.");
     if (s.query.empty()) Raise(kErrAdminTestFailed, "Query cannot be blank.");
 
     // As the settings dialog builds its test statement: both texts with quotes doubled.
-    result.statement = FormatString(s.query, {Variant(QuoteSQL(item)), Variant(QuoteSQL(s.location))});
+    result.statement =
+        FormatString(s.query, {Variant(QuoteSQL(item)), Variant(QuoteSQL(s.location))});
 
     start = std::chrono::steady_clock::now();
     ado::Command command;

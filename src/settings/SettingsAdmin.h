@@ -31,7 +31,8 @@ enum : int32_t {
 inline constexpr double kSlowLookupMs = 20.0;
 
 // The five columns the quantity query returns, in the panel's order.
-inline constexpr const char* kQuantityColumns[] = {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL", "QTCOMMIT"};
+inline constexpr const char* kQuantityColumns[] = {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL",
+                                                   "QTCOMMIT"};
 
 struct CompanySettings {
     std::string company;

@@ -69,8 +69,12 @@ protected:
         machine_ = nullptr;
     }
     static std::filesystem::path Machine() { return machine_->path(); }
-    static std::filesystem::path IniFile() { return Machine() / "AccpacData/COMPANY/OstrelLumaro.ini"; }
-    static std::filesystem::path DemoDatabase() { return Machine() / "AccpacData/COMPANY/SAMLTD/SAMLTD.sqlite"; }
+    static std::filesystem::path IniFile() {
+        return Machine() / "AccpacData/COMPANY/OstrelLumaro.ini";
+    }
+    static std::filesystem::path DemoDatabase() {
+        return Machine() / "AccpacData/COMPANY/SAMLTD/SAMLTD.sqlite";
+    }
 
     static inline TempMachine* machine_ = nullptr;
 };

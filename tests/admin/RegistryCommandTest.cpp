@@ -28,19 +28,25 @@ TEST_F(RegistryCommandTest, SetThenQueryEveryType) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name + " " + c.type);
-        std::vector<std::string> args = {"registry", "set", key, "--type", c.type, "--data", c.data};
-        if (c.name.empty()) args.push_back("--default");
-        else args.insert(args.end(), {"--value", c.name});
+        std::vector<std::string> args = {"registry", "set",    key,   "--type",
+                                         c.type,     "--data", c.data};
+        if (c.name.empty())
+            args.push_back("--default");
+        else
+            args.insert(args.end(), {"--value", c.name});
         AdminRun set = RunAdmin(args);
         ASSERT_EQ(set.code, 0) << Describe(set);
         args = {"registry", "query", key, "--json"};
-        if (c.name.empty()) args.push_back("--default");
-        else args.insert(args.end(), {"--value", c.name});
+        if (c.name.empty())
+            args.push_back("--default");
+        else
+            args.insert(args.end(), {"--value", c.name});
         AdminRun query = RunAdmin(args);
         ASSERT_EQ(query.code, 0) << Describe(query);
         EXPECT_EQ(query.Json()["data"].toString().toStdString(), c.shown);
     }
-    AdminRun all = RunAdmin({"registry", "query", "HKEY_CURRENT_USER\\Software\\Lumaro Test", "--recursive", "--json"});
+    AdminRun all = RunAdmin(
+        {"registry", "query", "HKEY_CURRENT_USER\\Software\\Lumaro Test", "--recursive", "--json"});
     ASSERT_EQ(all.code, 0) << Describe(all);
     EXPECT_EQ(all.Json()["subkeys"][0]["values"].toArray().size(), 9);
 
@@ -55,7 +61,10 @@ TEST_F(RegistryCommandTest, SetThenQueryEveryType) {
 TEST_F(RegistryCommandTest, ExportThenImportIntoAnEmptyMachineReproducesTheHives) {
     // Values the demo does not have: every type, a long binary that wraps, odd names.
     const std::string key = "HKLM\\Software\\Lumaro Test\\Sub\\Deeper";
-    ASSERT_EQ(RunAdmin({"registry", "set", key, "--value", "Multi", "--type", "REG_MULTI_SZ", "--data", "x\\0y"}).code, 0);
+    ASSERT_EQ(RunAdmin({"registry", "set", key, "--value", "Multi", "--type", "REG_MULTI_SZ",
+                        "--data", "x\\0y"})
+                  .code,
+              0);
     ASSERT_EQ(RunAdmin({"registry", "set", key, "--value", "Long", "--type", "REG_BINARY", "--data",
                         std::string(200, 'a')})
                   .code,
@@ -79,18 +88,24 @@ TEST_F(RegistryCommandTest, ExportThenImportIntoAnEmptyMachineReproducesTheHives
     // A registry editor's UTF-16 export of the same reads the same.
     const std::string utf8 = ReadFile(files.path() / "HKEY_CURRENT_USER.reg");
     std::string utf16 = "\xFF\xFE";
-    for (char16_t ch : QString::fromStdString(utf8).toStdU16String()) utf16 += {char(ch & 0xFF), char(ch >> 8)};
+    for (char16_t ch : QString::fromStdString(utf8).toStdU16String())
+        utf16 += {char(ch & 0xFF), char(ch >> 8)};
     TempDir again;
     AdminRun imported = RunAdmin({"--machine", again.str(), "registry", "import", "-"}, utf16);
     ASSERT_EQ(imported.code, 0) << Describe(imported);
-    EXPECT_EQ(ReadFile(again.path() / "HKEY_CURRENT_USER.reg"), ReadFile(Machine() / "HKEY_CURRENT_USER.reg"));
+    EXPECT_EQ(ReadFile(again.path() / "HKEY_CURRENT_USER.reg"),
+              ReadFile(Machine() / "HKEY_CURRENT_USER.reg"));
 }
 
 TEST_F(RegistryCommandTest, ImportDeletesWhatTheFileMarksWithAMinus) {
     const std::string base = "HKCU\\Software\\Lumaro Delete";
-    ASSERT_EQ(RunAdmin({"registry", "set", base + "\\Keep", "--value", "a", "--data", "1"}).code, 0);
-    ASSERT_EQ(RunAdmin({"registry", "set", base + "\\Keep", "--value", "c", "--data", "3"}).code, 0);
-    ASSERT_EQ(RunAdmin({"registry", "set", base + "\\Gone\\Deeper", "--value", "b", "--data", "2"}).code, 0);
+    ASSERT_EQ(RunAdmin({"registry", "set", base + "\\Keep", "--value", "a", "--data", "1"}).code,
+              0);
+    ASSERT_EQ(RunAdmin({"registry", "set", base + "\\Keep", "--value", "c", "--data", "3"}).code,
+              0);
+    ASSERT_EQ(
+        RunAdmin({"registry", "set", base + "\\Gone\\Deeper", "--value", "b", "--data", "2"}).code,
+        0);
     const std::string file =
         "REGEDIT4\n"
         "[-HKEY_CURRENT_USER\\Software\\Lumaro Delete\\Gone]\n"

@@ -45,7 +45,8 @@ TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
         {"--drilldown", "1", "true"},
     };
     AccpacPaths paths;
-    ProgramSettings program([] { return std::string("TEST"); }, [&]() -> const AccpacPaths& { return paths; });
+    ProgramSettings program([] { return std::string("TEST"); },
+                            [&]() -> const AccpacPaths& { return paths; });
     ASSERT_TRUE(program.CreateINIFile());
 
     for (const Case& c : cases) {
@@ -54,7 +55,8 @@ TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
         AdminRun before = RunAdmin({"settings", "show", "--company", "test", "--json", "--reveal"});
         ASSERT_EQ(before.code, 0) << Describe(before);
 
-        AdminRun set = RunAdmin({"settings", "set", "--company", "test", c.option, c.value, "--no-test"});
+        AdminRun set =
+            RunAdmin({"settings", "set", "--company", "test", c.option, c.value, "--no-test"});
         ASSERT_EQ(set.code, 0) << Describe(set);
         AdminRun show = RunAdmin({"settings", "show", "--company", "TEST", "--json", "--reveal"});
         ASSERT_EQ(show.code, 0) << Describe(show);
@@ -85,11 +87,13 @@ TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
 }
 
 TEST_F(SettingsCommandTest, ShowMasksPasswordsUnlessRevealed) {
-    ASSERT_EQ(RunAdmin({"settings", "set", "--company", "TEST", "--connection", "Server=s;PWD=hunter2;Uid=u", "--no-test"})
+    ASSERT_EQ(RunAdmin({"settings", "set", "--company", "TEST", "--connection",
+                        "Server=s;PWD=hunter2;Uid=u", "--no-test"})
                   .code,
               0);
     AdminRun masked = RunAdmin({"settings", "show", "--company", "TEST"});
-    EXPECT_NE(masked.out.find("ConnectionString=Server=s;PWD=****;Uid=u"), std::string::npos) << masked.out;
+    EXPECT_NE(masked.out.find("ConnectionString=Server=s;PWD=****;Uid=u"), std::string::npos)
+        << masked.out;
     EXPECT_EQ(masked.out.find("hunter2"), std::string::npos);
     AdminRun revealed = RunAdmin({"settings", "show", "--company", "TEST", "--reveal"});
     EXPECT_NE(revealed.out.find("PWD=hunter2"), std::string::npos) << revealed.out;
@@ -98,7 +102,8 @@ TEST_F(SettingsCommandTest, ShowMasksPasswordsUnlessRevealed) {
     AdminRun all = RunAdmin({"settings", "show", "--json"});
     ASSERT_EQ(all.code, 0) << Describe(all);
     std::map<std::string, QJsonObject> byCompany;
-    for (const QJsonValue& v : all.Json().array()) byCompany[v["company"].toString().toStdString()] = v.toObject();
+    for (const QJsonValue& v : all.Json().array())
+        byCompany[v["company"].toString().toStdString()] = v.toObject();
     ASSERT_EQ(byCompany.size(), 3u) << all.out;
     EXPECT_FALSE(byCompany["SAMINC"]["configured"].toBool());
     QJsonObject demo = byCompany["SAMLTD"];
@@ -128,7 +133,8 @@ TEST_F(SettingsCommandTest, TestPrintsTheQuantitiesOfAnItem) {
         QJsonObject quantities = o["quantities"].toObject();
         ASSERT_EQ(quantities.size(), 5);
         for (const char* column : {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL", "QTCOMMIT"})
-            EXPECT_EQ(quantities[column].toString().toDouble(), q.record().value(column).toDouble()) << column;
+            EXPECT_EQ(quantities[column].toString().toDouble(), q.record().value(column).toDouble())
+                << column;
         EXPECT_GT(quantities["QTONHAND"].toString().toDouble(), 0);
     }
     db.close();
@@ -137,7 +143,8 @@ TEST_F(SettingsCommandTest, TestPrintsTheQuantitiesOfAnItem) {
 
     AdminRun text = RunAdmin({"settings", "test", "--company", "SAMLTD", "--item", item});
     ASSERT_EQ(text.code, 0) << Describe(text);
-    EXPECT_NE(text.out.find("WHERE ITEMNO='A11030' AND LOCATION='WH1'"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("WHERE ITEMNO='A11030' AND LOCATION='WH1'"), std::string::npos)
+        << text.out;
     EXPECT_NE(text.out.find("Lookup took "), std::string::npos);
 }
 
@@ -146,16 +153,19 @@ TEST_F(SettingsCommandTest, TestWarnsAboutSlowLookupsAndMissingColumns) {
         std::string query;
         std::string warning;
     } cases[] = {
-        {"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<3000000) SELECT COUNT(*) AS "
-         "QTONHAND,0 AS QTONORDER,0 AS QTSALORDR,0 AS QTAVAIL,0 AS QTCOMMIT FROM c WHERE '%s'<>'?' AND '%s'<>'?'",
+        {"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<3000000) SELECT "
+         "COUNT(*) AS "
+         "QTONHAND,0 AS QTONORDER,0 AS QTSALORDR,0 AS QTAVAIL,0 AS QTCOMMIT FROM c WHERE '%s'<>'?' "
+         "AND '%s'<>'?'",
          "over 20 ms"},
-        {"SELECT 1 AS QTONHAND,2 AS QTONORDER,3 AS QTSALORDR,4 AS QTAVAIL WHERE '%s'<>'?' AND '%s'<>'?'",
+        {"SELECT 1 AS QTONHAND,2 AS QTONORDER,3 AS QTSALORDR,4 AS QTAVAIL WHERE '%s'<>'?' AND "
+         "'%s'<>'?'",
          "no column QTCOMMIT"},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(RunAdmin({"settings", "set", "--company", "SAMINC", "--connection",
-                            "Provider=SQLite;Data Source=" + DemoDatabase().string(), "--location", "WH1", "--query",
-                            c.query})
+                            "Provider=SQLite;Data Source=" + DemoDatabase().string(), "--location",
+                            "WH1", "--query", c.query})
                       .code,
                   0);
         AdminRun run = RunAdmin({"settings", "test", "--company", "SAMINC"});

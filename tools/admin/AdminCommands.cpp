@@ -22,8 +22,8 @@ const std::vector<AdminCommand>& AdminCommands() {
          "Registers or unregisters a class of the platform by its ProgID.\n"},
         {"settings",
          "settings show [--company ID] [--json] [--reveal]\n"
-         "settings set --company ID [--connection S] [--location L] [--query Q] [--drilldown true|false] "
-         "[--no-test]\n"
+         "settings set --company ID [--connection S] [--location L] [--query Q]"
+         " [--drilldown true|false] [--no-test]\n"
          "settings test --company ID [--item ITEM] [--json]",
          RunSettings,
          "The program's settings per company, in the settings file of the platform's company\n"
@@ -101,8 +101,9 @@ std::string ParsedArgs::Get(const std::string& option) const {
     return it == options.end() ? std::string() : it->second;
 }
 
-bool ParseArgs(const Args& args, const std::vector<std::string>& valueOptions, const std::vector<std::string>& flags,
-               const std::string& context, ParsedArgs& parsed, std::ostream& err) {
+bool ParseArgs(const Args& args, const std::vector<std::string>& valueOptions,
+               const std::vector<std::string>& flags, const std::string& context,
+               ParsedArgs& parsed, std::ostream& err) {
     auto known = [](const std::vector<std::string>& list, const std::string& name) {
         return std::find(list.begin(), list.end(), name) != list.end();
     };

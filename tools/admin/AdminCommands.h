@@ -47,8 +47,9 @@ struct ParsedArgs {
     bool Flag(const std::string& flag) const;
     std::string Get(const std::string& option) const;
 };
-bool ParseArgs(const Args& args, const std::vector<std::string>& valueOptions, const std::vector<std::string>& flags,
-               const std::string& context, ParsedArgs& parsed, std::ostream& err);
+bool ParseArgs(const Args& args, const std::vector<std::string>& valueOptions,
+               const std::vector<std::string>& flags, const std::string& context,
+               ParsedArgs& parsed, std::ostream& err);
 
 // The subcommands.
 int RunInstall(const Args& args, std::ostream& out, std::ostream& err);

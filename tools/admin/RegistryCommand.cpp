@@ -44,7 +44,8 @@ QJsonObject KeyJson(const RegKeyTree& key) {
 }
 
 void PrintValue(const RegValueData& v, std::ostream& out) {
-    out << "    " << ShownName(v.name) << "    " << RegTypeName(v.type) << "    " << RegDataText(v) << "\n";
+    out << "    " << ShownName(v.name) << "    " << RegTypeName(v.type) << "    " << RegDataText(v)
+        << "\n";
 }
 
 // As the reg tool shows a key: its name, its values indented, then (not recursive) the
@@ -61,9 +62,11 @@ void PrintKey(const RegKeyTree& key, bool recursive, std::ostream& out) {
 }
 
 // The key named by the first word; false (after a message) when it is missing or wrong.
-bool TakeKey(const ParsedArgs& p, size_t words, const std::string& context, RegKeyName& key, std::ostream& err) {
+bool TakeKey(const ParsedArgs& p, size_t words, const std::string& context, RegKeyName& key,
+             std::ostream& err) {
     if (p.words.size() != words) {
-        err << "lumaro-admin: " << context << ": " << (p.words.size() < words ? "missing" : "too many")
+        err << "lumaro-admin: " << context << ": "
+            << (p.words.size() < words ? "missing" : "too many")
             << " arguments (see lumaro-admin registry --help)\n";
         return false;
     }
@@ -99,15 +102,16 @@ bool CheckValueChoice(const ParsedArgs& p, const std::string& context, std::ostr
 int Query(const Args& args, std::ostream& out, std::ostream& err) {
     ParsedArgs p;
     RegKeyName key;
-    if (!ParseArgs(args, {"--value"}, {"--default", "--recursive", "--json"}, "registry query", p, err) ||
+    if (!ParseArgs(args, {"--value"}, {"--default", "--recursive", "--json"}, "registry query", p,
+                   err) ||
         !CheckValueChoice(p, "registry query", err) || !TakeKey(p, 1, "registry query", key, err))
         return 2;
     std::string name;
     if (ValueName(p, name)) {
         RegValueData v;
         if (!ReadRegValue(key, name, v)) {
-            err << "lumaro-admin: registry query: " << RegErrorText(ERROR_FILE_NOT_FOUND) << " (" << key.FullName()
-                << ", value " << ShownName(name) << ")\n";
+            err << "lumaro-admin: registry query: " << RegErrorText(ERROR_FILE_NOT_FOUND) << " ("
+                << key.FullName() << ", value " << ShownName(name) << ")\n";
             return 1;
         }
         if (p.Flag("--json")) {
@@ -149,7 +153,8 @@ int Set(const Args& args, std::ostream& out, std::ostream& err) {
     DWORD type = REG_SZ;
     if (p.Has("--type") && !ParseRegTypeName(p.Get("--type"), type)) {
         err << "lumaro-admin: registry set: unknown type \"" << p.Get("--type")
-            << "\" (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY, REG_NONE)\n";
+            << "\" (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY, "
+               "REG_NONE)\n";
         return 2;
     }
     std::string data, problem;
@@ -182,7 +187,8 @@ int Delete(const Args& args, std::ostream& out, std::ostream& err) {
 int Export(const Args& args, std::ostream& out, std::ostream& err) {
     ParsedArgs p;
     RegKeyName key;
-    if (!ParseArgs(args, {}, {"--force"}, "registry export", p, err) || !TakeKey(p, 2, "registry export", key, err))
+    if (!ParseArgs(args, {}, {"--force"}, "registry export", p, err) ||
+        !TakeKey(p, 2, "registry export", key, err))
         return 2;
     const std::string& file = p.words[1];
     if (file == "-") {
@@ -208,7 +214,8 @@ int Import(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& file = p.words[0];
     RegImportSummary summary;
     if (file == "-") {
-        std::string text((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+        std::string text((std::istreambuf_iterator<char>(std::cin)),
+                         std::istreambuf_iterator<char>());
         summary = ImportRegText(text);
     } else {
         summary = ImportRegFile(file);
@@ -238,7 +245,8 @@ int RunRegistry(const Args& input, std::ostream& out, std::ostream& err) {
         err << "lumaro-admin: registry " << what << ": " << e.Description() << "\n";
         return 1;
     }
-    err << "lumaro-admin: registry: unknown action \"" << what << "\" (query, set, delete, export, import)\n";
+    err << "lumaro-admin: registry: unknown action \"" << what
+        << "\" (query, set, delete, export, import)\n";
     return 2;
 }
 

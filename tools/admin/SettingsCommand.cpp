@@ -1,6 +1,6 @@
 // lumaro-admin settings show [--company ID] [--json] [--reveal]
-// lumaro-admin settings set --company ID [--connection S] [--location L] [--query Q] [--drilldown true|false]
-// lumaro-admin settings test --company ID [--item ITEM] [--json]
+// lumaro-admin settings set --company ID [--connection S] [--location L] [--query Q] [--drilldown
+// true|false] lumaro-admin settings test --company ID [--item ITEM] [--json]
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,7 +40,8 @@ QJsonObject SettingsJson(const CompanySettings& s, bool reveal) {
     QJsonObject o;
     o["company"] = Q(s.company);
     o["configured"] = s.Configured();
-    o["connectionString"] = Q(reveal ? s.connectionString : ado::MaskConnectionPasswords(s.connectionString));
+    o["connectionString"] =
+        Q(reveal ? s.connectionString : ado::MaskConnectionPasswords(s.connectionString));
     o["location"] = Q(s.location);
     o["query"] = Q(s.query);
     o["drilldown"] = s.drilldown;
@@ -74,7 +75,8 @@ int Show(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream
     if (p.Flag("--json")) {
         QJsonArray list;
         for (const std::string& c : companies) list.append(SettingsJson(admin.Read(c), reveal));
-        QJsonDocument doc = p.Has("--company") ? QJsonDocument(list.at(0).toObject()) : QJsonDocument(list);
+        QJsonDocument doc =
+            p.Has("--company") ? QJsonDocument(list.at(0).toObject()) : QJsonDocument(list);
         out << doc.toJson(QJsonDocument::Indented).toStdString();
         return 0;
     }
@@ -87,8 +89,8 @@ int Show(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream
 
 int Set(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream& err) {
     ParsedArgs p;
-    if (!ParseArgs(args, {"--company", "--connection", "--location", "--query", "--drilldown"}, {"--no-test"},
-                   "settings set", p, err))
+    if (!ParseArgs(args, {"--company", "--connection", "--location", "--query", "--drilldown"},
+                   {"--no-test"}, "settings set", p, err))
         return 2;
     if (!p.words.empty()) {
         err << "lumaro-admin: settings set: unexpected \"" << p.words[0] << "\"\n";
@@ -105,14 +107,15 @@ int Set(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream&
     if (p.Has("--drilldown")) {
         bool value = false;
         if (!ParseDrilldownText(p.Get("--drilldown"), value)) {
-            err << "lumaro-admin: settings set: --drilldown takes true or false, not \"" << p.Get("--drilldown")
-                << "\"\n";
+            err << "lumaro-admin: settings set: --drilldown takes true or false, not \""
+                << p.Get("--drilldown") << "\"\n";
             return 2;
         }
         change.drilldown = value;
     }
     if (change.Empty()) {
-        err << "lumaro-admin: settings set: nothing to set (give --connection, --location, --query or "
+        err << "lumaro-admin: settings set: nothing to set (give --connection, --location, --query "
+               "or "
                "--drilldown)\n";
         return 2;
     }
@@ -129,7 +132,8 @@ int Set(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream&
             admin.Check(company, change);
         } catch (const RuntimeError& e) {
             err << "lumaro-admin: settings set: " << e.Description()
-                << "\nNothing was written (--no-test stores settings that cannot be tested from here).\n";
+                << "\nNothing was written (--no-test stores settings that cannot be tested from "
+                   "here).\n";
             return 1;
         }
     }
@@ -170,7 +174,8 @@ int Test(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream
         o["quantities"] = values;
         out << QJsonDocument(o).toJson(QJsonDocument::Indented).toStdString();
     } else {
-        out << "Company " << company << ", item \"" << item << "\", location " << settings.location << "\n"
+        out << "Company " << company << ", item \"" << item << "\", location " << settings.location
+            << "\n"
             << "Statement: " << r.statement << "\n"
             << "Connection opened in " << Milliseconds(r.connectMs) << " ms\n";
         for (const auto& c : r.columns) {
@@ -181,14 +186,16 @@ int Test(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream
         out << "Lookup took " << Milliseconds(r.lookupMs) << " ms\n";
     }
     if (!r.found)
-        err << "lumaro-admin: note: no row for item \"" << item << "\" at location " << settings.location
-            << " (the panel shows such an item as not found)\n";
+        err << "lumaro-admin: note: no row for item \"" << item << "\" at location "
+            << settings.location << " (the panel shows such an item as not found)\n";
     for (const auto& c : r.columns)
         if (!c.present)
-            err << "lumaro-admin: warning: the query returns no column " << c.name << " (the panel shows 0 for it)\n";
+            err << "lumaro-admin: warning: the query returns no column " << c.name
+                << " (the panel shows 0 for it)\n";
     if (r.Slow())
         err << "lumaro-admin: warning: the lookup took " << Milliseconds(r.lookupMs) << " ms, over "
-            << kSlowLookupMs << " ms; a missing index on the location-quantity table (ICILOC: ITEMNO, LOCATION) "
+            << kSlowLookupMs
+            << " ms; a missing index on the location-quantity table (ICILOC: ITEMNO, LOCATION) "
             << "is the usual cause\n";
     return 0;
 }
@@ -223,7 +230,9 @@ void WriteDemoSettings(std::ostream& out) {
     SettingsAdmin admin(paths, PlatformCompanies);
     const accpac::local::Site site = accpac::local::Site::Load();
     const accpac::local::SiteCompany* company = site.FindCompany(kDemoCompany);
-    if (!company) throw RuntimeError(kErrAdminUnknownCompany, "lumaro-admin", "The demo has no company SAMLTD.");
+    if (!company)
+        throw RuntimeError(kErrAdminUnknownCompany, "lumaro-admin",
+                           "The demo has no company SAMLTD.");
     admin.Write(company->id, SettingsAdmin::DemoSettings(site.DatabaseFile(*company)));
     out << "Settings of " << company->id << " written to " << admin.IniPath() << ".\n";
 }
