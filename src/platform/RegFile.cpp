@@ -740,7 +740,7 @@ void ExportRegFile(const RegKeyName& key, const std::string& fileName, bool over
     const std::string temp = fileName + ".tmp-" + std::to_string(::getpid());
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) Fail(ERROR_ACCESS_DENIED, fileName);
+        if (!out) Fail(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED, fileName);
         out.write(text.data(), std::streamsize(text.size()));
         out.close();
         if (!out) {
