@@ -52,7 +52,8 @@ std::string DriverMessage(const QSqlError& error) {
     QString text = error.databaseText().trimmed();
     // Qt's PostgreSQL driver appends "(<SQLSTATE>)" to the server's message.
     const QString code = error.nativeErrorCode();
-    if (!code.isEmpty() && text.endsWith(u'(' + code + u')')) text = text.chopped(code.size() + 2).trimmed();
+    if (!code.isEmpty() && text.endsWith(u'(' + code + u')'))
+        text = text.chopped(code.size() + 2).trimmed();
     if (text.isEmpty()) text = error.driverText().trimmed();
     if (text.isEmpty()) text = QStringLiteral("Unspecified error");
     return text.toStdString();
@@ -66,10 +67,12 @@ std::string DriverMessage(const QSqlError& error) {
 bool SameName(const std::string& column, const std::string& name) {
     if (lumaro::EqualsIgnoreCase(column, name)) return true;
     auto ascii = [](const std::string& t) {
-        return std::all_of(t.begin(), t.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        return std::all_of(t.begin(), t.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     };
     if (ascii(column) && ascii(name)) return false;
-    return QString::fromStdString(column).compare(QString::fromStdString(name), Qt::CaseInsensitive) == 0;
+    return QString::fromStdString(column).compare(QString::fromStdString(name),
+                                                  Qt::CaseInsensitive) == 0;
 }
 
 // A column name as UTF-8; ASCII names (the usual case) without a conversion buffer.
@@ -91,36 +94,37 @@ QString NewConnectionName() {
 Variant ToVariant(const QVariant& value) {
     if (value.isNull()) return Variant::Null();
     switch (value.typeId()) {
-    case QMetaType::Bool:
-        return Variant(value.toBool());
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        return Variant(static_cast<int32_t>(value.toInt()));
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-        return Variant(static_cast<long long>(value.toLongLong()));
-    case QMetaType::ULong:
-    case QMetaType::ULongLong: {
-        qulonglong v = value.toULongLong();
-        if (v <= static_cast<qulonglong>(INT64_MAX)) return Variant(static_cast<long long>(v));
-        return Variant(static_cast<double>(v));
-    }
-    case QMetaType::Float:
-    case QMetaType::Double:
-        return Variant(value.toDouble());
-    case QMetaType::QByteArray: {
-        QByteArray bytes = value.toByteArray();
-        return Variant(std::vector<uint8_t>(bytes.begin(), bytes.end()));
-    }
-    case QMetaType::QDateTime:
-        return Variant(value.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toStdString());
-    default:
-        return Variant(value.toString().toStdString());
+        case QMetaType::Bool:
+            return Variant(value.toBool());
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Int:
+        case QMetaType::Char:
+        case QMetaType::SChar:
+        case QMetaType::UChar:
+            return Variant(static_cast<int32_t>(value.toInt()));
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+            return Variant(static_cast<long long>(value.toLongLong()));
+        case QMetaType::ULong:
+        case QMetaType::ULongLong: {
+            qulonglong v = value.toULongLong();
+            if (v <= static_cast<qulonglong>(INT64_MAX)) return Variant(static_cast<long long>(v));
+            return Variant(static_cast<double>(v));
+        }
+        case QMetaType::Float:
+        case QMetaType::Double:
+            return Variant(value.toDouble());
+        case QMetaType::QByteArray: {
+            QByteArray bytes = value.toByteArray();
+            return Variant(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        }
+        case QMetaType::QDateTime:
+            return Variant(
+                value.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toStdString());
+        default:
+            return Variant(value.toString().toStdString());
     }
 }
 
@@ -160,7 +164,7 @@ struct Recordset::Impl {
     std::optional<QSqlQuery> query;
     QString sql;
     std::vector<std::string> names;  // the result's column names
-    long position = 0;  // index of the current row
+    long position = 0;               // index of the current row
     bool eof = true;
     bool open = false;
 
@@ -186,18 +190,18 @@ bool Connection::Impl::Alive() const {
     QSqlDriver* driver = db.driver();
     if (driver == nullptr) return false;
     switch (engine) {
-    case Engine::SQLite:
-        return true;
-    case Engine::PostgreSQL:
-        return driver->isOpen();  // the client library's connection status
-    case Engine::ODBC: {
-        QVariant handle = driver->handle();
-        if (handle.metaType() != QMetaType::fromType<SQLHANDLE>()) return true;
-        SQLHANDLE hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
-        SQLUINTEGER dead = SQL_CD_FALSE;
-        SQLRETURN r = SQLGetConnectAttr(hdbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
-        return !SQL_SUCCEEDED(r) || dead != SQL_CD_TRUE;
-    }
+        case Engine::SQLite:
+            return true;
+        case Engine::PostgreSQL:
+            return driver->isOpen();  // the client library's connection status
+        case Engine::ODBC: {
+            QVariant handle = driver->handle();
+            if (handle.metaType() != QMetaType::fromType<SQLHANDLE>()) return true;
+            SQLHANDLE hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
+            SQLUINTEGER dead = SQL_CD_FALSE;
+            SQLRETURN r = SQLGetConnectAttr(hdbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+            return !SQL_SUCCEEDED(r) || dead != SQL_CD_TRUE;
+        }
     }
     return true;
 }
@@ -229,16 +233,17 @@ void Connection::SetConnectionTimeout(int seconds) {
 int Connection::CommandTimeout() const { return impl_->commandTimeout; }
 void Connection::SetCommandTimeout(int seconds) { impl_->commandTimeout = seconds; }
 
-void Connection::Open(const std::string& connectionString, const std::string& userId, const std::string& password,
-                      int /*options*/) {
+void Connection::Open(const std::string& connectionString, const std::string& userId,
+                      const std::string& password, int /*options*/) {
     Impl& d = *impl_;
     if (d.open) RaiseOpen(kConnectionSource);
     if (!connectionString.empty()) d.connectionString = connectionString;
 
-    EngineTarget target = MapConnectionString(d.connectionString, userId, password, d.connectionTimeout,
-                                              d.commandTimeout);
+    EngineTarget target = MapConnectionString(d.connectionString, userId, password,
+                                              d.connectionTimeout, d.commandTimeout);
     if (!QSqlDatabase::isDriverAvailable(QString::fromStdString(target.qtDriver)))
-        Raise(adErrProviderNotFound, kConnectionSource, "Provider cannot be found. It may not be properly installed.");
+        Raise(adErrProviderNotFound, kConnectionSource,
+              "Provider cannot be found. It may not be properly installed.");
 
     d.db = QSqlDatabase::addDatabase(QString::fromStdString(target.qtDriver), d.name);
     d.db.setDatabaseName(QString::fromStdString(target.databaseName));
@@ -369,20 +374,23 @@ void Recordset::Open(const Command& source, int cursorType, int lockType, int /*
     std::shared_ptr<Connection> connection = source.ActiveConnection();
     if (!connection || !connection->impl().open)
         Raise(adErrInvalidConnection, kRecordsetSource,
-              "The connection cannot be used to perform this operation. It is either closed or invalid in this "
+              "The connection cannot be used to perform this operation. It is either closed or "
+              "invalid in this "
               "context.");
     if (source.CommandText().empty())
-        Raise(kErrNoCommandText, kRecordsetSource, "Command text was not set for the command object.");
+        Raise(kErrNoCommandText, kRecordsetSource,
+              "Command text was not set for the command object.");
     switch (source.CommandType()) {
-    case adCmdTable:
-        d.sql = QStringLiteral("SELECT * FROM ") + QString::fromStdString(source.CommandText());
-        break;
-    case adCmdStoredProc:
-        Raise(adErrInvalidArgument, kRecordsetSource,
-              "Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
-    default:
-        d.sql = QString::fromStdString(source.CommandText());
-        break;
+        case adCmdTable:
+            d.sql = QStringLiteral("SELECT * FROM ") + QString::fromStdString(source.CommandText());
+            break;
+        case adCmdStoredProc:
+            Raise(adErrInvalidArgument, kRecordsetSource,
+                  "Arguments are of the wrong type, are out of acceptable range, or are in "
+                  "conflict with one another.");
+        default:
+            d.sql = QString::fromStdString(source.CommandText());
+            break;
     }
 
     d.connection = connection;
@@ -427,7 +435,8 @@ void Recordset::MoveNext() {
     if (!d.open) RaiseClosed(kRecordsetSource);
     if (d.eof)
         Raise(adErrNoCurrentRecord, kRecordsetSource,
-              "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a "
+              "Either BOF or EOF is True, or the current record has been deleted. Requested "
+              "operation requires a "
               "current record.");
     ++d.position;
     if (!d.query->next()) {
@@ -447,10 +456,12 @@ Field Recordset::Fields(const std::string& name) const {
     int index = d.ColumnIndex(name);
     if (index < 0)
         Raise(adErrItemNotFound, kFieldsSource,
-              "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+              "Item cannot be found in the collection corresponding to the requested name or "
+              "ordinal.");
     if (d.eof)
         Raise(adErrNoCurrentRecord, kRecordsetSource,
-              "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a "
+              "Either BOF or EOF is True, or the current record has been deleted. Requested "
+              "operation requires a "
               "current record.");
     return Field(d.names[static_cast<size_t>(index)], ToVariant(d.query->value(index)));
 }

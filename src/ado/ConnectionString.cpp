@@ -22,8 +22,9 @@ using lumaro::TrimSpaces;
 const char kSource[] = "ADODB.Connection";
 
 [[noreturn]] void BadFormat() {
-    throw RuntimeError(adErrProvider, kSource,
-                       "Format of the initialization string does not conform to the OLE DB specification.");
+    throw RuntimeError(
+        adErrProvider, kSource,
+        "Format of the initialization string does not conform to the OLE DB specification.");
 }
 
 [[noreturn]] void Refuse(const std::string& description) {
@@ -44,7 +45,8 @@ std::string ProviderBaseName(const std::string& provider) {
     std::string name = ToUpperAscii(TrimSpaces(provider));
     size_t dot = name.rfind('.');
     if (dot != std::string::npos && dot + 1 < name.size() &&
-        std::all_of(name.begin() + static_cast<long>(dot) + 1, name.end(), [](unsigned char c) { return std::isdigit(c); }))
+        std::all_of(name.begin() + static_cast<long>(dot) + 1, name.end(),
+                    [](unsigned char c) { return std::isdigit(c); }))
         name.resize(dot);
     return name;
 }
@@ -108,7 +110,9 @@ struct OdbcBuilder {
         }
         items.emplace_back(key, escapedValue);
     }
-    void Add(const ConnectionString::Item& item) { Set(item.key, item.braced ? item.value : OdbcValue(item.value)); }
+    void Add(const ConnectionString::Item& item) {
+        Set(item.key, item.braced ? item.value : OdbcValue(item.value));
+    }
     std::string Text() const {
         std::string text;
         for (const auto& [key, value] : items) text += key + "=" + value + ";";
@@ -129,7 +133,8 @@ EngineTarget MapSqlite(const ConnectionString& cs, int commandTimeout) {
     t.qtDriver = "QSQLITE";
     std::string file = cs.Get({"Data Source", "DataSource"});
     if (file.empty()) Refuse("The connection string names no database file (Data Source).");
-    int busyMs = commandTimeout > 0 && commandTimeout < INT_MAX / 1000 ? commandTimeout * 1000 : INT_MAX;
+    int busyMs =
+        commandTimeout > 0 && commandTimeout < INT_MAX / 1000 ? commandTimeout * 1000 : INT_MAX;
     t.connectOptions = "QSQLITE_BUSY_TIMEOUT=" + std::to_string(busyMs);
     if (file == ":memory:") {
         t.databaseName = file;
@@ -143,8 +148,8 @@ EngineTarget MapSqlite(const ConnectionString& cs, int commandTimeout) {
     return t;
 }
 
-EngineTarget MapPostgres(const ConnectionString& cs, const std::string& userId, const std::string& password,
-                         int connectionTimeout, int commandTimeout) {
+EngineTarget MapPostgres(const ConnectionString& cs, const std::string& userId,
+                         const std::string& password, int connectionTimeout, int commandTimeout) {
     EngineTarget t;
     t.engine = Engine::PostgreSQL;
     t.qtDriver = "QPSQL";
@@ -152,19 +157,23 @@ EngineTarget MapPostgres(const ConnectionString& cs, const std::string& userId, 
     std::string port = cs.Get("Port");
     if (!port.empty()) t.port = ParsePort(port);
     t.databaseName = cs.Get({"Database", "Initial Catalog", "dbname"});
-    t.userName = !userId.empty() ? userId : cs.Get({"User ID", "Uid", "User", "Username", "User Name"});
+    t.userName =
+        !userId.empty() ? userId : cs.Get({"User ID", "Uid", "User", "Username", "User Name"});
     t.password = !password.empty() ? password : cs.Get({"Password", "Pwd"});
 
     std::vector<std::string> options;
     // libpq waits at least 2 seconds; 0 means wait forever.
-    if (connectionTimeout > 0) options.push_back("connect_timeout=" + std::to_string(std::max(connectionTimeout, 2)));
+    if (connectionTimeout > 0)
+        options.push_back("connect_timeout=" + std::to_string(std::max(connectionTimeout, 2)));
     if (commandTimeout > 0)
-        options.push_back("options=" + PgValue("-c statement_timeout=" + std::to_string(commandTimeout * 1000)));
+        options.push_back("options=" +
+                          PgValue("-c statement_timeout=" + std::to_string(commandTimeout * 1000)));
     // libpq's own keywords pass through as written (sslmode, application_name, ...).
-    static const char* const passThrough[] = {"sslmode",     "sslrootcert",   "sslcert",          "sslkey",
-                                              "sslpassword", "sslcrl",        "application_name", "target_session_attrs",
-                                              "hostaddr",    "passfile",      "service",          "client_encoding",
-                                              "keepalives",  "keepalives_idle", "gssencmode",     "channel_binding"};
+    static const char* const passThrough[] = {
+        "sslmode",     "sslrootcert",     "sslcert",          "sslkey",
+        "sslpassword", "sslcrl",          "application_name", "target_session_attrs",
+        "hostaddr",    "passfile",        "service",          "client_encoding",
+        "keepalives",  "keepalives_idle", "gssencmode",       "channel_binding"};
     for (const char* key : passThrough) {
         if (cs.Has(key)) options.push_back(std::string(key) + "=" + PgValue(cs.Get(key)));
     }
@@ -172,8 +181,8 @@ EngineTarget MapPostgres(const ConnectionString& cs, const std::string& userId, 
     return t;
 }
 
-EngineTarget MapOdbc(const ConnectionString& cs, bool viaMsdasql, const std::string& userId, const std::string& password,
-                     int connectionTimeout, int commandTimeout) {
+EngineTarget MapOdbc(const ConnectionString& cs, bool viaMsdasql, const std::string& userId,
+                     const std::string& password, int connectionTimeout, int commandTimeout) {
     OdbcBuilder odbc;
     // MSDASQL carries the ODBC string in Extended Properties, its data source in Data Source.
     if (viaMsdasql) {
@@ -184,7 +193,8 @@ EngineTarget MapOdbc(const ConnectionString& cs, bool viaMsdasql, const std::str
         }
     }
     for (const auto& item : cs.Items()) {
-        if (EqualsIgnoreCase(item.key, "Provider") || EqualsIgnoreCase(item.key, "Extended Properties") ||
+        if (EqualsIgnoreCase(item.key, "Provider") ||
+            EqualsIgnoreCase(item.key, "Extended Properties") ||
             EqualsIgnoreCase(item.key, "Persist Security Info"))
             continue;
         if (viaMsdasql && EqualsIgnoreCase(item.key, "Data Source"))
@@ -212,15 +222,19 @@ EngineTarget MapOdbc(const ConnectionString& cs, bool viaMsdasql, const std::str
 
 // SQL Server's OLE DB providers: the same server reached through the FreeTDS ODBC driver.
 // The driver has no command timeout setting in a connection string.
-EngineTarget MapSqlServer(const ConnectionString& cs, const std::string& userId, const std::string& password,
-                          int connectionTimeout) {
+EngineTarget MapSqlServer(const ConnectionString& cs, const std::string& userId,
+                          const std::string& password, int connectionTimeout) {
     if (IsTrue(cs.Get("Trusted_Connection")) || IsTrue(cs.Get("Integrated Security")))
-        Refuse("Windows authentication (Trusted_Connection, Integrated Security) is not available here: "
-               "give a SQL Server login with Uid and Pwd in the connection string.");
+        Refuse(
+            "Windows authentication (Trusted_Connection, Integrated Security) is not available "
+            "here: "
+            "give a SQL Server login with Uid and Pwd in the connection string.");
 
-    std::string server = TrimSpaces(cs.Get({"Server", "Data Source", "Address", "Addr", "Network Address"}));
+    std::string server =
+        TrimSpaces(cs.Get({"Server", "Data Source", "Address", "Addr", "Network Address"}));
     if (server.empty()) Refuse("The connection string names no server (Server).");
-    if (server.size() > 4 && EqualsIgnoreCase(server.substr(0, 4), "tcp:")) server = TrimSpaces(server.substr(4));
+    if (server.size() > 4 && EqualsIgnoreCase(server.substr(0, 4), "tcp:"))
+        server = TrimSpaces(server.substr(4));
     std::string port;
     if (size_t comma = server.find(','); comma != std::string::npos) {
         port = std::to_string(ParsePort(server.substr(comma + 1)));
@@ -342,8 +356,9 @@ ConnectionString ConnectionString::Parse(std::string_view text) {
         }
         if (i < n) ++i;  // the ";"
 
-        auto same = std::find_if(cs.items_.begin(), cs.items_.end(),
-                                 [&](const Item& it) { return EqualsIgnoreCase(it.key, item.key); });
+        auto same = std::find_if(cs.items_.begin(), cs.items_.end(), [&](const Item& it) {
+            return EqualsIgnoreCase(it.key, item.key);
+        });
         if (same != cs.items_.end())
             *same = std::move(item);
         else
@@ -361,7 +376,8 @@ const ConnectionString::Item* ConnectionString::Find(std::string_view key) const
 
 bool ConnectionString::Has(std::string_view key) const { return Find(key) != nullptr; }
 
-std::string ConnectionString::Get(std::initializer_list<std::string_view> keys, const std::string& fallback) const {
+std::string ConnectionString::Get(std::initializer_list<std::string_view> keys,
+                                  const std::string& fallback) const {
     for (std::string_view key : keys) {
         if (const Item* item = Find(key)) return item->value;
     }
@@ -369,7 +385,8 @@ std::string ConnectionString::Get(std::initializer_list<std::string_view> keys, 
 }
 
 std::string OdbcValue(const std::string& value) {
-    bool needsBraces = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '{');
+    bool needsBraces =
+        !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '{');
     needsBraces = needsBraces || value.find_first_of(";{}") != std::string::npos;
     if (!needsBraces) return value;
     return "{" + lumaro::ReplaceAll(value, "}", "}}") + "}";
@@ -382,7 +399,8 @@ std::string QtOdbcDatabaseName(const std::string& odbc) {
     std::string_view prefixed;
     if (upper.find(".DSN") != std::string::npos)
         prefixed = "FILEDSN";
-    else if (upper.find("DRIVER=") == std::string::npos && upper.find("SERVER=") == std::string::npos)
+    else if (upper.find("DRIVER=") == std::string::npos &&
+             upper.find("SERVER=") == std::string::npos)
         prefixed = "DSN";
     else
         return odbc;
@@ -399,7 +417,8 @@ std::string QtOdbcDatabaseName(const std::string& odbc) {
 }
 
 EngineTarget MapConnectionString(const std::string& connectionString, const std::string& userId,
-                                 const std::string& password, int connectionTimeout, int commandTimeout) {
+                                 const std::string& password, int connectionTimeout,
+                                 int commandTimeout) {
     ConnectionString cs = ConnectionString::Parse(connectionString);
     const std::string provider = ProviderBaseName(cs.Get("Provider"));
     connectionTimeout = std::max(connectionTimeout, 0);
@@ -411,11 +430,15 @@ EngineTarget MapConnectionString(const std::string& connectionString, const std:
         return MapSqlite(cs, commandTimeout);
     }
     if (provider == "SQLITE") return MapSqlite(cs, commandTimeout);
-    if (provider == "MSDASQL") return MapOdbc(cs, true, userId, password, connectionTimeout, commandTimeout);
-    if (provider == "POSTGRESQL") return MapPostgres(cs, userId, password, connectionTimeout, commandTimeout);
-    if (IsNameWithVersion(provider, "SQLNCLI") || IsNameWithVersion(provider, "MSOLEDBSQL") || provider == "SQLOLEDB")
+    if (provider == "MSDASQL")
+        return MapOdbc(cs, true, userId, password, connectionTimeout, commandTimeout);
+    if (provider == "POSTGRESQL")
+        return MapPostgres(cs, userId, password, connectionTimeout, commandTimeout);
+    if (IsNameWithVersion(provider, "SQLNCLI") || IsNameWithVersion(provider, "MSOLEDBSQL") ||
+        provider == "SQLOLEDB")
         return MapSqlServer(cs, userId, password, connectionTimeout);
-    throw RuntimeError(adErrProviderNotFound, kSource, "Provider cannot be found. It may not be properly installed.");
+    throw RuntimeError(adErrProviderNotFound, kSource,
+                       "Provider cannot be found. It may not be properly installed.");
 }
 
 }  // namespace ado

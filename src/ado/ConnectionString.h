@@ -16,8 +16,8 @@
 //   anything else                           "Provider cannot be found. It may not be
 //                                           properly installed."
 
-#include <string>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -39,8 +39,11 @@ public:
     std::vector<Item> Items() && { return std::move(items_); }  // safe on a temporary
     bool Has(std::string_view key) const;
     // The value of the first of the keys present (keys ignoring case), or fallback.
-    std::string Get(std::initializer_list<std::string_view> keys, const std::string& fallback = {}) const;
-    std::string Get(std::string_view key, const std::string& fallback = {}) const { return Get({key}, fallback); }
+    std::string Get(std::initializer_list<std::string_view> keys,
+                    const std::string& fallback = {}) const;
+    std::string Get(std::string_view key, const std::string& fallback = {}) const {
+        return Get({key}, fallback);
+    }
 
 private:
     const Item* Find(std::string_view key) const;
@@ -52,15 +55,15 @@ enum class Engine { SQLite, ODBC, PostgreSQL };
 // What a Connection hands to Qt SQL to open the database.
 struct EngineTarget {
     Engine engine = Engine::SQLite;
-    std::string qtDriver;        // "QSQLITE", "QODBC", "QPSQL"
-    std::string databaseName;    // QSQLITE: the file:...?mode=rw URI; QPSQL: dbname;
-                                 // QODBC: the text Qt expects (see QtOdbcDatabaseName)
+    std::string qtDriver;              // "QSQLITE", "QODBC", "QPSQL"
+    std::string databaseName;          // QSQLITE: the file:...?mode=rw URI; QPSQL: dbname;
+                                       // QODBC: the text Qt expects (see QtOdbcDatabaseName)
     std::string odbcConnectionString;  // ODBC only: the string the driver manager receives
-    std::string hostName;        // QPSQL
-    int port = -1;               // QPSQL
-    std::string userName;        // QPSQL
-    std::string password;        // QPSQL
-    std::string connectOptions;  // Qt connect options (timeouts)
+    std::string hostName;              // QPSQL
+    int port = -1;                     // QPSQL
+    std::string userName;              // QPSQL
+    std::string password;              // QPSQL
+    std::string connectOptions;        // Qt connect options (timeouts)
 };
 
 // Picks the engine and its settings. userId/password, when not empty, replace the ones of
@@ -68,7 +71,8 @@ struct EngineTarget {
 // RuntimeError: adErrProviderNotFound for an unknown provider, adErrProvider for a string
 // that the provider cannot use (no data source, Windows authentication, bad syntax).
 EngineTarget MapConnectionString(const std::string& connectionString, const std::string& userId,
-                                 const std::string& password, int connectionTimeout, int commandTimeout);
+                                 const std::string& password, int connectionTimeout,
+                                 int commandTimeout);
 
 // ODBC values: a value that would end early or be misread (";", braces, blanks at its ends)
 // is wrapped in braces with "}" doubled.

@@ -1,12 +1,12 @@
 // The database layer against the real PostgreSQL test server, through the native client
 // (Provider=PostgreSQL) and through ODBC (the PostgreSQL ODBC driver).
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-
-#include <gtest/gtest.h>
 
 #include "ado/Ado.h"
 #include "ado/AdoTestUtil.h"
@@ -42,7 +42,8 @@ protected:
         connection_->Open(ConnectionString());
     }
     std::string ConnectionString() const {
-        return GetParam() == Path::Native ? database_->AdoConnectionString() : database_->OdbcConnectionString();
+        return GetParam() == Path::Native ? database_->AdoConnectionString()
+                                          : database_->OdbcConnectionString();
     }
     // The connection string with one key replaced or added.
     std::string With(const std::string& extra) const { return ConnectionString() + extra; }
@@ -57,7 +58,8 @@ TEST_P(AdoPostgresTest, FirstRunQueryGivesTheFiveQuantities) {
     for (const IclocRow& row : SampleIclocRows()) {
         SCOPED_TRACE(row.itemNo + "/" + row.location);
         std::string item = row.itemNo;
-        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2)) item.insert(p, "'");
+        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2))
+            item.insert(p, "'");
         auto rs = OpenQuery(connection_, FirstRunQuery(item, row.location));
         ASSERT_FALSE(rs->IsEOF());
         rs->MoveFirst();
@@ -68,7 +70,8 @@ TEST_P(AdoPostgresTest, FirstRunQueryGivesTheFiveQuantities) {
         if (row.qtyCommit) {
             EXPECT_DOUBLE_EQ(rs->Fields("QTAVAIL").Value().ToDouble(), row.QtAvail());
             EXPECT_DOUBLE_EQ(rs->Fields("QTCOMMIT").Value().ToDouble(), *row.qtyCommit);
-            EXPECT_EQ(rs->Fields("QTCOMMIT").Value().ToString(), lumaro::DoubleToText(*row.qtyCommit));
+            EXPECT_EQ(rs->Fields("QTCOMMIT").Value().ToString(),
+                      lumaro::DoubleToText(*row.qtyCommit));
         } else {
             EXPECT_TRUE(rs->Fields("QTCOMMIT").Value().IsNull());
             EXPECT_TRUE(rs->Fields("QTAVAIL").Value().IsNull());
@@ -106,18 +109,22 @@ TEST_P(AdoPostgresTest, SignOnFaultsCarryTheServersText) {
         std::string connectionString;
         std::string text;
     };
-    const std::string host = database_->Server().host, port = std::to_string(database_->Server().port);
+    const std::string host = database_->Server().host,
+                      port = std::to_string(database_->Server().port);
     const bool native = GetParam() == Path::Native;
-    const std::string base = native ? "Provider=PostgreSQL;Host=" + host + ";Port=" + port + ";"
-                                    : "Driver={PostgreSQL Unicode};Servername=" + host + ";Port=" + port + ";";
+    const std::string base =
+        native ? "Provider=PostgreSQL;Host=" + host + ";Port=" + port + ";"
+               : "Driver={PostgreSQL Unicode};Servername=" + host + ";Port=" + port + ";";
     const std::string db = native ? "Database=" : "Database=";
     const Case cases[] = {
         {base + db + database_->Name() + ";User ID=lumaro_pw;Password=wrong",
          "password authentication failed for user \"lumaro_pw\""},
         {base + db + database_->Name() + ";User ID=lumaro_pw", "no password supplied"},
-        {base + db + "no_such_database;User ID=lumaro", "database \"no_such_database\" does not exist"},
+        {base + db + "no_such_database;User ID=lumaro",
+         "database \"no_such_database\" does not exist"},
         {(native ? "Provider=PostgreSQL;Host=no-such-host.invalid;Database=x;User ID=lumaro"
-                 : "Driver={PostgreSQL Unicode};Servername=no-such-host.invalid;Database=x;Username=lumaro"),
+                 : "Driver={PostgreSQL "
+                   "Unicode};Servername=no-such-host.invalid;Database=x;Username=lumaro"),
          "could not translate host name \"no-such-host.invalid\""},
     };
     for (const Case& c : cases) {
@@ -138,14 +145,17 @@ TEST_P(AdoPostgresTest, SignOnFaultsCarryTheServersText) {
 }
 
 TEST_P(AdoPostgresTest, AStatementStopsAtTheCommandTimeout) {
-    if (GetParam() == Path::Odbc) GTEST_SKIP() << "the ODBC driver has no statement timeout of its own";
+    if (GetParam() == Path::Odbc)
+        GTEST_SKIP() << "the ODBC driver has no statement timeout of its own";
     auto connection = std::make_shared<ado::Connection>();
     connection->SetCommandTimeout(1);
     connection->Open(ConnectionString());
     const auto start = std::chrono::steady_clock::now();
     RuntimeError e = ErrorOf([&] { OpenQuery(connection, "SELECT pg_sleep(10)"); });
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_NE(e.Description().find("canceling statement due to statement timeout"), std::string::npos)
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_NE(e.Description().find("canceling statement due to statement timeout"),
+              std::string::npos)
         << e.Description();
     EXPECT_LT(seconds, 5.0);
     EXPECT_EQ(connection->State(), ado::adStateOpen);
@@ -156,14 +166,16 @@ TEST_P(AdoPostgresTest, OdbcDataSourceNames) {
     if (GetParam() == Path::Native) GTEST_SKIP() << "ODBC only";
     TempDir dir;
     const std::filesystem::path ini = dir.path() / "odbc.ini";
-    WriteFile(ini, "[Lumaro Test]\nDriver=PostgreSQL Unicode\nServername=" + database_->Server().host +
-                       "\nPort=" + std::to_string(database_->Server().port) + "\nDatabase=" + database_->Name() +
-                       "\n");
+    WriteFile(ini,
+              "[Lumaro Test]\nDriver=PostgreSQL Unicode\nServername=" + database_->Server().host +
+                  "\nPort=" + std::to_string(database_->Server().port) +
+                  "\nDatabase=" + database_->Name() + "\n");
     const char* old = std::getenv("ODBCINI");
     const std::string previous = old ? old : "";
     setenv("ODBCINI", ini.c_str(), 1);
-    for (const std::string cs : {"DSN=Lumaro Test;UID=lumaro", "Provider=MSDASQL;Data Source=Lumaro Test;User ID=lumaro",
-                                 "Provider=MSDASQL.1;Extended Properties=\"DSN=Lumaro Test;UID=lumaro\""}) {
+    for (const std::string cs :
+         {"DSN=Lumaro Test;UID=lumaro", "Provider=MSDASQL;Data Source=Lumaro Test;User ID=lumaro",
+          "Provider=MSDASQL.1;Extended Properties=\"DSN=Lumaro Test;UID=lumaro\""}) {
         SCOPED_TRACE(cs);
         auto connection = std::make_shared<ado::Connection>();
         EXPECT_NO_THROW(connection->Open(cs));
@@ -172,7 +184,9 @@ TEST_P(AdoPostgresTest, OdbcDataSourceNames) {
         }
     }
     ado::Connection missing;
-    EXPECT_NE(ErrorOf([&] { missing.Open("DSN=No Such Source"); }).Description().find("Data source name not found"),
+    EXPECT_NE(ErrorOf([&] { missing.Open("DSN=No Such Source"); })
+                  .Description()
+                  .find("Data source name not found"),
               std::string::npos);
     if (old)
         setenv("ODBCINI", previous.c_str(), 1);
@@ -180,6 +194,7 @@ TEST_P(AdoPostgresTest, OdbcDataSourceNames) {
         unsetenv("ODBCINI");
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, AdoPostgresTest, ::testing::Values(Path::Native, Path::Odbc), PathName);
+INSTANTIATE_TEST_SUITE_P(Paths, AdoPostgresTest, ::testing::Values(Path::Native, Path::Odbc),
+                         PathName);
 
 }  // namespace

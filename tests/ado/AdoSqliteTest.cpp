@@ -1,13 +1,13 @@
 // Connection, Command and Recordset on embedded SQLite files.
 
+#include <gtest/gtest.h>
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringList>
 #include <chrono>
 #include <filesystem>
 #include <memory>
-
-#include <gtest/gtest.h>
 
 #include "ado/Ado.h"
 #include "ado/AdoTestUtil.h"
@@ -42,7 +42,8 @@ TEST_F(AdoSqliteTest, FirstRunQueryGivesTheFiveQuantitiesOfEachRow) {
     for (const IclocRow& row : SampleIclocRows()) {
         SCOPED_TRACE(row.itemNo + "/" + row.location);
         std::string item = row.itemNo;
-        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2)) item.insert(p, "'");
+        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2))
+            item.insert(p, "'");
         auto rs = OpenQuery(connection_, FirstRunQuery(item, row.location));
         ASSERT_FALSE(rs->IsEOF());
         rs->MoveFirst();
@@ -62,7 +63,9 @@ TEST_F(AdoSqliteTest, FirstRunQueryGivesTheFiveQuantitiesOfEachRow) {
 }
 
 TEST_F(AdoSqliteTest, ValuesKeepTheirTypes) {
-    auto rs = OpenQuery(connection_, "SELECT 1 AS I, 2.5 AS D, 'x''y' AS S, NULL AS N, X'0102' AS B, 'é' AS \"Qté\"");
+    auto rs =
+        OpenQuery(connection_,
+                  "SELECT 1 AS I, 2.5 AS D, 'x''y' AS S, NULL AS N, X'0102' AS B, 'é' AS \"Qté\"");
     EXPECT_EQ(rs->Fields("QTÉ").Value(), Variant("é"));
     EXPECT_EQ(rs->Fields("qté").Name(), "Qté");
     EXPECT_EQ(ErrorOf([&] { rs->Fields("QT"); }).Number(), ado::adErrItemNotFound);
@@ -84,7 +87,8 @@ TEST_F(AdoSqliteTest, NoRowsIsEofAndHasNoCurrentRecord) {
 }
 
 TEST_F(AdoSqliteTest, MovesThroughRowsAndBackToTheFirst) {
-    auto rs = OpenQuery(connection_, "SELECT LOCATION FROM ICILOC WHERE ITEMNO='A1-103/0' ORDER BY LOCATION");
+    auto rs = OpenQuery(connection_,
+                        "SELECT LOCATION FROM ICILOC WHERE ITEMNO='A1-103/0' ORDER BY LOCATION");
     EXPECT_EQ(rs->Fields("LOCATION").Value().ToString(), "1");
     rs->MoveNext();
     EXPECT_EQ(rs->Fields("LOCATION").Value().ToString(), "2");
@@ -111,7 +115,8 @@ TEST_F(AdoSqliteTest, StatementErrorsCarryTheDriversOwnText) {
         RuntimeError e = ErrorOf([&] { OpenQuery(connection_, c.sql); });
         EXPECT_EQ(e.Number(), ado::adErrProvider);
         EXPECT_EQ(e.Description(), c.text);
-        EXPECT_EQ(connection_->State(), ado::adStateOpen);  // a bad statement leaves the connection usable
+        EXPECT_EQ(connection_->State(),
+                  ado::adStateOpen);  // a bad statement leaves the connection usable
     }
     EXPECT_FALSE(OpenQuery(connection_, FirstRunQuery("A1-103/0", "1"))->IsEOF());
 }
@@ -123,7 +128,8 @@ TEST_F(AdoSqliteTest, ObjectStatesFollowAdo) {
 
     auto rs = OpenQuery(connection_, FirstRunQuery("A1-103/0", "1"));
     EXPECT_EQ(rs->State(), ado::adStateOpen);
-    EXPECT_EQ(ErrorOf([&] { rs->SetCursorType(ado::adOpenForwardOnly); }).Number(), ado::adErrObjectOpen);
+    EXPECT_EQ(ErrorOf([&] { rs->SetCursorType(ado::adOpenForwardOnly); }).Number(),
+              ado::adErrObjectOpen);
 
     // Closing the connection closes its recordsets.
     connection_->Close();
@@ -131,15 +137,18 @@ TEST_F(AdoSqliteTest, ObjectStatesFollowAdo) {
     EXPECT_EQ(rs->State(), ado::adStateClosed);
     EXPECT_EQ(ErrorOf([&] { rs->IsEOF(); }).Number(), ado::adErrObjectClosed);
     EXPECT_EQ(ErrorOf([&] { connection_->Close(); }).Number(), ado::adErrObjectClosed);
-    EXPECT_EQ(ErrorOf([&] { OpenQuery(connection_, "SELECT 1"); }).Number(), ado::adErrInvalidConnection);
-    EXPECT_EQ(ErrorOf([&] { OpenQuery(nullptr, "SELECT 1"); }).Number(), ado::adErrInvalidConnection);
+    EXPECT_EQ(ErrorOf([&] { OpenQuery(connection_, "SELECT 1"); }).Number(),
+              ado::adErrInvalidConnection);
+    EXPECT_EQ(ErrorOf([&] { OpenQuery(nullptr, "SELECT 1"); }).Number(),
+              ado::adErrInvalidConnection);
 
     // Open again with the kept property.
     connection_->Open();
     EXPECT_FALSE(OpenQuery(connection_, FirstRunQuery("A1-103/0", "2"))->IsEOF());
 
     // A statement without rows leaves the recordset closed, as ADO does.
-    EXPECT_EQ(OpenQuery(connection_, "UPDATE ICILOC SET QTYONHAND = 1 WHERE 1 = 0")->State(), ado::adStateClosed);
+    EXPECT_EQ(OpenQuery(connection_, "UPDATE ICILOC SET QTYONHAND = 1 WHERE 1 = 0")->State(),
+              ado::adStateClosed);
 }
 
 TEST_F(AdoSqliteTest, EachObjectHoldsItsOwnQtConnectionAndReleasesIt) {
@@ -172,14 +181,16 @@ TEST_F(AdoSqliteTest, ALockedDatabaseFailsAfterTheCommandTimeout) {
         // A query, and a new connection, wait for the lock as long as the command timeout.
         auto start = std::chrono::steady_clock::now();
         RuntimeError e = ErrorOf([&] { OpenQuery(connection, FirstRunQuery("A1-103/0", "1")); });
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(e.Description(), "database is locked");
         EXPECT_GE(seconds, 0.8);
         EXPECT_LT(seconds, 5.0);
         ado::Connection other;
         other.SetCommandTimeout(1);
         start = std::chrono::steady_clock::now();
-        EXPECT_EQ(ErrorOf([&] { other.Open(connectionString_); }).Description(), "database is locked");
+        EXPECT_EQ(ErrorOf([&] { other.Open(connectionString_); }).Description(),
+                  "database is locked");
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_LT(seconds, 5.0);
 
@@ -194,7 +205,9 @@ TEST(AdoSqliteOpenTest, MissingOrBadFilesFailWithoutCreatingADatabase) {
     TempDir dir;
     const std::filesystem::path missing = dir.path() / "missing.db";
     const std::filesystem::path notDb = dir.path() / "text.db";
-    WriteFile(notDb, "this is not a database, just some text that is long enough to look like a header......");
+    WriteFile(
+        notDb,
+        "this is not a database, just some text that is long enough to look like a header......");
 
     struct Case {
         std::string connectionString;

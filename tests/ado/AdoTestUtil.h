@@ -11,7 +11,8 @@ namespace ado::test {
 
 // Runs `sql` the way the quantity lookup does (a text command, a static read-only
 // server-side recordset) and returns the open recordset.
-inline std::unique_ptr<Recordset> OpenQuery(const std::shared_ptr<Connection>& connection, const std::string& sql) {
+inline std::unique_ptr<Recordset> OpenQuery(const std::shared_ptr<Connection>& connection,
+                                            const std::string& sql) {
     Command command;
     command.SetActiveConnection(connection);
     command.SetCommandText(sql);

@@ -2,14 +2,13 @@
 // the connection timeout, for SQL Server (FreeTDS), PostgreSQL and PostgreSQL over ODBC.
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "ado/Ado.h"
 #include "ado/AdoTestUtil.h"
@@ -30,8 +29,8 @@ public:
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof addr;
-        if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 || listen(fd_, 16) != 0 ||
-            getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+            listen(fd_, 16) != 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
             port_ = 0;
         else
             port_ = ntohs(addr.sin_port);
@@ -93,7 +92,8 @@ TEST(AdoTimeoutTest, ASilentServerTimesOutWithinTheConnectionTimeout) {
     ASSERT_NE(server.Port(), 0);
     const std::string port = std::to_string(server.Port());
     const std::string strings[] = {
-        "Provider=SQLOLEDB;Data Source=127.0.0.1," + port + ";Initial Catalog=x;User ID=sa;Password=x",
+        "Provider=SQLOLEDB;Data Source=127.0.0.1," + port +
+            ";Initial Catalog=x;User ID=sa;Password=x",
         "Provider=PostgreSQL;Host=127.0.0.1;Port=" + port + ";Database=x;User ID=x",
         "Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + port + ";Database=x;Username=x",
     };

@@ -1,15 +1,14 @@
 // ADO connection strings: parsing and the engine each provider leads to.
 
-#include "ado/ConnectionString.h"
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "ado/Ado.h"
 #include "ado/AdoTestUtil.h"
+#include "ado/ConnectionString.h"
 
 namespace {
 
@@ -25,11 +24,14 @@ TEST(ConnectionStringTest, ParsesAsAdoDoes) {
         Items items;
     };
     const Case cases[] = {
-        {"Provider=SQLite;Data Source=/x/y.db", {{"Provider", "SQLite"}, {"Data Source", "/x/y.db"}}},
-        {"  provider = SQLite ;  data source = /a b/c.db ; ", {{"provider", "SQLite"}, {"data source", "/a b/c.db"}}},
+        {"Provider=SQLite;Data Source=/x/y.db",
+         {{"Provider", "SQLite"}, {"Data Source", "/x/y.db"}}},
+        {"  provider = SQLite ;  data source = /a b/c.db ; ",
+         {{"provider", "SQLite"}, {"data source", "/a b/c.db"}}},
         {"Password=\"a;b\";User ID='it''s'", {{"Password", "a;b"}, {"User ID", "it's"}}},
         {"Pwd=\"say \"\"hi\"\"\" ; x=' padded '", {{"Pwd", "say \"hi\""}, {"x", " padded "}}},
-        {"Driver={PostgreSQL Unicode};Pwd={a;b}}c} ;", {{"Driver", "{PostgreSQL Unicode}"}, {"Pwd", "{a;b}}c}"}}},
+        {"Driver={PostgreSQL Unicode};Pwd={a;b}}c} ;",
+         {{"Driver", "{PostgreSQL Unicode}"}, {"Pwd", "{a;b}}c}"}}},
         {"a==b=c", {{"a=b", "c"}}},
         {";;Provider=SQLite;; ;", {{"Provider", "SQLite"}}},
         {"Data Source=a;data source=b", {{"data source", "b"}}},
@@ -39,7 +41,8 @@ TEST(ConnectionStringTest, ParsesAsAdoDoes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         Items got;
-        for (const auto& item : ConnectionString::Parse(c.text).Items()) got.emplace_back(item.key, item.value);
+        for (const auto& item : ConnectionString::Parse(c.text).Items())
+            got.emplace_back(item.key, item.value);
         EXPECT_EQ(got, c.items);
     }
     ConnectionString cs = ConnectionString::Parse("USER ID=u;Pwd=p");
@@ -47,11 +50,14 @@ TEST(ConnectionStringTest, ParsesAsAdoDoes) {
     EXPECT_EQ(cs.Get({"Password", "PWD"}), "p");
     EXPECT_EQ(cs.Get("Nothing", "fallback"), "fallback");
 
-    for (const char* bad : {"Provider", "=x", "Pwd=\"abc", "Pwd={abc", "Pwd=\"a\"b", "Pwd='a' b;x=1", "x=1;junk"}) {
+    for (const char* bad :
+         {"Provider", "=x", "Pwd=\"abc", "Pwd={abc", "Pwd=\"a\"b", "Pwd='a' b;x=1", "x=1;junk"}) {
         SCOPED_TRACE(bad);
         lumaro::RuntimeError e = ErrorOf([&] { ConnectionString::Parse(bad); });
         EXPECT_EQ(e.Number(), ado::adErrProvider);
-        EXPECT_EQ(e.Description(), "Format of the initialization string does not conform to the OLE DB specification.");
+        EXPECT_EQ(
+            e.Description(),
+            "Format of the initialization string does not conform to the OLE DB specification.");
     }
 }
 
@@ -70,49 +76,62 @@ TEST(ConnectionStringTest, ProvidersLeadToTheirEngines) {
     };
     const std::string cwd = std::filesystem::current_path().string();
     const Case cases[] = {
-        {"Provider=SQLite;Data Source=/tmp/a b#1.db", Engine::SQLite, "QSQLITE", "file:/tmp/a%20b%231.db?mode=rw", "", "",
-         -1, "", "", "QSQLITE_BUSY_TIMEOUT=30000;QSQLITE_OPEN_URI"},
-        {"Data Source=rel.db", Engine::SQLite, "QSQLITE", "file:" + cwd + "/rel.db?mode=rw", "", "", -1, "", "",
+        {"Provider=SQLite;Data Source=/tmp/a b#1.db", Engine::SQLite, "QSQLITE",
+         "file:/tmp/a%20b%231.db?mode=rw", "", "", -1, "", "",
          "QSQLITE_BUSY_TIMEOUT=30000;QSQLITE_OPEN_URI"},
-        {"Provider=sqlite.1;Data Source=:memory:", Engine::SQLite, "QSQLITE", ":memory:", "", "", -1, "", "",
-         "QSQLITE_BUSY_TIMEOUT=30000"},
+        {"Data Source=rel.db", Engine::SQLite, "QSQLITE", "file:" + cwd + "/rel.db?mode=rw", "", "",
+         -1, "", "", "QSQLITE_BUSY_TIMEOUT=30000;QSQLITE_OPEN_URI"},
+        {"Provider=sqlite.1;Data Source=:memory:", Engine::SQLite, "QSQLITE", ":memory:", "", "",
+         -1, "", "", "QSQLITE_BUSY_TIMEOUT=30000"},
         {"Driver={PostgreSQL Unicode};Server=h;Database=d", Engine::ODBC, "QODBC",
-         "Driver={PostgreSQL Unicode};Server=h;Database=d;", "Driver={PostgreSQL Unicode};Server=h;Database=d;", "", -1,
-         "", "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30"},
-        {"DSN=mydsn;UID=u;PWD=p", Engine::ODBC, "QODBC", "mydsn;UID=u;PWD=p", "DSN=mydsn;UID=u;PWD=p;", "", -1, "", "",
+         "Driver={PostgreSQL Unicode};Server=h;Database=d;",
+         "Driver={PostgreSQL Unicode};Server=h;Database=d;", "", -1, "", "",
+         "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30"},
+        {"DSN=mydsn;UID=u;PWD=p", Engine::ODBC, "QODBC", "mydsn;UID=u;PWD=p",
+         "DSN=mydsn;UID=u;PWD=p;", "", -1, "", "",
          "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30"},
         {"Provider=MSDASQL;Data Source=my dsn;User ID=u;Password=\"p;q\"", Engine::ODBC, "QODBC",
          "my dsn;UID=u;PWD={p;q}", "DSN=my dsn;UID=u;PWD={p;q};", "", -1, "", "",
          "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30"},
-        {"Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\"DSN=x;UID=y\"", Engine::ODBC, "QODBC",
-         "x;UID=ovr;PWD=pw", "DSN=x;UID=ovr;PWD=pw;", "", -1, "", "",
+        {"Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\"DSN=x;UID=y\"",
+         Engine::ODBC, "QODBC", "x;UID=ovr;PWD=pw", "DSN=x;UID=ovr;PWD=pw;", "", -1, "", "",
          "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30", "ovr", "pw"},
-        {"FILEDSN=/etc/a.dsn;PWD=x", Engine::ODBC, "QODBC", "/etc/a.dsn;PWD=x", "FILEDSN=/etc/a.dsn;PWD=x;", "", -1, "",
-         "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30"},
-        {"Provider=PostgreSQL;Host=/tmp/s;Port=5433;Database=d;User ID=u;Password=p", Engine::PostgreSQL, "QPSQL", "d",
-         "", "/tmp/s", 5433, "u", "p", "connect_timeout=15;options='-c statement_timeout=30000'"},
-        {"Provider=PostgreSQL;Server=h;Initial Catalog=d;Uid=u;Pwd=p;sslmode=require", Engine::PostgreSQL, "QPSQL", "d",
-         "", "h", -1, "arg", "argpw", "connect_timeout=15;options='-c statement_timeout=30000';sslmode='require'",
-         "arg", "argpw"},
+        {"FILEDSN=/etc/a.dsn;PWD=x", Engine::ODBC, "QODBC", "/etc/a.dsn;PWD=x",
+         "FILEDSN=/etc/a.dsn;PWD=x;", "", -1, "", "",
+         "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30"},
+        {"Provider=PostgreSQL;Host=/tmp/s;Port=5433;Database=d;User ID=u;Password=p",
+         Engine::PostgreSQL, "QPSQL", "d", "", "/tmp/s", 5433, "u", "p",
+         "connect_timeout=15;options='-c statement_timeout=30000'"},
+        {"Provider=PostgreSQL;Server=h;Initial Catalog=d;Uid=u;Pwd=p;sslmode=require",
+         Engine::PostgreSQL, "QPSQL", "d", "", "h", -1, "arg", "argpw",
+         "connect_timeout=15;options='-c statement_timeout=30000';sslmode='require'", "arg",
+         "argpw"},
         {"Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=?;", Engine::ODBC, "QODBC",
          "DRIVER={FreeTDS};SERVER=?;DATABASE=?;UID=?;PWD=?;ClientCharset=UTF-8;TDS_Version=7.4;",
-         "DRIVER={FreeTDS};SERVER=?;DATABASE=?;UID=?;PWD=?;ClientCharset=UTF-8;TDS_Version=7.4;", "", -1, "", "",
-         "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
-        {"Provider=SQLOLEDB.1;Data Source=tcp:db.example.com,1444;Initial Catalog=ACCPAC;User ID=sa;Password=\"a;}\"",
+         "DRIVER={FreeTDS};SERVER=?;DATABASE=?;UID=?;PWD=?;ClientCharset=UTF-8;TDS_Version=7.4;",
+         "", -1, "", "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
+        {"Provider=SQLOLEDB.1;Data Source=tcp:db.example.com,1444;Initial Catalog=ACCPAC;User "
+         "ID=sa;Password=\"a;}\"",
          Engine::ODBC, "QODBC",
-         "DRIVER={FreeTDS};SERVER=db.example.com;PORT=1444;DATABASE=ACCPAC;UID=sa;PWD={a;}}};ClientCharset=UTF-8;"
+         "DRIVER={FreeTDS};SERVER=db.example.com;PORT=1444;DATABASE=ACCPAC;UID=sa;PWD={a;}}};"
+         "ClientCharset=UTF-8;"
          "TDS_Version=7.4;",
-         "DRIVER={FreeTDS};SERVER=db.example.com;PORT=1444;DATABASE=ACCPAC;UID=sa;PWD={a;}}};ClientCharset=UTF-8;"
+         "DRIVER={FreeTDS};SERVER=db.example.com;PORT=1444;DATABASE=ACCPAC;UID=sa;PWD={a;}}};"
+         "ClientCharset=UTF-8;"
          "TDS_Version=7.4;",
          "", -1, "", "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
-        {"Provider=SQLNCLI11;Server=(local)\\SQLEXPRESS;Database=d;Uid=u;Pwd=p;Trusted_Connection=no", Engine::ODBC,
-         "QODBC", "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE=d;UID=u;PWD=p;ClientCharset=UTF-8;TDS_Version=7.4;",
-         "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE=d;UID=u;PWD=p;ClientCharset=UTF-8;TDS_Version=7.4;", "",
-         -1, "", "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
+        {"Provider=SQLNCLI11;Server=(local)\\SQLEXPRESS;Database=d;Uid=u;Pwd=p;Trusted_Connection="
+         "no",
+         Engine::ODBC, "QODBC",
+         "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE=d;UID=u;PWD=p;ClientCharset=UTF-8;"
+         "TDS_Version=7.4;",
+         "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE=d;UID=u;PWD=p;ClientCharset=UTF-8;"
+         "TDS_Version=7.4;",
+         "", -1, "", "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
         {"Provider=MSOLEDBSQL19;Server=.;Uid=u;Pwd=p", Engine::ODBC, "QODBC",
          "DRIVER={FreeTDS};SERVER=localhost;UID=u;PWD=p;ClientCharset=UTF-8;TDS_Version=7.4;",
-         "DRIVER={FreeTDS};SERVER=localhost;UID=u;PWD=p;ClientCharset=UTF-8;TDS_Version=7.4;", "", -1, "", "",
-         "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
+         "DRIVER={FreeTDS};SERVER=localhost;UID=u;PWD=p;ClientCharset=UTF-8;TDS_Version=7.4;", "",
+         -1, "", "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -142,8 +161,10 @@ TEST(ConnectionStringTest, UnusableStringsAreRefusedClearly) {
          "Provider cannot be found. It may not be properly installed."},
         {"Provider=SQLNCLIX;Server=h", ado::adErrProviderNotFound, "Provider cannot be found."},
         {"Provider=MSOLEDBSQL.X;Server=h", ado::adErrProviderNotFound, "Provider cannot be found."},
-        {"Provider=SQLNCLI10;Server=h;Trusted_Connection=yes", ado::adErrProvider, "Windows authentication"},
-        {"Provider=SQLOLEDB;Data Source=h;Integrated Security=SSPI", ado::adErrProvider, "Windows authentication"},
+        {"Provider=SQLNCLI10;Server=h;Trusted_Connection=yes", ado::adErrProvider,
+         "Windows authentication"},
+        {"Provider=SQLOLEDB;Data Source=h;Integrated Security=SSPI", ado::adErrProvider,
+         "Windows authentication"},
         {"Provider=SQLNCLI;Database=x;Uid=u", ado::adErrProvider, "names no server"},
         {"Provider=SQLNCLI;Server=h,port", ado::adErrProvider, "is not a port number"},
         {"Provider=PostgreSQL;Host=h;Port=99999", ado::adErrProvider, "is not a port number"},
@@ -165,7 +186,8 @@ TEST(ConnectionStringTest, UnusableStringsAreRefusedClearly) {
 
 TEST(ConnectionStringTest, OdbcValuesAreBracedWhenNeeded) {
     const std::pair<std::string, std::string> cases[] = {
-        {"plain", "plain"}, {"a;b", "{a;b}"}, {"{x}", "{{x}}}"}, {" lead", "{ lead}"}, {"", ""}, {"a}b", "{a}}b}"},
+        {"plain", "plain"},   {"a;b", "{a;b}"}, {"{x}", "{{x}}}"},
+        {" lead", "{ lead}"}, {"", ""},         {"a}b", "{a}}b}"},
     };
     for (const auto& [value, expected] : cases) EXPECT_EQ(ado::OdbcValue(value), expected) << value;
 }

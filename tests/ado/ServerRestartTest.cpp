@@ -1,12 +1,12 @@
 // A PostgreSQL server that stops between two queries and comes back. This stops the
 // shared test server (LUMARO_PG_CTL), so its executable runs alone (RUN_SERIAL).
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "ado/Ado.h"
 #include "ado/AdoTestUtil.h"
@@ -25,12 +25,14 @@ std::string Env(const char* name) {
 }
 
 bool StopServer() {
-    return std::system((Env("LUMARO_PG_CTL") + " stop -m fast -w -t 60 >/dev/null 2>&1 </dev/null").c_str()) == 0;
+    return std::system((Env("LUMARO_PG_CTL") + " stop -m fast -w -t 60 >/dev/null 2>&1 </dev/null")
+                           .c_str()) == 0;
 }
 
 bool StartServer() {
     const std::string dir = Env("LUMARO_TEST_PG_SOCKET_DIR");
-    const std::string command = Env("LUMARO_PG_CTL") + " start -w -t 60 -l " + dir + "/server.log -o \"-k " + dir +
+    const std::string command = Env("LUMARO_PG_CTL") + " start -w -t 60 -l " + dir +
+                                "/server.log -o \"-k " + dir +
                                 " -c listen_addresses=''\" >/dev/null 2>&1 </dev/null";
     return std::system(command.c_str()) == 0;
 }
@@ -55,7 +57,8 @@ protected:
     void SetUp() override {
         if (!TestPgServer()) GTEST_SKIP() << kNoPgReason;
         if (Env("LUMARO_PG_CTL").empty() || Env("LUMARO_TEST_PG_SOCKET_DIR").empty())
-            GTEST_SKIP() << "LUMARO_PG_CTL is not set: the test server cannot be stopped and started";
+            GTEST_SKIP()
+                << "LUMARO_PG_CTL is not set: the test server cannot be stopped and started";
         database_ = std::make_unique<PgIclocDatabase>();
     }
     std::unique_ptr<PgIclocDatabase> database_;
@@ -67,7 +70,8 @@ TEST_F(ServerRestartTest, ALostConnectionIsReportedAndReopensWhenTheServerIsBack
         const char* name;
         std::string connectionString;
     };
-    const Path paths[] = {{"native", database_->AdoConnectionString()}, {"odbc", database_->OdbcConnectionString()}};
+    const Path paths[] = {{"native", database_->AdoConnectionString()},
+                          {"odbc", database_->OdbcConnectionString()}};
     std::shared_ptr<ado::Connection> connections[2];
     for (int i = 0; i < 2; ++i) {
         connections[i] = std::make_shared<ado::Connection>();
@@ -88,11 +92,13 @@ TEST_F(ServerRestartTest, ALostConnectionIsReportedAndReopensWhenTheServerIsBack
             EXPECT_FALSE(e.Description().empty());
             // The connection says it is no longer usable, and says so again on the next use.
             EXPECT_EQ(connection->State(), ado::adStateClosed);
-            EXPECT_EQ(ErrorOf([&] { OpenQuery(connection, query); }).Number(), ado::adErrInvalidConnection);
+            EXPECT_EQ(ErrorOf([&] { OpenQuery(connection, query); }).Number(),
+                      ado::adErrInvalidConnection);
             // Reconnecting while the server is down fails with the client's text, quickly.
             RuntimeError down = ErrorOf([&] { connection->Open(); });
             EXPECT_EQ(down.Number(), ado::adErrProvider);
-            EXPECT_NE(down.Description().find("No such file or directory"), std::string::npos) << down.Description();
+            EXPECT_NE(down.Description().find("No such file or directory"), std::string::npos)
+                << down.Description();
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
             EXPECT_EQ(connection->State(), ado::adStateClosed);
         }

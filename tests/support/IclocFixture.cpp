@@ -6,8 +6,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -19,12 +19,14 @@ namespace {
 
 const char kCreateTable[] =
     "CREATE TABLE ICILOC (ITEMNO VARCHAR(24) NOT NULL, LOCATION VARCHAR(6) NOT NULL, "
-    "QTYONHAND DECIMAL(19,4), QTYRENOCST DECIMAL(19,4), QTYADNOCST DECIMAL(19,4), QTYSHNOCST DECIMAL(19,4), "
+    "QTYONHAND DECIMAL(19,4), QTYRENOCST DECIMAL(19,4), QTYADNOCST DECIMAL(19,4), QTYSHNOCST "
+    "DECIMAL(19,4), "
     "QTYONORDER DECIMAL(19,4), QTYSALORDR DECIMAL(19,4), QTYCOMMIT DECIMAL(19,4), "
     "PRIMARY KEY (ITEMNO, LOCATION))";
 
 const char kInsertHead[] =
-    "INSERT INTO ICILOC (ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, QTYADNOCST, QTYSHNOCST, QTYONORDER, QTYSALORDR, "
+    "INSERT INTO ICILOC (ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, QTYADNOCST, QTYSHNOCST, "
+    "QTYONORDER, QTYSALORDR, "
     "QTYCOMMIT) VALUES ";
 
 std::string Number(double v) {
@@ -52,8 +54,8 @@ void AppendValues(std::string& sql, const IclocRow& r) {
 void Exec(QSqlDatabase& db, const std::string& sql) {
     QSqlQuery query(db);
     if (!query.exec(QString::fromStdString(sql)))
-        throw std::runtime_error("ICILOC fixture: " + query.lastError().text().toStdString() + " in: " +
-                                 sql.substr(0, 200));
+        throw std::runtime_error("ICILOC fixture: " + query.lastError().text().toStdString() +
+                                 " in: " + sql.substr(0, 200));
 }
 
 // Creates the table in an empty database and writes it in multi-row INSERTs inside one
@@ -145,22 +147,27 @@ IclocRow GeneratedIclocRow(long index) {
 }
 
 std::string FirstRunQuery(const std::string& itemNo, const std::string& location) {
-    return "SELECT (QTYONHAND+QTYRENOCST+QTYADNOCST-QTYSHNOCST) AS QTONHAND,QTYONORDER AS QTONORDER,"
-           "QTYSALORDR AS QTSALORDR,(QTYONHAND+QTYRENOCST+QTYADNOCST-QTYSHNOCST-QTYCOMMIT) AS QTAVAIL,"
+    return "SELECT (QTYONHAND+QTYRENOCST+QTYADNOCST-QTYSHNOCST) AS QTONHAND,QTYONORDER AS "
+           "QTONORDER,"
+           "QTYSALORDR AS QTSALORDR,(QTYONHAND+QTYRENOCST+QTYADNOCST-QTYSHNOCST-QTYCOMMIT) AS "
+           "QTAVAIL,"
            "QTYCOMMIT AS QTCOMMIT FROM ICILOC WHERE ITEMNO='" +
            itemNo + "' AND LOCATION='" + location + "'";
 }
 
-std::string CreateSqliteIcloc(const std::filesystem::path& file, const std::vector<IclocRow>& rows) {
+std::string CreateSqliteIcloc(const std::filesystem::path& file,
+                              const std::vector<IclocRow>& rows) {
     WithConnection(
-        "QSQLITE", [&](QSqlDatabase& db) { db.setDatabaseName(QString::fromStdString(file.string())); },
+        "QSQLITE",
+        [&](QSqlDatabase& db) { db.setDatabaseName(QString::fromStdString(file.string())); },
         [&](QSqlDatabase& db) { WriteRows(db, &rows, 0); });
     return "Provider=SQLite;Data Source=" + file.string();
 }
 
 std::string CreateSqliteIcloc(const std::filesystem::path& file, long generated) {
     WithConnection(
-        "QSQLITE", [&](QSqlDatabase& db) { db.setDatabaseName(QString::fromStdString(file.string())); },
+        "QSQLITE",
+        [&](QSqlDatabase& db) { db.setDatabaseName(QString::fromStdString(file.string())); },
         [&](QSqlDatabase& db) {
             QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=OFF"));
             QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=OFF"));
@@ -215,7 +222,9 @@ PgIclocDatabase::~PgIclocDatabase() {
     try {
         WithConnection(
             "QPSQL", [&](QSqlDatabase& db) { SetupPg(db, server_, server_.dbname); },
-            [&](QSqlDatabase& db) { Exec(db, "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)"); });
+            [&](QSqlDatabase& db) {
+                Exec(db, "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
+            });
     } catch (...) {
         // The server may be down after a fault test; the throwaway cluster goes anyway.
     }
@@ -227,8 +236,9 @@ std::string PgIclocDatabase::AdoConnectionString() const {
 }
 
 std::string PgIclocDatabase::OdbcConnectionString() const {
-    return "Driver={PostgreSQL Unicode};Servername=" + server_.host + ";Port=" + std::to_string(server_.port) +
-           ";Database=" + name_ + ";Username=" + server_.user + ";";
+    return "Driver={PostgreSQL Unicode};Servername=" + server_.host +
+           ";Port=" + std::to_string(server_.port) + ";Database=" + name_ +
+           ";Username=" + server_.user + ";";
 }
 
 std::string PgIclocDatabase::Conninfo() const {

@@ -39,7 +39,8 @@ std::string FirstRunQuery(const std::string& itemNo, const std::string& location
 
 // Creates a SQLite file with ICILOC holding rows (or `generated` generated rows) and returns
 // its ADO connection string ("Provider=SQLite;Data Source=<file>").
-std::string CreateSqliteIcloc(const std::filesystem::path& file, const std::vector<IclocRow>& rows = SampleIclocRows());
+std::string CreateSqliteIcloc(const std::filesystem::path& file,
+                              const std::vector<IclocRow>& rows = SampleIclocRows());
 std::string CreateSqliteIcloc(const std::filesystem::path& file, long generated);
 
 // The test PostgreSQL server from LUMARO_TEST_PG, when set.

@@ -75,12 +75,14 @@ struct Method {
 struct RawSqlite {
     sqlite3* db = nullptr;
     explicit RawSqlite(const std::string& file) {
-        if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) Fail("sqlite3_open_v2");
+        if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            Fail("sqlite3_open_v2");
     }
     ~RawSqlite() { sqlite3_close(db); }
     void Lookup(const std::string& sql) {
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) !=
+            SQLITE_OK)
             Fail(sqlite3_errmsg(db));
         if (sqlite3_step(stmt) == SQLITE_ROW) {
             for (int i = 0; i < 5; ++i) Sink += sqlite3_column_double(stmt, i);
@@ -114,8 +116,8 @@ struct RawOdbc {
         SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
         SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
         std::string cs = connectionString;
-        SQLRETURN r = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS, nullptr, 0,
-                                       nullptr, SQL_DRIVER_NOPROMPT);
+        SQLRETURN r = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS,
+                                       nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
         if (!SQL_SUCCEEDED(r)) Fail("SQLDriverConnect " + connectionString);
     }
     ~RawOdbc() {
@@ -145,7 +147,8 @@ struct RawOdbc {
 struct QtAlone {
     QString name;
     QSqlDatabase db;
-    QtAlone(const QString& driver, const std::function<void(QSqlDatabase&)>& setup) : name("bench.qt." + driver) {
+    QtAlone(const QString& driver, const std::function<void(QSqlDatabase&)>& setup)
+        : name("bench.qt." + driver) {
         db = QSqlDatabase::addDatabase(driver, name);
         setup(db);
         if (!db.open()) Fail("Qt open " + driver.toStdString());
@@ -216,7 +219,8 @@ void Report(const char* engine, std::vector<Method>& methods, size_t baseline,
     for (size_t i = 0; i < methods.size(); ++i) {
         const Stats s = Summarize(methods[i].us);
         const double ratio = s.median / base.median;
-        std::printf("%-11s %-28s %9.1f %9.1f %8.2fx", engine, methods[i].name.c_str(), s.median, s.p99, ratio);
+        std::printf("%-11s %-28s %9.1f %9.1f %8.2fx", engine, methods[i].name.c_str(), s.median,
+                    s.p99, ratio);
         for (const auto& [index, limit] : targets) {
             if (index == i) {
                 const bool met = ratio <= limit;
@@ -271,7 +275,8 @@ int main(int argc, char** argv) {
 
     {
         RawSqlite raw(file);
-        QtAlone qt("QSQLITE", [&](QSqlDatabase& db) { db.setDatabaseName(QString::fromStdString(file)); });
+        QtAlone qt("QSQLITE",
+                   [&](QSqlDatabase& db) { db.setDatabaseName(QString::fromStdString(file)); });
         auto layer = OpenLayer(sqliteCs);
         std::vector<Method> methods = {
             {"raw sqlite3", [&](const std::string& q) { raw.Lookup(q); }, {}},
@@ -283,8 +288,8 @@ int main(int argc, char** argv) {
         const Stats layerStats = Summarize(methods[2].us);
         const bool met = layerStats.p99 < 1000;
         g_allMet = g_allMet && met;
-        std::printf("%-11s %-28s p99 %.1f us   target < 1000 us %s\n", "SQLite", "layer lookup", layerStats.p99,
-                    met ? "met" : "MISSED");
+        std::printf("%-11s %-28s p99 %.1f us   target < 1000 us %s\n", "SQLite", "layer lookup",
+                    layerStats.p99, met ? "met" : "MISSED");
     }
     {
         // Opening and closing a connection, as the settings test and start-up do.
@@ -307,12 +312,15 @@ int main(int argc, char** argv) {
         const bool met = l.median < 1000;
         g_allMet = g_allMet && met;
         std::printf("%-11s %-28s %9.1f %9.1f\n", "SQLite", "raw open+close", r.median, r.p99);
-        std::printf("%-11s %-28s %9.1f %9.1f %8.2fx   target < 1000 us %s\n", "SQLite", "Connection.Open+Close",
-                    l.median, l.p99, l.median / r.median, met ? "met" : "MISSED");
+        std::printf("%-11s %-28s %9.1f %9.1f %8.2fx   target < 1000 us %s\n", "SQLite",
+                    "Connection.Open+Close", l.median, l.p99, l.median / r.median,
+                    met ? "met" : "MISSED");
     }
 
     if (!lumaro::test::TestPgServer()) {
-        std::printf("\nPostgreSQL and ODBC skipped: LUMARO_TEST_PG is not set (run under scripts/test-services)\n");
+        std::printf(
+            "\nPostgreSQL and ODBC skipped: LUMARO_TEST_PG is not set (run under "
+            "scripts/test-services)\n");
     } else {
         t0 = Clock::now();
         lumaro::test::PgIclocDatabase pg(rows);
@@ -332,9 +340,13 @@ int main(int argc, char** argv) {
             std::vector<Method> methods = {
                 {"raw libpq", [&](const std::string& q) { raw.Lookup(q); }, {}},
                 {"Qt SQL alone (QPSQL)", [&](const std::string& q) { qt.Lookup(q); }, {}},
-                {"layer (Provider=PostgreSQL)", [&](const std::string& q) { LayerLookup(layer, q); }, {}},
+                {"layer (Provider=PostgreSQL)",
+                 [&](const std::string& q) { LayerLookup(layer, q); },
+                 {}},
                 {"raw ODBC (psqlodbc)", [&](const std::string& q) { rawOdbc.Lookup(q); }, {}},
-                {"layer (ODBC, psqlodbc)", [&](const std::string& q) { LayerLookup(layerOdbc, q); }, {}},
+                {"layer (ODBC, psqlodbc)",
+                 [&](const std::string& q) { LayerLookup(layerOdbc, q); },
+                 {}},
             };
             Measure(methods, queries);
             Report("PostgreSQL", methods, 0, {{2, 1.15}, {4, 1.5}});
