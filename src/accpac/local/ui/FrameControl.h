@@ -1,10 +1,11 @@
 #pragma once
-// The frame control: a captioned group box. Controls placed on it are its children and
-// are positioned in its own coordinates.
+// The frame control: a rectangle with its caption on the top line, as a captioned group
+// of controls. Controls placed on it are its children, positioned in its own coordinates;
+// the caption takes no room from them (the top line runs through the caption's middle).
+
+#include <QString>
 
 #include "accpac/Controls.h"
-
-class QGroupBox;
 
 namespace accpac::local {
 
@@ -17,10 +18,10 @@ public:
     std::string Caption() const override;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    QGroupBox* box_;  // drawn under the frame's other children
+    QString caption_;
 };
 
 }  // namespace accpac::local

@@ -137,8 +137,10 @@ TEST(FrameControlTest, CaptionAndTwipsGeometry) {
     EXPECT_NEAR(r.left, 120, 15);
     EXPECT_NEAR(r.width, 11055, 15);
     EXPECT_NEAR(r.height, 840, 15);
-    QWidget label(&frame);  // children sit above the frame's own box
+    QWidget label(&frame);
     EXPECT_EQ(frame.childAt(label.geometry().center()), &label);
+    frame.SetCaption("");
+    EXPECT_EQ(frame.Caption(), "");
 }
 
 }  // namespace
