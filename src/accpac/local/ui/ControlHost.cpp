@@ -4,7 +4,8 @@
 
 namespace accpac::local {
 
-ControlHost::ControlHost(std::string name, QWidget* parent) : ControlExtender(parent), name_(std::move(name)) {
+ControlHost::ControlHost(std::string name, QWidget* parent)
+    : ControlExtender(parent), name_(std::move(name)) {
     setObjectName(QString::fromStdString(name_));
 }
 
@@ -20,7 +21,8 @@ void ControlHost::SetObject(QObject* object) {
         object->setParent(this);
     }
     if (object && object->metaObject()->indexOfSignal("ObjectEvent(QString,QVariantMap)") >= 0)
-        connect(object, SIGNAL(ObjectEvent(QString, QVariantMap)), this, SIGNAL(ObjectEvent(QString, QVariantMap)));
+        connect(object, SIGNAL(ObjectEvent(QString, QVariantMap)), this,
+                SIGNAL(ObjectEvent(QString, QVariantMap)));
 }
 
 void ControlHost::resizeEvent(QResizeEvent* event) {
@@ -30,7 +32,8 @@ void ControlHost::resizeEvent(QResizeEvent* event) {
 
 bool ControlHost::eventFilter(QObject* watched, QEvent* event) {
     // The inner widget sets its mask when it handles its resize: take it over afterwards.
-    if (watched == widget_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show) && !maskPending_) {
+    if (watched == widget_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show) &&
+        !maskPending_) {
         maskPending_ = true;
         QMetaObject::invokeMethod(this, &ControlHost::UpdateMask, Qt::QueuedConnection);
     }

@@ -25,34 +25,34 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
         switch (index.column()) {
-        case OrderLinesModel::ColLocation: {
-            auto* combo = new QComboBox(parent);
-            combo->setEditable(true);
-            combo->setInsertPolicy(QComboBox::NoInsert);
-            for (const std::string& l : locations_) combo->addItem(QString::fromStdString(l));
-            return combo;
-        }
-        case OrderLinesModel::ColItem: {
-            auto* edit = new QLineEdit(parent);
-            edit->setMaxLength(24);
-            connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
-                const int cursor = edit->cursorPosition();
-                edit->setText(text.toUpper());
-                edit->setCursorPosition(cursor);
-            });
-            return edit;
-        }
-        case OrderLinesModel::ColQuantity: {
-            auto* edit = new QLineEdit(parent);
-            auto* validator = new QDoubleValidator(0, 9999999999.0, 4, edit);
-            validator->setNotation(QDoubleValidator::StandardNotation);
-            validator->setLocale(QLocale::c());
-            edit->setValidator(validator);
-            edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            return edit;
-        }
-        default:
-            return QStyledItemDelegate::createEditor(parent, option, index);
+            case OrderLinesModel::ColLocation: {
+                auto* combo = new QComboBox(parent);
+                combo->setEditable(true);
+                combo->setInsertPolicy(QComboBox::NoInsert);
+                for (const std::string& l : locations_) combo->addItem(QString::fromStdString(l));
+                return combo;
+            }
+            case OrderLinesModel::ColItem: {
+                auto* edit = new QLineEdit(parent);
+                edit->setMaxLength(24);
+                connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+                    const int cursor = edit->cursorPosition();
+                    edit->setText(text.toUpper());
+                    edit->setCursorPosition(cursor);
+                });
+                return edit;
+            }
+            case OrderLinesModel::ColQuantity: {
+                auto* edit = new QLineEdit(parent);
+                auto* validator = new QDoubleValidator(0, 9999999999.0, 4, edit);
+                validator->setNotation(QDoubleValidator::StandardNotation);
+                validator->setLocale(QLocale::c());
+                edit->setValidator(validator);
+                edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                return edit;
+            }
+            default:
+                return QStyledItemDelegate::createEditor(parent, option, index);
         }
     }
 
@@ -66,7 +66,8 @@ public:
             QStyledItemDelegate::setEditorData(editor, index);
     }
 
-    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
         if (auto* combo = qobject_cast<QComboBox*>(editor))
             model->setData(index, combo->currentText().trimmed().toUpper(), Qt::EditRole);
         else if (auto* edit = qobject_cast<QLineEdit*>(editor))
@@ -81,13 +82,13 @@ private:
 
 int Alignment(int column) {
     switch (column) {
-    case OrderLinesModel::ColLine:
-    case OrderLinesModel::ColQuantity:
-        return int(Qt::AlignRight | Qt::AlignVCenter);
-    case OrderLinesModel::ColStockItem:
-        return int(Qt::AlignCenter);
-    default:
-        return int(Qt::AlignLeft | Qt::AlignVCenter);
+        case OrderLinesModel::ColLine:
+        case OrderLinesModel::ColQuantity:
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        case OrderLinesModel::ColStockItem:
+            return int(Qt::AlignCenter);
+        default:
+            return int(Qt::AlignLeft | Qt::AlignVCenter);
     }
 }
 
@@ -106,22 +107,22 @@ void OrderLinesModel::SetOrder(OrderEntry* order, int quantityDecimals) {
 
 int OrderLinesModel::FieldOf(int column) {
     switch (column) {
-    case ColLine:
-        return orderdetail::LINENUM;
-    case ColItem:
-        return orderdetail::ITEM;
-    case ColDescription:
-        return orderdetail::DESC;
-    case ColLocation:
-        return orderdetail::LOCATION;
-    case ColQuantity:
-        return orderdetail::QTYORDERED;
-    case ColUnit:
-        return orderdetail::UNIT;
-    case ColStockItem:
-        return orderdetail::STOCKITEM;
-    default:
-        return 0;
+        case ColLine:
+            return orderdetail::LINENUM;
+        case ColItem:
+            return orderdetail::ITEM;
+        case ColDescription:
+            return orderdetail::DESC;
+        case ColLocation:
+            return orderdetail::LOCATION;
+        case ColQuantity:
+            return orderdetail::QTYORDERED;
+        case ColUnit:
+            return orderdetail::UNIT;
+        case ColStockItem:
+            return orderdetail::STOCKITEM;
+        default:
+            return 0;
     }
 }
 
@@ -129,7 +130,9 @@ int OrderLinesModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !order_ ? 0 : order_->LineCount();
 }
 
-int OrderLinesModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int OrderLinesModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant OrderLinesModel::data(const QModelIndex& index, int role) const {
     if (!order_ || !index.isValid()) return {};
@@ -140,15 +143,16 @@ QVariant OrderLinesModel::data(const QModelIndex& index, int role) const {
     try {
         value = order_->LineValue(index.row(), FieldOf(column));
         switch (column) {
-        case ColLine:
-            return QString::number(value.IsEmpty() ? index.row() + 1 : value.ToLong());
-        case ColQuantity:
-            if (role == Qt::EditRole) return QString::fromStdString(lumaro::DoubleToText(value.ToDouble()));
-            return FormatNumber(value.ToDouble(), decimals_);
-        case ColStockItem:
-            return value.IsEmpty() ? QString() : value.ToBool() ? tr("Yes") : tr("No");
-        default:
-            return QString::fromStdString(value.ToString());
+            case ColLine:
+                return QString::number(value.IsEmpty() ? index.row() + 1 : value.ToLong());
+            case ColQuantity:
+                if (role == Qt::EditRole)
+                    return QString::fromStdString(lumaro::DoubleToText(value.ToDouble()));
+                return FormatNumber(value.ToDouble(), decimals_);
+            case ColStockItem:
+                return value.IsEmpty() ? QString() : value.ToBool() ? tr("Yes") : tr("No");
+            default:
+                return QString::fromStdString(value.ToString());
         }
     } catch (const lumaro::RuntimeError&) {
         return {};
@@ -160,44 +164,46 @@ QVariant OrderLinesModel::headerData(int section, Qt::Orientation orientation, i
     if (role == Qt::TextAlignmentRole) return Alignment(section);
     if (role != Qt::DisplayRole) return {};
     switch (section) {
-    case ColLine:
-        return tr("Line");
-    case ColItem:
-        return tr("Item Number");
-    case ColDescription:
-        return tr("Description");
-    case ColLocation:
-        return tr("Location");
-    case ColQuantity:
-        return tr("Qty. Ordered");
-    case ColUnit:
-        return tr("Unit");
-    case ColStockItem:
-        return tr("Stock Item");
-    default:
-        return {};
+        case ColLine:
+            return tr("Line");
+        case ColItem:
+            return tr("Item Number");
+        case ColDescription:
+            return tr("Description");
+        case ColLocation:
+            return tr("Location");
+        case ColQuantity:
+            return tr("Qty. Ordered");
+        case ColUnit:
+            return tr("Unit");
+        case ColStockItem:
+            return tr("Stock Item");
+        default:
+            return {};
     }
 }
 
 Qt::ItemFlags OrderLinesModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     switch (index.column()) {
-    case ColItem:
-    case ColDescription:
-    case ColLocation:
-    case ColQuantity:
-        f |= Qt::ItemIsEditable;
-        break;
-    default:
-        break;
+        case ColItem:
+        case ColDescription:
+        case ColLocation:
+        case ColQuantity:
+            f |= Qt::ItemIsEditable;
+            break;
+        default:
+            break;
     }
     return f;
 }
 
 bool OrderLinesModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!order_ || !index.isValid() || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) return false;
+    if (!order_ || !index.isValid() || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
     const QString text = value.toString();
-    if (text == data(index, Qt::EditRole).toString()) return true;  // nothing typed: nothing written
+    if (text == data(index, Qt::EditRole).toString())
+        return true;  // nothing typed: nothing written
     try {
         order_->SetLineValue(index.row(), FieldOf(index.column()), Variant(text.toStdString()));
     } catch (const lumaro::RuntimeError&) {
@@ -220,7 +226,8 @@ void OrderLinesModel::Reset() {
 
 // ---- DetailListControl --------------------------------------------------------------------
 
-DetailListControl::DetailListControl(QWidget* parent) : QTableView(parent), model_(new OrderLinesModel(this)) {
+DetailListControl::DetailListControl(QWidget* parent)
+    : QTableView(parent), model_(new OrderLinesModel(this)) {
     setModel(model_);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -237,7 +244,7 @@ DetailListControl::DetailListControl(QWidget* parent) : QTableView(parent), mode
     header->setSectionResizeMode(OrderLinesModel::ColDescription, QHeaderView::Stretch);
     const struct {
         int column, twips;
-    } widths[] = {{OrderLinesModel::ColLine, 700},     {OrderLinesModel::ColItem, 1800},
+    } widths[] = {{OrderLinesModel::ColLine, 700},      {OrderLinesModel::ColItem, 1800},
                   {OrderLinesModel::ColLocation, 1200}, {OrderLinesModel::ColQuantity, 1500},
                   {OrderLinesModel::ColUnit, 800},      {OrderLinesModel::ColStockItem, 1300}};
     for (const auto& w : widths) setColumnWidth(w.column, TwipsToPixelsX(w.twips));
@@ -251,9 +258,11 @@ QVariant DetailListControl::IsListEmpty() const {
     return QVariant(!order || order->IsListEmpty());
 }
 
-void DetailListControl::SetOrder(OrderEntry* order, int quantityDecimals, const std::vector<std::string>& locations) {
-    delete itemDelegate();
+void DetailListControl::SetOrder(OrderEntry* order, int quantityDecimals,
+                                 const std::vector<std::string>& locations) {
+    QAbstractItemDelegate* previous = itemDelegate();
     setItemDelegate(new LineDelegate(locations, this));
+    delete previous;
     model_->SetOrder(order, quantityDecimals);
     if (!order) return;
     connect(order, &OrderEntry::LinesChanged, this, [this] {
@@ -270,7 +279,8 @@ void DetailListControl::ShowCurrentLine() {
     model_->RefreshRows();
     if (line < 0 || line == currentIndex().row()) return;
     syncing_ = true;
-    const int column = currentIndex().isValid() ? currentIndex().column() : OrderLinesModel::ColItem;
+    const int column =
+        currentIndex().isValid() ? currentIndex().column() : OrderLinesModel::ColItem;
     setCurrentIndex(model_->index(line, column));
     syncing_ = false;
 }

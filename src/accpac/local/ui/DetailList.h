@@ -16,7 +16,16 @@ namespace accpac::local {
 class OrderLinesModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { ColLine, ColItem, ColDescription, ColLocation, ColQuantity, ColUnit, ColStockItem, ColumnCount };
+    enum Column {
+        ColLine,
+        ColItem,
+        ColDescription,
+        ColLocation,
+        ColQuantity,
+        ColUnit,
+        ColStockItem,
+        ColumnCount
+    };
 
     explicit OrderLinesModel(QObject* parent = nullptr);
 
@@ -53,7 +62,8 @@ public:
     // True when the order has no line (also when no order is open).
     Q_INVOKABLE QVariant IsListEmpty() const;
 
-    void SetOrder(OrderEntry* order, int quantityDecimals, const std::vector<std::string>& locations);
+    void SetOrder(OrderEntry* order, int quantityDecimals,
+                  const std::vector<std::string>& locations);
     OrderLinesModel* Lines() const { return model_; }
     // Makes the order's current line the list's current row (without moving the order).
     void ShowCurrentLine();

@@ -16,12 +16,12 @@ namespace {
 
 QIcon LevelIcon(const QStyle* style, int level) {
     switch (level) {
-    case 1:
-        return style->standardIcon(QStyle::SP_MessageBoxInformation);
-    case 2:
-        return style->standardIcon(QStyle::SP_MessageBoxWarning);
-    default:
-        return style->standardIcon(QStyle::SP_MessageBoxCritical);
+        case 1:
+            return style->standardIcon(QStyle::SP_MessageBoxInformation);
+        case 2:
+            return style->standardIcon(QStyle::SP_MessageBoxWarning);
+        default:
+            return style->standardIcon(QStyle::SP_MessageBoxCritical);
     }
 }
 
@@ -29,29 +29,31 @@ QIcon LevelIcon(const QStyle* style, int level) {
 
 QString ErrorLevelText(int level) {
     switch (level) {
-    case 1:
-        return QStringLiteral("Message");
-    case 2:
-        return QStringLiteral("Warning");
-    case 3:
-        return QStringLiteral("Error");
-    case 4:
-        return QStringLiteral("Security");
-    case 5:
-        return QStringLiteral("Severe Error");
-    default:
-        return QStringLiteral("Error %1").arg(level);
+        case 1:
+            return QStringLiteral("Message");
+        case 2:
+            return QStringLiteral("Warning");
+        case 3:
+            return QStringLiteral("Error");
+        case 4:
+            return QStringLiteral("Security");
+        case 5:
+            return QStringLiteral("Severe Error");
+        default:
+            return QStringLiteral("Error %1").arg(level);
     }
 }
 
-ErrorDisplayDialog::ErrorDisplayDialog(const QString& companyId, const std::vector<accpac::ErrorEntry>& entries,
+ErrorDisplayDialog::ErrorDisplayDialog(const QString& companyId,
+                                       const std::vector<accpac::ErrorEntry>& entries,
                                        QWidget* parent)
     : QDialog(parent), list_(new QTreeWidget(this)) {
     setWindowTitle(companyId.isEmpty() ? tr("Errors") : tr("%1 - Errors").arg(companyId));
     auto* layout = new QVBoxLayout(this);
-    auto* heading = new QLabel(entries.size() == 1 ? tr("The following message was reported:")
-                                                   : tr("The following %1 messages were reported:").arg(entries.size()),
-                               this);
+    auto* heading = new QLabel(
+        entries.size() == 1 ? tr("The following message was reported:")
+                            : tr("The following %1 messages were reported:").arg(entries.size()),
+        this);
     layout->addWidget(heading);
 
     list_->setColumnCount(2);

@@ -11,7 +11,6 @@
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalSession.h"
 #include "accpac/local/ui/ErrorDisplayDialog.h"
-#include "common/ErrorHandling.h"
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 
@@ -22,7 +21,6 @@ using lumaro::RuntimeError;
 namespace {
 
 constexpr int kErrInvalidPropertyValue = 380;
-constexpr int kLastFieldIndex = 255;
 
 // A magnifier: a lens and its handle, drawn in the palette's text colour.
 QIcon MagnifierIcon(const QColor& color) {
@@ -51,13 +49,13 @@ QIcon MagnifierIcon(const QColor& color) {
 
 bool IsNumber(const Variant& v) {
     switch (v.type()) {
-    case Variant::Type::Integer:
-    case Variant::Type::Long:
-    case Variant::Type::LongLong:
-    case Variant::Type::Double:
-        return true;
-    default:
-        return false;
+        case Variant::Type::Integer:
+        case Variant::Type::Long:
+        case Variant::Type::LongLong:
+        case Variant::Type::Double:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -69,8 +67,12 @@ QString FormatNumber(double value, int decimals) {
     return locale.toString(value, 'f', QLocale::FloatingPointShortest);
 }
 
-FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string fieldName, QWidget* parent)
-    : FieldEdit(parent), source_(source), fieldName_(std::move(fieldName)), editor_(new QLineEdit(this)),
+FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string fieldName,
+                                   QWidget* parent)
+    : FieldEdit(parent),
+      source_(source),
+      fieldName_(std::move(fieldName)),
+      editor_(new QLineEdit(this)),
       zoomButton_(new QToolButton(this)) {
     SetEditable(false);
     editor_->setVisible(!fieldName_.empty());
@@ -94,24 +96,11 @@ FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string field
 }
 
 accpac::Field* FieldEditControl::BoundField() const {
-    if (!source_ || fieldName_.empty()) return nullptr;
-    accpac::Fields& fields = source_->Fields();
-    if (fieldIndex_ == 0) {
-        if (auto* local = qobject_cast<LocalDataSource*>(source_.data()); local && local->View()) {
-            for (const FieldDefinition& f : local->View()->fields)
-                if (lumaro::EqualsIgnoreCase(f.name, fieldName_)) fieldIndex_ = f.index;
-        } else {
-            // Another kind of data source: look for the name among its fields.
-            for (int i = 1; i <= kLastFieldIndex && fieldIndex_ == 0; ++i) {
-                lumaro::IgnoreErrors([&] {
-                    if (lumaro::EqualsIgnoreCase(fields.Item(i).Name(), fieldName_)) fieldIndex_ = i;
-                });
-            }
-        }
-        if (fieldIndex_ == 0) fieldIndex_ = -1;
-    }
-    if (fieldIndex_ < 0) return nullptr;
-    return &fields.Item(fieldIndex_);
+    auto* local = qobject_cast<LocalDataSource*>(source_.data());
+    if (!local || !local->View() || fieldName_.empty()) return nullptr;
+    for (const FieldDefinition& f : local->View()->fields)
+        if (lumaro::EqualsIgnoreCase(f.name, fieldName_)) return &local->Fields().Item(f.index);
+    return nullptr;
 }
 
 Variant FieldEditControl::Value() const {
@@ -122,7 +111,8 @@ Variant FieldEditControl::Value() const {
 QString FieldEditControl::DisplayText() const { return editor_->text(); }
 
 void FieldEditControl::Refresh() {
-    if (editor_->hasFocus() && editable_ && editor_->isModified()) return;  // keep what the user is typing
+    if (editor_->hasFocus() && editable_ && editor_->isModified())
+        return;  // keep what the user is typing
     Variant value;
     try {
         value = Value();
@@ -139,7 +129,8 @@ void FieldEditControl::Refresh() {
         } catch (const RuntimeError&) {
         }
     }
-    editor_->setAlignment(numeric_ ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
+    editor_->setAlignment(numeric_ ? Qt::AlignRight | Qt::AlignVCenter
+                                   : Qt::AlignLeft | Qt::AlignVCenter);
     editor_->setText(text);
     editor_->setCursorPosition(0);
     editor_->setModified(false);
@@ -183,41 +174,43 @@ void FieldEditControl::SetEditable(bool editable) {
 
 void FieldEditControl::SetNumberedProperty(int id, const Variant& value) {
     switch (id) {
-    case accpac::FieldEditDecimals: {
-        int16_t decimals = value.ToInteger();
-        if (decimals < 0 || decimals > 15)
-            throw RuntimeError(kErrInvalidPropertyValue, "AccpacFieldEditControl", "Invalid property value");
-        decimals_ = decimals;
-        Refresh();
-        return;
-    }
-    case accpac::FieldEditZoomStyle:
-        zoomStyle_ = value.ToLong();
-        ApplyLayout();
-        return;
-    default:
-        NotSupported();
+        case accpac::FieldEditDecimals: {
+            int16_t decimals = value.ToInteger();
+            if (decimals < 0 || decimals > 15)
+                throw RuntimeError(kErrInvalidPropertyValue, "AccpacFieldEditControl",
+                                   "Invalid property value");
+            decimals_ = decimals;
+            Refresh();
+            return;
+        }
+        case accpac::FieldEditZoomStyle:
+            zoomStyle_ = value.ToLong();
+            ApplyLayout();
+            return;
+        default:
+            NotSupported();
     }
 }
 
 Variant FieldEditControl::NumberedProperty(int id) const {
     switch (id) {
-    case accpac::FieldEditDecimals:
-        return Variant(static_cast<int16_t>(decimals_));
-    case accpac::FieldEditZoomStyle:
-        return Variant(static_cast<int32_t>(zoomStyle_));
-    default:
-        NotSupported();
+        case accpac::FieldEditDecimals:
+            return Variant(static_cast<int16_t>(decimals_));
+        case accpac::FieldEditZoomStyle:
+            return Variant(static_cast<int32_t>(zoomStyle_));
+        default:
+            NotSupported();
     }
 }
 
 void FieldEditControl::Invoke(int operation, const std::vector<Variant>& args) {
-    if (operation != accpac::FieldEditSetupZoomButton)
-        NotSupported();
+    if (operation != accpac::FieldEditSetupZoomButton) NotSupported();
     // Arguments: a reserved number (0), the zoom style (3: a zoom button) and a reserved text.
-    if (args.size() != 3) throw RuntimeError::Standard(lumaro::kErrInvalidProcedureCall, "AccpacFieldEditControl");
+    if (args.size() != 3)
+        throw RuntimeError::Standard(lumaro::kErrInvalidProcedureCall, "AccpacFieldEditControl");
     int32_t style = args[1].ToLong();
-    if (style <= 0) throw RuntimeError::Standard(lumaro::kErrInvalidProcedureCall, "AccpacFieldEditControl");
+    if (style <= 0)
+        throw RuntimeError::Standard(lumaro::kErrInvalidProcedureCall, "AccpacFieldEditControl");
     zoomStyle_ = style;
     ApplyLayout();
 }

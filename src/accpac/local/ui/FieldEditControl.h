@@ -18,7 +18,8 @@ namespace accpac::local {
 class FieldEditControl : public accpac::FieldEdit {
     Q_OBJECT
 public:
-    // fieldName "" binds the control to the data source without a field (a zoom button).
+    // Binds to the field of that name of a local platform data source's view (names
+    // ignore case); "" binds the control to the data source without a field (a zoom button).
     FieldEditControl(accpac::DataSource* source, std::string fieldName, QWidget* parent = nullptr);
 
     Variant Value() const override;
@@ -53,11 +54,10 @@ private:
 
     QPointer<accpac::DataSource> source_;
     std::string fieldName_;
-    mutable int fieldIndex_ = 0;  // index of fieldName_ in the source's view; 0 not looked up, -1 none
-    int decimals_ = -1;           // property 17; -1 shows numbers as they come
-    int zoomStyle_ = 0;           // property 57; 0 no zoom button
+    int decimals_ = -1;  // property 17; -1 shows numbers as they come
+    int zoomStyle_ = 0;  // property 57; 0 no zoom button
     bool editable_ = false;
-    bool numeric_ = false;        // the value shown is a number
+    bool numeric_ = false;  // the value shown is a number
     QLineEdit* editor_;
     QToolButton* zoomButton_;
 };

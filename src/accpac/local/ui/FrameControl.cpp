@@ -26,10 +26,12 @@ void FrameControl::paintEvent(QPaintEvent*) {
     painter.drawRect(box.translated(1, 1));
     if (caption_.isEmpty()) return;
     const int indent = metrics.averageCharWidth();
-    const QString text = metrics.elidedText(caption_, Qt::ElideRight, std::max(0, width() - 4 * indent));
+    const QString text =
+        metrics.elidedText(caption_, Qt::ElideRight, std::max(0, width() - 4 * indent));
     const QRect textRect(indent, 0, metrics.horizontalAdvance(text) + indent, metrics.height());
     painter.fillRect(textRect, palette().color(backgroundRole()));
-    style()->drawItemText(&painter, textRect, Qt::AlignCenter, palette(), isEnabled(), text, QPalette::WindowText);
+    style()->drawItemText(&painter, textRect, Qt::AlignCenter, palette(), isEnabled(), text,
+                          QPalette::WindowText);
 }
 
 }  // namespace accpac::local

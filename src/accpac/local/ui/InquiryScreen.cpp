@@ -39,9 +39,12 @@ struct Kind {
 
 const Kind& KindOf(int docType) {
     static const Kind kinds[] = {
-        {"Sales Orders", "Order Number", "Order Date", "Customer", "Qty. Ordered", "Qty. on Sales Order"},
-        {"Committed Quantities", "Order Number", "Order Date", "Customer", "Qty. Committed", "Qty. Committed"},
-        {"Purchase Orders", "PO Number", "PO Date", "Vendor", "Qty. Outstanding", "Qty. on Purchase Order"},
+        {"Sales Orders", "Order Number", "Order Date", "Customer", "Qty. Ordered",
+         "Qty. on Sales Order"},
+        {"Committed Quantities", "Order Number", "Order Date", "Customer", "Qty. Committed",
+         "Qty. Committed"},
+        {"Purchase Orders", "PO Number", "PO Date", "Vendor", "Qty. Outstanding",
+         "Qty. on Purchase Order"},
     };
     return kinds[docType - 1];
 }
@@ -60,8 +63,13 @@ QLabel* Value(QWidget* parent) {
 }  // namespace
 
 InquiryScreen::InquiryScreen(QWidget* parent)
-    : QWidget(parent), item_(Value(this)), itemDescription_(new QLabel(this)), location_(Value(this)),
-      locationDescription_(new QLabel(this)), kind_(Value(this)), documents_(new QTreeWidget(this)),
+    : QWidget(parent),
+      item_(Value(this)),
+      itemDescription_(new QLabel(this)),
+      location_(Value(this)),
+      locationDescription_(new QLabel(this)),
+      kind_(Value(this)),
+      documents_(new QTreeWidget(this)),
       close_(new QPushButton(tr("&Close"), this)) {
     setObjectName("IC1900");
     auto* heading = new QGroupBox(tr("Inquiry"), this);
@@ -120,7 +128,10 @@ void InquiryScreen::Load(LocalSession& session, const std::string& parameters) {
     const std::string itemKey = lumaro::TrimSpaces(valueOf("ITEMNO"));
     const std::string locationKey = lumaro::TrimSpaces(valueOf("LOCATION"));
     const std::string docTypeText = valueOf("DOCTYPE");
-    const int docType = docTypeText == "1" ? 1 : docTypeText == "2" ? 2 : docTypeText == "3" ? 3 : 0;
+    const int docType = docTypeText == "1"   ? 1
+                        : docTypeText == "2" ? 2
+                        : docTypeText == "3" ? 3
+                                             : 0;
     if (docType == 0)
         Fail(lumaro::kErrInvalidProcedureCall,
              "Invalid parameter string: DOCTYPE \"" + docTypeText +
@@ -132,7 +143,8 @@ void InquiryScreen::Load(LocalSession& session, const std::string& parameters) {
     if (!item) Fail(kErrRecordInvalid, "Item \"" + itemKey + "\" does not exist.");
     const std::optional<LocationInfo> location = db.FindLocation(locationKey);
     if (!location) Fail(kErrRecordInvalid, "Location \"" + locationKey + "\" does not exist.");
-    const std::vector<InquiryDocument> documents = db.InquiryDocuments(item->itemNo, location->location, docType);
+    const std::vector<InquiryDocument> documents =
+        db.InquiryDocuments(item->itemNo, location->location, docType);
     const int decimals = db.QuantityDecimals();
     const Kind& kind = KindOf(docType);
 
@@ -144,8 +156,8 @@ void InquiryScreen::Load(LocalSession& session, const std::string& parameters) {
     kind_->setText(tr(kind.title));
 
     documents_->clear();
-    documents_->setHeaderLabels({tr(kind.number), tr(kind.date), tr(kind.party), tr("Name"), tr("Line"),
-                                 tr(kind.quantity)});
+    documents_->setHeaderLabels({tr(kind.number), tr(kind.date), tr(kind.party), tr("Name"),
+                                 tr("Line"), tr(kind.quantity)});
     for (int c : {ColLine, ColQuantity})
         documents_->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     total_ = 0;
@@ -158,7 +170,8 @@ void InquiryScreen::Load(LocalSession& session, const std::string& parameters) {
         row->setText(ColPartyName, Q(d.partyName));
         row->setText(ColLine, QString::number(d.lineNumber));
         row->setText(ColQuantity, FormatNumber(d.quantity, decimals));
-        for (int c : {ColLine, ColQuantity}) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        for (int c : {ColLine, ColQuantity})
+            row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         row->setSizeHint(0, QSize(0, rowHeight));
         total_ += d.quantity;
     }

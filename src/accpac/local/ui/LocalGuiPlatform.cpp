@@ -20,10 +20,12 @@ QWidget* AsWidget(QObject* parent) { return qobject_cast<QWidget*>(parent); }
 
 void RegisterScreenClasses() {
     ClassTable& classes = ClassTable::Instance();
-    classes.Register(kOE1100Clsid, kOE1100ProgID,
-                     [](QObject* parent) -> QObject* { return new OrderEntryScreen(AsWidget(parent)); });
-    classes.Register(kIC1900Clsid, kIC1900ProgID,
-                     [](QObject* parent) -> QObject* { return new InquiryScreen(AsWidget(parent)); });
+    classes.Register(kOE1100Clsid, kOE1100ProgID, [](QObject* parent) -> QObject* {
+        return new OrderEntryScreen(AsWidget(parent));
+    });
+    classes.Register(kIC1900Clsid, kIC1900ProgID, [](QObject* parent) -> QObject* {
+        return new InquiryScreen(AsWidget(parent));
+    });
 }
 
 LocalGuiPlatform::LocalGuiPlatform() {
@@ -36,13 +38,15 @@ std::shared_ptr<ScreenLauncher> LocalGuiPlatform::CreateScreenLauncher() {
     return std::make_shared<LocalScreenLauncher>();
 }
 
-FieldEdit* LocalGuiPlatform::CreateFieldEdit(DataSource* source, const std::string& fieldName, QWidget* parent) {
+FieldEdit* LocalGuiPlatform::CreateFieldEdit(DataSource* source, const std::string& fieldName,
+                                             QWidget* parent) {
     return new FieldEditControl(source, fieldName, parent);
 }
 
 Frame* LocalGuiPlatform::CreateFrame(QWidget* parent) { return new FrameControl(parent); }
 
-ControlExtender* LocalGuiPlatform::AddControl(const std::string& progId, const std::string& name, QWidget* parent) {
+ControlExtender* LocalGuiPlatform::AddControl(const std::string& progId, const std::string& name,
+                                              QWidget* parent) {
     // Created through the registration first: an unregistered ProgID leaves nothing behind.
     std::unique_ptr<QObject> object(ClassTable::Instance().CreateByProgID(progId, nullptr));
     auto* host = new ControlHost(name, parent);

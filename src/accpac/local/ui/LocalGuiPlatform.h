@@ -17,10 +17,12 @@ public:
     LocalGuiPlatform();
 
     std::shared_ptr<ScreenLauncher> CreateScreenLauncher() override;
-    FieldEdit* CreateFieldEdit(DataSource* source, const std::string& fieldName, QWidget* parent) override;
+    FieldEdit* CreateFieldEdit(DataSource* source, const std::string& fieldName,
+                               QWidget* parent) override;
     Frame* CreateFrame(QWidget* parent) override;
     // Raises 429 when the ProgID is not registered on the machine or its class is unknown.
-    ControlExtender* AddControl(const std::string& progId, const std::string& name, QWidget* parent) override;
+    ControlExtender* AddControl(const std::string& progId, const std::string& name,
+                                QWidget* parent) override;
 };
 
 }  // namespace accpac::local

@@ -11,7 +11,9 @@ ModalHandler& Handler() {
 }
 }  // namespace
 
-ModalHandler SetModalHandler(ModalHandler handler) { return std::exchange(Handler(), std::move(handler)); }
+ModalHandler SetModalHandler(ModalHandler handler) {
+    return std::exchange(Handler(), std::move(handler));
+}
 
 int RunModal(QDialog& dialog) {
     if (!Handler()) return dialog.exec();

@@ -38,7 +38,8 @@ QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
 
 // ---- ButtonControl --------------------------------------------------------------------------
 
-ButtonControl::ButtonControl(QWidget* button, QWidget* screen) : QObject(screen), button_(button), screen_(screen) {}
+ButtonControl::ButtonControl(QWidget* button, QWidget* screen)
+    : QObject(screen), button_(button), screen_(screen) {}
 
 QRect ButtonControl::Geometry() const {
     if (!button_ || !screen_) return {};
@@ -56,8 +57,10 @@ int ButtonControl::Height() const { return PixelsToTwipsY(Geometry().height()); 
 // ---- OrderEntryScreen -----------------------------------------------------------------------
 
 OrderEntryScreen::OrderEntryScreen(QWidget* parent)
-    : QWidget(parent), header_(new LocalDataSource(kViewOrderHeader, this)),
-      detail_(new LocalDataSource(kViewOrderDetail, this)), content_(new QWidget(this)) {
+    : QWidget(parent),
+      header_(new LocalDataSource(kViewOrderHeader, this)),
+      detail_(new LocalDataSource(kViewOrderDetail, this)),
+      content_(new QWidget(this)) {
     setObjectName("OE1100");
     header_->setObjectName("adsOEORDH");
     detail_->setObjectName("adsOEORDD");
@@ -122,14 +125,16 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
     bottom->addWidget(close_);
 
     auto* layout = new QVBoxLayout(content_);
-    layout->setContentsMargins(TwipsToPixelsX(120), TwipsToPixelsY(90), TwipsToPixelsX(120), TwipsToPixelsY(90));
+    layout->setContentsMargins(TwipsToPixelsX(120), TwipsToPixelsY(90), TwipsToPixelsX(120),
+                               TwipsToPixelsY(90));
     layout->addWidget(headerBox);
     layout->addWidget(linesBox, 1);
     layout->addLayout(bottom);
     content_->setGeometry(0, 0, TwipsToPixelsX(kDesignWidth), TwipsToPixelsY(kDesignHeight));
 
-    for (QWidget* w : std::initializer_list<QWidget*>{orderNumber_, newButton_, orderDate_, customer_, reference_,
-                                                      list_, addLine_, deleteLine_, save_})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{orderNumber_, newButton_, orderDate_, customer_,
+                                         reference_, list_, addLine_, deleteLine_, save_})
         w->setEnabled(false);
 
     connect(newButton_, &QPushButton::clicked, this, &OrderEntryScreen::NewOrder);
@@ -149,7 +154,10 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
     // The order number box and the list follow the records the platform shows.
     connect(header_, &DataSource::OnRecordChanged, this, [this] {
         const bool saved = header_->FieldValue(orderheader::ORDUNIQ).ToLong() != 0;
-        const int index = saved ? orderNumber_->findText(Q(header_->FieldValue(orderheader::ORDNUMBER).ToString())) : 0;
+        const int index =
+            saved
+                ? orderNumber_->findText(Q(header_->FieldValue(orderheader::ORDNUMBER).ToString()))
+                : 0;
         orderNumber_->setCurrentIndex(std::max(index, 0));
     });
     connect(detail_, &DataSource::OnRecordChanged, this, [this] {
@@ -202,11 +210,12 @@ void OrderEntryScreen::Open() {
         list_->SetOrder(nullptr, 0, {});
         return;
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{orderNumber_, newButton_, orderDate_, customer_, reference_,
-                                                      list_, addLine_, save_})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             orderNumber_, newButton_, orderDate_, customer_, reference_, list_, addLine_, save_})
         w->setEnabled(true);
     deleteLine_->setEnabled(!order_->IsListEmpty());
-    emit ObjectEvent("OnUIForceSize", {{"sNewWidth", PreferredWidth()}, {"sNewHeight", PreferredHeight()}});
+    emit ObjectEvent("OnUIForceSize",
+                     {{"sNewWidth", PreferredWidth()}, {"sNewHeight", PreferredHeight()}});
     emit ObjectEvent("OnUIAppOpened", {});
 }
 
@@ -238,7 +247,8 @@ int OrderEntryScreen::PreferredHeight() const { return kDesignHeight + kHostBand
 void OrderEntryScreen::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!content_) return;
-    content_->setGeometry(0, 0, std::max(width(), TwipsToPixelsX(kDesignWidth)), TwipsToPixelsY(kDesignHeight));
+    content_->setGeometry(0, 0, std::max(width(), TwipsToPixelsX(kDesignWidth)),
+                          TwipsToPixelsY(kDesignHeight));
     setMask(QRegion(content_->geometry()));
 }
 
@@ -250,7 +260,8 @@ bool OrderEntryScreen::Run(Action&& action) {
     } catch (const lumaro::RuntimeError& error) {
         // Platform errors are in the session's list already; anything else is added.
         if (session_ && session_->Errors().Count() == 0)
-            session_->Errors().Add(ErrorEntry{3, error.Description(), error.Source(), error.Number()});
+            session_->Errors().Add(
+                ErrorEntry{3, error.Description(), error.Source(), error.Number()});
         ShowErrors();
         return false;
     }
@@ -270,7 +281,9 @@ void OrderEntryScreen::FillOrderNumbers() {
     for (const std::string& n : numbers) orderNumber_->addItem(Q(n));
     const bool saved = header_->Active() && header_->FieldValue(orderheader::ORDUNIQ).ToLong() != 0;
     orderNumber_->setCurrentIndex(
-        saved ? std::max(0, orderNumber_->findText(Q(header_->FieldValue(orderheader::ORDNUMBER).ToString()))) : 0);
+        saved ? std::max(0, orderNumber_->findText(
+                                Q(header_->FieldValue(orderheader::ORDNUMBER).ToString())))
+              : 0);
 }
 
 void OrderEntryScreen::NewOrder() {

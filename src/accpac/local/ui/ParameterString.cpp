@@ -9,7 +9,8 @@ namespace {
 constexpr const char* kSource = "AccpacScreenLauncher";
 
 [[noreturn]] void Malformed(const std::string& why) {
-    throw lumaro::RuntimeError(lumaro::kErrInvalidProcedureCall, kSource, "Invalid parameter string: " + why);
+    throw lumaro::RuntimeError(lumaro::kErrInvalidProcedureCall, kSource,
+                               "Invalid parameter string: " + why);
 }
 
 }  // namespace
@@ -53,7 +54,8 @@ std::map<std::string, std::string> ParseParameterString(const std::string& text)
         const size_t eq = line.find('=');
         if (eq == std::string::npos) Malformed(where + " has no \"=\".");
         // An equals sign inside a key or value is always escaped.
-        if (line.find('=', eq + 1) != std::string::npos) Malformed(where + " has more than one \"=\".");
+        if (line.find('=', eq + 1) != std::string::npos)
+            Malformed(where + " has more than one \"=\".");
         std::string key, value;
         try {
             key = UnescapeParameter(line.substr(0, eq));

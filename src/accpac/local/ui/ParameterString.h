@@ -13,8 +13,8 @@ namespace accpac::local {
 std::string UnescapeParameter(const std::string& text);
 
 // The keys and their values. Raises RuntimeError 5, with the line at fault, when a line
-// has no "=" or more than one, holds a bad escape, repeats a key, has an empty key, or when the text does
-// not end with a line feed. An empty text has no keys.
+// has no "=" or more than one, holds a bad escape, repeats a key, has an empty key, or when the
+// text does not end with a line feed. An empty text has no keys.
 std::map<std::string, std::string> ParseParameterString(const std::string& text);
 
 }  // namespace accpac::local

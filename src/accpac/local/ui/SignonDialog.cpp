@@ -1,5 +1,6 @@
 #include "accpac/local/ui/SignonDialog.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -7,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QApplication>
 #include <QVBoxLayout>
 
 #include "accpac/local/ui/ModalDialog.h"
@@ -20,14 +20,18 @@ constexpr int kMaxAttempts = 3;  // refused sign-ons before the dialog gives up
 
 SignonDialog::SignonDialog(const std::vector<CompanyInfo>& companies, const std::string& userId,
                            const std::string& companyId, QWidget* parent)
-    : QDialog(parent), userId_(new QLineEdit(this)), password_(new QLineEdit(this)), company_(new QComboBox(this)),
+    : QDialog(parent),
+      userId_(new QLineEdit(this)),
+      password_(new QLineEdit(this)),
+      company_(new QComboBox(this)),
       message_(new QLabel(this)),
       buttons_(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setWindowTitle(tr("Sign On"));
 
     // User IDs are upper-case letters and digits, at most eight.
     userId_->setMaxLength(8);
-    userId_->setValidator(new QRegularExpressionValidator(QRegularExpression("[A-Za-z0-9_]*"), userId_));
+    userId_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[A-Za-z0-9_]*"), userId_));
     connect(userId_, &QLineEdit::textEdited, this, [this](const QString& text) {
         const int cursor = userId_->cursorPosition();
         userId_->setText(text.toUpper());
@@ -38,7 +42,8 @@ SignonDialog::SignonDialog(const std::vector<CompanyInfo>& companies, const std:
     password_->setMaxLength(64);
 
     for (const CompanyInfo& c : companies)
-        company_->addItem(QString::fromStdString(c.id + "  " + c.name), QString::fromStdString(c.id));
+        company_->addItem(QString::fromStdString(c.id + "  " + c.name),
+                          QString::fromStdString(c.id));
     const int current = company_->findData(QString::fromStdString(companyId));
     if (current >= 0) company_->setCurrentIndex(current);
 
@@ -72,7 +77,9 @@ SignonCredentials SignonDialog::Answer() const {
 }
 
 QPushButton* SignonDialog::OkButton() const { return buttons_->button(QDialogButtonBox::Ok); }
-QPushButton* SignonDialog::CancelButton() const { return buttons_->button(QDialogButtonBox::Cancel); }
+QPushButton* SignonDialog::CancelButton() const {
+    return buttons_->button(QDialogButtonBox::Cancel);
+}
 
 void SignonDialog::UpdateOk() {
     OkButton()->setEnabled(!userId_->text().trimmed().isEmpty() && company_->currentIndex() >= 0);
@@ -98,7 +105,8 @@ void SignonDialog::accept() {
 }
 
 std::optional<SignonCredentials> PromptSignon(const SignonPromptRequest& request) {
-    SignonDialog dialog(request.companies, request.userID, request.companyID, QApplication::activeWindow());
+    SignonDialog dialog(request.companies, request.userID, request.companyID,
+                        QApplication::activeWindow());
     dialog.SetCheck(request.check);
     if (RunModal(dialog) != QDialog::Accepted) return std::nullopt;
     return dialog.Answer();

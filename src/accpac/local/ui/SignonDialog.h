@@ -25,8 +25,8 @@ public:
     // Returns "" when the sign-on is accepted, otherwise the reason shown to the user.
     using Check = std::function<std::string(const SignonCredentials&)>;
 
-    SignonDialog(const std::vector<CompanyInfo>& companies, const std::string& userId, const std::string& companyId,
-                 QWidget* parent = nullptr);
+    SignonDialog(const std::vector<CompanyInfo>& companies, const std::string& userId,
+                 const std::string& companyId, QWidget* parent = nullptr);
 
     void SetCheck(Check check) { check_ = std::move(check); }
     SignonCredentials Answer() const;

@@ -1,7 +1,7 @@
-// The GUI platform as the program uses it: sign-on with the dialog, the error display,
-// the quantity controls of the panel on a real data source.
+// The GUI platform's session services as the program uses them: sign-on with the
+// dialog, the error display.
 
-#include "accpac/local/ui/LocalGuiPlatform.h"
+#include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -9,12 +9,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include <gtest/gtest.h>
-
 #include "UiTestSupport.h"
 #include "accpac/local/ui/ErrorDisplayDialog.h"
-#include "accpac/local/ui/FieldEditControl.h"
-#include "accpac/local/ui/FrameControl.h"
+#include "accpac/local/ui/LocalGuiPlatform.h"
 #include "accpac/local/ui/SignonDialog.h"
 
 namespace accpac::local {
@@ -25,7 +22,8 @@ using test::ScopedModalHandler;
 
 // Signs on with the prompt option set, answering the dialog with the typed password
 // (empty: Cancel). Returns the session, nullptr when none came back.
-std::shared_ptr<Session> SignOn(const QString& password, int* dialogs, QString* companyShown = nullptr) {
+std::shared_ptr<Session> SignOn(const QString& password, int* dialogs,
+                                QString* companyShown = nullptr) {
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto* signon = dynamic_cast<SignonDialog*>(&dialog);
         ASSERT_NE(signon, nullptr);
@@ -66,6 +64,18 @@ TEST(GuiPlatformTest, SignonDialogGivesASessionOnlyForTheRightPassword) {
     EXPECT_EQ(dialogs, 1);
 }
 
+TEST(GuiPlatformTest, SignonDialogUpperCasesTheUserAndRequiresOne) {
+    SignonDialog dialog({{"SAMINC", "Sample Company Inc."}, {"SAMLTD", "Sample Company Ltd."}}, "",
+                        "NOSUCH");
+    dialog.show();
+    EXPECT_EQ(dialog.CompanyCombo()->currentData().toString(), "SAMINC");
+    EXPECT_FALSE(dialog.OkButton()->isEnabled());
+    QTest::keyClicks(dialog.UserIdEdit(), "sysop x-1");  // blanks and punctuation are refused
+    EXPECT_EQ(dialog.UserIdEdit()->text(), "SYSOPX1");
+    EXPECT_TRUE(dialog.OkButton()->isEnabled());
+    EXPECT_EQ(dialog.PasswordEdit()->echoMode(), QLineEdit::Password);
+}
+
 TEST(GuiPlatformTest, ErrorDisplayShowsAndClearsTheSessionsList) {
     DemoPlatform demo;
     std::vector<QString> shown;
@@ -73,54 +83,27 @@ TEST(GuiPlatformTest, ErrorDisplayShowsAndClearsTheSessionsList) {
         auto* errors = dynamic_cast<ErrorDisplayDialog*>(&dialog);
         ASSERT_NE(errors, nullptr);
         for (int i = 0; i < errors->List()->topLevelItemCount(); ++i)
-            shown.push_back(errors->List()->topLevelItem(i)->text(0) + ": " + errors->List()->topLevelItem(i)->text(1));
+            shown.push_back(errors->List()->topLevelItem(i)->text(0) + ": " +
+                            errors->List()->topLevelItem(i)->text(1));
         dialog.accept();
     });
     std::shared_ptr<ErrorDisplay> display = Platform::Get().CreateErrorDisplay();
     display->AddError(*demo.session, "", 3, "System Error. Registration failed.", "", "", 0);
+    display->AddError(*demo.session, "", 2, "Item A1-103/0 is inactive.", "", "", 0);
+    display->AddError(*demo.session, "", 9, "Odd level.", "", "", 0);
     // A platform operation that fails records its own error.
-    EXPECT_THROW(demo.session->OpenLocalDBLink()->ReadViewFields("XX9999", {1}), lumaro::RuntimeError);
+    EXPECT_THROW(demo.session->OpenLocalDBLink()->ReadViewFields("XX9999", {1}),
+                 lumaro::RuntimeError);
     display->ShowErrors(*demo.session);
-    ASSERT_EQ(shown.size(), 2u);
+    ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[0], "Error: System Error. Registration failed.");
-    EXPECT_TRUE(shown[1].startsWith("Error: View \"XX9999\"")) << shown[1].toStdString();
+    EXPECT_EQ(shown[1], "Warning: Item A1-103/0 is inactive.");
+    EXPECT_EQ(shown[2], "Error 9: Odd level.");
+    EXPECT_TRUE(shown[3].startsWith("Error: View \"XX9999\"")) << shown[3].toStdString();
+    EXPECT_EQ(demo.session->Errors().Count(), 4);  // showing does not clear
     display->ClearErrors(*demo.session);
     display->ShowErrors(*demo.session);
     EXPECT_EQ(handler.shown, 1);
-}
-
-TEST(GuiPlatformTest, QuantityControlsOnTheItemLocationRecord) {
-    DemoPlatform demo;
-    Platform& platform = Platform::Get();
-    QWidget window;
-    Frame* frame = platform.CreateFrame(&window);
-    EXPECT_NE(dynamic_cast<FrameControl*>(frame), nullptr);
-    DataSource* quantities = platform.CreateDataSource("IC0374", &window);
-    std::shared_ptr<DBLink> link = demo.session->OpenDBLink(1, 1);
-    quantities->SetDBLink(link);
-    quantities->SetActive(true);
-    FieldEdit* onOrder = platform.CreateFieldEdit(quantities, "QTONORDER", frame);
-    FieldEdit* zoom = platform.CreateFieldEdit(quantities, "", frame);
-    const int16_t decimals = link->ReadViewFields("IC0380", {62}).at(0).ToInteger();
-    onOrder->SetNumberedProperty(FieldEditDecimals, Variant(decimals));
-    zoom->Invoke(FieldEditSetupZoomButton, {Variant(int32_t{0}), Variant(int32_t{3}), Variant("")});
-
-    auto* control = static_cast<FieldEditControl*>(onOrder);
-    const QString marker = "-999,999,999,999" + (decimals > 0 ? "." + QString(decimals, '0') : QString());
-    quantities->Fields().Item(4).SetValue(Variant("-999999999999"));
-    EXPECT_EQ(control->DisplayText(), marker);
-    EXPECT_LT(onOrder->Value().ToDouble(), 0);
-    EXPECT_TRUE(control->Editor()->alignment() & Qt::AlignRight);
-
-    quantities->Fields().Item(1).PutWithoutVerification(Variant(kDemoItemFormatted));
-    quantities->Fields().Item(2).PutWithoutVerification(Variant("WH1"));
-    ASSERT_TRUE(quantities->Read());
-    EXPECT_GT(onOrder->Value().ToDouble(), 0);
-    EXPECT_EQ(control->DisplayText().remove(',').toDouble(), onOrder->Value().ToDouble());
-    quantities->ClearRecord();
-    EXPECT_EQ(onOrder->Value().ToDouble(), 0);
-    EXPECT_EQ(control->DisplayText(), FormatNumber(0, decimals));
-    EXPECT_TRUE(static_cast<FieldEditControl*>(zoom)->IsZoomButton());
 }
 
 }  // namespace

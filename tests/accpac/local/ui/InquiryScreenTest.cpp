@@ -1,37 +1,30 @@
 // The inventory inquiry started the way the program starts it: the session's screen
 // registration and preparation, then the platform's screen launcher.
 
-#include "accpac/local/ui/InquiryScreen.h"
+#include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
-#include <gtest/gtest.h>
-
 #include "UiTestSupport.h"
 #include "accpac/Platform.h"
 #include "accpac/local/ClassTable.h"
 #include "accpac/local/LocalDataSource.h"
+#include "accpac/local/ui/InquiryScreen.h"
 #include "accpac/local/ui/OrderEntryScreen.h"
 
 namespace accpac::local {
 namespace {
 
 using test::DemoPlatform;
+using test::OpenInquiries;
 
-std::string Parameters(const std::string& item, const std::string& location, const std::string& docType) {
+std::string Parameters(const std::string& item, const std::string& location,
+                       const std::string& docType) {
     return "ITEMNO=" + item + "\nLOCATION=" + location + "\nDOCTYPE=" + docType + "\n";
-}
-
-std::vector<InquiryScreen*> OpenInquiries() {
-    std::vector<InquiryScreen*> screens;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* s = qobject_cast<InquiryScreen*>(w); s && s->isVisible()) screens.push_back(s);
-    return screens;
 }
 
 class InquiryScreenTest : public ::testing::Test {
@@ -40,16 +33,9 @@ protected:
         for (InquiryScreen* s : OpenInquiries()) delete s;
     }
 
-    // Starts "IC1900" (or another screen id) as the zoom does; the screen opened.
-    InquiryScreen* Launch(const std::string& parameters, const std::string& screenId = "IC1900", int32_t owner = 0) {
-        std::string text1, text2, text3;
-        demo.session->PrepareScreen("IC1900", parameters, text1, text2, text3);
-        std::shared_ptr<ScreenLauncher> launcher = Platform::Get().CreateScreenLauncher();
-        launcher->Prepare(text2, text3, screenId, demo.session->LauncherText(), parameters);
-        EXPECT_EQ(launcher->Run(owner), screenId);
-        launcher->Close();
-        std::vector<InquiryScreen*> screens = OpenInquiries();
-        return screens.size() == 1 ? screens[0] : nullptr;
+    InquiryScreen* Launch(const std::string& parameters, const std::string& screenId = "IC1900",
+                          int32_t owner = 0) {
+        return test::LaunchInquiry(*demo.session, parameters, screenId, owner);
     }
 
     // The quantities the panel shows for the item at the location (view IC0374).
@@ -79,9 +65,14 @@ TEST_F(InquiryScreenTest, TotalOfTheDocumentsIsThePanelsFigure) {
         {kDemoItemFormatted, "3", "Purchase Orders"},
         {kDemoItemStored, "1", "Sales Orders"},  // the stored form finds the same item
     };
+    QWidget owner;
+    owner.show();
     for (const Case& c : cases) {
-        InquiryScreen* screen = Launch(Parameters(c.item, "WH1", c.docType));
+        InquiryScreen* screen = Launch(Parameters(c.item, "WH1", c.docType), "IC1900",
+                                       static_cast<int32_t>(owner.winId()));
         ASSERT_NE(screen, nullptr) << c.docType;
+        EXPECT_EQ(screen->parentWidget(), &owner);  // a window of its own, above its owner
+        EXPECT_TRUE(screen->isWindow());
         EXPECT_EQ(screen->ItemText(), kDemoItemFormatted);
         EXPECT_EQ(screen->LocationText(), "WH1");
         EXPECT_EQ(screen->KindText(), c.kind);
@@ -93,8 +84,9 @@ TEST_F(InquiryScreenTest, TotalOfTheDocumentsIsThePanelsFigure) {
         QTreeWidget* list = screen->Documents();
         QTreeWidgetItem* total = list->topLevelItem(list->topLevelItemCount() - 1);
         EXPECT_EQ(total->text(5).remove(','), QString::number(figure, 'f', 2).remove(','));
+        QPointer<InquiryScreen> watch(screen);
         QTest::mouseClick(screen->CloseButton(), Qt::LeftButton);
-        EXPECT_TRUE(OpenInquiries().empty());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return watch.isNull(); }));  // closing deletes it
     }
 }
 
@@ -114,7 +106,8 @@ TEST_F(InquiryScreenTest, AnOrderSavedOnTheScreenIsInTheSalesOrdersAndTheirTotal
     EXPECT_DOUBLE_EQ(PanelFigure(kDemoItemFormatted, 1), before + 7);
     EXPECT_DOUBLE_EQ(screen->Total(), before + 7);
     const QString number = entry.OrderNumberCombo()->currentText();
-    EXPECT_FALSE(screen->Documents()->findItems(number, Qt::MatchExactly, 0).isEmpty()) << number.toStdString();
+    EXPECT_FALSE(screen->Documents()->findItems(number, Qt::MatchExactly, 0).isEmpty())
+        << number.toStdString();
 }
 
 TEST_F(InquiryScreenTest, BadLaunchesRaiseClearErrorsAndOpenNothing) {
@@ -123,11 +116,13 @@ TEST_F(InquiryScreenTest, BadLaunchesRaiseClearErrorsAndOpenNothing) {
     } cases[] = {
         {"ITEMNO=A1-103/0\nLOCATION=WH1\n", "IC1900", "the key DOCTYPE is missing"},
         {Parameters(kDemoItemFormatted, "WH1", "4"), "IC1900", "DOCTYPE \"4\" is none of"},
-        {Parameters(kDemoItemFormatted, "WH1", "2").substr(0, 30), "IC1900", "does not end with a line feed"},
+        {Parameters(kDemoItemFormatted, "WH1", "2").substr(0, 30), "IC1900",
+         "does not end with a line feed"},
         {Parameters("A1\\q", "WH1", "1"), "IC1900", "backslash"},
         {Parameters("ZZ-999/9", "WH1", "1"), "IC1900", "Item \"ZZ-999/9\" does not exist"},
         {Parameters(kDemoItemFormatted, "WH9", "1"), "IC1900", "Location \"WH9\" does not exist"},
-        {Parameters(kDemoItemFormatted, "WH1", "1"), "IC9999", "Screen \"IC9999\" is not registered"},
+        {Parameters(kDemoItemFormatted, "WH1", "1"), "IC9999",
+         "Screen \"IC9999\" is not registered"},
         {Parameters(kDemoItemFormatted, "WH1", "1"), "OE1100", "registered as"},
     };
     for (const Case& c : cases) {
@@ -139,27 +134,16 @@ TEST_F(InquiryScreenTest, BadLaunchesRaiseClearErrorsAndOpenNothing) {
             EXPECT_NE(e.Description().find(c.fragment), std::string::npos) << e.Description();
         }
         EXPECT_TRUE(OpenInquiries().empty()) << c.parameters;
-        EXPECT_EQ(demo.session->Errors().Count(), 1) << c.parameters;  // recorded once, for the error display
+        EXPECT_EQ(demo.session->Errors().Count(), 1)
+            << c.parameters;  // recorded once, for the error display
     }
 
     std::shared_ptr<ScreenLauncher> launcher = Platform::Get().CreateScreenLauncher();
     EXPECT_THROW(launcher->Run(0), lumaro::RuntimeError);  // not prepared
-    launcher->Prepare(kIC1900Clsid, "", "IC1900", "424242", Parameters(kDemoItemFormatted, "WH1", "1"));
+    launcher->Prepare(kIC1900Clsid, "", "IC1900", "424242",
+                      Parameters(kDemoItemFormatted, "WH1", "1"));
     EXPECT_THROW(launcher->Run(0), lumaro::RuntimeError);  // no such sign-on
     EXPECT_TRUE(OpenInquiries().empty());
-}
-
-TEST_F(InquiryScreenTest, StaysAboveItsOwnerWindow) {
-    QWidget owner;
-    owner.show();
-    InquiryScreen* screen =
-        Launch(Parameters(kDemoItemFormatted, "WH1", "3"), "IC1900", static_cast<int32_t>(owner.winId()));
-    ASSERT_NE(screen, nullptr);
-    EXPECT_EQ(screen->parentWidget(), &owner);
-    EXPECT_TRUE(screen->isWindow());
-    QPointer<InquiryScreen> watch(screen);
-    QTest::keyClick(screen->CloseButton(), Qt::Key_Space);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return watch.isNull(); }));  // closing deletes it
 }
 
 }  // namespace

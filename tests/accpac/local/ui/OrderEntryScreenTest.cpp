@@ -1,13 +1,11 @@
 // The Order Entry screen driven as a clerk drives it, on the demo company.
 
-#include "accpac/local/ui/OrderEntryScreen.h"
+#include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include "UiTestSupport.h"
 #include "accpac/LateBound.h"
@@ -16,6 +14,7 @@
 #include "accpac/local/ClassTable.h"
 #include "accpac/local/ui/DetailList.h"
 #include "accpac/local/ui/FieldEditControl.h"
+#include "accpac/local/ui/OrderEntryScreen.h"
 
 namespace accpac::local {
 namespace {
@@ -29,7 +28,8 @@ protected:
     void SetUp() override {
         screen.SetSessionID(demo.session->SessionID());
         ASSERT_TRUE(QTest::qWaitFor([&] { return screen.IsOpen(); }));
-        screen.resize(TwipsToPixelsX(screen.PreferredWidth()), TwipsToPixelsY(screen.PreferredHeight()));
+        screen.resize(TwipsToPixelsX(screen.PreferredWidth()),
+                      TwipsToPixelsY(screen.PreferredHeight()));
         screen.show();
     }
 
@@ -65,11 +65,16 @@ protected:
 
 TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     QWidget window;
-    ControlExtender* host = Platform::Get().AddControl(kOE1100ProgID, "AccpacWrappedControl", &window);
+    ControlExtender* host =
+        Platform::Get().AddControl(kOE1100ProgID, "AccpacWrappedControl", &window);
     std::vector<std::pair<QString, QVariantMap>> events;
-    QObject::connect(host, &ControlExtender::ObjectEvent,
-                     [&](const QString& name, const QVariantMap& params) { events.emplace_back(name, params); });
+    QObject::connect(
+        host, &ControlExtender::ObjectEvent,
+        [&](const QString& name, const QVariantMap& params) { events.emplace_back(name, params); });
     QObject* inner = host->Object();
+    auto control = [&](const char* list, const char* name) {
+        return CallObject(CallObject(inner, list, {name}), "GetControl");
+    };
     SetProperty(inner, "sessionID", demo.session->SessionID());
     SetProperty(inner, "ServerName", "");
     EXPECT_TRUE(events.empty());  // the host connects first; the screen opens afterwards
@@ -80,20 +85,21 @@ TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     EXPECT_EQ(events[0].second.value("sNewHeight").toInt(), 8700);
     EXPECT_EQ(events[1].first, "OnUIAppOpened");
 
-    auto* header = qobject_cast<DataSource*>(CallObject(CallObject(inner, "UIDSControls", {"adsOEORDH"}), "GetControl"));
-    auto* detail = qobject_cast<DataSource*>(CallObject(CallObject(inner, "UIDSControls", {"adsOEORDD"}), "GetControl"));
+    auto* header = qobject_cast<DataSource*>(control("UIDSControls", "adsOEORDH"));
+    auto* detail = qobject_cast<DataSource*>(control("UIDSControls", "adsOEORDD"));
     ASSERT_TRUE(header && detail);
     EXPECT_EQ(header->ViewID(), "OE0520");
     EXPECT_EQ(detail->ViewID(), "OE0500");
-    QObject* list = CallObject(CallObject(inner, "UIAppControls", {"avlOEORDDdetail1"}), "GetControl");
-    EXPECT_EQ(CallByName(list, "IsListEmpty"), QVariant(true));
+    EXPECT_EQ(CallByName(control("UIAppControls", "avlOEORDDdetail1"), "IsListEmpty"),
+              QVariant(true));
 
     host->resize(TwipsToPixelsX(11400), TwipsToPixelsY(8700));
     host->show();
     window.show();
-    QObject* save = CallObject(CallObject(inner, "UIAppControls", {"APP_Save_Button"}), "GetControl");
-    QObject* close = CallObject(CallObject(inner, "UIAppControls", {"APP_Close_Button"}), "GetControl");
-    const int saveTop = GetProperty(save, "Top").toInt(), saveLeft = GetProperty(save, "Left").toInt();
+    QObject* save = control("UIAppControls", "APP_Save_Button");
+    QObject* close = control("UIAppControls", "APP_Close_Button");
+    const int saveTop = GetProperty(save, "Top").toInt(),
+              saveLeft = GetProperty(save, "Left").toInt();
     EXPECT_EQ(GetProperty(close, "Top").toInt(), saveTop);
     EXPECT_GT(GetProperty(close, "Left").toInt(), saveLeft + GetProperty(save, "width").toInt());
     // The buttons end inside the band of controls; the host's panel goes under them.
@@ -104,7 +110,7 @@ TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     EXPECT_FALSE(host->mask().contains(QPoint(10, host->height() - 10)));
     EXPECT_TRUE(host->mask().contains(QPoint(10, 10)));
 
-    EXPECT_THROW(CallObject(inner, "UIAppControls", {"APP_Delete_Button"}), lumaro::RuntimeError);
+    EXPECT_THROW(control("UIAppControls", "APP_Delete_Button"), lumaro::RuntimeError);
     try {
         Platform::Get().AddControl("Nobody.NoSuchScreen", "x", &window);
         ADD_FAILURE();
@@ -125,7 +131,8 @@ TEST_F(OrderEntryScreenTest, MovingBetweenLinesRaisesReason0WithTheLinesItem) {
     for (int i = 0; i < 2; ++i) {
         const int line = i == 0 ? 1 : 0;
         EXPECT_EQ(detail.events[i].reason, 0);
-        EXPECT_EQ(detail.events[i].field4, screen.Order()->LineValue(line, orderdetail::ITEM).ToString());
+        EXPECT_EQ(detail.events[i].field4,
+                  screen.Order()->LineValue(line, orderdetail::ITEM).ToString());
         EXPECT_FALSE(detail.events[i].field4.empty());
     }
     // A click on another row moves as well.
@@ -158,7 +165,8 @@ TEST_F(OrderEntryScreenTest, StartingALineTypingAnItemAndSavingStoresTheOrder) {
 
     // Over to the quantity and type it.
     List().setFocus();
-    for (int i = OrderLinesModel::ColItem; i < OrderLinesModel::ColQuantity; ++i) QTest::keyClick(&List(), Qt::Key_Right);
+    for (int i = OrderLinesModel::ColItem; i < OrderLinesModel::ColQuantity; ++i)
+        QTest::keyClick(&List(), Qt::Key_Right);
     QTest::keyClick(&List(), Qt::Key_5);
     TypeIntoCell("0");
     EXPECT_EQ(screen.Order()->LineValue(0, orderdetail::QTYORDERED).ToDouble(), 50.0);
@@ -173,7 +181,8 @@ TEST_F(OrderEntryScreenTest, StartingALineTypingAnItemAndSavingStoresTheOrder) {
     const QString number = screen.OrderNumberCombo()->currentText();
     EXPECT_TRUE(number.startsWith("ORD")) << number.toStdString();
     EXPECT_EQ(screen.Order()->OrderNumbers().size(), ordersBefore + 1);
-    std::optional<Order> stored = screen.Order()->Database().LoadOrderByNumber(number.toStdString());
+    std::optional<Order> stored =
+        screen.Order()->Database().LoadOrderByNumber(number.toStdString());
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->header.customer, "1120");
     ASSERT_EQ(stored->lines.size(), 1u);

@@ -1,7 +1,6 @@
-#include "accpac/local/ui/ParameterString.h"
-
 #include <gtest/gtest.h>
 
+#include "accpac/local/ui/ParameterString.h"
 #include "common/RuntimeError.h"
 
 namespace accpac::local {
@@ -17,10 +16,10 @@ TEST(ParameterStringTest, ReadsKeysAndUnescapesValues) {
         {"ITEMNO=A1-103/0\nLOCATION=WH1\nDOCTYPE=2\n",
          {{"ITEMNO", "A1-103/0"}, {"LOCATION", "WH1"}, {"DOCTYPE", "2"}}},
         {"ITEMNO=A\\eqB\n", {{"ITEMNO", "A=B"}}},
-        {"ITEMNO=\\\\\\eq\n", {{"ITEMNO", "\\="}}},      // a backslash before an equals sign
+        {"ITEMNO=\\\\\\eq\n", {{"ITEMNO", "\\="}}},            // a backslash before an equals sign
         {"ITEMNO=one\\0two\r\n", {{"ITEMNO", "one\ntwo\r"}}},  // carriage returns are not escaped
-        {"K\\eqEY=\n", {{"K=EY", ""}}},                  // escaped keys, empty values
-        {"ITEMNO=  A1  \n", {{"ITEMNO", "  A1  "}}},     // blanks are kept
+        {"K\\eqEY=\n", {{"K=EY", ""}}},                        // escaped keys, empty values
+        {"ITEMNO=  A1  \n", {{"ITEMNO", "  A1  "}}},           // blanks are kept
         {"", {}},
     };
     for (const Case& c : cases) EXPECT_EQ(ParseParameterString(c.text), c.expected) << c.text;

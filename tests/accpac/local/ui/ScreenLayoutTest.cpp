@@ -1,8 +1,9 @@
 // The screens on the demo data: every text fits its control. With LUMARO_SCREENSHOT_DIR
 // set, the screens are also saved there as order-entry.png and inquiry.png.
 
+#include <gtest/gtest.h>
+
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -14,8 +15,6 @@
 #include <QTest>
 #include <QTreeView>
 
-#include <gtest/gtest.h>
-
 #include "UiTestSupport.h"
 #include "accpac/LateBound.h"
 #include "accpac/Platform.h"
@@ -23,7 +22,6 @@
 #include "accpac/local/ClassTable.h"
 #include "accpac/local/ui/DetailList.h"
 #include "accpac/local/ui/InquiryScreen.h"
-#include "accpac/local/ui/LocalScreenLauncher.h"
 #include "accpac/local/ui/OrderEntryScreen.h"
 
 namespace accpac::local {
@@ -39,14 +37,17 @@ std::vector<std::string> ClippedTexts(QWidget* root) {
     };
     for (QLabel* l : root->findChildren<QLabel*>())
         if (l->isVisible() && !l->wordWrap() && !l->text().isEmpty())
-            check(l->fontMetrics().horizontalAdvance(l->text()) <= l->contentsRect().width(), "label " + l->text());
+            check(l->fontMetrics().horizontalAdvance(l->text()) <= l->contentsRect().width(),
+                  "label " + l->text());
     for (QPushButton* b : root->findChildren<QPushButton*>())
         if (b->isVisible()) check(b->sizeHint().width() <= b->width(), "button " + b->text());
     for (QGroupBox* g : root->findChildren<QGroupBox*>())
-        if (g->isVisible()) check(g->minimumSizeHint().width() <= g->width(), "group " + g->title());
+        if (g->isVisible())
+            check(g->minimumSizeHint().width() <= g->width(), "group " + g->title());
     for (QLineEdit* e : root->findChildren<QLineEdit*>())
         if (e->isVisible() && e->isReadOnly())
-            check(e->fontMetrics().horizontalAdvance(e->text()) + 8 <= e->width(), "field " + e->text());
+            check(e->fontMetrics().horizontalAdvance(e->text()) + 8 <= e->width(),
+                  "field " + e->text());
     for (QAbstractItemView* v : root->findChildren<QAbstractItemView*>()) {
         if (!v->isVisible()) continue;
         QAbstractItemModel* m = v->model();
@@ -57,15 +58,18 @@ std::vector<std::string> ClippedTexts(QWidget* root) {
             const int width = header ? header->sectionSize(c) : v->width();
             const QString title = m->headerData(c, Qt::Horizontal).toString();
             if (header) {
-                const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+                const int margin =
+                    header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
                 QFont bold = header->font();
                 bold.setBold(true);  // some styles embolden headings
-                check(QFontMetrics(bold).horizontalAdvance(title) + 2 * margin + 4 <= width, "heading " + title);
+                check(QFontMetrics(bold).horizontalAdvance(title) + 2 * margin + 4 <= width,
+                      "heading " + title);
             }
             for (int r = 0; r < m->rowCount(); ++r) {
                 const QString text = m->index(r, c).data().toString();
                 QFont font = v->font();
-                if (auto f = m->index(r, c).data(Qt::FontRole); f.isValid()) font = f.value<QFont>();
+                if (auto f = m->index(r, c).data(Qt::FontRole); f.isValid())
+                    font = f.value<QFont>();
                 check(QFontMetrics(font).horizontalAdvance(text) + 12 <= width, title + " " + text);
             }
         }
@@ -87,12 +91,14 @@ TEST(ScreenLayoutTest, TextsFitOnTheDemoData) {
     // order with the most lines.
     QWidget window;
     window.setWindowTitle("SAMLTD - Lumaro");
-    ControlExtender* host = Platform::Get().AddControl(kOE1100ProgID, "AccpacWrappedControl", &window);
+    ControlExtender* host =
+        Platform::Get().AddControl(kOE1100ProgID, "AccpacWrappedControl", &window);
     SetProperty(host->Object(), "sessionID", demo.session->SessionID());
     auto* screen = qobject_cast<OrderEntryScreen*>(host->Object());
     ASSERT_TRUE(QTest::qWaitFor([&] { return screen->IsOpen(); }));
     QSqlQuery most = screen->Order()->Database().Exec(
-        "SELECT h.ORDNUMBER FROM OEORDH h JOIN OEORDD d ON d.ORDUNIQ = h.ORDUNIQ GROUP BY h.ORDNUMBER"
+        "SELECT h.ORDNUMBER FROM OEORDH h JOIN OEORDD d ON d.ORDUNIQ = h.ORDUNIQ GROUP BY "
+        "h.ORDNUMBER"
         " ORDER BY COUNT(*) DESC, h.ORDNUMBER LIMIT 1");
     ASSERT_TRUE(most.next());
     ASSERT_TRUE(screen->OpenOrder(most.value(0).toString()));
@@ -102,23 +108,14 @@ TEST(ScreenLayoutTest, TextsFitOnTheDemoData) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     screen->DetailList()->setFocus();
-    QTest::qWait(50);
     EXPECT_EQ(ClippedTexts(&window), std::vector<std::string>{});
     Save(&window, "order-entry.png");
 
     // The inquiry into the sales orders behind the same item's figure.
-    LocalScreenLauncher launcher;
-    std::string clsid, codeBase;
-    ASSERT_TRUE(demo.session->GetScreenRegistration("IC1900", 0, clsid, codeBase));
-    launcher.Prepare(clsid, codeBase, "IC1900", demo.session->LauncherText(),
-                     "ITEMNO=" + std::string(kDemoItemFormatted) + "\nLOCATION=WH1\nDOCTYPE=1\n");
-    launcher.Run(0);
-    InquiryScreen* inquiry = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* s = qobject_cast<InquiryScreen*>(w)) inquiry = s;
+    InquiryScreen* inquiry = test::LaunchInquiry(
+        *demo.session, "ITEMNO=" + std::string(kDemoItemFormatted) + "\nLOCATION=WH1\nDOCTYPE=1\n");
     ASSERT_NE(inquiry, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(inquiry));
-    QTest::qWait(50);
     EXPECT_EQ(ClippedTexts(inquiry), std::vector<std::string>{});
     Save(inquiry, "inquiry.png");
     delete inquiry;

@@ -1,9 +1,9 @@
 // No modal dialog may block a test run: one that no test expected fails the test and is
 // closed at once.
 
-#include <QDialog>
-
 #include <gtest/gtest.h>
+
+#include <QDialog>
 
 #include "accpac/local/ui/ModalDialog.h"
 
