@@ -106,24 +106,10 @@ void OrderLinesModel::SetOrder(OrderEntry* order, int quantityDecimals) {
 }
 
 int OrderLinesModel::FieldOf(int column) {
-    switch (column) {
-        case ColLine:
-            return orderdetail::LINENUM;
-        case ColItem:
-            return orderdetail::ITEM;
-        case ColDescription:
-            return orderdetail::DESC;
-        case ColLocation:
-            return orderdetail::LOCATION;
-        case ColQuantity:
-            return orderdetail::QTYORDERED;
-        case ColUnit:
-            return orderdetail::UNIT;
-        case ColStockItem:
-            return orderdetail::STOCKITEM;
-        default:
-            return 0;
-    }
+    static const int kFields[ColumnCount] = {
+        orderdetail::LINENUM,    orderdetail::ITEM, orderdetail::DESC,     orderdetail::LOCATION,
+        orderdetail::QTYORDERED, orderdetail::UNIT, orderdetail::STOCKITEM};
+    return column >= 0 && column < ColumnCount ? kFields[column] : 0;
 }
 
 int OrderLinesModel::rowCount(const QModelIndex& parent) const {
