@@ -1,5 +1,6 @@
 #include "panel/QuantityPanel.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QVariant>
 #include <cstdlib>
@@ -104,6 +105,22 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
         {btnCommittedZoom, 8745, 375, 270, 315},      {afeICLOCIqtyavail, 9030, 435, 1680, 285},
     };
     for (const Place& p : layout) accpac::SetTwipsGeometry(p.widget, p.left, p.top, p.width, p.height);
+
+    // The panel is a compact strip in the design's 8-point type. The headings keep their
+    // places but may use the room up to the next heading, so that no caption is cut with
+    // the wider fonts found on this system.
+    QFont font = frmQTY->font();
+    font.setPointSizeF(8);
+    frmQTY->setFont(font);
+    const struct {
+        QLabel* heading;
+        int left, right;
+    } headings[] = {
+        {lblQtyOnHand, 1575, 3375},    {lblQtyOnSalesOrder, 3375, 5100}, {lblQtyOnPurchase, 5100, 7125},
+        {lblQtyCommitted, 7125, 9030}, {lblQtyAvailable, 9030, 11055 - 105},
+    };
+    constexpr int kHeadingGap = 60;
+    for (const auto& h : headings) accpac::SetTwipsGeometry(h.heading, h.left, 165, h.right - h.left - kHeadingGap, 285);
 
     connect(btnSalesOrderZoom, &accpac::FieldEdit::Clicked, this, &QuantityPanel::btnSalesOrderZoom_Click);
     connect(btnCommittedZoom, &accpac::FieldEdit::Clicked, this, &QuantityPanel::btnCommittedZoom_Click);
