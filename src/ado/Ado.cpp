@@ -471,4 +471,15 @@ void Recordset::Close() {
     impl_->Detach();
 }
 
+void OpenTextQuery(Recordset& recordset, const std::shared_ptr<Connection>& connection, const std::string& sql) {
+    Command command;
+    command.SetActiveConnection(connection);
+    command.SetCommandText(sql);
+    command.SetCommandType(adCmdText);
+    recordset.SetCursorType(adOpenStatic);
+    recordset.SetCursorLocation(adUseServer);
+    recordset.SetLockType(adLockReadOnly);
+    recordset.Open(command, adOpenUnspecified, adLockUnspecified, -1);
+}
+
 }  // namespace ado

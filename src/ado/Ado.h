@@ -129,4 +129,8 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Runs a text statement on the connection the way the program reads its results: one
+// Command (adCmdText) and a static, server-side, read-only Recordset opened from it.
+void OpenTextQuery(Recordset& recordset, const std::shared_ptr<Connection>& connection, const std::string& sql);
+
 }  // namespace ado

@@ -370,17 +370,9 @@ void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::stri
 }
 
 bool QuantityPanel::RunQuantityQuery(const std::string& statement, bool& queryFailed) {
-    ado::Command command;
-    command.SetActiveConnection(externalConnection_);
-    command.SetCommandText(statement);
-    command.SetCommandType(ado::adCmdText);
-
     ado::Recordset recordset;
-    recordset.SetCursorType(ado::adOpenStatic);
-    recordset.SetCursorLocation(ado::adUseServer);
-    recordset.SetLockType(ado::adLockReadOnly);
     queryFailed = true;
-    recordset.Open(command);
+    ado::OpenTextQuery(recordset, externalConnection_, statement);
     if (recordset.IsEOF()) {
         queryFailed = false;
         return false;
@@ -395,12 +387,8 @@ bool QuantityPanel::RunQuantityQuery(const std::string& statement, bool& queryFa
 bool QuantityPanel::ConnectionBroken() {
     if (!externalConnection_ || externalConnection_->State() != ado::adStateOpen) return true;
     try {
-        ado::Command probe;
-        probe.SetActiveConnection(externalConnection_);
-        probe.SetCommandText("SELECT 1");
-        probe.SetCommandType(ado::adCmdText);
         ado::Recordset recordset;
-        recordset.Open(probe);
+        ado::OpenTextQuery(recordset, externalConnection_, "SELECT 1");
         return false;
     } catch (...) {
         return true;

@@ -228,15 +228,8 @@ QuantityTestResult SettingsAdmin::RunQuery(const CompanySettings& s, const std::
         FormatString(s.query, {Variant(QuoteSQL(item)), Variant(QuoteSQL(s.location))});
 
     start = std::chrono::steady_clock::now();
-    ado::Command command;
-    command.SetActiveConnection(connection);
-    command.SetCommandText(result.statement);
-    command.SetCommandType(ado::adCmdText);
     ado::Recordset recordset;
-    recordset.SetCursorType(ado::adOpenStatic);
-    recordset.SetCursorLocation(ado::adUseServer);
-    recordset.SetLockType(ado::adLockReadOnly);
-    recordset.Open(command, ado::adOpenUnspecified, ado::adLockUnspecified, -1);
+    ado::OpenTextQuery(recordset, connection, result.statement);
     result.found = !recordset.IsEOF();
     if (result.found) {
         for (const char* name : kQuantityColumns) {

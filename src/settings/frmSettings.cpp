@@ -208,15 +208,8 @@ bool frmSettings::ValidateSettings() {
                 // not looked at. The location goes in as typed, quotes doubled.
                 const std::string statement = FormatString(
                     Text(txtQuery), {Variant(std::string()), Variant(QuoteSQL(Text(txtLocation)))});
-                ado::Command command;
-                command.SetActiveConnection(connection);
-                command.SetCommandText(statement);
-                command.SetCommandType(ado::adCmdText);
                 ado::Recordset recordset;
-                recordset.SetCursorType(ado::adOpenStatic);
-                recordset.SetCursorLocation(ado::adUseServer);
-                recordset.SetLockType(ado::adLockReadOnly);
-                recordset.Open(command, ado::adOpenUnspecified, ado::adLockUnspecified, -1);
+                ado::OpenTextQuery(recordset, connection, statement);
                 result = true;
             }
         } catch (...) {
