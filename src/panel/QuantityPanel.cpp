@@ -14,6 +14,7 @@
 #include "common/MessageBox.h"
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
+#include "panel/CaptionLabel.h"
 #include "panel/Globals.h"
 #include "panel/LaunchUI.h"
 #include "panel/QuantityLookup.h"
@@ -81,7 +82,10 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
     lblQtyCommitted = MakeLabel(frmQTY, "lblQtyCommitted", "Qty Committed");
     lblQtyAvailable = MakeLabel(frmQTY, "lblQtyAvailable", "Qty. Available");
     // Values, each zoom button just right of its quantity.
-    lblLocation = MakeLabel(frmQTY, "lblLocation", "Location");
+    // The location and the item's text can be longer than the label: shown elided, whole
+    // in the tooltip.
+    lblLocation = new CaptionLabel(QStringLiteral("Location"), frmQTY);
+    lblLocation->setObjectName("lblLocation");
     afeICLOCIaqtyonhand = fieldEdit("afeICLOCIaqtyonhand", "QTONHAND");
     afeICLOCIqtysalordr = fieldEdit("afeICLOCIqtysalordr", "QTSALORDR");
     btnSalesOrderZoom = fieldEdit("btnSalesOrderZoom", "");
