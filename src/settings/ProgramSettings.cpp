@@ -80,8 +80,15 @@ std::string ProgramSettings::Location() const {
     return TrimSpaces(ReadINIString(CompanyID(), kKeyLocation));
 }
 
+std::string ProgramSettings::StoredText(const std::string& value) {
+    const std::string trimmed = TrimSpaces(value);
+    const bool enclosed = trimmed.size() >= 2 && (trimmed.front() == '"' || trimmed.front() == '\'') &&
+                          trimmed.back() == trimmed.front();
+    return enclosed ? "\"" + value + "\"" : value;
+}
+
 void ProgramSettings::SetLocation(const std::string& value) {
-    WriteINIString(CompanyID(), kKeyLocation, value);
+    WriteINIString(CompanyID(), kKeyLocation, StoredText(value));
 }
 
 std::string ProgramSettings::Query() const {
@@ -89,7 +96,7 @@ std::string ProgramSettings::Query() const {
 }
 
 void ProgramSettings::SetQuery(const std::string& value) {
-    WriteINIString(CompanyID(), kKeyQuery, value);
+    WriteINIString(CompanyID(), kKeyQuery, StoredText(value));
 }
 
 bool ProgramSettings::Drilldown() const { return ReadINIBoolean(CompanyID(), kKeyDrilldown); }

@@ -99,6 +99,11 @@ public:
     const std::string& CurrentConnectionString() const { return currentConnectionString_; }
     void SetCurrentConnectionString(const std::string& value) { currentConnectionString_ = value; }
 
+    // The text stored for a location or query. The INI reader drops one pair of quotes that
+    // encloses a value; such a value is stored inside one more pair of double quotes, so
+    // that it reads back exactly as it was written.
+    static std::string StoredText(const std::string& value);
+
     // The full path of the INI file once CreateINIFile has placed it.
     const std::string& IniPath() const { return ini_.Path(); }
 

@@ -35,15 +35,6 @@ std::string TrimBlanks(std::string_view s) {
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
-// The INI reader removes one pair of enclosing quotes (double or single): such a value is
-// stored inside one more pair of double quotes, which the reader removes instead.
-std::string StoredForm(const std::string& value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front())
-        return "\"" + value + "\"";
-    return value;
-}
-
 // The longest location or query that reads back whole (the reader's buffer less its NUL).
 constexpr size_t kMaxStoredLength = IniFile::kBufferSize - 1;
 
@@ -51,7 +42,7 @@ void CheckText(const char* what, const std::optional<std::string>& value) {
     if (!value) return;
     if (HasLineBreak(*value))
         Raise(kErrAdminBadValue, std::string("The ") + what + " cannot contain a line break.");
-    if (StoredForm(TrimBlanks(*value)).size() > kMaxStoredLength)
+    if (ProgramSettings::StoredText(TrimBlanks(*value)).size() > kMaxStoredLength)
         Raise(kErrAdminBadValue, std::string("The ") + what +
                                      " is too long to be stored. It can have at most " +
                                      std::to_string(kMaxStoredLength - 2) + " characters.");
@@ -172,8 +163,8 @@ void SettingsAdmin::Write(const std::string& companyId, const SettingsChange& ch
     if (change.location) location = TrimBlanks(*change.location);
     if (change.query) query = TrimBlanks(*change.query);
     if (change.connectionString) settings.SetConnectionString(*change.connectionString);
-    if (location) settings.SetLocation(StoredForm(*location));
-    if (query) settings.SetQuery(StoredForm(*query));
+    if (location) settings.SetLocation(*location);
+    if (query) settings.SetQuery(*query);
     if (change.drilldown) settings.SetDrilldown(*change.drilldown);
 
     // What the program will read must be what was given.
