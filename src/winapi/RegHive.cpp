@@ -2,217 +2,17 @@
 
 #include <cstring>
 
-#include "winapi/ComText.h"
+#include "winapi/RegText.h"
 
 namespace winapi::detail {
 namespace {
 
-constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
-constexpr std::string_view kHeader4 = "REGEDIT4";
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimView(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && NamesEqual(s.substr(0, prefix.size()), prefix);
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// A quoted text starting at s[pos] == '"', with \\ and \" as escapes; pos ends after the
-// closing quote.
-bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
-    out.clear();
-    if (pos >= s.size() || s[pos] != '"') return false;
-    for (size_t i = pos + 1; i < s.size(); ++i) {
-        char c = s[i];
-        if (c == '"') {
-            pos = i + 1;
-            return true;
-        }
-        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
-            out.push_back(s[++i]);
-            continue;
-        }
-        out.push_back(c);
-    }
-    return false;
-}
-
-std::string Quote(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') out.push_back('\\');
-        out.push_back(c);
-    }
-    out.push_back('"');
-    return out;
-}
-
-bool ReadHexBytes(std::string_view s, std::string& out) {
-    out.clear();
-    s = TrimView(s);
-    if (s.empty()) return true;
-    size_t pos = 0;
-    while (true) {
-        size_t comma = s.find(',', pos);
-        std::string_view token = TrimView(
-            s.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
-        if (token.empty() || token.size() > 2) return false;
-        int hi = HexDigit(token[0]);
-        int lo = token.size() == 2 ? HexDigit(token[1]) : 0;
-        if (hi < 0 || lo < 0) return false;
-        out.push_back(char(token.size() == 2 ? hi * 16 + lo : hi));
-        if (comma == std::string_view::npos) return true;
-        pos = comma + 1;
-    }
-}
-
-std::string Utf16Bytes(const std::string& narrow) {
-    std::u16string wide = Widen(narrow);
-    std::string bytes;
-    bytes.reserve(wide.size() * 2);
-    for (char16_t c : wide) {
-        bytes.push_back(char(c & 0xFF));
-        bytes.push_back(char(c >> 8));
-    }
-    return bytes;
-}
-
-bool FromUtf16Bytes(const std::string& bytes, std::string& narrow) {
-    if (bytes.size() % 2 != 0) return false;
-    std::u16string wide(bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < wide.size(); ++i)
-        wide[i] = char16_t(uint8_t(bytes[2 * i]) | (uint8_t(bytes[2 * i + 1]) << 8));
-    narrow = Narrow(wide);
-    return true;
-}
-
-bool IsStringType(DWORD type) {
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
-// The data part of a value line (after '='): a quoted text, dword:, hex: or hex(N):.
-bool ReadData(std::string_view data, DWORD& type, std::string& out) {
-    data = TrimView(data);
-    if (!data.empty() && data[0] == '"') {
-        size_t pos = 0;
-        if (!ReadQuoted(data, pos, out) || pos != data.size()) return false;
-        out.push_back('\0');
-        type = REG_SZ;
-        return true;
-    }
-    if (StartsWithIgnoreCase(data, "dword:")) {
-        std::string_view digits = data.substr(6);
-        if (digits.empty() || digits.size() > 8) return false;
-        uint32_t v = 0;
-        for (char c : digits) {
-            int d = HexDigit(c);
-            if (d < 0) return false;
-            v = v * 16 + uint32_t(d);
-        }
-        out.assign({char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)});
-        type = REG_DWORD;
-        return true;
-    }
-    if (StartsWithIgnoreCase(data, "hex:")) {
-        type = REG_BINARY;
-        return ReadHexBytes(data.substr(4), out);
-    }
-    if (StartsWithIgnoreCase(data, "hex(")) {
-        size_t close = data.find("):");
-        if (close == std::string_view::npos || close == 4 || close > 12) return false;
-        uint32_t t = 0;
-        for (char c : data.substr(4, close - 4)) {
-            int d = HexDigit(c);
-            if (d < 0) return false;
-            t = t * 16 + uint32_t(d);
-        }
-        type = t;
-        if (!ReadHexBytes(data.substr(close + 2), out)) return false;
-        if (IsStringType(type)) {
-            std::string bytes = std::move(out);
-            return FromUtf16Bytes(bytes, out);
-        }
-        return true;
-    }
-    return false;
-}
-
-bool IsValidUtf8(std::string_view text) {
-    for (unsigned char c : text) {
-        if (c >= 0x80) {
-            for (char16_t w : Widen(std::string(text)))
-                if (w >= 0xDC80 && w <= 0xDCFF) return false;
-            return true;
-        }
-    }
-    return true;
-}
-
-// Text that the quoted form keeps exactly: one final NUL, no other NUL, no line break, and
-// valid UTF-8 (the file is UTF-8 text).
-bool FitsQuoted(const std::string& data) {
-    if (data.empty() || data.back() != '\0') return false;
-    std::string_view text(data.data(), data.size() - 1);
-    if (text.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos) return false;
-    return IsValidUtf8(text);
-}
-
-void AppendHex(std::string& line, const std::string& bytes, std::string& out) {
-    static const char* digits = "0123456789abcdef";
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i > 0) {
-            line.push_back(',');
-            if (line.size() >= 76) {  // wrap long lines as the registry editor does
-                out += line;
-                out += "\\\r\n";
-                line = "  ";
-            }
-        }
-        uint8_t b = uint8_t(bytes[i]);
-        line.push_back(digits[b >> 4]);
-        line.push_back(digits[b & 15]);
-    }
-}
-
-void WriteValue(const RegValue& v, std::string& out) {
-    std::string line = v.name.empty() ? "@=" : Quote(v.name) + "=";
-    if (v.type == REG_SZ && FitsQuoted(v.data)) {
-        line += Quote(std::string_view(v.data.data(), v.data.size() - 1));
-    } else if (v.type == REG_DWORD && v.data.size() == 4) {
-        uint32_t x = uint32_t(uint8_t(v.data[0])) | uint32_t(uint8_t(v.data[1])) << 8 |
-                     uint32_t(uint8_t(v.data[2])) << 16 | uint32_t(uint8_t(v.data[3])) << 24;
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "dword:%08x", unsigned(x));
-        line += buf;
-    } else if (v.type == REG_BINARY) {
-        line += "hex:";
-        AppendHex(line, v.data, out);
-    } else {
-        char buf[24];
-        std::snprintf(buf, sizeof buf, "hex(%x):", unsigned(v.type));
-        line += buf;
-        AppendHex(line, IsStringType(v.type) ? Utf16Bytes(v.data) : v.data, out);
-    }
-    out += line;
-    out += "\r\n";
-}
+using regtext::Trim;
 
 void WriteKey(const RegKey& key, const std::string& path, bool isRoot, std::string& out) {
     if (!isRoot || !key.values.empty() || !key.kept.empty()) {
         out += "[" + path + "]\r\n";
-        for (const RegValue& v : key.values) WriteValue(v, out);
+        for (const RegValue& v : key.values) regtext::AppendValue(v.name, v.type, v.data, out);
         for (const std::string& line : key.kept) out += line + "\r\n";
         out += "\r\n";
     }
@@ -220,27 +20,10 @@ void WriteKey(const RegKey& key, const std::string& path, bool isRoot, std::stri
         WriteKey(*child, path + "\\" + child->name, false, out);
 }
 
-// The physical lines of the file, without their line ends.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        size_t end = nl == std::string_view::npos ? text.size() : nl;
-        std::string_view line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        pos = nl == std::string_view::npos ? text.size() : nl + 1;
-    }
-    return lines;
-}
-
-}  // namespace
-
-namespace {
 inline unsigned char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 'a' + 'A') : (unsigned char)c;
 }
+
 }  // namespace
 
 bool NameLess::operator()(std::string_view a, std::string_view b) const {
@@ -258,7 +41,6 @@ bool NamesEqual(std::string_view a, std::string_view b) {
         if (Upper(a[i]) != Upper(b[i])) return false;
     return true;
 }
-
 
 bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& parts) {
     parts.clear();
@@ -337,22 +119,14 @@ RegKey* RegHive::Find(const std::vector<std::string_view>& path) const {
 std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string& content) {
     auto hive = std::make_shared<RegHive>(std::move(rootName));
     std::string converted;
-    std::string_view text = content;
-    if (text.size() >= 2 && uint8_t(text[0]) == 0xFF && uint8_t(text[1]) == 0xFE) {
-        // The registry editor's own exports are UTF-16LE with a byte order mark.
-        std::string bytes(text.substr(2, (text.size() - 2) & ~size_t(1)));
-        FromUtf16Bytes(bytes, converted);
-        text = converted;
-    } else if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-        text.remove_prefix(3);
-    }
-    std::vector<std::string_view> lines = SplitLines(text);
+    const std::vector<std::string_view> lines =
+        regtext::SplitLines(regtext::DecodeFile(content, converted));
 
     size_t i = 0;
-    while (i < lines.size() && TrimView(lines[i]).empty()) ++i;
+    while (i < lines.size() && Trim(lines[i]).empty()) ++i;
     if (i == lines.size()) return hive;  // an empty file is an empty hive
-    std::string_view header = TrimView(lines[i]);
-    if (header != kHeader && header != kHeader4) {
+    std::string_view header = Trim(lines[i]);
+    if (header != regtext::kHeader && header != regtext::kHeader4) {
         hive->readable_ = false;
         return hive;
     }
@@ -366,7 +140,7 @@ std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string&
     std::vector<std::string_view> parts;
     for (; i < lines.size(); ++i) {
         std::string_view line = lines[i];
-        std::string_view trimmed = TrimView(line);
+        std::string_view trimmed = Trim(line);
         if (trimmed.empty()) continue;
         if (std::memchr(line.data(), '\0', line.size())) {
             keep(line);
@@ -394,35 +168,19 @@ std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string&
             continue;
         }
         // A value line; hex data may continue over lines ending in a backslash.
-        size_t first = i;
+        const size_t first = i;
         std::string joined;
-        std::string_view logical = line;
+        std::string_view logical = trimmed;
         if (trimmed.back() == '\\' && line.find("=hex") != std::string_view::npos) {
-            joined = std::string(trimmed);
-            while (!joined.empty() && joined.back() == '\\' && i + 1 < lines.size() &&
-                   TrimView(lines[i + 1]).substr(0, 1) != "[") {
-                joined.pop_back();
-                joined += TrimView(lines[++i]);
-                while (!joined.empty() && IsBlank(joined.back())) joined.pop_back();
-            }
+            i = regtext::JoinContinued(lines, i, joined);
             logical = joined;
         }
-        bool ok = !skipping && current != nullptr;
         std::string name, data;
         DWORD type = REG_NONE;
-        if (ok) {
-            std::string_view v = TrimView(logical);
-            size_t pos = 0;
-            if (!v.empty() && v[0] == '@') {
-                pos = 1;
-            } else {
-                ok = ReadQuoted(v, pos, name);
-            }
-            while (ok && pos < v.size() && IsBlank(v[pos])) ++pos;
-            ok = ok && pos < v.size() && v[pos] == '=';
-            ok = ok && ReadData(v.substr(pos + 1), type, data);
-        }
-        if (!ok) {
+        size_t pos = 0;
+        if (skipping || !current ||
+            regtext::ReadValueName(logical, name, pos) != regtext::Error::None ||
+            regtext::ReadData(logical.substr(pos), type, data) != regtext::Error::None) {
             for (size_t k = first; k <= i; ++k) keep(lines[k]);
             continue;
         }
@@ -434,7 +192,7 @@ std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string&
 std::string RegHive::Serialize() const {
     std::string out;
     out.reserve(4096);
-    out += kHeader;
+    out += regtext::kHeader;
     out += "\r\n\r\n";
     for (const std::string& line : preamble_) out += line + "\r\n";
     if (!preamble_.empty()) out += "\r\n";

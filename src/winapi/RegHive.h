@@ -1,17 +1,12 @@
 #pragma once
 // One registry hive (the keys under one root) and its file, in the text format of the
-// Windows registry editor:
+// Windows registry editor (winapi/RegText.h reads and writes its values):
 //
 //   Windows Registry Editor Version 5.00
 //
 //   [HKEY_LOCAL_MACHINE\Software\Vendor]
 //   @="default value"
-//   "Text"="C:\\Path \"quoted\""
 //   "Number"=dword:0000002a
-//   "Bytes"=hex:01,02,ff
-//   "Expand"=hex(2):25,00,54,00,...        REG_EXPAND_SZ, UTF-16LE as the editor writes it
-//   "Multi"=hex(7):...                     REG_MULTI_SZ, UTF-16LE
-//   "Other"=hex(5):00,00,01,02             any other type: its number and the raw bytes
 //
 // Key and value names are matched ignoring case and keep the spelling they were created
 // with. Subkeys are kept in the order Windows lists them (by upper-cased name), values in
