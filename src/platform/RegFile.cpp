@@ -4,24 +4,26 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
 
 #include "common/TextUtil.h"
 #include "common/VersionInfo.h"
-#include "winapi/ComText.h"
+#include "winapi/RegText.h"
 
 namespace lumaro {
 
 namespace {
 
+namespace regtext = winapi::regtext;
+using regtext::HexDigit;
+using regtext::IsBlank;
+using regtext::Trim;
+
 constexpr LONG kErrorFileExists = 80;
 // Deepest key path the registry accepts.
 constexpr size_t kMaxKeyDepth = 512;
-constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
-constexpr std::string_view kHeader4 = "REGEDIT4";
 
 std::string Source() { return ExecutableName() + ".RegFile"; }
 
@@ -62,25 +64,6 @@ const RootInfo kRoots[] = {
     {"HKEY_USERS", "HKU", HKEY_USERS},
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool IsStringType(DWORD type) {
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
 std::string JoinKey(const std::string& base, const std::string& name) {
     return base.empty() ? name : base + "\\" + name;
 }
@@ -112,125 +95,11 @@ std::string HexNumber(uint64_t v) {
     return buf;
 }
 
-// ---- Text conversions of the file format ----------------------------------------------
-
-std::string Utf16Bytes(const std::string& narrow) {
-    std::u16string wide = winapi::Widen(narrow);
-    std::string bytes;
-    bytes.reserve(wide.size() * 2);
-    for (char16_t c : wide) {
-        bytes.push_back(char(c & 0xFF));
-        bytes.push_back(char(c >> 8));
-    }
-    return bytes;
-}
-
-std::string FromUtf16Bytes(std::string_view bytes) {
-    std::u16string wide(bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < wide.size(); ++i)
-        wide[i] = char16_t(uint8_t(bytes[2 * i]) | (uint8_t(bytes[2 * i + 1]) << 8));
-    return winapi::Narrow(wide);
-}
-
-// Well-formed UTF-8: what a text editor keeps as it is.
-bool IsUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const uint8_t c = uint8_t(s[i]);
-        size_t extra;
-        uint32_t cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= s.size()) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const uint8_t d = uint8_t(s[i + k]);
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        static const uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
-std::string Quote(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') out.push_back('\\');
-        out.push_back(c);
-    }
-    out.push_back('"');
-    return out;
-}
-
-// REG_SZ data that the quoted form keeps exactly: one final NUL and no other, no line
-// break, well-formed UTF-8.
-bool FitsQuoted(const std::string& data) {
-    if (data.empty() || data.back() != '\0') return false;
-    std::string_view text(data.data(), data.size() - 1);
-    if (text.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos) return false;
-    return IsUtf8(text);
-}
-
-// Bytes as "xx,xx,...", wrapped after about 76 columns with "\" and a two-blank indent,
-// as the registry editor writes them.
-void AppendHex(std::string& line, const std::string& bytes, std::string& out) {
-    static const char* digits = "0123456789abcdef";
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i > 0) {
-            line.push_back(',');
-            if (line.size() >= 76) {
-                out += line;
-                out += "\\\r\n";
-                line = "  ";
-            }
-        }
-        uint8_t b = uint8_t(bytes[i]);
-        line.push_back(digits[b >> 4]);
-        line.push_back(digits[b & 15]);
-    }
-}
-
-void WriteValueLine(const RegValueData& v, std::string& out) {
-    std::string line = v.name.empty() ? "@=" : Quote(v.name) + "=";
-    if (v.type == REG_SZ && FitsQuoted(v.data)) {
-        line += Quote(std::string_view(v.data.data(), v.data.size() - 1));
-    } else if (v.type == REG_DWORD && v.data.size() == 4) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "dword:%08x", unsigned(LittleEndian(v.data, 4)));
-        line += buf;
-    } else if (v.type == REG_BINARY) {
-        line += "hex:";
-        AppendHex(line, v.data, out);
-    } else {
-        char buf[24];
-        std::snprintf(buf, sizeof buf, "hex(%x):", unsigned(v.type));
-        line += buf;
-        AppendHex(line, IsStringType(v.type) ? Utf16Bytes(v.data) : v.data, out);
-    }
-    out += line;
-    out += "\r\n";
-}
-
 void WriteKeyText(const RegKeyTree& key, bool isRoot, std::string& out) {
     // A root is written only for its values, as the hive itself does.
     if (!isRoot || !key.values.empty()) {
         out += "[" + key.name + "]\r\n";
-        for (const RegValueData& v : key.values) WriteValueLine(v, out);
+        for (const RegValueData& v : key.values) regtext::AppendValue(v.name, v.type, v.data, out);
         out += "\r\n";
     }
     for (const RegKeyTree& sub : key.subkeys) WriteKeyText(sub, false, out);
@@ -242,123 +111,51 @@ void WriteKeyText(const RegKeyTree& key, bool isRoot, std::string& out) {
     throw RegFileSyntaxError(line, problem);
 }
 
-// A quoted text starting at s[pos] == '"' with \\ and \" as escapes (any other backslash
-// stands for itself); pos ends after the closing quote. False when it is not closed.
-bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
-    out.clear();
-    for (size_t i = pos + 1; i < s.size(); ++i) {
-        char c = s[i];
-        if (c == '"') {
-            pos = i + 1;
-            return true;
-        }
-        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
-            out.push_back(s[++i]);
-            continue;
-        }
-        out.push_back(c);
+// The message for a value line that cannot be read.
+const char* Problem(regtext::Error error) {
+    switch (error) {
+        case regtext::Error::None:
+            break;
+        case regtext::Error::NotAValue:
+            return "not a key, a value or a comment";
+        case regtext::Error::UnclosedName:
+            return "the value name has no closing quote";
+        case regtext::Error::NoEquals:
+            return "'=' expected after the value name";
+        case regtext::Error::UnclosedQuote:
+            return "the quoted text has no closing quote";
+        case regtext::Error::TextAfterQuote:
+            return "text after the closing quote";
+        case regtext::Error::BadDword:
+            return "dword: needs 1 to 8 hex digits";
+        case regtext::Error::BadHexType:
+            return "hex(n): needs a type number of 1 to 8 hex digits";
+        case regtext::Error::BadHexBytes:
+            return "hex data must be bytes of one or two hex digits separated by commas";
+        case regtext::Error::OddUtf16:
+            return "a string in hex form needs an even number of bytes (UTF-16)";
+        case regtext::Error::UnknownData:
+            return "the data is not a quoted text, dword:, hex:, hex(n): or - (to delete the "
+                   "value)";
     }
-    return false;
-}
-
-bool ReadHexBytes(std::string_view s, std::string& out) {
-    out.clear();
-    s = Trim(s);
-    if (s.empty()) return true;
-    size_t pos = 0;
-    while (true) {
-        size_t comma = s.find(',', pos);
-        std::string_view token = Trim(
-            s.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
-        if (token.empty() || token.size() > 2) return false;
-        int hi = HexDigit(token[0]);
-        int lo = token.size() == 2 ? HexDigit(token[1]) : 0;
-        if (hi < 0 || lo < 0) return false;
-        out.push_back(char(token.size() == 2 ? hi * 16 + lo : hi));
-        if (comma == std::string_view::npos) return true;
-        pos = comma + 1;
-    }
-}
-
-bool ReadHexNumber(std::string_view s, size_t maxDigits, uint32_t& value) {
-    if (s.empty() || s.size() > maxDigits) return false;
-    value = 0;
-    for (char c : s) {
-        int d = HexDigit(c);
-        if (d < 0) return false;
-        value = value * 16 + uint32_t(d);
-    }
-    return true;
-}
-
-bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && EqualsIgnoreCase(s.substr(0, prefix.size()), prefix);
+    return "";
 }
 
 // The data after "=" of a value line.
 void ReadData(std::string_view data, size_t line, RegFileKey::Value& value) {
     data = Trim(data);
-    RegValueData& v = value.value;
     if (data == "-") {
         value.remove = true;
         return;
     }
-    if (!data.empty() && data[0] == '"') {
-        size_t pos = 0;
-        if (!ReadQuoted(data, pos, v.data))
-            SyntaxError(line, "the quoted text has no closing quote");
-        if (pos != data.size()) SyntaxError(line, "text after the closing quote");
-        v.data.push_back('\0');
-        v.type = REG_SZ;
-        return;
+    // A file to import may also have blanks between "dword:" and the digits.
+    std::string dword;
+    if (EqualsIgnoreCase(data.substr(0, 6), "dword:")) {
+        dword = "dword:" + std::string(Trim(data.substr(6)));
+        data = dword;
     }
-    if (StartsWithIgnoreCase(data, "dword:")) {
-        uint32_t x = 0;
-        if (!ReadHexNumber(Trim(data.substr(6)), 8, x))
-            SyntaxError(line, "dword: needs 1 to 8 hex digits");
-        v.data.assign(
-            {char(x & 0xFF), char((x >> 8) & 0xFF), char((x >> 16) & 0xFF), char(x >> 24)});
-        v.type = REG_DWORD;
-        return;
-    }
-    std::string_view bytes;
-    if (StartsWithIgnoreCase(data, "hex:")) {
-        v.type = REG_BINARY;
-        bytes = data.substr(4);
-    } else if (StartsWithIgnoreCase(data, "hex(")) {
-        size_t close = data.find("):");
-        uint32_t type = 0;
-        if (close == std::string_view::npos || !ReadHexNumber(data.substr(4, close - 4), 8, type))
-            SyntaxError(line, "hex(n): needs a type number of 1 to 8 hex digits");
-        v.type = type;
-        bytes = data.substr(close + 2);
-    } else {
-        SyntaxError(
-            line,
-            "the data is not a quoted text, dword:, hex:, hex(n): or - (to delete the value)");
-    }
-    if (!ReadHexBytes(bytes, v.data))
-        SyntaxError(line, "hex data must be bytes of one or two hex digits separated by commas");
-    if (IsStringType(v.type)) {
-        if (v.data.size() % 2 != 0)
-            SyntaxError(line, "a string in hex form needs an even number of bytes (UTF-16)");
-        v.data = FromUtf16Bytes(v.data);
-    }
-}
-
-// The physical lines of the text without their line ends.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        size_t end = nl == std::string_view::npos ? text.size() : nl;
-        std::string_view line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        pos = nl == std::string_view::npos ? text.size() : nl + 1;
-    }
-    return lines;
+    const regtext::Error error = regtext::ReadData(data, value.value.type, value.value.data);
+    if (error != regtext::Error::None) SyntaxError(line, Problem(error));
 }
 
 std::string ReadWholeFile(const std::string& fileName) {
@@ -728,7 +525,7 @@ void DeleteRegKey(const RegKeyName& name) {
 
 std::string ExportRegText(const RegKeyName& key) {
     RegKeyTree tree = ReadRegKey(key, true);
-    std::string out(kHeader5);
+    std::string out(regtext::kHeader);
     out += "\r\n\r\n";
     WriteKeyText(tree, key.subKey.empty(), out);
     return out;
@@ -760,19 +557,15 @@ RegFileSyntaxError::RegFileSyntaxError(size_t line, const std::string& problem)
       line_(line) {}
 
 std::vector<RegFileKey> ParseRegText(const std::string& content) {
-    std::string converted;
-    std::string_view text = content;
-    if (text.size() >= 2 && uint8_t(text[0]) == 0xFF && uint8_t(text[1]) == 0xFE) {
-        if (text.size() % 2 != 0) SyntaxError(1, "a UTF-16 file must have an even number of bytes");
-        converted = FromUtf16Bytes(text.substr(2));
-        text = converted;
-    } else if (text.size() >= 2 && uint8_t(text[0]) == 0xFE && uint8_t(text[1]) == 0xFF) {
+    if (content.size() >= 2 && uint8_t(content[0]) == 0xFF && uint8_t(content[1]) == 0xFE &&
+        content.size() % 2 != 0)
+        SyntaxError(1, "a UTF-16 file must have an even number of bytes");
+    if (content.size() >= 2 && uint8_t(content[0]) == 0xFE && uint8_t(content[1]) == 0xFF)
         SyntaxError(
             1, "UTF-16 big-endian files are not supported; save the file as UTF-16LE or UTF-8");
-    } else if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-        text.remove_prefix(3);
-    }
-    const std::vector<std::string_view> lines = SplitLines(text);
+    std::string converted;
+    const std::vector<std::string_view> lines =
+        regtext::SplitLines(regtext::DecodeFile(content, converted));
 
     std::vector<RegFileKey> keys;
     bool header = false;
@@ -783,9 +576,9 @@ std::vector<RegFileKey> ParseRegText(const std::string& content) {
         if (trimmed.find('\0') != std::string_view::npos)
             SyntaxError(lineNo, "the line holds a NUL character");
         if (!header) {
-            if (trimmed != kHeader5 && trimmed != kHeader4)
+            if (trimmed != regtext::kHeader && trimmed != regtext::kHeader4)
                 SyntaxError(lineNo, "not a registry file: it must begin with \"" +
-                                        std::string(kHeader5) + "\"");
+                                        std::string(regtext::kHeader) + "\"");
             header = true;
             continue;
         }
@@ -818,29 +611,16 @@ std::vector<RegFileKey> ParseRegText(const std::string& content) {
         RegFileKey::Value value;
         value.line = lineNo;
         size_t pos = 0;
-        if (trimmed[0] == '@') {
-            pos = 1;
-        } else if (trimmed[0] == '"') {
-            if (!ReadQuoted(trimmed, pos, value.value.name))
-                SyntaxError(lineNo, "the value name has no closing quote");
-        } else {
-            SyntaxError(lineNo, "not a key, a value or a comment");
-        }
-        while (pos < trimmed.size() && IsBlank(trimmed[pos])) ++pos;
-        if (pos >= trimmed.size() || trimmed[pos] != '=')
-            SyntaxError(lineNo, "'=' expected after the value name");
+        const regtext::Error nameError = regtext::ReadValueName(trimmed, value.value.name, pos);
+        if (nameError != regtext::Error::None) SyntaxError(lineNo, Problem(nameError));
         // Hex data may go on over lines ending in a backslash.
         std::string joined(trimmed);
-        if (StartsWithIgnoreCase(Trim(trimmed.substr(pos + 1)), "hex")) {
-            while (!joined.empty() && joined.back() == '\\') {
-                if (i + 1 >= lines.size())
-                    SyntaxError(lineNo, "the value goes on past the end of the file");
-                joined.pop_back();
-                joined += Trim(lines[++i]);
-            }
+        if (EqualsIgnoreCase(Trim(trimmed.substr(pos)).substr(0, 3), "hex")) {
+            i = regtext::JoinContinued(lines, i, joined);
+            if (!joined.empty() && joined.back() == '\\' && i + 1 >= lines.size())
+                SyntaxError(lineNo, "the value goes on past the end of the file");
         }
-        std::string_view v = joined;
-        ReadData(v.substr(pos + 1), lineNo, value);
+        ReadData(std::string_view(joined).substr(pos), lineNo, value);
         if (keys.empty()) SyntaxError(lineNo, "a value before the first key");
         if (keys.back().remove) SyntaxError(lineNo, "a value under a key that is being deleted");
         keys.back().values.push_back(std::move(value));
