@@ -68,21 +68,6 @@ std::string JoinKey(const std::string& base, const std::string& name) {
     return base.empty() ? name : base + "\\" + name;
 }
 
-bool SplitPath(std::string_view path, std::vector<std::string_view>& parts) {
-    parts.clear();
-    if (path.empty()) return true;
-    size_t pos = 0;
-    while (true) {
-        size_t slash = path.find('\\', pos);
-        std::string_view part = path.substr(
-            pos, slash == std::string_view::npos ? std::string_view::npos : slash - pos);
-        if (part.empty()) return false;
-        parts.push_back(part);
-        if (slash == std::string_view::npos) return true;
-        pos = slash + 1;
-    }
-}
-
 uint64_t LittleEndian(const std::string& data, size_t n) {
     uint64_t v = 0;
     for (size_t i = n; i-- > 0;) v = (v << 8) | uint8_t(data[i]);
@@ -209,7 +194,7 @@ bool ParseRegKeyName(std::string_view text, RegKeyName& out) {
         if (EqualsIgnoreCase(root, r.name) || EqualsIgnoreCase(root, r.shortName)) found = &r;
     if (!found) return false;
     std::vector<std::string_view> parts;
-    if (!SplitPath(sub, parts) || parts.size() > kMaxKeyDepth) return false;
+    if (!regtext::SplitPath(sub, parts) || parts.size() > kMaxKeyDepth) return false;
     if (sub.find_first_of("\r\n") != std::string_view::npos) return false;
     out.root = found->key;
     out.rootName = found->name;

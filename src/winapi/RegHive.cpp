@@ -46,16 +46,7 @@ bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& parts) {
     parts.clear();
     if (path.empty()) return true;
     if (path.back() == '\\') path.remove_suffix(1);
-    size_t pos = 0;
-    while (true) {
-        size_t slash = path.find('\\', pos);
-        std::string_view part = path.substr(
-            pos, slash == std::string_view::npos ? std::string_view::npos : slash - pos);
-        if (part.empty()) return false;
-        parts.push_back(part);
-        if (slash == std::string_view::npos) return true;
-        pos = slash + 1;
-    }
+    return !path.empty() && regtext::SplitPath(path, parts);
 }
 
 RegKey* RegKey::Child(std::string_view childName) const {

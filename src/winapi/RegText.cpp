@@ -133,6 +133,21 @@ int HexDigit(char c) {
     return -1;
 }
 
+bool SplitPath(std::string_view path, std::vector<std::string_view>& names) {
+    names.clear();
+    if (path.empty()) return true;
+    size_t pos = 0;
+    while (true) {
+        size_t slash = path.find('\\', pos);
+        std::string_view name = path.substr(
+            pos, slash == std::string_view::npos ? std::string_view::npos : slash - pos);
+        if (name.empty()) return false;
+        names.push_back(name);
+        if (slash == std::string_view::npos) return true;
+        pos = slash + 1;
+    }
+}
+
 std::string Quote(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {

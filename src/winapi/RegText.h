@@ -37,6 +37,9 @@ std::string_view Trim(std::string_view text);
 // The value of a hex digit (either case); -1 for any other character.
 int HexDigit(char c);
 
+// The names of a key path "a\b\c"; false when a name is empty. "" has no names.
+bool SplitPath(std::string_view path, std::vector<std::string_view>& names);
+
 // "text" with \ and " escaped.
 std::string Quote(std::string_view text);
 // Reads a quoted text starting at text[pos] == '"', undoing the escapes \\ and \" (any other
