@@ -1,0 +1,98 @@
+// The registry value text that hive files and exported/imported registry files share.
+
+#include <gtest/gtest.h>
+
+#include "winapi/RegText.h"
+
+using namespace std::string_literals;
+namespace regtext = winapi::regtext;
+using regtext::Error;
+
+TEST(RegText, DataTextReadsAsTheRegistryEditorWritesItAndNamesWhatIsWrong) {
+    struct Case {
+        const char* text;
+        Error error;
+        DWORD type;
+        std::string data;
+    } cases[] = {
+        {R"( "C:\\a \"q\" \n" )", Error::None, REG_SZ, "C:\\a \"q\" \\n\0"s},
+        {"DWORD:0000002A", Error::None, REG_DWORD, "\x2a\0\0\0"s},
+        {"dword:ffffffff", Error::None, REG_DWORD, "\xff\xff\xff\xff"s},
+        {"hex: 1, 2 ,ff", Error::None, REG_BINARY, "\x01\x02\xff"s},
+        {"hex:", Error::None, REG_BINARY, ""},
+        {"hex(2):41,00,00,00", Error::None, REG_EXPAND_SZ, "A\0"s},
+        {"hex(7):fc,00,00,00,00,00", Error::None, REG_MULTI_SZ, "\xC3\xBC\0\0"s},
+        {"hex(1):ff,dc,00,00", Error::None, REG_SZ, "\xFF\0"s},  // a byte that is not UTF-8
+        {"hex(b):01,00,00,00,00,00,00,80", Error::None, REG_QWORD, "\x01\0\0\0\0\0\0\x80"s},
+        {"hex(ffffffff):09", Error::None, 0xFFFFFFFF, "\x09"},
+        {"\"open", Error::UnclosedQuote, 0, ""},
+        {"\"x\" more", Error::TextAfterQuote, 0, ""},
+        {"dword:123456789", Error::BadDword, 0, ""},
+        {"dword: 1", Error::BadDword, 0, ""},
+        {"dword:", Error::BadDword, 0, ""},
+        {"hex():01", Error::BadHexType, 0, ""},
+        {"hex(100000000):01", Error::BadHexType, 0, ""},
+        {"hex(2)01", Error::BadHexType, 0, ""},
+        {"hex:1g", Error::BadHexBytes, 0, ""},
+        {"hex:123", Error::BadHexBytes, 0, ""},
+        {"hex:01,,02", Error::BadHexBytes, 0, ""},
+        {"hex(2):41,00,00", Error::OddUtf16, 0, ""},
+        {"-", Error::UnknownData, 0, ""},
+        {"qword:1", Error::UnknownData, 0, ""},
+    };
+    for (const Case& c : cases) {
+        DWORD type = 0;
+        std::string data;
+        EXPECT_EQ(regtext::ReadData(c.text, type, data), c.error) << c.text;
+        if (c.error != Error::None) continue;
+        EXPECT_EQ(type, c.type) << c.text;
+        EXPECT_EQ(data, c.data) << c.text;
+    }
+}
+
+TEST(RegText, EveryValueLineWrittenReadsBackTheSame) {
+    std::string bytes;
+    for (int i = 0; i < 300; ++i) bytes.push_back(char(i));
+    const struct {
+        std::string name;
+        DWORD type;
+        std::string data;
+    } values[] = {
+        {"", REG_SZ, "default\0"s},
+        {"q\"\\=", REG_SZ, "a\"b\\c\0"s},
+        {"lines", REG_SZ, "one\r\ntwo\0"s},
+        {"latin1", REG_SZ, "M\xFCller\0"s},
+        {"noNul", REG_SZ, "abc"s},
+        {"dword", REG_DWORD, "\x04\x03\x02\x01"s},
+        {"short", REG_DWORD, "\x01\x02"s},
+        {"bytes", REG_BINARY, bytes},
+        {std::string(90, 'n'), REG_MULTI_SZ, std::string(120, 'z') + "\0\0"s},
+        {"custom", 0x1234, bytes},
+    };
+    for (const auto& v : values) {
+        std::string out;
+        regtext::AppendValue(v.name, v.type, v.data, out);
+        ASSERT_EQ(out.substr(out.size() - 2), "\r\n") << v.name;
+        const std::vector<std::string_view> lines = regtext::SplitLines(out);
+        for (size_t i = 1; i < lines.size(); ++i) {
+            EXPECT_LE(lines[i].size(), 80u) << v.name;
+            EXPECT_EQ(lines[i].substr(0, 2), "  ") << v.name;
+        }
+        std::string joined, name, data;
+        EXPECT_EQ(regtext::JoinContinued(lines, 0, joined), lines.size() - 1) << v.name;
+        size_t pos = 0;
+        DWORD type = 0;
+        ASSERT_EQ(regtext::ReadValueName(joined, name, pos), Error::None) << v.name;
+        ASSERT_EQ(regtext::ReadData(std::string_view(joined).substr(pos), type, data), Error::None)
+            << v.name;
+        EXPECT_EQ(name, v.name);
+        EXPECT_EQ(type, v.type) << v.name;
+        EXPECT_EQ(data, v.data) << v.name;
+    }
+
+    // A key header is never taken as the continuation of a broken value.
+    const std::vector<std::string_view> broken = {"\"b\"=hex:01,\\", "[HKEY_USERS\\X]"};
+    std::string joined;
+    EXPECT_EQ(regtext::JoinContinued(broken, 0, joined), 0u);
+    EXPECT_EQ(joined, "\"b\"=hex:01,\\");
+}
