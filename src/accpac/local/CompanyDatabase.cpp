@@ -125,6 +125,7 @@ CompanyDatabase::CompanyDatabase(std::string companyId, std::string file)
 }
 
 CompanyDatabase::~CompanyDatabase() {
+    kept_.clear();  // the kept statements go before their connection
     if (db_.isValid()) {
         db_.close();
         db_ = QSqlDatabase();
@@ -191,6 +192,49 @@ QSqlQuery CompanyDatabase::Exec(const std::string& sql, const QVariantList& valu
     return query;
 }
 
+struct CompanyDatabase::KeptStatement {
+    QSqlQuery query;
+    bool inUse = false;
+};
+
+CompanyDatabase::KeptQuery::KeptQuery(CompanyDatabase& database, const std::string& sql, const QVariantList& values) {
+    std::unique_ptr<KeptStatement>& slot = database.kept_[sql];
+    if (!slot) {
+        auto statement = std::make_unique<KeptStatement>();
+        statement->query = QSqlQuery(database.db_);
+        statement->query.setForwardOnly(true);
+        if (!statement->query.prepare(Q(sql))) {
+            const std::string why = Describe(statement->query.lastError());
+            database.kept_.erase(sql);
+            database.Fail(why);
+        }
+        slot = std::move(statement);
+    }
+    if (slot->inUse) {
+        own_ = QSqlQuery(database.db_);
+        own_.setForwardOnly(true);
+        if (!own_.prepare(Q(sql))) database.Fail(Describe(own_.lastError()));
+        query_ = &own_;
+    } else {
+        kept_ = slot.get();
+        kept_->inUse = true;
+        query_ = &kept_->query;
+    }
+    for (int i = 0; i < values.size(); ++i) query_->bindValue(i, values[i]);
+    if (!query_->exec()) {
+        const std::string why = Describe(query_->lastError());
+        query_->finish();
+        if (kept_) kept_->inUse = false;
+        kept_ = nullptr;
+        database.Fail(why);
+    }
+}
+
+CompanyDatabase::KeptQuery::~KeptQuery() {
+    query_->finish();
+    if (kept_) kept_->inUse = false;
+}
+
 void CompanyDatabase::Begin() {
     if (!db_.transaction()) Fail(Describe(db_.lastError()));
 }
@@ -204,34 +248,42 @@ void CompanyDatabase::Commit() {
 void CompanyDatabase::Rollback() { db_.rollback(); }
 
 std::optional<ItemInfo> CompanyDatabase::FindItem(const std::string& key) {
+    // The stored number (the primary key) wins over a formatted number (its unique index)
+    // written the same way.
     const QString k = Q(lumaro::ToUpperAscii(key));
-    QSqlQuery q = Exec(
-        "SELECT ITEMNO, FMTITEMNO, \"DESC\", CATEGORY, STOCKITEM, STOCKUNIT, UNITPRICE FROM ICITEM"
-        " WHERE ITEMNO = ? OR FMTITEMNO = ? ORDER BY ITEMNO = ? DESC LIMIT 1",
-        {k, k, k});
+    KeptQuery lookup(*this,
+                     "SELECT ITEMNO, FMTITEMNO, \"DESC\", CATEGORY, STOCKITEM, STOCKUNIT, UNITPRICE FROM ICITEM"
+                     " WHERE ITEMNO = COALESCE((SELECT ITEMNO FROM ICITEM WHERE ITEMNO = ?),"
+                     " (SELECT ITEMNO FROM ICITEM WHERE FMTITEMNO = ?))",
+                     {k, k});
+    QSqlQuery& q = lookup.Query();
     if (!q.next()) return std::nullopt;
-    return ItemInfo{S(q.value(0)), S(q.value(1)),          S(q.value(2)),        S(q.value(3)),
+    return ItemInfo{S(q.value(0)),           S(q.value(1)), S(q.value(2)),        S(q.value(3)),
                     q.value(4).toInt() != 0, S(q.value(5)), q.value(6).toDouble()};
 }
 
 std::optional<LocationInfo> CompanyDatabase::FindLocation(const std::string& location) {
-    QSqlQuery q = Exec("SELECT LOCATION, \"DESC\" FROM ICLOC WHERE LOCATION = ?", {Q(lumaro::ToUpperAscii(location))});
+    KeptQuery lookup(*this, "SELECT LOCATION, \"DESC\" FROM ICLOC WHERE LOCATION = ?",
+                     {Q(lumaro::ToUpperAscii(location))});
+    QSqlQuery& q = lookup.Query();
     if (!q.next()) return std::nullopt;
     return LocationInfo{S(q.value(0)), S(q.value(1))};
 }
 
 std::optional<CustomerInfo> CompanyDatabase::FindCustomer(const std::string& customer) {
-    QSqlQuery q = Exec("SELECT IDCUST, NAMECUST FROM ARCUS WHERE IDCUST = ?", {Q(lumaro::ToUpperAscii(customer))});
+    KeptQuery lookup(*this, "SELECT IDCUST, NAMECUST FROM ARCUS WHERE IDCUST = ?", {Q(lumaro::ToUpperAscii(customer))});
+    QSqlQuery& q = lookup.Query();
     if (!q.next()) return std::nullopt;
     return CustomerInfo{S(q.value(0)), S(q.value(1))};
 }
 
 std::optional<ItemLocationQuantities> CompanyDatabase::FindItemLocation(const std::string& itemNo,
                                                                         const std::string& location) {
-    QSqlQuery q = Exec(
-        "SELECT QTYONHAND, QTYRENOCST, QTYADNOCST, QTYSHNOCST, QTYONORDER, QTYSALORDR, QTYCOMMIT FROM ICILOC"
-        " WHERE ITEMNO = ? AND LOCATION = ?",
-        {Q(lumaro::ToUpperAscii(itemNo)), Q(lumaro::ToUpperAscii(location))});
+    KeptQuery lookup(*this,
+                     "SELECT QTYONHAND, QTYRENOCST, QTYADNOCST, QTYSHNOCST, QTYONORDER, QTYSALORDR, QTYCOMMIT FROM ICILOC"
+                     " WHERE ITEMNO = ? AND LOCATION = ?",
+                     {Q(lumaro::ToUpperAscii(itemNo)), Q(lumaro::ToUpperAscii(location))});
+    QSqlQuery& q = lookup.Query();
     if (!q.next()) return std::nullopt;
     return ItemLocationQuantities{q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toDouble(),
                                   q.value(3).toDouble(), q.value(4).toDouble(), q.value(5).toDouble(),

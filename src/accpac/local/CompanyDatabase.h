@@ -26,8 +26,10 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -99,6 +101,8 @@ struct InquiryDocument {
 };
 
 class CompanyDatabase {
+    struct KeptStatement;
+
 public:
     // Opens the existing database of a company. Raises when the file is missing, locked,
     // not a database, or not a company database.
@@ -118,6 +122,27 @@ public:
 
     // Runs one statement with positional values; raises with the driver's text.
     QSqlQuery Exec(const std::string& sql, const QVariantList& values = {});
+
+    // A statement that is prepared once for this database and kept, run with new values
+    // each time: for the reads by key made on every record change, where preparing the
+    // statement would cost more than running it. Constructing runs the statement (raises as
+    // Exec); read its rows through Query() while the object lives. Destroying it resets
+    // the statement, so that a kept statement holds no lock between uses. A kept statement
+    // still in use (a lookup made while another reads the same statement) is prepared
+    // afresh for the inner lookup.
+    class KeptQuery {
+    public:
+        KeptQuery(CompanyDatabase& database, const std::string& sql, const QVariantList& values);
+        ~KeptQuery();
+        KeptQuery(const KeptQuery&) = delete;
+        KeptQuery& operator=(const KeptQuery&) = delete;
+        QSqlQuery& Query() { return *query_; }
+
+    private:
+        KeptStatement* kept_ = nullptr;  // the database's statement, or nullptr for one of its own
+        QSqlQuery own_;
+        QSqlQuery* query_ = nullptr;
+    };
     // Runs the operation in one transaction (committed when it returns, rolled back when it raises).
     template <typename Operation>
     void Transaction(Operation&& operation) {
@@ -172,6 +197,7 @@ private:
     std::string file_;
     std::string connectionName_;
     QSqlDatabase db_;
+    std::unordered_map<std::string, std::unique_ptr<KeptStatement>> kept_;  // by statement text
 };
 
 }  // namespace accpac::local

@@ -1,6 +1,8 @@
 #include "accpac/local/LocalDataSource.h"
 
+#include <QPointer>
 #include <QSqlQuery>
+#include <utility>
 
 #include "accpac/local/LocalSession.h"
 #include "common/TextUtil.h"
@@ -54,14 +56,14 @@ Variant LocalField::Value() const { return value_; }
 
 void LocalField::SetValue(const Variant& value) {
     owner_.Scope()(owner_.viewId_, [&] {
-        value_ = owner_.Convert(definition_, value);
+        Store(owner_.Convert(definition_, value));
         owner_.AfterVerifiedWrite(*this);
     });
     owner_.RaiseRecordChanged(ReasonFieldChanged, this);
 }
 
 void LocalField::PutWithoutVerification(const Variant& value) {
-    owner_.Scope()(owner_.viewId_, [&] { value_ = owner_.Convert(definition_, value); });
+    owner_.Scope()(owner_.viewId_, [&] { Store(owner_.Convert(definition_, value)); });
 }
 
 // ---- LocalFields ----------------------------------------------------------------------------
@@ -69,13 +71,16 @@ void LocalField::PutWithoutVerification(const Variant& value) {
 accpac::Field& LocalFields::Item(int index) { return ItemOf(index); }
 
 LocalField& LocalFields::ItemOf(int index) {
+    if (LocalField* field = owner_.FindField(index)) return *field;
     return owner_.Scope()(owner_.viewId_, [&]() -> LocalField& { return owner_.FieldAt(index); });
 }
 
 void LocalFields::FieldList(const std::vector<int>& indexes) {
-    owner_.Scope()(owner_.viewId_, [&] {
-        for (int index : indexes) owner_.FieldAt(index);
-    });
+    for (int index : indexes)
+        if (!owner_.FindField(index)) {
+            owner_.Scope()(owner_.viewId_, [&] { owner_.FieldAt(index); });  // raises
+            return;
+        }
 }
 
 // ---- LocalDataSource --------------------------------------------------------------------------
@@ -105,10 +110,15 @@ void LocalDataSource::RequireActive(const char* operation) const {
         Raise(kErrNotActive, "The data source of view " + viewId_ + " is not active; it cannot " + operation + ".");
 }
 
+LocalField* LocalDataSource::FindField(int index) const {
+    for (const auto& field : fieldObjects_)
+        if (field->definition_.index == index) return field.get();
+    return nullptr;
+}
+
 LocalField& LocalDataSource::FieldAt(int index) {
     RequireView();
-    for (auto& field : fieldObjects_)
-        if (field->definition_.index == index) return *field;
+    if (LocalField* field = FindField(index)) return *field;
     Raise(kErrFieldNotFound, "View " + viewId_ + " has no field " + std::to_string(index) + ".");
 }
 
@@ -134,7 +144,6 @@ void LocalDataSource::SetActive(bool active) {
 }
 
 Variant LocalDataSource::Convert(const FieldDefinition& field, const Variant& value) const {
-    const std::string where = "field " + field.name + " (" + std::to_string(field.index) + ") of view " + viewId_;
     try {
         switch (field.type) {
             case FieldType::Text: {
@@ -160,6 +169,7 @@ Variant LocalDataSource::Convert(const FieldDefinition& field, const Variant& va
                                : field.type == FieldType::Long    ? "a whole number"
                                                                   : "a number";
         const std::string why = error.Number() == lumaro::kErrOverflow ? " is too large" : " is not " + std::string(expected);
+        const std::string where = "field " + field.name + " (" + std::to_string(field.index) + ") of view " + viewId_;
         throw lumaro::RuntimeError(error.Number() == lumaro::kErrOverflow ? lumaro::kErrOverflow : lumaro::kErrTypeMismatch,
                                    viewId_, "Type mismatch: " + Shown(value) + why + " for " + where + ".");
     }
@@ -168,7 +178,7 @@ Variant LocalDataSource::Convert(const FieldDefinition& field, const Variant& va
 
 void LocalDataSource::EmptyFields(bool keepKeys) {
     for (auto& field : fieldObjects_)
-        if (!keepKeys || !field->definition_.key) field->value_ = EmptyValue(field->definition_.type);
+        if (!keepKeys || !field->definition_.key) field->Store(EmptyValue(field->definition_.type));
 }
 
 LocalDataSource::Record LocalDataSource::CurrentRecord() const {
@@ -192,50 +202,92 @@ void LocalDataSource::LoadRecord(const Record& values, int eReason) {
             converted.push_back(it == values.end() ? EmptyValue(field->definition_.type)
                                                    : Convert(field->definition_, it->second));
         }
-        for (size_t i = 0; i < fieldObjects_.size(); ++i) fieldObjects_[i]->value_ = converted[i];
+        for (size_t i = 0; i < fieldObjects_.size(); ++i) fieldObjects_[i]->Store(std::move(converted[i]));
     });
     RaiseRecordChanged(eReason);
 }
 
+namespace {
+
+// The record-changed events being handled, and the work waiting for them to end.
+int g_eventDepth = 0;
+std::vector<std::pair<QPointer<QObject>, std::function<void()>>> g_afterEvents;
+
+void EventHandled() {
+    if (--g_eventDepth > 0) return;
+    while (!g_afterEvents.empty()) {
+        auto waiting = std::move(g_afterEvents);
+        g_afterEvents.clear();
+        for (auto& [context, work] : waiting)
+            if (context) work();
+    }
+}
+
+}  // namespace
+
+void LocalDataSource::WhenEventsHandled(QObject* context, std::function<void()> work) {
+    if (g_eventDepth == 0) {
+        work();
+        return;
+    }
+    g_afterEvents.emplace_back(context, std::move(work));
+}
+
 void LocalDataSource::RaiseRecordChanged(int eReason, accpac::Field* pField) {
-    emit OnRecordChanged(eReason, pField, nullptr);
+    ++g_eventDepth;
+    try {
+        emit OnRecordChanged(eReason, pField, nullptr);
+    } catch (...) {
+        EventHandled();
+        throw;
+    }
+    EventHandled();
+}
+
+const LocalDataSource::ReadStatement& LocalDataSource::ReadByKey() {
+    if (!readByKey_.sql.empty()) return readByKey_;
+    std::string columns, where;
+    for (const FieldDefinition& field : view_->fields) columns += (columns.empty() ? "" : ", ") + ColumnSql(field);
+    for (const FieldDefinition* key : view_->KeyFields()) {
+        where += where.empty() ? " WHERE " : " AND ";
+        if (key->itemKey) {
+            // The key may be the stored number (the item table's primary key) or the
+            // formatted one (its unique index); a stored number wins over a formatted number
+            // written the same way. The other tables hold the stored number; there a number
+            // the item table does not know is looked for as given.
+            const bool itemTable = view_->table == "ICITEM";
+            where += "ITEMNO = COALESCE((SELECT ITEMNO FROM ICITEM WHERE ITEMNO = ?),"
+                     " (SELECT ITEMNO FROM ICITEM WHERE FMTITEMNO = ?)";
+            where += itemTable ? ")" : ", ?)";
+            for (int i = itemTable ? 2 : 3; i > 0; --i) readByKey_.parameters.push_back(key);
+        } else {
+            where += ColumnSql(*key) + " = ?";
+            readByKey_.parameters.push_back(key);
+        }
+    }
+    readByKey_.sql = "SELECT " + columns + " FROM " + view_->table + where + " LIMIT 1";
+    return readByKey_;
 }
 
 bool LocalDataSource::Read() {
     const bool found = Scope()(viewId_, [&] {
         RequireActive("read");
-        std::string columns, where;
+        auto keyValue = [&](const FieldDefinition& key) -> QVariant {
+            const Variant& v = FieldAt(key.index).value_;
+            if (key.type == FieldType::Long) return QVariant(v.ToLong());
+            return QVariant(QString::fromStdString(v.ToString()));
+        };
+        const ReadStatement& statement = ReadByKey();
         QVariantList values;
-        for (const FieldDefinition& field : view_->fields) columns += (columns.empty() ? "" : ", ") + ColumnSql(field);
-        for (const FieldDefinition* key : view_->KeyFields()) {
-            const QVariant value = [&]() -> QVariant {
-                const Variant& v = FieldAt(key->index).value_;
-                if (key->type == FieldType::Long) return QVariant(v.ToLong());
-                return QVariant(QString::fromStdString(v.ToString()));
-            }();
-            where += where.empty() ? " WHERE " : " AND ";
-            if (key->itemKey && view_->table == "ICITEM") {
-                where += "(ITEMNO = ? OR FMTITEMNO = ?)";
-                values << value << value;
-            } else if (key->itemKey) {
-                where += "ITEMNO = COALESCE((SELECT ITEMNO FROM ICITEM WHERE ITEMNO = ? OR FMTITEMNO = ?"
-                         " ORDER BY ITEMNO = ? DESC LIMIT 1), ?)";
-                values << value << value << value << value;
-            } else {
-                where += ColumnSql(*key) + " = ?";
-                values << value;
-            }
-        }
-        const std::string order = view_->table == "ICITEM" ? " ORDER BY ITEMNO = ? DESC" : "";
-        if (!order.empty()) values << values.front();
-        QSqlQuery q = localLink_->Database().Exec("SELECT " + columns + " FROM " + view_->table + where + order + " LIMIT 1",
-                                                  values);
+        for (const FieldDefinition* key : statement.parameters) values << keyValue(*key);
+        CompanyDatabase::KeptQuery read(localLink_->Database(), statement.sql, values);
+        QSqlQuery& q = read.Query();
         if (!q.next()) {
             EmptyFields(true);
             return false;
         }
         for (size_t i = 0; i < view_->fields.size(); ++i)
-            fieldObjects_[i]->value_ = FromDatabase(view_->fields[i].type, q.value(static_cast<int>(i)));
+            fieldObjects_[i]->Store(FromDatabase(view_->fields[i].type, q.value(static_cast<int>(i))));
         return true;
     });
     if (found) RaiseRecordChanged(ReasonRecordChanged);
@@ -257,20 +309,20 @@ void LocalDataSource::AfterVerifiedWrite(LocalField& field) {
         LocalField& desc = FieldAt(orderdetail::DESC);
         LocalField& stock = FieldAt(orderdetail::STOCKITEM);
         if (item) {
-            field.value_ = Variant(item->formattedItemNo);
-            itemNo.value_ = Variant(item->itemNo);
-            desc.value_ = Variant(item->description);
-            FieldAt(orderdetail::UNIT).value_ = Variant(item->unit);
-            FieldAt(orderdetail::UNITPRICE).value_ = Variant(item->unitPrice);
-            stock.value_ = Variant(item->stockItem);
+            field.Store(Variant(item->formattedItemNo));
+            itemNo.Store(Variant(item->itemNo));
+            desc.Store(Variant(item->description));
+            FieldAt(orderdetail::UNIT).Store(Variant(item->unit));
+            FieldAt(orderdetail::UNITPRICE).Store(Variant(item->unitPrice));
+            stock.Store(Variant(item->stockItem));
         } else {
-            itemNo.value_ = Variant(std::string());
-            desc.value_ = Variant(std::string());
-            stock.value_ = Variant(false);
+            itemNo.Store(Variant(std::string()));
+            desc.Store(Variant(std::string()));
+            stock.Store(Variant(false));
         }
     } else if (viewId_ == kViewOrderHeader && field.definition_.index == orderheader::CUSTOMER) {
         auto customer = db.FindCustomer(field.value_.ToString());
-        FieldAt(orderheader::BILNAME).value_ = Variant(customer ? customer->name : std::string());
+        FieldAt(orderheader::BILNAME).Store(Variant(customer ? customer->name : std::string()));
     }
 }
 

@@ -21,6 +21,8 @@
 // kept as entered (upper case) with 3 and 5 empty and 14 false. A verified write of
 // OE0520 field 3 fills the customer name (field 4).
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -45,12 +47,22 @@ public:
     void PutWithoutVerification(const Variant& value) override;
 
     const FieldDefinition& Definition() const { return definition_; }
+    // How many times the value has been written (by any write, read, clear or load, with
+    // or without an event): a control that shows the field knows from it whether what it
+    // shows is still current.
+    uint64_t WriteCount() const { return writes_; }
 
 private:
     friend class LocalDataSource;
+    void Store(Variant value) {
+        value_ = std::move(value);
+        ++writes_;
+    }
+
     LocalDataSource& owner_;
     const FieldDefinition& definition_;
     Variant value_;
+    uint64_t writes_ = 0;
 };
 
 class LocalFields : public accpac::Fields {
@@ -91,10 +103,19 @@ public:
     std::shared_ptr<LocalDBLink> LocalLink() const { return localLink_; }
     Record CurrentRecord() const;
     Variant FieldValue(int index) const;
+    // The field with that index; nullptr when the view has none (raises nothing).
+    LocalField* FindField(int index) const;
     // Replaces the whole record (fields missing from values are emptied) and raises eReason
     // (0 another record, 2 a new record, 15 re-read after a save).
     void LoadRecord(const Record& values, int eReason);
     void RaiseRecordChanged(int eReason, accpac::Field* pField = nullptr);
+
+    // Record-changed events raised while another one is being handled (a handler that
+    // clears a record and writes its fields, of any data source) make one cascade. Work
+    // given here runs when the outermost event of the cascade has been handled (at once
+    // outside events), unless context has been destroyed by then: for what needs only the
+    // final state, such as the text a control shows.
+    static void WhenEventsHandled(QObject* context, std::function<void()> work);
 
 private:
     friend class LocalField;
@@ -115,6 +136,15 @@ private:
     std::shared_ptr<LocalDBLink> localLink_;
     std::vector<std::unique_ptr<LocalField>> fieldObjects_;
     LocalFields fields_;
+    // The statement that reads the record by key, with the key field of each of its
+    // parameters (made at the first read: it depends on the view only; the company
+    // database keeps it prepared).
+    struct ReadStatement {
+        std::string sql;
+        std::vector<const FieldDefinition*> parameters;
+    };
+    const ReadStatement& ReadByKey();
+    ReadStatement readByKey_;
 };
 
 }  // namespace accpac::local

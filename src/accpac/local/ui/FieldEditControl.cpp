@@ -62,7 +62,7 @@ bool IsNumber(const Variant& v) {
 }  // namespace
 
 QString FormatNumber(double value, int decimals) {
-    QLocale locale(QLocale::English, QLocale::UnitedStates);
+    static const QLocale locale(QLocale::English, QLocale::UnitedStates);
     if (decimals >= 0) return locale.toString(value, 'f', decimals);
     return locale.toString(value, 'f', QLocale::FloatingPointShortest);
 }
@@ -86,21 +86,35 @@ FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string field
     });
     connect(editor_, &QLineEdit::editingFinished, this, &FieldEditControl::Commit);
     setFocusProxy(editor_);
+    auto* local = qobject_cast<LocalDataSource*>(source);
+    if (local && local->View() && !fieldName_.empty()) {
+        for (const FieldDefinition& f : local->View()->fields)
+            if (lumaro::EqualsIgnoreCase(f.name, fieldName_)) {
+                field_ = local->FindField(f.index);
+                break;
+            }
+    }
     if (source_) {
         // Every change of the record (another record, a new one, a field written, the record
         // read again) may change what this control shows.
-        connect(source_, &accpac::DataSource::OnRecordChanged, this, [this] { Refresh(); });
+        connect(source_, &accpac::DataSource::OnRecordChanged, this, &FieldEditControl::RecordChanged);
     }
     ApplyLayout();
     Refresh();
 }
 
-accpac::Field* FieldEditControl::BoundField() const {
-    auto* local = qobject_cast<LocalDataSource*>(source_.data());
-    if (!local || !local->View() || fieldName_.empty()) return nullptr;
-    for (const FieldDefinition& f : local->View()->fields)
-        if (lumaro::EqualsIgnoreCase(f.name, fieldName_)) return &local->Fields().Item(f.index);
-    return nullptr;
+accpac::Field* FieldEditControl::BoundField() const { return source_ ? field_ : nullptr; }
+
+uint64_t FieldEditControl::FieldWrites() const { return source_ && field_ ? field_->WriteCount() : 0; }
+
+void FieldEditControl::RecordChanged() {
+    if (pending_ || (shown_ && FieldWrites() == shownWrites_ && !editor_->isModified())) return;
+    // A handler that clears the record and writes its fields shows each field once, with
+    // its last value.
+    pending_ = true;
+    LocalDataSource::WhenEventsHandled(this, [this] {
+        if (pending_) Refresh();
+    });
 }
 
 Variant FieldEditControl::Value() const {
@@ -108,11 +122,16 @@ Variant FieldEditControl::Value() const {
     return field ? field->Value() : Variant();
 }
 
-QString FieldEditControl::DisplayText() const { return editor_->text(); }
+QString FieldEditControl::DisplayText() const {
+    if (pending_) const_cast<FieldEditControl*>(this)->Refresh();
+    return editor_->text();
+}
 
 void FieldEditControl::Refresh() {
+    pending_ = false;
     if (editor_->hasFocus() && editable_ && editor_->isModified())
         return;  // keep what the user is typing
+    const uint64_t writes = FieldWrites();
     Variant value;
     try {
         value = Value();
@@ -129,11 +148,21 @@ void FieldEditControl::Refresh() {
         } catch (const RuntimeError&) {
         }
     }
-    editor_->setAlignment(numeric_ ? Qt::AlignRight | Qt::AlignVCenter
-                                   : Qt::AlignLeft | Qt::AlignVCenter);
-    editor_->setText(text);
-    editor_->setCursorPosition(0);
+    const Qt::Alignment alignment =
+        numeric_ ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter;
+    if (editor_->alignment() != alignment) editor_->setAlignment(alignment);
+    // Setting a line edit's text lays it out again and notifies its observers even when the
+    // text is the same: an unchanged text only goes back to the start, as setting it would.
+    if (editor_->isModified() || editor_->isUndoAvailable() || editor_->isRedoAvailable() ||
+        editor_->text() != text) {
+        editor_->setText(text);
+        editor_->setCursorPosition(0);
+    } else if (editor_->cursorPosition() != 0 || editor_->hasSelectedText()) {
+        editor_->setCursorPosition(0);
+    }
     editor_->setModified(false);
+    shownWrites_ = writes;
+    shown_ = true;
 }
 
 void FieldEditControl::Commit() {

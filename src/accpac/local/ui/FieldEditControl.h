@@ -5,6 +5,7 @@
 // 0 leaves a plain control without a zoom button, which ignores presses.
 
 #include <QPointer>
+#include <cstdint>
 #include <string>
 
 #include "accpac/Controls.h"
@@ -14,6 +15,8 @@ class QLineEdit;
 class QToolButton;
 
 namespace accpac::local {
+
+class LocalField;
 
 class FieldEditControl : public accpac::FieldEdit {
     Q_OBJECT
@@ -33,6 +36,9 @@ public:
     // the field's value again. Off by default: the control only shows.
     void SetEditable(bool editable);
     bool IsZoomButton() const { return zoomStyle_ != 0; }
+    // The text shown. During a cascade of record-changed events (see
+    // LocalDataSource::WhenEventsHandled) the control shows the field's value once the
+    // cascade has been handled; asked before that, it shows the value first.
     QString DisplayText() const;
     // Reads the bound field again and shows it.
     void Refresh();
@@ -49,11 +55,22 @@ protected:
 
 private:
     accpac::Field* BoundField() const;
+    // The bound field's write count (0 without a field): what is shown is current while it
+    // stays the one shown.
+    uint64_t FieldWrites() const;
+    // After a record-changed event: shows the field again when it was written since it was
+    // last shown (whatever the event's reason or field: a verified write may fill other
+    // fields too), or when the user's typing is to be replaced; once per cascade of events.
+    void RecordChanged();
     void ReportErrors();
     void ApplyLayout();
 
     QPointer<accpac::DataSource> source_;
     std::string fieldName_;
+    LocalField* field_ = nullptr;  // the bound field of source_, found once
+    uint64_t shownWrites_ = 0;
+    bool shown_ = false;    // the text shows the field as of shownWrites_
+    bool pending_ = false;  // to be shown again when the events being handled end
     int decimals_ = -1;  // property 17; -1 shows numbers as they come
     int zoomStyle_ = 0;  // property 57; 0 no zoom button
     bool editable_ = false;
