@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QSqlError>
+#include <QSqlQuery>
+
 #include "LocalTestSupport.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalPlatform.h"
@@ -165,4 +168,92 @@ TEST_F(DataSourceTest, BadViewsFieldsAndLinksRaiseClearErrors) {
     EXPECT_EQ(RaisedBy([&] { unlinked->Read(); }).Number(), kErrNotActive);
     item->SetActive(false);
     EXPECT_EQ(RaisedBy([&] { item->Read(); }).Number(), kErrNotActive);
+}
+
+// Item keys: the stored number wins over another item's formatted number written the same
+// way, in the item record, the quantity record (whose table holds stored numbers) and the
+// item lookup; a quantity row of a number the item table does not know is read as given.
+TEST_F(DataSourceTest, StoredItemNumberWinsOverTheSameFormattedNumber) {
+    auto local = session_->OpenLocalDBLink();
+    QSqlDatabase& db = local->Database().Database();
+    ASSERT_TRUE(db.transaction());
+    struct Rollback {
+        QSqlDatabase& db;
+        ~Rollback() { db.rollback(); }
+    } rollback{db};
+    local->Database().Exec(
+        "INSERT INTO ICITEM (ITEMNO, FMTITEMNO, \"DESC\") VALUES ('ZZ1', 'ZZ2', 'one'), ('ZZ2', 'ZZ-2', 'two')");
+    local->Database().Exec(
+        "INSERT INTO ICILOC (ITEMNO, LOCATION, QTYONHAND) VALUES ('ZZ1', 'WH1', 1), ('ZZ2', 'WH1', 2), ('ORPHAN', 'WH1', 3)");
+    auto open = [&](const char* viewId) {
+        std::unique_ptr<accpac::DataSource> source(platform_.CreateDataSource(viewId, nullptr));
+        source->SetDBLink(local);
+        source->SetActive(true);
+        return source;
+    };
+    auto item = open("IC0310");
+    auto quantities = open("IC0374");
+    const struct {
+        const char* key;
+        const char* itemNo;  // "" not found
+        double onHand;
+    } cases[] = {{"ZZ2", "ZZ2", 2}, {"zz-2", "ZZ2", 2}, {"ZZ1", "ZZ1", 1}, {"ORPHAN", "", 3}, {"ZZ3", "", 0}};
+    for (const auto& c : cases) {
+        item->Fields().Item(1).PutWithoutVerification(Variant(c.key));
+        EXPECT_EQ(item->Read(), *c.itemNo != 0) << c.key;
+        EXPECT_EQ(item->Fields().Item(1).Value().ToString(), *c.itemNo ? c.itemNo : c.key) << c.key;
+        auto found = local->Database().FindItem(c.key);
+        EXPECT_EQ(found ? found->itemNo : "", c.itemNo) << c.key;
+
+        quantities->Fields().Item(1).PutWithoutVerification(Variant(c.key));
+        quantities->Fields().Item(2).PutWithoutVerification(Variant("WH1"));
+        EXPECT_EQ(quantities->Read(), c.onHand != 0) << c.key;
+        EXPECT_EQ(quantities->Fields().Item(7).Value().ToDouble(), c.onHand) << c.key;
+    }
+}
+
+// Reads by key run statements the company database keeps prepared: a kept statement holds
+// no lock between reads, one in use is prepared afresh for an inner lookup, and one that
+// cannot be prepared raises and is not kept. The formatted item number has its index.
+TEST_F(DataSourceTest, KeptStatementsHoldNoLockAndNest) {
+    auto local = session_->OpenLocalDBLink();
+    CompanyDatabase& company = local->Database();
+    auto item = Open("IC0310");
+    item->Fields().Item(1).PutWithoutVerification(Variant(kDemoItemFormatted));
+    ASSERT_TRUE(item->Read());
+    ASSERT_TRUE(company.FindItem(kDemoItemFormatted));
+    {
+        QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE", "datasource.test.writer");
+        writer.setDatabaseName(QString::fromStdString(company.FileName()));
+        writer.setConnectOptions("QSQLITE_BUSY_TIMEOUT=0");
+        ASSERT_TRUE(writer.open());
+        QSqlQuery update(writer);
+        EXPECT_TRUE(update.exec("UPDATE ICOPT SET QTYDECS = QTYDECS")) << update.lastError().text().toStdString();
+    }
+    QSqlDatabase::removeDatabase("datasource.test.writer");
+
+    const std::string sql = "SELECT LOCATION FROM ICLOC ORDER BY LOCATION";
+    std::vector<QString> outer, inner;
+    {
+        CompanyDatabase::KeptQuery first(company, sql, {});
+        while (first.Query().next()) {
+            outer.push_back(first.Query().value(0).toString());
+            if (outer.size() != 1) continue;
+            CompanyDatabase::KeptQuery second(company, sql, {});
+            while (second.Query().next()) inner.push_back(second.Query().value(0).toString());
+        }
+    }
+    EXPECT_GE(outer.size(), 2u);
+    EXPECT_EQ(outer, inner);
+
+    EXPECT_EQ(RaisedBy([&] { CompanyDatabase::KeptQuery bad(company, "SELECT NOSUCH FROM ICLOC", {}); }).Number(),
+              kErrCompanyDatabase);
+    EXPECT_EQ(RaisedBy([&] { CompanyDatabase::KeptQuery bad(company, "SELECT NOSUCH FROM ICLOC", {}); }).Number(),
+              kErrCompanyDatabase);
+
+    QSqlQuery plan = company.Exec("EXPLAIN QUERY PLAN SELECT ITEMNO FROM ICITEM WHERE FMTITEMNO = ?", {"A1-103/0"});
+    ASSERT_TRUE(plan.next());
+    const QString detail = plan.value(3).toString();
+    EXPECT_TRUE(detail.startsWith("SEARCH") && detail.contains("INDEX") && detail.contains("FMTITEMNO=?"))
+        << detail.toStdString();
 }

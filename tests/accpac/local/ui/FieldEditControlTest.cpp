@@ -129,6 +129,61 @@ TEST_F(FieldEditControlTest, EditableControlWritesTheFieldAndShowsRefusals) {
     EXPECT_EQ(demo->session->Errors().Count(), 0);
 }
 
+// A control shows its field again after any event once the field has been written: a
+// verified write of the item fills the description too, and a write without an event shows
+// at the next event, whichever field that names.
+TEST_F(FieldEditControlTest, ShowsItsFieldWrittenBesideTheFieldOfTheEvent) {
+    DataSource* line = Platform::Get().CreateDataSource("OE0500", &window);
+    line->SetDBLink(demo->session->OpenDBLink(1, 1));
+    line->SetActive(true);
+    FieldEditControl item(line, "ITEM"), description(line, "DESC"), ordered(line, "QTYORDERED");
+    line->Fields().Item(4).SetValue(Variant("a11030"));
+    EXPECT_EQ(item.Editor()->text(), "A1-103/0");
+    EXPECT_EQ(description.Editor()->text(), "Fluorescent Desk Lamp, Black");
+
+    line->Fields().Item(7).PutWithoutVerification(Variant("3"));
+    EXPECT_EQ(ordered.Editor()->text(), "0");
+    line->Fields().Item(6).SetValue(Variant("WH1"));
+    EXPECT_EQ(ordered.Editor()->text(), "3");
+    static_cast<LocalDataSource*>(line)->LoadRecord({{7, Variant(5.5)}}, ReasonRecordRefreshed);
+    EXPECT_EQ(ordered.Editor()->text(), "5.5");
+    EXPECT_EQ(description.Editor()->text(), "");
+}
+
+// A handler of a record-changed event that clears the record and writes its fields (as the
+// quantity panel does) has each control show its last value once the event is handled,
+// with one change of text; asked in between, a control shows the value of that moment. A
+// control deleted by the handler is left alone.
+TEST_F(FieldEditControlTest, EventsHandledTogetherShowTheLastValueOnce) {
+    FieldEditControl onHand(quantities, "QTONHAND");
+    onHand.SetNumberedProperty(FieldEditDecimals, Variant(int16_t{2}));
+    auto* doomed = new FieldEditControl(quantities, "QTONORDER");
+    quantities->Fields().Item(3).SetValue(Variant("5"));
+    QSignalSpy changes(onHand.Editor(), &QLineEdit::textChanged);
+
+    LocalDataSource line("OE0500");
+    std::function<void()> handler;
+    QObject::connect(&line, &DataSource::OnRecordChanged, [&] { handler(); });
+    handler = [&] {
+        quantities->ClearRecord();
+        quantities->Fields().Item(3).SetValue(Variant("12"));
+        quantities->Fields().Item(3).SetValue(Variant("1250.5"));
+        quantities->Fields().Item(4).SetValue(Variant("7"));
+        delete doomed;
+    };
+    line.RaiseRecordChanged(ReasonRecordChanged);
+    EXPECT_EQ(onHand.Editor()->text(), "1,250.50");
+    EXPECT_EQ(changes.count(), 1);
+
+    handler = [&] {
+        quantities->ClearRecord();
+        EXPECT_EQ(onHand.DisplayText(), "0.00");
+        quantities->Fields().Item(3).SetValue(Variant("2"));
+    };
+    line.RaiseRecordChanged(ReasonRecordChanged);
+    EXPECT_EQ(onHand.Editor()->text(), "2.00");
+}
+
 TEST(FrameControlTest, CaptionAndTwipsGeometry) {
     FrameControl frame;
     frame.SetCaption("Central Warehouse");
