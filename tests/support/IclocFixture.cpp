@@ -81,30 +81,20 @@ QString FixtureConnectionName() {
     return QStringLiteral("lumaro.test.icloc.%1").arg(++counter);
 }
 
-// Runs `work` on a Qt connection of its own, removed afterwards.
+// Runs `work` on a Qt connection of its own, removed afterwards whatever happens.
 template <typename Setup, typename Work>
 void WithConnection(const char* driver, Setup setup, Work work) {
     const QString name = FixtureConnectionName();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QString::fromLatin1(driver), name);
-        setup(db);
-        if (!db.open()) {
-            std::string error = db.lastError().text().toStdString();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(name);
-            throw std::runtime_error("ICILOC fixture: cannot connect: " + error);
-        }
-        try {
-            work(db);
-        } catch (...) {
-            db.close();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(name);
-            throw;
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    struct Remover {
+        QString name;
+        ~Remover() { QSqlDatabase::removeDatabase(name); }
+    } remover{name};
+    QSqlDatabase db = QSqlDatabase::addDatabase(QString::fromLatin1(driver), name);
+    setup(db);
+    if (!db.open())
+        throw std::runtime_error("ICILOC fixture: cannot connect: " +
+                                 db.lastError().text().toStdString());
+    work(db);
 }
 
 void SetupPg(QSqlDatabase& db, const PgServer& server, const std::string& dbname) {
@@ -155,25 +145,32 @@ std::string FirstRunQuery(const std::string& itemNo, const std::string& location
            itemNo + "' AND LOCATION='" + location + "'";
 }
 
-std::string CreateSqliteIcloc(const std::filesystem::path& file,
-                              const std::vector<IclocRow>& rows) {
-    WithConnection(
-        "QSQLITE",
-        [&](QSqlDatabase& db) { db.setDatabaseName(QString::fromStdString(file.string())); },
-        [&](QSqlDatabase& db) { WriteRows(db, &rows, 0); });
-    return "Provider=SQLite;Data Source=" + file.string();
-}
+namespace {
 
-std::string CreateSqliteIcloc(const std::filesystem::path& file, long generated) {
+std::string CreateSqlite(const std::filesystem::path& file, const std::vector<IclocRow>* rows,
+                         long generated) {
     WithConnection(
         "QSQLITE",
         [&](QSqlDatabase& db) { db.setDatabaseName(QString::fromStdString(file.string())); },
         [&](QSqlDatabase& db) {
-            QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=OFF"));
-            QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=OFF"));
-            WriteRows(db, nullptr, generated);
+            if (!rows) {  // a large table: no journal, no waiting for the disk
+                QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=OFF"));
+                QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=OFF"));
+            }
+            WriteRows(db, rows, generated);
         });
     return "Provider=SQLite;Data Source=" + file.string();
+}
+
+}  // namespace
+
+std::string CreateSqliteIcloc(const std::filesystem::path& file,
+                              const std::vector<IclocRow>& rows) {
+    return CreateSqlite(file, &rows, 0);
+}
+
+std::string CreateSqliteIcloc(const std::filesystem::path& file, long generated) {
+    return CreateSqlite(file, nullptr, generated);
 }
 
 std::optional<PgServer> TestPgServer() {

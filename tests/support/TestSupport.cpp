@@ -24,21 +24,6 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-TempMachine::TempMachine() {
-    if (const char* old = std::getenv("LUMARO_MACHINE")) {
-        previous_ = old;
-        hadPrevious_ = true;
-    }
-    setenv("LUMARO_MACHINE", dir_.str().c_str(), 1);
-}
-
-TempMachine::~TempMachine() {
-    if (hadPrevious_)
-        setenv("LUMARO_MACHINE", previous_.c_str(), 1);
-    else
-        unsetenv("LUMARO_MACHINE");
-}
-
 RecordingMessageSink::RecordingMessageSink() : previous_(SetMessageSink(this)) {}
 
 RecordingMessageSink::~RecordingMessageSink() { SetMessageSink(previous_); }
@@ -50,9 +35,24 @@ MsgResult RecordingMessageSink::Show(const Message& message) {
         answers_.pop_front();
         return answer;
     }
-    return message.buttons == MsgButtons::YesNo ? MsgResult::No
+    return message.buttons == MsgButtons::YesNo      ? MsgResult::No
            : message.buttons == MsgButtons::OKCancel ? MsgResult::Cancel
                                                      : MsgResult::OK;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) previous_ = old, hadPrevious_ = true;
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (hadPrevious_)
+        setenv(name_.c_str(), previous_.c_str(), 1);
+    else
+        unsetenv(name_.c_str());
 }
 
 std::string ReadFile(const std::filesystem::path& file) {

@@ -1,12 +1,15 @@
 #pragma once
 // Helpers every test folder may use.
 
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/MessageBox.h"
+#include "common/RuntimeError.h"
 
 namespace lumaro::test {
 
@@ -22,21 +25,6 @@ public:
 
 private:
     std::filesystem::path path_;
-};
-
-// A temporary machine folder selected through LUMARO_MACHINE for the life of the object;
-// the previous value is put back afterwards. Nothing touches the user's real files.
-class TempMachine {
-public:
-    TempMachine();
-    ~TempMachine();
-    const std::filesystem::path& path() const { return dir_.path(); }
-    std::string str() const { return dir_.str(); }
-
-private:
-    TempDir dir_;
-    std::string previous_;
-    bool hadPrevious_ = false;
 };
 
 // Records every message box and answers with the queued answers (then the default: OK,
@@ -55,8 +43,45 @@ private:
     MessageSink* previous_;
 };
 
+// Sets (or, with nullptr, removes) an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_, previous_;
+    bool hadPrevious_ = false;
+};
+
+// A temporary machine folder selected through LUMARO_MACHINE for the life of the object;
+// the previous value is put back afterwards. Nothing touches the user's real files.
+class TempMachine {
+public:
+    const std::filesystem::path& path() const { return dir_.path(); }
+    std::string str() const { return dir_.str(); }
+
+private:
+    TempDir dir_;
+    ScopedEnv env_{"LUMARO_MACHINE", dir_.str().c_str()};
+};
+
 // Reads a whole file as bytes ("" when missing); writes one.
 std::string ReadFile(const std::filesystem::path& file);
 void WriteFile(const std::filesystem::path& file, const std::string& content);
+
+// The RuntimeError a statement raises; fails the test (and gives number 0) when none.
+template <typename Statement>
+RuntimeError RaisedBy(Statement&& statement) {
+    try {
+        statement();
+    } catch (const RuntimeError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no RuntimeError was raised";
+    return RuntimeError(0, "", "");
+}
 
 }  // namespace lumaro::test

@@ -9,7 +9,6 @@
 
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalSession.h"
-#include "common/RuntimeError.h"
 #include "support/TestSupport.h"
 
 namespace lumaro::test {
@@ -33,17 +32,5 @@ protected:
 
     static inline TempMachine* machine_ = nullptr;
 };
-
-// Runs the statement and returns the RuntimeError it raised (fails the test when none).
-template <typename Statement>
-RuntimeError RaisedBy(Statement&& statement) {
-    try {
-        statement();
-    } catch (const RuntimeError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no RuntimeError was raised";
-    return RuntimeError(0, "", "");
-}
 
 }  // namespace lumaro::test
