@@ -1,49 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
+#include "support/RegTestUtil.h"
 #include "support/TestSupport.h"
 #include "winapi/ComText.h"
 #include "winapi/windows.h"
 
+using lumaro::test::ScopedEnv;
 using lumaro::test::TempMachine;
 
-namespace {
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) previous_ = old, had_ = true;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (had_)
-            setenv(name_.c_str(), previous_.c_str(), 1);
-        else
-            unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_, previous_;
-    bool had_ = false;
-};
-
-void Register(const std::string& path, const std::string& text) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   DWORD(text.size() + 1));
-    RegCloseKey(key);
-}
-
-}  // namespace
-
+// The needed size (with the NUL) is returned whether the buffer holds the result or not, and
+// nothing is written past a buffer that is too small.
 TEST(ExpandEnvironmentStringsA, ExpandsDefinedAndKeepsUndefinedVariables) {
     ScopedEnv a("LUMARO_T_A", "alpha"), b("LUMARO_T_B", ""), u("LUMARO_T_UNDEF", nullptr);
     struct Case {
@@ -60,37 +28,35 @@ TEST(ExpandEnvironmentStringsA, ExpandsDefinedAndKeepsUndefinedVariables) {
         {"50% off", "50% off"},
         {"%%", "%%"},
         {"%", "%"},
-        {"%LUMARO_T_A%%LUMARO_T_A%", "alphaalpha"},
+        {"<%LUMARO_T_A%%LUMARO_T_A%>", "<alphaalpha>"},
         {"", ""},
     };
     for (const Case& c : cases) {
         char buffer[64];
-        DWORD needed = ExpandEnvironmentStringsA(c.source, buffer, sizeof buffer);
+        const DWORD needed = DWORD(c.expected.size() + 1);
+        EXPECT_EQ(ExpandEnvironmentStringsA(c.source, buffer, sizeof buffer), needed) << c.source;
         EXPECT_EQ(std::string(buffer), c.expected) << c.source;
-        EXPECT_EQ(needed, c.expected.size() + 1) << c.source;
-    }
-}
-
-TEST(ExpandEnvironmentStringsA, ReportsTheNeededSizeWhenTheBufferIsTooSmall) {
-    ScopedEnv a("LUMARO_T_A", "alpha");
-    EXPECT_EQ(ExpandEnvironmentStringsA("<%LUMARO_T_A%>", nullptr, 0),
-              8u);  // "<alpha>" and the NUL
-    for (DWORD size : {1u, 4u, 7u, 8u}) {
-        char buffer[16];
-        std::fill(std::begin(buffer), std::end(buffer), '#');
-        EXPECT_EQ(ExpandEnvironmentStringsA("<%LUMARO_T_A%>", buffer, size), 8u) << size;
-        EXPECT_EQ(buffer[size], '#') << "wrote past the buffer at size " << size;
+        EXPECT_EQ(ExpandEnvironmentStringsA(c.source, nullptr, 0), needed) << c.source;
+        for (DWORD size : {needed / 2, needed - 1}) {
+            std::fill(std::begin(buffer), std::end(buffer), '#');
+            EXPECT_EQ(ExpandEnvironmentStringsA(c.source, buffer, size), needed) << c.source;
+            EXPECT_EQ(buffer[size], '#') << "wrote past the buffer at size " << size;
+        }
     }
 }
 
 TEST(Com, ClassIdTextAndProgIdLookup) {
     TempMachine machine;
     const std::string clsid = "{12345678-9ABC-DEF0-1234-56789ABCDEF0}";
-    Register("Vendor.Control.1\\Clsid", clsid);
-    Register("Vendor.Control\\CurVer", "Vendor.Control.1");
-    Register("CLSID\\" + clsid + "\\ProgID", "Vendor.Control.1");
-    Register("Broken.Control\\Clsid", "not a class id");
+    for (const auto& [path, text] :
+         {std::pair<std::string, std::string>{"Vendor.Control.1\\Clsid", clsid},
+          {"Vendor.Control\\CurVer", "Vendor.Control.1"},
+          {"CLSID\\" + clsid + "\\ProgID", "Vendor.Control.1"},
+          {"Broken.Control\\Clsid", "not a class id"}})
+        ASSERT_EQ(lumaro::test::StoreRegText(HKEY_CLASSES_ROOT, path, nullptr, text),
+                  ERROR_SUCCESS);
 
+    const std::string none = "{00000000-0000-0000-0000-000000000000}";
     struct Case {
         const char* text;
         HRESULT hr;
@@ -99,12 +65,10 @@ TEST(Com, ClassIdTextAndProgIdLookup) {
         {"{12345678-9abc-def0-1234-56789abcdef0}", S_OK, clsid},
         {"Vendor.Control.1", S_OK, clsid},
         {"vendor.control", S_OK, clsid},  // through CurVer
-        {"{12345678-9abc-def0-1234-56789abcdef}", CO_E_CLASSSTRING,
-         "{00000000-0000-0000-0000-000000000000}"},
-        {"12345678-9abc-def0-1234-56789abcdef0", CO_E_CLASSSTRING,
-         "{00000000-0000-0000-0000-000000000000}"},
-        {"Not.Registered", CO_E_CLASSSTRING, "{00000000-0000-0000-0000-000000000000}"},
-        {"Broken.Control", CO_E_CLASSSTRING, "{00000000-0000-0000-0000-000000000000}"},
+        {"{12345678-9abc-def0-1234-56789abcdef}", CO_E_CLASSSTRING, none},
+        {"12345678-9abc-def0-1234-56789abcdef0", CO_E_CLASSSTRING, none},
+        {"Not.Registered", CO_E_CLASSSTRING, none},
+        {"Broken.Control", CO_E_CLASSSTRING, none},
     };
     for (const Case& c : cases) {
         CLSID id;

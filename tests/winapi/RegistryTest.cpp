@@ -5,11 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "support/RegTestUtil.h"
 #include "support/TestSupport.h"
 #include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
 
+using lumaro::test::LoadRegText;
 using lumaro::test::ReadFile;
+using lumaro::test::StoreRegText;
 using lumaro::test::TempMachine;
 using lumaro::test::WriteFile;
 using namespace std::string_literals;
@@ -99,15 +102,10 @@ TEST(Registry, CreateOpenQueryRoundTrip) {
 
 TEST(Registry, ClassesRootIsTheMachineClassesKey) {
     TempMachine machine;
-    HKEY key = Create(HKEY_CLASSES_ROOT, "My.ProgId\\Clsid");
-    SetText(key, nullptr, "{00000000-0000-0000-0000-000000000001}");
-    RegCloseKey(key);
-    HKEY viaMachine = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\my.progid\\CLSID", 0, KEY_READ,
-                            &viaMachine),
-              ERROR_SUCCESS);
-    EXPECT_EQ(Query(viaMachine, nullptr).second, "{00000000-0000-0000-0000-000000000001}\0"s);
-    RegCloseKey(viaMachine);
+    const std::string clsid = "{00000000-0000-0000-0000-000000000001}";
+    ASSERT_EQ(StoreRegText(HKEY_CLASSES_ROOT, "My.ProgId\\Clsid", nullptr, clsid), ERROR_SUCCESS);
+    EXPECT_EQ(LoadRegText(HKEY_LOCAL_MACHINE, "Software\\Classes\\my.progid\\CLSID", nullptr),
+              clsid);
 }
 
 TEST(Registry, SubkeysSortedValuesInCreationOrder) {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/RegTestUtil.h"
 #include "support/TestSupport.h"
 #include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
@@ -34,25 +35,11 @@ std::string Profile(const std::string& file, const std::string& section, const s
 }
 
 LONG SetKeyValue(const std::string& path, const std::string& text) {
-    HKEY key = nullptr;
-    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr);
-    if (rc != ERROR_SUCCESS) return rc;
-    rc = RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                        DWORD(text.size() + 1));
-    RegCloseKey(key);
-    return rc;
+    return lumaro::test::StoreRegText(HKEY_LOCAL_MACHINE, path, "v", text);
 }
 
-std::string KeyValue(const std::string& path, const char* name = "v") {
-    HKEY key = nullptr;
-    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key);
-    if (rc != ERROR_SUCCESS) return "<error " + std::to_string(rc) + ">";
-    char buffer[256] = {};
-    DWORD size = sizeof buffer - 1;
-    rc = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer), &size);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS ? std::string(buffer) : "<error " + std::to_string(rc) + ">";
+std::string KeyValue(const std::string& path) {
+    return lumaro::test::LoadRegText(HKEY_LOCAL_MACHINE, path, "v");
 }
 
 // Runs `body` in `count` child processes started together; returns their exit codes.
