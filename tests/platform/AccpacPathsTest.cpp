@@ -7,6 +7,7 @@
 
 #include "common/VersionInfo.h"
 #include "platform/cRegistry.h"
+#include "support/RegTestUtil.h"
 #include "support/TestSupport.h"
 
 namespace lumaro {
@@ -16,16 +17,7 @@ namespace fs = std::filesystem;
 const char* const kConfiguration = "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration";
 
 void StoreConfiguration(const char* name, DWORD type, const std::string& bytes) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kConfiguration, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    if (name) {
-        ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                 static_cast<DWORD>(bytes.size())),
-                  ERROR_SUCCESS);
-    }
-    RegCloseKey(key);
+    ASSERT_EQ(test::StoreRegValue(HKEY_LOCAL_MACHINE, kConfiguration, name, type, bytes), ERROR_SUCCESS);
 }
 
 void StoreText(const char* name, const std::string& text) { StoreConfiguration(name, REG_SZ, text + '\0'); }
@@ -64,7 +56,9 @@ TEST(AccpacPathsTest, Discovery) {
         test::RecordingMessageSink messages;
         const std::string root = machine.str();
         auto placed = [&](const std::optional<std::string>& v) { return root + "/" + *v; };
-        if (c.key) StoreConfiguration(nullptr, 0, "");
+        if (c.key) {
+            ASSERT_EQ(test::CreateRegKey(HKEY_LOCAL_MACHINE, kConfiguration), ERROR_SUCCESS);
+        }
         if (c.programs) StoreText("Programs", placed(c.programs));
         if (c.shared) StoreText("SharedData", placed(c.shared));
         if (c.dll) {
@@ -97,11 +91,10 @@ TEST(AccpacPathsTest, Discovery) {
 TEST(AccpacPathsTest, ExpandedAndUnexpectedValueTypes) {
     test::TempMachine machine;
     test::RecordingMessageSink messages;
-    setenv("LUMARO_PATHS_TEST", "/opt/accpac", 1);
+    test::ScopedEnv env("LUMARO_PATHS_TEST", "/opt/accpac");
     StoreConfiguration("Programs", REG_EXPAND_SZ, std::string("%LUMARO_PATHS_TEST%/programs") + '\0');
     StoreConfiguration("SharedData", REG_DWORD, std::string("\x07\0\0\0", 4));
     AccpacPaths paths;
-    unsetenv("LUMARO_PATHS_TEST");
     EXPECT_EQ(paths.ProgramsPath(), "/opt/accpac/programs");
     EXPECT_EQ(paths.SharedDataPath(), "7");
     EXPECT_FALSE(paths.Installed());

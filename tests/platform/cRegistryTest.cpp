@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <unistd.h>
 
 #include "common/RuntimeError.h"
 #include "common/VersionInfo.h"
+#include "support/RegTestUtil.h"
 #include "support/TestSupport.h"
 
 namespace lumaro {
@@ -14,27 +14,13 @@ namespace {
 
 const char* const kSection = "Software\\Ostrel\\Test";
 
-// Stores raw data the way another program could, bypassing cRegistry's write rules.
+// Raw data stored the way another program could, bypassing cRegistry's write rules; the
+// type and bytes actually stored.
 void StoreRaw(const std::string& name, DWORD type, const std::string& bytes) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSection, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                             static_cast<DWORD>(bytes.size())),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    ASSERT_EQ(test::StoreRegValue(HKEY_LOCAL_MACHINE, kSection, name.c_str(), type, bytes), ERROR_SUCCESS);
 }
-
-// The type and bytes actually stored.
 std::pair<DWORD, std::string> LoadRaw(const std::string& name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSection, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
-    DWORD type = 0, size = 0;
-    RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
-    std::string data(size, '\0');
-    RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
-    RegCloseKey(key);
-    return {type, data.substr(0, size)};
+    return test::LoadRegValue(HKEY_LOCAL_MACHINE, kSection, name.c_str());
 }
 
 class cRegistryTest : public ::testing::Test {
@@ -59,7 +45,7 @@ protected:
     }
 
 TEST_F(cRegistryTest, ReadsEachTypeAsStored) {
-    setenv("LUMARO_REG_TEST", "/srv", 1);
+    test::ScopedEnv env("LUMARO_REG_TEST", "/srv");
     struct Case {
         DWORD type;
         std::string stored;
@@ -89,7 +75,6 @@ TEST_F(cRegistryTest, ReadsEachTypeAsStored) {
         EXPECT_EQ(reg.value(), c.expected) << name;
         EXPECT_EQ(reg.ValueType(), static_cast<int32_t>(c.type)) << name;
     }
-    unsetenv("LUMARO_REG_TEST");
 }
 
 TEST_F(cRegistryTest, MissingValueGivesDefaultAndKeepsType) {
