@@ -189,9 +189,8 @@ TEST_F(ProgramSettingsTest, ReadingStoredTexts) {
                   c.line ? std::string("[SAMLTD]\r\n") + c.line + "\r\n" : "\r\n");
         EXPECT_EQ(c.read(settings), c.value);
     }
-    const std::pair<const char*, bool> drilldown[] = {{"yes", true},  {"Yes", true}, {"TRUE", true},
-                                                      {"true", true}, {"1", true},   {"-1", false},
-                                                      {"Y", false},   {"on", false}, {"", false}};
+    // Drilldown reads as IniFile's BooleanValue, whose whole truth table IniFileTest holds.
+    const std::pair<const char*, bool> drilldown[] = {{"Yes", true}, {"1", true}, {"-1", false}};
     for (const auto& [text, value] : drilldown) {
         WriteFile(machine.iniFile(), std::string("[SAMLTD]\r\nDrilldown=") + text + "\r\n");
         EXPECT_EQ(settings.Drilldown(), value) << text;
@@ -224,13 +223,9 @@ TEST_F(ProgramSettingsTest, ConnectionStringLengthLimit) {
         ASSERT_EQ(settings.ConnectionString(), longest);
     }
     const std::string before = ReadFile(machine.iniFile());
-    try {
-        settings.SetConnectionString(longest + ";");
-        ADD_FAILURE() << "no error raised";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.Number(), kErrConnectionStringTooLong);
-        EXPECT_EQ(e.Description(), ConnectionStringTooLongMessage());
-    }
+    const RuntimeError e = test::RaisedBy([&] { settings.SetConnectionString(longest + ";"); });
+    EXPECT_EQ(e.Number(), kErrConnectionStringTooLong);
+    EXPECT_EQ(e.Description(), ConnectionStringTooLongMessage());
     EXPECT_EQ(ReadFile(machine.iniFile()), before);
 }
 

@@ -9,6 +9,7 @@
 
 #include "accpac/Session.h"
 #include "platform/AccpacPaths.h"
+#include "support/RegTestUtil.h"
 #include "support/TestSupport.h"
 #include "winapi/windows.h"
 
@@ -51,15 +52,10 @@ public:
     PlatformMachine() {
         shared_ = machine_.path() / "Shared";
         std::filesystem::create_directories(shared_ / "COMPANY");
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                            "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration", 0,
-                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        if (StoreRegText(HKEY_LOCAL_MACHINE,
+                         "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration",
+                         "SharedData", shared_.string()) != ERROR_SUCCESS)
             throw std::runtime_error("cannot create the platform configuration");
-        const std::string value = shared_.string();
-        RegSetValueExA(key, "SharedData", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-        RegCloseKey(key);
         paths_ = std::make_unique<AccpacPaths>();
     }
     const std::filesystem::path& machine() const { return machine_.path(); }

@@ -23,13 +23,8 @@ const char kQueryOnIcloc[] =
 
 // The description ADO gives when the connection string is opened directly.
 std::string OpenError(const std::string& connectionString) {
-    try {
-        ado::Connection connection;
-        connection.Open(connectionString);
-    } catch (const RuntimeError& e) {
-        return e.Description();
-    }
-    return {};
+    ado::Connection connection;
+    return test::RaisedBy([&] { connection.Open(connectionString); }).Description();
 }
 
 void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
