@@ -15,8 +15,8 @@
 
 namespace {
 
-using ado::test::ErrorOf;
 using ado::test::OpenQuery;
+using ado::test::RaisedBy;
 using lumaro::RuntimeError;
 using namespace lumaro::test;
 
@@ -55,34 +55,13 @@ protected:
 PgIclocDatabase* AdoPostgresTest::database_ = nullptr;
 
 TEST_P(AdoPostgresTest, FirstRunQueryGivesTheFiveQuantities) {
-    for (const IclocRow& row : SampleIclocRows()) {
-        SCOPED_TRACE(row.itemNo + "/" + row.location);
-        std::string item = row.itemNo;
-        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2))
-            item.insert(p, "'");
-        auto rs = OpenQuery(connection_, FirstRunQuery(item, row.location));
-        ASSERT_FALSE(rs->IsEOF());
-        rs->MoveFirst();
-        // PostgreSQL names the columns in lower case; ADO finds them ignoring case.
-        EXPECT_DOUBLE_EQ(rs->Fields("QTONHAND").Value().ToDouble(), row.QtOnHand());
-        EXPECT_DOUBLE_EQ(rs->Fields("QTONORDER").Value().ToDouble(), row.qtyOnOrder);
-        EXPECT_DOUBLE_EQ(rs->Fields("QTSALORDR").Value().ToDouble(), row.qtySalOrdr);
-        if (row.qtyCommit) {
-            EXPECT_DOUBLE_EQ(rs->Fields("QTAVAIL").Value().ToDouble(), row.QtAvail());
-            EXPECT_DOUBLE_EQ(rs->Fields("QTCOMMIT").Value().ToDouble(), *row.qtyCommit);
-            EXPECT_EQ(rs->Fields("QTCOMMIT").Value().ToString(),
-                      lumaro::DoubleToText(*row.qtyCommit));
-        } else {
-            EXPECT_TRUE(rs->Fields("QTCOMMIT").Value().IsNull());
-            EXPECT_TRUE(rs->Fields("QTAVAIL").Value().IsNull());
-        }
-    }
+    ado::test::ExpectSampleQuantities(connection_);
 }
 
 TEST_P(AdoPostgresTest, NoRowsAndStatementErrors) {
     auto rs = OpenQuery(connection_, FirstRunQuery("NO SUCH ITEM", "1"));
     EXPECT_TRUE(rs->IsEOF());
-    EXPECT_EQ(ErrorOf([&] { rs->Fields("QTONHAND"); }).Number(), ado::adErrNoCurrentRecord);
+    EXPECT_EQ(RaisedBy([&] { rs->Fields("QTONHAND"); }).Number(), ado::adErrNoCurrentRecord);
     rs->Close();
 
     struct Case {
@@ -96,7 +75,7 @@ TEST_P(AdoPostgresTest, NoRowsAndStatementErrors) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sql);
-        RuntimeError e = ErrorOf([&] { OpenQuery(connection_, c.sql); });
+        RuntimeError e = RaisedBy([&] { OpenQuery(connection_, c.sql); });
         EXPECT_EQ(e.Number(), ado::adErrProvider);
         EXPECT_NE(e.Description().find(c.text), std::string::npos) << e.Description();
         EXPECT_EQ(connection_->State(), ado::adStateOpen);
@@ -115,7 +94,7 @@ TEST_P(AdoPostgresTest, SignOnFaultsCarryTheServersText) {
     const std::string base =
         native ? "Provider=PostgreSQL;Host=" + host + ";Port=" + port + ";"
                : "Driver={PostgreSQL Unicode};Servername=" + host + ";Port=" + port + ";";
-    const std::string db = native ? "Database=" : "Database=";
+    const std::string db = "Database=";
     const Case cases[] = {
         {base + db + database_->Name() + ";User ID=lumaro_pw;Password=wrong",
          "password authentication failed for user \"lumaro_pw\""},
@@ -130,7 +109,7 @@ TEST_P(AdoPostgresTest, SignOnFaultsCarryTheServersText) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.connectionString);
         ado::Connection connection;
-        RuntimeError e = ErrorOf([&] { connection.Open(c.connectionString); });
+        RuntimeError e = RaisedBy([&] { connection.Open(c.connectionString); });
         EXPECT_EQ(e.Number(), ado::adErrProvider);
         EXPECT_NE(e.Description().find(c.text), std::string::npos) << e.Description();
         EXPECT_EQ(connection.State(), ado::adStateClosed);
@@ -151,7 +130,7 @@ TEST_P(AdoPostgresTest, AStatementStopsAtTheCommandTimeout) {
     connection->SetCommandTimeout(1);
     connection->Open(ConnectionString());
     const auto start = std::chrono::steady_clock::now();
-    RuntimeError e = ErrorOf([&] { OpenQuery(connection, "SELECT pg_sleep(10)"); });
+    RuntimeError e = RaisedBy([&] { OpenQuery(connection, "SELECT pg_sleep(10)"); });
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_NE(e.Description().find("canceling statement due to statement timeout"),
@@ -170,9 +149,7 @@ TEST_P(AdoPostgresTest, OdbcDataSourceNames) {
               "[Lumaro Test]\nDriver=PostgreSQL Unicode\nServername=" + database_->Server().host +
                   "\nPort=" + std::to_string(database_->Server().port) +
                   "\nDatabase=" + database_->Name() + "\n");
-    const char* old = std::getenv("ODBCINI");
-    const std::string previous = old ? old : "";
-    setenv("ODBCINI", ini.c_str(), 1);
+    ScopedEnv odbcIni("ODBCINI", ini.c_str());
     for (const std::string cs :
          {"DSN=Lumaro Test;UID=lumaro", "Provider=MSDASQL;Data Source=Lumaro Test;User ID=lumaro",
           "Provider=MSDASQL.1;Extended Properties=\"DSN=Lumaro Test;UID=lumaro\""}) {
@@ -184,14 +161,10 @@ TEST_P(AdoPostgresTest, OdbcDataSourceNames) {
         }
     }
     ado::Connection missing;
-    EXPECT_NE(ErrorOf([&] { missing.Open("DSN=No Such Source"); })
+    EXPECT_NE(RaisedBy([&] { missing.Open("DSN=No Such Source"); })
                   .Description()
                   .find("Data source name not found"),
               std::string::npos);
-    if (old)
-        setenv("ODBCINI", previous.c_str(), 1);
-    else
-        unsetenv("ODBCINI");
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, AdoPostgresTest, ::testing::Values(Path::Native, Path::Odbc),

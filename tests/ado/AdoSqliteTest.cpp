@@ -20,8 +20,8 @@ namespace {
 using lumaro::RuntimeError;
 using lumaro::Variant;
 using namespace lumaro::test;
-using ado::test::ErrorOf;
 using ado::test::OpenQuery;
+using ado::test::RaisedBy;
 
 class AdoSqliteTest : public ::testing::Test {
 protected:
@@ -39,27 +39,7 @@ protected:
 };
 
 TEST_F(AdoSqliteTest, FirstRunQueryGivesTheFiveQuantitiesOfEachRow) {
-    for (const IclocRow& row : SampleIclocRows()) {
-        SCOPED_TRACE(row.itemNo + "/" + row.location);
-        std::string item = row.itemNo;
-        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2))
-            item.insert(p, "'");
-        auto rs = OpenQuery(connection_, FirstRunQuery(item, row.location));
-        ASSERT_FALSE(rs->IsEOF());
-        rs->MoveFirst();
-        EXPECT_DOUBLE_EQ(rs->Fields("QTONHAND").Value().ToDouble(), row.QtOnHand());
-        EXPECT_DOUBLE_EQ(rs->Fields("qtonorder").Value().ToDouble(), row.qtyOnOrder);
-        EXPECT_DOUBLE_EQ(rs->Fields("QtSalOrdr").Value().ToDouble(), row.qtySalOrdr);
-        if (row.qtyCommit) {
-            EXPECT_DOUBLE_EQ(rs->Fields("QTAVAIL").Value().ToDouble(), row.QtAvail());
-            EXPECT_DOUBLE_EQ(rs->Fields("QTCOMMIT").Value().ToDouble(), *row.qtyCommit);
-        } else {
-            // A NULL column is a Null value, and so is anything computed from it.
-            EXPECT_TRUE(rs->Fields("QTCOMMIT").Value().IsNull());
-            EXPECT_TRUE(rs->Fields("QTAVAIL").Value().IsNull());
-        }
-        EXPECT_EQ(rs->Fields("qtonhand").Name(), "QTONHAND");
-    }
+    ado::test::ExpectSampleQuantities(connection_);
 }
 
 TEST_F(AdoSqliteTest, ValuesKeepTheirTypes) {
@@ -68,8 +48,8 @@ TEST_F(AdoSqliteTest, ValuesKeepTheirTypes) {
                   "SELECT 1 AS I, 2.5 AS D, 'x''y' AS S, NULL AS N, X'0102' AS B, 'é' AS \"Qté\"");
     EXPECT_EQ(rs->Fields("QTÉ").Value(), Variant("é"));
     EXPECT_EQ(rs->Fields("qté").Name(), "Qté");
-    EXPECT_EQ(ErrorOf([&] { rs->Fields("QT"); }).Number(), ado::adErrItemNotFound);
-    EXPECT_EQ(ErrorOf([&] { rs->Fields("IX"); }).Number(), ado::adErrItemNotFound);
+    EXPECT_EQ(RaisedBy([&] { rs->Fields("QT"); }).Number(), ado::adErrItemNotFound);
+    EXPECT_EQ(RaisedBy([&] { rs->Fields("IX"); }).Number(), ado::adErrItemNotFound);
     EXPECT_EQ(rs->Fields("I").Value(), Variant(1LL));
     EXPECT_EQ(rs->Fields("D").Value(), Variant(2.5));
     EXPECT_EQ(rs->Fields("S").Value(), Variant("x'y"));
@@ -82,8 +62,8 @@ TEST_F(AdoSqliteTest, NoRowsIsEofAndHasNoCurrentRecord) {
     EXPECT_TRUE(rs->IsEOF());
     rs->MoveFirst();
     EXPECT_TRUE(rs->IsEOF());
-    EXPECT_EQ(ErrorOf([&] { rs->Fields("QTONHAND"); }).Number(), ado::adErrNoCurrentRecord);
-    EXPECT_EQ(ErrorOf([&] { rs->Fields("NOPE"); }).Number(), ado::adErrItemNotFound);
+    EXPECT_EQ(RaisedBy([&] { rs->Fields("QTONHAND"); }).Number(), ado::adErrNoCurrentRecord);
+    EXPECT_EQ(RaisedBy([&] { rs->Fields("NOPE"); }).Number(), ado::adErrItemNotFound);
 }
 
 TEST_F(AdoSqliteTest, MovesThroughRowsAndBackToTheFirst) {
@@ -94,7 +74,7 @@ TEST_F(AdoSqliteTest, MovesThroughRowsAndBackToTheFirst) {
     EXPECT_EQ(rs->Fields("LOCATION").Value().ToString(), "2");
     rs->MoveNext();
     EXPECT_TRUE(rs->IsEOF());
-    EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }).Number(), ado::adErrNoCurrentRecord);
+    EXPECT_EQ(RaisedBy([&] { rs->MoveNext(); }).Number(), ado::adErrNoCurrentRecord);
     rs->MoveFirst();
     ASSERT_FALSE(rs->IsEOF());
     EXPECT_EQ(rs->Fields("location").Value().ToString(), "1");
@@ -112,7 +92,7 @@ TEST_F(AdoSqliteTest, StatementErrorsCarryTheDriversOwnText) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sql);
-        RuntimeError e = ErrorOf([&] { OpenQuery(connection_, c.sql); });
+        RuntimeError e = RaisedBy([&] { OpenQuery(connection_, c.sql); });
         EXPECT_EQ(e.Number(), ado::adErrProvider);
         EXPECT_EQ(e.Description(), c.text);
         EXPECT_EQ(connection_->State(),
@@ -124,22 +104,22 @@ TEST_F(AdoSqliteTest, StatementErrorsCarryTheDriversOwnText) {
 TEST_F(AdoSqliteTest, ObjectStatesFollowAdo) {
     EXPECT_EQ(connection_->State(), ado::adStateOpen);
     EXPECT_EQ(connection_->ConnectionString(), connectionString_);
-    EXPECT_EQ(ErrorOf([&] { connection_->Open(); }).Number(), ado::adErrObjectOpen);
+    EXPECT_EQ(RaisedBy([&] { connection_->Open(); }).Number(), ado::adErrObjectOpen);
 
     auto rs = OpenQuery(connection_, FirstRunQuery("A1-103/0", "1"));
     EXPECT_EQ(rs->State(), ado::adStateOpen);
-    EXPECT_EQ(ErrorOf([&] { rs->SetCursorType(ado::adOpenForwardOnly); }).Number(),
+    EXPECT_EQ(RaisedBy([&] { rs->SetCursorType(ado::adOpenForwardOnly); }).Number(),
               ado::adErrObjectOpen);
 
     // Closing the connection closes its recordsets.
     connection_->Close();
     EXPECT_EQ(connection_->State(), ado::adStateClosed);
     EXPECT_EQ(rs->State(), ado::adStateClosed);
-    EXPECT_EQ(ErrorOf([&] { rs->IsEOF(); }).Number(), ado::adErrObjectClosed);
-    EXPECT_EQ(ErrorOf([&] { connection_->Close(); }).Number(), ado::adErrObjectClosed);
-    EXPECT_EQ(ErrorOf([&] { OpenQuery(connection_, "SELECT 1"); }).Number(),
+    EXPECT_EQ(RaisedBy([&] { rs->IsEOF(); }).Number(), ado::adErrObjectClosed);
+    EXPECT_EQ(RaisedBy([&] { connection_->Close(); }).Number(), ado::adErrObjectClosed);
+    EXPECT_EQ(RaisedBy([&] { OpenQuery(connection_, "SELECT 1"); }).Number(),
               ado::adErrInvalidConnection);
-    EXPECT_EQ(ErrorOf([&] { OpenQuery(nullptr, "SELECT 1"); }).Number(),
+    EXPECT_EQ(RaisedBy([&] { OpenQuery(nullptr, "SELECT 1"); }).Number(),
               ado::adErrInvalidConnection);
 
     // Open again with the kept property.
@@ -180,7 +160,7 @@ TEST_F(AdoSqliteTest, ALockedDatabaseFailsAfterTheCommandTimeout) {
 
         // A query, and a new connection, wait for the lock as long as the command timeout.
         auto start = std::chrono::steady_clock::now();
-        RuntimeError e = ErrorOf([&] { OpenQuery(connection, FirstRunQuery("A1-103/0", "1")); });
+        RuntimeError e = RaisedBy([&] { OpenQuery(connection, FirstRunQuery("A1-103/0", "1")); });
         double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(e.Description(), "database is locked");
@@ -189,7 +169,7 @@ TEST_F(AdoSqliteTest, ALockedDatabaseFailsAfterTheCommandTimeout) {
         ado::Connection other;
         other.SetCommandTimeout(1);
         start = std::chrono::steady_clock::now();
-        EXPECT_EQ(ErrorOf([&] { other.Open(connectionString_); }).Description(),
+        EXPECT_EQ(RaisedBy([&] { other.Open(connectionString_); }).Description(),
                   "database is locked");
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_LT(seconds, 5.0);
@@ -222,7 +202,7 @@ TEST(AdoSqliteOpenTest, MissingOrBadFilesFailWithoutCreatingADatabase) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.connectionString);
         ado::Connection connection;
-        RuntimeError e = ErrorOf([&] { connection.Open(c.connectionString); });
+        RuntimeError e = RaisedBy([&] { connection.Open(c.connectionString); });
         EXPECT_EQ(e.Number(), ado::adErrProvider);
         EXPECT_EQ(e.Description(), c.text);
         EXPECT_EQ(connection.State(), ado::adStateClosed);

@@ -15,7 +15,7 @@ namespace {
 using ado::ConnectionString;
 using ado::Engine;
 using ado::EngineTarget;
-using ado::test::ErrorOf;
+using ado::test::RaisedBy;
 
 TEST(ConnectionStringTest, ParsesAsAdoDoes) {
     using Items = std::vector<std::pair<std::string, std::string>>;
@@ -53,7 +53,7 @@ TEST(ConnectionStringTest, ParsesAsAdoDoes) {
     for (const char* bad :
          {"Provider", "=x", "Pwd=\"abc", "Pwd={abc", "Pwd=\"a\"b", "Pwd='a' b;x=1", "x=1;junk"}) {
         SCOPED_TRACE(bad);
-        lumaro::RuntimeError e = ErrorOf([&] { ConnectionString::Parse(bad); });
+        lumaro::RuntimeError e = RaisedBy([&] { ConnectionString::Parse(bad); });
         EXPECT_EQ(e.Number(), ado::adErrProvider);
         EXPECT_EQ(
             e.Description(),
@@ -65,81 +65,65 @@ TEST(ConnectionStringTest, ProvidersLeadToTheirEngines) {
     struct Case {
         std::string text;
         Engine engine;
-        std::string driver;
         std::string database;  // Qt's database name
-        std::string odbc;      // what the ODBC driver manager receives
-        std::string host;
-        int port;
-        std::string user, password;
+        std::string odbc;      // what the ODBC driver manager receives ("": the database name)
         std::string options;
-        std::string userArg = {}, passwordArg = {};
+        std::string host = {};
+        int port = -1;
+        std::string user = {}, password = {}, userArg = {}, passwordArg = {};
     };
     const std::string cwd = std::filesystem::current_path().string();
+    const std::string sqlite = "QSQLITE_BUSY_TIMEOUT=30000;QSQLITE_OPEN_URI";
+    const std::string odbc = "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30";
+    const std::string tds = "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15";
+    const std::string pg = "connect_timeout=15;options='-c statement_timeout=30000'";
+    auto freeTds = [](const std::string& keys) {
+        return "DRIVER={FreeTDS};" + keys + "ClientCharset=UTF-8;TDS_Version=7.4;";
+    };
     const Case cases[] = {
-        {"Provider=SQLite;Data Source=/tmp/a b#1.db", Engine::SQLite, "QSQLITE",
-         "file:/tmp/a%20b%231.db?mode=rw", "", "", -1, "", "",
-         "QSQLITE_BUSY_TIMEOUT=30000;QSQLITE_OPEN_URI"},
-        {"Data Source=rel.db", Engine::SQLite, "QSQLITE", "file:" + cwd + "/rel.db?mode=rw", "", "",
-         -1, "", "", "QSQLITE_BUSY_TIMEOUT=30000;QSQLITE_OPEN_URI"},
-        {"Provider=sqlite.1;Data Source=:memory:", Engine::SQLite, "QSQLITE", ":memory:", "", "",
-         -1, "", "", "QSQLITE_BUSY_TIMEOUT=30000"},
-        {"Driver={PostgreSQL Unicode};Server=h;Database=d", Engine::ODBC, "QODBC",
-         "Driver={PostgreSQL Unicode};Server=h;Database=d;",
-         "Driver={PostgreSQL Unicode};Server=h;Database=d;", "", -1, "", "",
-         "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30"},
-        {"DSN=mydsn;UID=u;PWD=p", Engine::ODBC, "QODBC", "mydsn;UID=u;PWD=p",
-         "DSN=mydsn;UID=u;PWD=p;", "", -1, "", "",
-         "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30"},
-        {"Provider=MSDASQL;Data Source=my dsn;User ID=u;Password=\"p;q\"", Engine::ODBC, "QODBC",
-         "my dsn;UID=u;PWD={p;q}", "DSN=my dsn;UID=u;PWD={p;q};", "", -1, "", "",
-         "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30"},
+        {"Provider=SQLite;Data Source=/tmp/a b#1.db", Engine::SQLite,
+         "file:/tmp/a%20b%231.db?mode=rw", "", sqlite},
+        {"Data Source=rel.db", Engine::SQLite, "file:" + cwd + "/rel.db?mode=rw", "", sqlite},
+        {"Provider=sqlite.1;Data Source=:memory:", Engine::SQLite, ":memory:", "",
+         "QSQLITE_BUSY_TIMEOUT=30000"},
+        {"Driver={PostgreSQL Unicode};Server=h;Database=d", Engine::ODBC,
+         "Driver={PostgreSQL Unicode};Server=h;Database=d;", "", odbc},
+        {"DSN=mydsn;UID=u;PWD=p", Engine::ODBC, "mydsn;UID=u;PWD=p", "DSN=mydsn;UID=u;PWD=p;",
+         odbc},
+        {"Provider=MSDASQL;Data Source=my dsn;User ID=u;Password=\"p;q\"", Engine::ODBC,
+         "my dsn;UID=u;PWD={p;q}", "DSN=my dsn;UID=u;PWD={p;q};", odbc},
         {"Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\"DSN=x;UID=y\"",
-         Engine::ODBC, "QODBC", "x;UID=ovr;PWD=pw", "DSN=x;UID=ovr;PWD=pw;", "", -1, "", "",
-         "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30", "ovr", "pw"},
-        {"FILEDSN=/etc/a.dsn;PWD=x", Engine::ODBC, "QODBC", "/etc/a.dsn;PWD=x",
-         "FILEDSN=/etc/a.dsn;PWD=x;", "", -1, "", "",
-         "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30"},
+         Engine::ODBC, "x;UID=ovr;PWD=pw", "DSN=x;UID=ovr;PWD=pw;", odbc, "", -1, "", "", "ovr",
+         "pw"},
+        {"FILEDSN=/etc/a.dsn;PWD=x", Engine::ODBC, "/etc/a.dsn;PWD=x", "FILEDSN=/etc/a.dsn;PWD=x;",
+         odbc},
         {"Provider=PostgreSQL;Host=/tmp/s;Port=5433;Database=d;User ID=u;Password=p",
-         Engine::PostgreSQL, "QPSQL", "d", "", "/tmp/s", 5433, "u", "p",
-         "connect_timeout=15;options='-c statement_timeout=30000'"},
+         Engine::PostgreSQL, "d", "", pg, "/tmp/s", 5433, "u", "p"},
         {"Provider=PostgreSQL;Server=h;Initial Catalog=d;Uid=u;Pwd=p;sslmode=require",
-         Engine::PostgreSQL, "QPSQL", "d", "", "h", -1, "arg", "argpw",
-         "connect_timeout=15;options='-c statement_timeout=30000';sslmode='require'", "arg",
+         Engine::PostgreSQL, "d", "", pg + ";sslmode='require'", "h", -1, "arg", "argpw", "arg",
          "argpw"},
-        {"Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=?;", Engine::ODBC, "QODBC",
-         "DRIVER={FreeTDS};SERVER=?;DATABASE=?;UID=?;PWD=?;ClientCharset=UTF-8;TDS_Version=7.4;",
-         "DRIVER={FreeTDS};SERVER=?;DATABASE=?;UID=?;PWD=?;ClientCharset=UTF-8;TDS_Version=7.4;",
-         "", -1, "", "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
-        {"Provider=SQLOLEDB.1;Data Source=tcp:db.example.com,1444;Initial Catalog=ACCPAC;User "
-         "ID=sa;Password=\"a;}\"",
-         Engine::ODBC, "QODBC",
-         "DRIVER={FreeTDS};SERVER=db.example.com;PORT=1444;DATABASE=ACCPAC;UID=sa;PWD={a;}}};"
-         "ClientCharset=UTF-8;"
-         "TDS_Version=7.4;",
-         "DRIVER={FreeTDS};SERVER=db.example.com;PORT=1444;DATABASE=ACCPAC;UID=sa;PWD={a;}}};"
-         "ClientCharset=UTF-8;"
-         "TDS_Version=7.4;",
-         "", -1, "", "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
-        {"Provider=SQLNCLI11;Server=(local)\\SQLEXPRESS;Database=d;Uid=u;Pwd=p;Trusted_Connection="
-         "no",
-         Engine::ODBC, "QODBC",
-         "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE=d;UID=u;PWD=p;ClientCharset=UTF-8;"
-         "TDS_Version=7.4;",
-         "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE=d;UID=u;PWD=p;ClientCharset=UTF-8;"
-         "TDS_Version=7.4;",
-         "", -1, "", "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
-        {"Provider=MSOLEDBSQL19;Server=.;Uid=u;Pwd=p", Engine::ODBC, "QODBC",
-         "DRIVER={FreeTDS};SERVER=localhost;UID=u;PWD=p;ClientCharset=UTF-8;TDS_Version=7.4;",
-         "DRIVER={FreeTDS};SERVER=localhost;UID=u;PWD=p;ClientCharset=UTF-8;TDS_Version=7.4;", "",
-         -1, "", "", "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"},
+        {"Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=?;", Engine::ODBC,
+         freeTds("SERVER=?;DATABASE=?;UID=?;PWD=?;"), "", tds},
+        {"Provider=SQLOLEDB.1;Data Source=tcp:db.example.com,1444;Initial Catalog=ACCPAC;"
+         "User ID=sa;Password=\"a;}\"",
+         Engine::ODBC,
+         freeTds("SERVER=db.example.com;PORT=1444;DATABASE=ACCPAC;UID=sa;PWD={a;}}};"), "", tds},
+        {"Provider=SQLNCLI11;Server=(local)\\SQLEXPRESS;Database=d;Uid=u;Pwd=p;"
+         "Trusted_Connection=no",
+         Engine::ODBC, freeTds("SERVER=localhost\\SQLEXPRESS;DATABASE=d;UID=u;PWD=p;"), "", tds},
+        {"Provider=MSOLEDBSQL19;Server=.;Uid=u;Pwd=p", Engine::ODBC,
+         freeTds("SERVER=localhost;UID=u;PWD=p;"), "", tds},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         EngineTarget t = ado::MapConnectionString(c.text, c.userArg, c.passwordArg, 15, 30);
         EXPECT_EQ(t.engine, c.engine);
-        EXPECT_EQ(t.qtDriver, c.driver);
+        EXPECT_EQ(t.qtDriver, c.engine == Engine::SQLite ? "QSQLITE"
+                              : c.engine == Engine::ODBC ? "QODBC"
+                                                         : "QPSQL");
         EXPECT_EQ(t.databaseName, c.database);
-        EXPECT_EQ(t.odbcConnectionString, c.odbc);
+        EXPECT_EQ(t.odbcConnectionString,
+                  c.engine == Engine::ODBC && c.odbc.empty() ? c.database : c.odbc);
         EXPECT_EQ(t.hostName, c.host);
         EXPECT_EQ(t.port, c.port);
         if (c.engine == Engine::PostgreSQL) {
@@ -174,12 +158,13 @@ TEST(ConnectionStringTest, UnusableStringsAreRefusedClearly) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        lumaro::RuntimeError e = ErrorOf([&] { ado::MapConnectionString(c.text, "", "", 15, 30); });
+        lumaro::RuntimeError e =
+            RaisedBy([&] { ado::MapConnectionString(c.text, "", "", 15, 30); });
         EXPECT_EQ(e.Number(), c.number);
         EXPECT_NE(e.Description().find(c.description), std::string::npos) << e.Description();
         // Connection::Open raises the same error and stays closed.
         ado::Connection connection;
-        EXPECT_EQ(ErrorOf([&] { connection.Open(c.text); }).Description(), e.Description());
+        EXPECT_EQ(RaisedBy([&] { connection.Open(c.text); }).Description(), e.Description());
         EXPECT_EQ(connection.State(), ado::adStateClosed);
     }
 }

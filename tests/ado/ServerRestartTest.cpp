@@ -14,8 +14,8 @@
 
 namespace {
 
-using ado::test::ErrorOf;
 using ado::test::OpenQuery;
+using ado::test::RaisedBy;
 using lumaro::RuntimeError;
 using namespace lumaro::test;
 
@@ -87,15 +87,15 @@ TEST_F(ServerRestartTest, ALostConnectionIsReportedAndReopensWhenTheServerIsBack
             SCOPED_TRACE(paths[i].name);
             auto& connection = connections[i];
             const auto start = std::chrono::steady_clock::now();
-            RuntimeError e = ErrorOf([&] { OpenQuery(connection, query); });
+            RuntimeError e = RaisedBy([&] { OpenQuery(connection, query); });
             EXPECT_EQ(e.Number(), ado::adErrProvider);
             EXPECT_FALSE(e.Description().empty());
             // The connection says it is no longer usable, and says so again on the next use.
             EXPECT_EQ(connection->State(), ado::adStateClosed);
-            EXPECT_EQ(ErrorOf([&] { OpenQuery(connection, query); }).Number(),
+            EXPECT_EQ(RaisedBy([&] { OpenQuery(connection, query); }).Number(),
                       ado::adErrInvalidConnection);
             // Reconnecting while the server is down fails with the client's text, quickly.
-            RuntimeError down = ErrorOf([&] { connection->Open(); });
+            RuntimeError down = RaisedBy([&] { connection->Open(); });
             EXPECT_EQ(down.Number(), ado::adErrProvider);
             EXPECT_NE(down.Description().find("No such file or directory"), std::string::npos)
                 << down.Description();
