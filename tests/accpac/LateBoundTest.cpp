@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/RuntimeError.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -42,16 +42,9 @@ TEST(LateBoundTest, CallsMethodsAndPropertiesByName) {
 
 TEST(LateBoundTest, MissingMembersRaise438) {
     Screen screen;
-    for (auto call : {+[](Screen& s) { accpac::CallByName(&s, "NoSuchMethod"); },
-                      +[](Screen& s) { accpac::GetProperty(&s, "NoSuchProperty"); },
-                      +[](Screen& s) { accpac::CallByName(&s, "Add", {1}); }}) {
-        try {
-            call(screen);
-            ADD_FAILURE();
-        } catch (const lumaro::RuntimeError& e) {
-            EXPECT_EQ(e.Number(), 438);
-        }
-    }
+    EXPECT_EQ(lumaro::test::RaisedBy([&] { accpac::CallByName(&screen, "NoSuchMethod"); }).Number(), 438);
+    EXPECT_EQ(lumaro::test::RaisedBy([&] { accpac::GetProperty(&screen, "NoSuchProperty"); }).Number(), 438);
+    EXPECT_EQ(lumaro::test::RaisedBy([&] { accpac::CallByName(&screen, "Add", {1}); }).Number(), 438);
 }
 
 }  // namespace

@@ -89,6 +89,15 @@ TEST_F(OrderEntryTest, AClerksActionsRaiseTheirReasons) {
     const auto after = Quantities("A11030", "WH1");
     EXPECT_EQ(after.qtySalesOrder, before.qtySalesOrder + 4);
     EXPECT_EQ(after.qtyCommitted, before.qtyCommitted + 4);
+    // The inquiry lists the saved order, and its documents still add up to the figures.
+    double ordered = 0, committed = 0;
+    bool listed = false;
+    for (const InquiryDocument& d : Db().InquiryDocuments("A11030", "WH1", kDocSalesOrders))
+        ordered += d.quantity, listed = listed || d.documentNumber == number;
+    for (const InquiryDocument& d : Db().InquiryDocuments("A11030", "WH1", kDocCommitted)) committed += d.quantity;
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(ordered, after.qtySalesOrder);
+    EXPECT_EQ(committed, after.qtyCommitted);
 
     // Changing and saving again replaces the order's share instead of adding to it.
     order_->SetLineValue(0, orderdetail::QTYORDERED, Variant(int32_t{10}));

@@ -111,12 +111,10 @@ TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     EXPECT_TRUE(host->mask().contains(QPoint(10, 10)));
 
     EXPECT_THROW(control("UIAppControls", "APP_Delete_Button"), lumaro::RuntimeError);
-    try {
-        Platform::Get().AddControl("Nobody.NoSuchScreen", "x", &window);
-        ADD_FAILURE();
-    } catch (const lumaro::RuntimeError& e) {
-        EXPECT_EQ(e.Number(), 429);
-    }
+    EXPECT_EQ(lumaro::test::RaisedBy([&] {
+                  Platform::Get().AddControl("Nobody.NoSuchScreen", "x", &window);
+              }).Number(),
+              429);
 }
 
 TEST_F(OrderEntryScreenTest, MovingBetweenLinesRaisesReason0WithTheLinesItem) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "accpac/local/ui/ParameterString.h"
-#include "common/RuntimeError.h"
+#include "support/TestSupport.h"
 
 namespace accpac::local {
 namespace {
@@ -40,13 +40,10 @@ TEST(ParameterStringTest, MalformedTextRaisesWithTheLineAtFault) {
         {"\n", "line 1 has no \"=\""},
     };
     for (const Case& c : cases) {
-        try {
-            ParseParameterString(c.text);
-            ADD_FAILURE() << c.text;
-        } catch (const lumaro::RuntimeError& e) {
-            EXPECT_EQ(e.Number(), 5);
-            EXPECT_NE(e.Description().find(c.fragment), std::string::npos) << e.Description();
-        }
+        const lumaro::RuntimeError e =
+            lumaro::test::RaisedBy([&] { ParseParameterString(c.text); });
+        EXPECT_EQ(e.Number(), 5) << c.text;
+        EXPECT_NE(e.Description().find(c.fragment), std::string::npos) << e.Description();
     }
 }
 
