@@ -4,6 +4,7 @@
 
 #include "common/RuntimeError.h"
 #include "panel/Globals.h"
+#include "support/TestSupport.h"
 
 namespace lumaro {
 namespace {
@@ -101,14 +102,10 @@ TEST(GlobalsTest, FormatStringErrors) {
         {"%x", {Variant::Null()}, 94, ""},
     };
     for (const auto& c : cases) {
-        try {
-            FormatString(c.pattern, c.args);
-            ADD_FAILURE() << c.pattern.substr(0, 20) << " did not raise";
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.Number(), c.number) << c.pattern.substr(0, 20);
-            if (!c.description.empty()) {
-                EXPECT_EQ(e.Description(), c.description);
-            }
+        const RuntimeError e = test::RaisedBy([&] { FormatString(c.pattern, c.args); });
+        EXPECT_EQ(e.Number(), c.number) << c.pattern.substr(0, 20);
+        if (!c.description.empty()) {
+            EXPECT_EQ(e.Description(), c.description);
         }
     }
 }

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "accpac/local/Installation.h"
+#include "accpac/local/Registry.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalSession.h"
 #include "accpac/local/Site.h"
@@ -545,37 +546,23 @@ TEST_F(QuantityPanelTest, SecondClickDuringALaunchStartsNothing) {
 TEST_F(QuantityPanelTest, InquiryThatCannotStartIsReportedAndOrderEntryGoesOn) {
     Start();
     MoveToLine(kDemoItemFormatted);
+    namespace registry = accpac::local::registry;
     const std::string key = std::string(accpac::local::kScreensKey) + "\\IC1900";
-    HKEY hkey = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &hkey), ERROR_SUCCESS);
-    std::pair<const char*, std::string> values[] = {{"ClassID", ""}, {"CodeBase", ""}};
-    for (auto& [name, text] : values) {
-        char buffer[512] = {};
-        DWORD size = sizeof buffer, type = 0;
-        RegQueryValueExA(hkey, name, nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
-        text = buffer;
-    }
-    RegCloseKey(hkey);
-    ASSERT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str()), ERROR_SUCCESS);
+    const auto clsid = registry::ReadString(HKEY_LOCAL_MACHINE, key, "ClassID");
+    const auto codeBase = registry::ReadString(HKEY_LOCAL_MACHINE, key, "CodeBase");
+    ASSERT_TRUE(clsid && codeBase);
+    ASSERT_TRUE(registry::DeleteTree(HKEY_LOCAL_MACHINE, key));
 
     emit panel->btnCommittedZoom->Clicked();
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "Internal error.\r\nCannot start \"IC1900\"!");
     EXPECT_EQ(platform.runs, 0);
-    try {
-        LaunchUI(session.get(), "IC1900", "", 0);
-        ADD_FAILURE() << "no error";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.Number(), -2147221503);
-        EXPECT_EQ(e.Source(), "Globals.LaunchUI");
-    }
+    const RuntimeError e = test::RaisedBy([&] { LaunchUI(session.get(), "IC1900", "", 0); });
+    EXPECT_EQ(e.Number(), -2147221503);
+    EXPECT_EQ(e.Source(), "Globals.LaunchUI");
 
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &hkey, nullptr),
-              ERROR_SUCCESS);
-    for (const auto& [name, text] : values)
-        RegSetValueExA(hkey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(hkey);
+    registry::WriteString(HKEY_LOCAL_MACHINE, key, "ClassID", *clsid);
+    registry::WriteString(HKEY_LOCAL_MACHINE, key, "CodeBase", *codeBase);
     emit panel->btnCommittedZoom->Clicked();
     EXPECT_EQ(platform.runs, 1);
     EXPECT_EQ(messages.messages.size(), 1u);
