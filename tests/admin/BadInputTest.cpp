@@ -159,6 +159,8 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
         {{"registry", "delete", "HKLM"}, 1, "root key"},
         {{"registry", "export", "HKLM", exportFile.string()}, 1, "give --force"},
         {{"install", "company", "TEST", "--name", "Again"}, 1, ""},
+        {{"install", "demo"}, 1, "--force"},
+        {{"install", "nothing"}, 2, "unknown kind \"nothing\""},
     };
     for (Case& c : cases) {
         std::string call;

@@ -28,19 +28,16 @@ TEST_F(RegistryCommandTest, SetThenQueryEveryType) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name + " " + c.type);
+        const std::vector<std::string> value = c.name.empty()
+                                                   ? std::vector<std::string>{"--default"}
+                                                   : std::vector<std::string>{"--value", c.name};
         std::vector<std::string> args = {"registry", "set",    key,   "--type",
                                          c.type,     "--data", c.data};
-        if (c.name.empty())
-            args.push_back("--default");
-        else
-            args.insert(args.end(), {"--value", c.name});
+        args.insert(args.end(), value.begin(), value.end());
         AdminRun set = RunAdmin(args);
         ASSERT_EQ(set.code, 0) << Describe(set);
         args = {"registry", "query", key, "--json"};
-        if (c.name.empty())
-            args.push_back("--default");
-        else
-            args.insert(args.end(), {"--value", c.name});
+        args.insert(args.end(), value.begin(), value.end());
         AdminRun query = RunAdmin(args);
         ASSERT_EQ(query.code, 0) << Describe(query);
         EXPECT_EQ(query.Json()["data"].toString().toStdString(), c.shown);

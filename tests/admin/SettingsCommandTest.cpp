@@ -3,11 +3,9 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include "AdminTestSupport.h"
+#include "ado/AdoTestUtil.h"
 #include "platform/AccpacPaths.h"
 #include "settings/ProgramSettings.h"
 
@@ -123,23 +121,16 @@ TEST_F(SettingsCommandTest, TestPrintsTheQuantitiesOfAnItem) {
     EXPECT_GE(o["lookupMs"].toDouble(), 0.0);
 
     // The same statement straight on the database.
-    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "admin-test");
-    db.setDatabaseName(QString::fromStdString(DemoDatabase().string()));
-    ASSERT_TRUE(db.open());
-    {
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec(o["statement"].toString()));
-        ASSERT_TRUE(q.next());
-        QJsonObject quantities = o["quantities"].toObject();
-        ASSERT_EQ(quantities.size(), 5);
-        for (const char* column : {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL", "QTCOMMIT"})
-            EXPECT_EQ(quantities[column].toString().toDouble(), q.record().value(column).toDouble())
-                << column;
-        EXPECT_GT(quantities["QTONHAND"].toString().toDouble(), 0);
-    }
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase("admin-test");
+    auto connection = std::make_shared<ado::Connection>();
+    connection->Open("Provider=SQLite;Data Source=" + DemoDatabase().string());
+    auto rs = ado::test::OpenQuery(connection, o["statement"].toString().toStdString());
+    ASSERT_FALSE(rs->IsEOF());
+    QJsonObject quantities = o["quantities"].toObject();
+    ASSERT_EQ(quantities.size(), 5);
+    for (const char* column : {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL", "QTCOMMIT"})
+        EXPECT_EQ(quantities[column].toString().toDouble(), rs->Fields(column).Value().ToDouble())
+            << column;
+    EXPECT_GT(quantities["QTONHAND"].toString().toDouble(), 0);
 
     AdminRun text = RunAdmin({"settings", "test", "--company", "SAMLTD", "--item", item});
     ASSERT_EQ(text.code, 0) << Describe(text);
