@@ -9,6 +9,7 @@
 
 #include "AppTestSupport.h"
 #include "accpac/local/ClassTable.h"
+#include "accpac/local/Registry.h"
 #include "accpac/local/SpyTarget.h"
 #include "common/RuntimeError.h"
 #include "winapi/MachineFolder.h"
@@ -21,13 +22,7 @@ using accpac::local::kOE1100Clsid;
 using accpac::local::kOE1100ProgID;
 
 std::string DefaultValue(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "<none>";
-    char buffer[512] = {};
-    DWORD size = sizeof buffer, type = 0;
-    LONG rc = RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(buffer) : "<no value>";
+    return accpac::local::registry::ReadString(HKEY_LOCAL_MACHINE, path, "").value_or("<none>");
 }
 
 class AccpacOcxRegHelperTest : public ::testing::Test {
