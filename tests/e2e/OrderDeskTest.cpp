@@ -15,10 +15,11 @@
 #include "accpac/Twips.h"
 #include "accpac/local/ClassTable.h"
 #include "accpac/local/Installation.h"
+#include "accpac/local/Registry.h"
 #include "accpac/local/ui/DetailList.h"
 #include "accpac/local/ui/InquiryScreen.h"
 #include "accpac/local/ui/OrderEntryScreen.h"
-#include "ado/Ado.h"
+#include "ado/AdoTestUtil.h"
 #include "app/AppTestSupport.h"
 #include "app/frmOEEntry.h"
 #include "common/VersionInfo.h"
@@ -70,29 +71,26 @@ protected:
         // The line takes the typed item once the editor has handed it over.
         ASSERT_TRUE(QTest::qWaitFor([&] { return window_->Panel().RememberedItemKey() != "~"; }));
     }
-    // The five quantities of the first-run query for an item at WH1, straight from the database.
+    // The five quantities of the first-run query for an item at WH1, straight from the
+    // database, and as the panel shows them.
     std::vector<std::string> DatabaseQuantities(const std::string& storedItem) {
         auto connection = std::make_shared<ado::Connection>();
         connection->Open(test::DemoMachine::SQLiteConnection("SAMLTD"));
-        ado::Command command;
-        command.SetActiveConnection(connection);
-        std::string sql = kFirstRunQuery;
-        sql.replace(sql.find("%s"), 2, storedItem);
-        sql.replace(sql.find("%s"), 2, "WH1");
-        command.SetCommandText(sql);
-        ado::Recordset rs;
-        rs.Open(command);
+        auto rs = ado::test::OpenQuery(connection, test::FirstRunQuery(storedItem, "WH1"));
         std::vector<std::string> values;
         for (const char* column : {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL", "QTCOMMIT"})
-            values.push_back(rs.Fields(column).Value().ToString());
+            values.push_back(rs->Fields(column).Value().ToString());
         return values;
     }
-    static std::string Shown(accpac::FieldEdit* control) { return control->Value().ToString(); }
+    static std::vector<std::string> Shown(QuantityPanel& panel) {
+        std::vector<std::string> values;
+        for (accpac::FieldEdit* c : {panel.afeICLOCIaqtyonhand, panel.afeICLOCIqtyonorder, panel.afeICLOCIqtysalordr,
+                                     panel.afeICLOCIqtyavail, panel.afeICLOCIqtycommitted})
+            values.push_back(c->Value().ToString());
+        return values;
+    }
     static bool HiveHasKey(const std::string& path) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-        RegCloseKey(key);
-        return true;
+        return accpac::local::registry::KeyExists(HKEY_LOCAL_MACHINE, path);
     }
 
     test::DemoMachine demo;
@@ -111,12 +109,7 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
 
     // A known item: its five quantities and its description.
     TypeNewLine(*screen, accpac::local::kDemoItemFormatted);
-    auto expected = DatabaseQuantities(accpac::local::kDemoItemStored);
-    EXPECT_EQ(Shown(panel.afeICLOCIaqtyonhand), expected[0]);
-    EXPECT_EQ(Shown(panel.afeICLOCIqtyonorder), expected[1]);
-    EXPECT_EQ(Shown(panel.afeICLOCIqtysalordr), expected[2]);
-    EXPECT_EQ(Shown(panel.afeICLOCIqtyavail), expected[3]);
-    EXPECT_EQ(Shown(panel.afeICLOCIqtycommitted), expected[4]);
+    EXPECT_EQ(Shown(panel), DatabaseQuantities(accpac::local::kDemoItemStored));
     const QString label = panel.lblLocation->text();
     EXPECT_TRUE(label.startsWith("Location WH1 (")) << label.toStdString();
     EXPECT_TRUE(panel.btnSalesOrderZoom->isEnabled());
@@ -135,7 +128,7 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
 
     // An item the platform does not know shows the not-found marker.
     TypeNewLine(*screen, "NO-SUCH-ITEM");
-    EXPECT_EQ(Shown(panel.afeICLOCIaqtyonhand), "-999999999999");
+    EXPECT_EQ(Shown(panel)[0], "-999999999999");
     EXPECT_FALSE(panel.btnPurchaseOrderZoom->isEnabled());
     EXPECT_FALSE(panel.btnCommittedZoom->isEnabled());
 }
