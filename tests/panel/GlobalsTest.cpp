@@ -62,13 +62,10 @@ TEST(GlobalsTest, FormatStringFillsAndPads) {
         {"a\\tb%s", {"c\\td"}, "a\tbc\td"},
         // Characters between two percent signs are dropped, yet both signs were counted.
         {"%5%|%s", {"z", 1, 2}, "%|z"},
+        // An array as the first argument stands for the arguments.
+        {"%s/%s", {Variant(std::vector<Variant>{"A1", "WH1"}), "ignored"}, "A1/WH1"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatString(c.pattern, c.args), c.expected) << c.pattern;
-}
-
-TEST(GlobalsTest, FormatStringUnwrapsAnArrayArgument) {
-    const std::vector<Variant> inner{"A1", "WH1"};
-    EXPECT_EQ(FormatString("%s/%s", {Variant(inner), "ignored"}), "A1/WH1");
 }
 
 TEST(GlobalsTest, FormatStringErrors) {

@@ -1,5 +1,5 @@
-// The statement sent to the external database, reading a result column, and the
-// connection string shown in messages.
+// The statement sent to the external database and the connection string shown in messages.
+// Reading the result columns (NULL, missing, not a number) is QuantityPanelTest's QueryShapes.
 
 #include "panel/QuantityLookup.h"
 
@@ -90,18 +90,6 @@ TEST(QuantityStatement, FillsTheQueryAsTheFormatterDoes) {
               "ITEMNO='O''Neil' AND LOCATION='WH1'");
     EXPECT_EQ(QuantityStatement("'%s'\\n'%s'", "a\\tb", "c\\d"), "'a\tb'\r\n'cd'");
     EXPECT_THROW(QuantityStatement("ITEMNO='%s'", "A1", "WH1"), RuntimeError);
-}
-
-TEST(GetFieldText, ZeroForWhatCannotBeRead) {
-    test::TempDir dir;
-    auto connection = Open(test::CreateSqliteIcloc(dir.path() / "ext.sqlite"));
-    ado::Command command;
-    command.SetActiveConnection(connection);
-    command.SetCommandText("SELECT NULL AS A, 5 AS B, 2.5 AS C, 'x' AS D");
-    ado::Recordset recordset;
-    recordset.Open(command);
-    const std::pair<const char*, const char*> cases[] = {{"A", "0"}, {"Z", "0"}, {"b", "5"}, {"C", "2.5"}, {"D", "x"}};
-    for (const auto& [column, text] : cases) EXPECT_EQ(GetFieldText(recordset, column), text) << column;
 }
 
 }  // namespace
