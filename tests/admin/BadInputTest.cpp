@@ -75,10 +75,8 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
          "settings test: ",
          setSaminc("Provider=SQLite;Data Source=/nonexistent/folder/x.sqlite")},
         {{"settings", "test", "--company", "SAMINC"}, 1, "have not been set", setSaminc("")},
-        // set tests what it would store as the settings dialog does.
-        {{"settings", "set", "--company", "SAMINC", "--connection", "Provider=Nope;x=y"},
-         1,
-         "Provider cannot be found"},
+        // set tests what it would store as the settings dialog does (whose tests hold each
+        // message), with the stored values for the keys not given.
         {{"settings", "set", "--company", "SAMINC", "--connection",
           "Provider=SQLite;Data Source=/nonexistent/x.db"},
          1,
@@ -110,14 +108,11 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
              SetMode(hklm, readOnly);
          },
          [&] { SetMode(hklm, readWrite); }},
+        // The value texts' own errors are RegTextTest's; these name the line of the first error.
         {{"registry", "import", importFile.string()},
          1,
          "line 1: not a registry file",
          importing("REGEDIT5\r\n" + kGoodKey)},
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 5: dword:",
-         importing(kHeader + kGoodKey + "\"b\"=dword:xyz\r\n")},
         {{"registry", "import", importFile.string()},
          1,
          "line 5: a key name in brackets must end",
@@ -138,10 +133,6 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
          1,
          "line 5: the value goes on past the end",
          importing(kHeader + kGoodKey + "\"b\"=hex:01,02,\\\r\n")},
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 5: the value name has no closing quote",
-         importing(kHeader + kGoodKey + "\"b=1\r\n")},
         {{"registry", "import", importFile.string()},
          1,
          "line 4: not a key, a value or a comment",
