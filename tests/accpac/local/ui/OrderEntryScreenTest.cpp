@@ -179,13 +179,12 @@ TEST_F(OrderEntryScreenTest, StartingALineTypingAnItemAndSavingStoresTheOrder) {
     const QString number = screen.OrderNumberCombo()->currentText();
     EXPECT_TRUE(number.startsWith("ORD")) << number.toStdString();
     EXPECT_EQ(screen.Order()->OrderNumbers().size(), ordersBefore + 1);
+    // What a save stores is OrderEntryTest's; here, that the typed customer and line got there.
     std::optional<Order> stored =
         screen.Order()->Database().LoadOrderByNumber(number.toStdString());
-    ASSERT_TRUE(stored);
+    ASSERT_TRUE(stored && stored->lines.size() == 1u);
     EXPECT_EQ(stored->header.customer, "1120");
-    ASSERT_EQ(stored->lines.size(), 1u);
     EXPECT_EQ(stored->lines[0].itemNo, kDemoItemStored);
-    EXPECT_EQ(stored->lines[0].quantityOrdered, 50.0);
 }
 
 TEST_F(OrderEntryScreenTest, RefusedSaveShowsThePlatformsErrorsAndStoresNothing) {
