@@ -144,7 +144,6 @@ TEST_F(AccpacPathsLogTest, PathsOfTheLog) {
     EXPECT_EQ(paths.LogFileName(), paths.LogPath() + "/20240301.log");
     EXPECT_EQ(paths.OrgPath("").ToString(), paths.CompanyPath());
     EXPECT_EQ(paths.OrgPath("ABC").ToString(), paths.CompanyPath() + "/ABC");
-    EXPECT_EQ(AccpacPaths::LogIndent(0), "");
     EXPECT_EQ(AccpacPaths::LogIndent(2), "        ");
     EXPECT_EQ(AccpacPaths::LogIndent(-1), "");
 }

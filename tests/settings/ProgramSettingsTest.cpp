@@ -276,9 +276,7 @@ TEST(ProgramSettingsDemoTest, FirstRunOnTheDemoInstallation) {
     EXPECT_EQ(messages.messages[1].text, "Connection test succeeded.");
     EXPECT_EQ(DecodeText(Raw(ini, "SAMLTD", "ConnectionString")), demoDatabase);
     EXPECT_EQ(Raw(ini, "SAMLTD", "Location"), "WH1");
-    EXPECT_EQ(Raw(ini, "SAMLTD", "Query"), kFirstRunQuery);
     EXPECT_EQ(Raw(ini, "SAMLTD", "Drilldown"), "True");
-    EXPECT_EQ(Raw(ini, "SAMINC", "ConnectionString"), "");
 }
 
 }  // namespace
