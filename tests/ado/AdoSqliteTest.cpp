@@ -57,16 +57,14 @@ TEST_F(AdoSqliteTest, ValuesKeepTheirTypes) {
     EXPECT_EQ(rs->Fields("B").Value(), Variant(std::vector<uint8_t>{1, 2}));
 }
 
-TEST_F(AdoSqliteTest, NoRowsIsEofAndHasNoCurrentRecord) {
-    auto rs = OpenQuery(connection_, FirstRunQuery("NO SUCH ITEM", "1"));
-    EXPECT_TRUE(rs->IsEOF());
-    rs->MoveFirst();
-    EXPECT_TRUE(rs->IsEOF());
-    EXPECT_EQ(RaisedBy([&] { rs->Fields("QTONHAND"); }).Number(), ado::adErrNoCurrentRecord);
-    EXPECT_EQ(RaisedBy([&] { rs->Fields("NOPE"); }).Number(), ado::adErrItemNotFound);
-}
+TEST_F(AdoSqliteTest, CursorMovesAsAdoDoes) {
+    auto none = OpenQuery(connection_, FirstRunQuery("NO SUCH ITEM", "1"));
+    EXPECT_TRUE(none->IsEOF());
+    none->MoveFirst();
+    EXPECT_TRUE(none->IsEOF());
+    EXPECT_EQ(RaisedBy([&] { none->Fields("QTONHAND"); }).Number(), ado::adErrNoCurrentRecord);
+    EXPECT_EQ(RaisedBy([&] { none->Fields("NOPE"); }).Number(), ado::adErrItemNotFound);
 
-TEST_F(AdoSqliteTest, MovesThroughRowsAndBackToTheFirst) {
     auto rs = OpenQuery(connection_,
                         "SELECT LOCATION FROM ICILOC WHERE ITEMNO='A1-103/0' ORDER BY LOCATION");
     EXPECT_EQ(rs->Fields("LOCATION").Value().ToString(), "1");
