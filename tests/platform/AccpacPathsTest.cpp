@@ -82,9 +82,6 @@ TEST(AccpacPathsTest, Discovery) {
         EXPECT_EQ(paths.SitePath(), JoinPath(shared, "SITE"));
         EXPECT_EQ(paths.CompanyPath(), JoinPath(shared, "COMPANY"));
         EXPECT_EQ(paths.LogPath(), JoinPath(shared, "COMPANY") + "/Lumaro");
-        if (!c.shared) {
-            EXPECT_EQ(paths.LogPath(), "COMPANY/Lumaro");
-        }
     }
 }
 
