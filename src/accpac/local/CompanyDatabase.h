@@ -143,6 +143,7 @@ public:
         QSqlQuery own_;
         QSqlQuery* query_ = nullptr;
     };
+
     // Runs the operation in one transaction (committed when it returns, rolled back when it raises).
     template <typename Operation>
     void Transaction(Operation&& operation) {

@@ -77,10 +77,7 @@ LocalField& LocalFields::ItemOf(int index) {
 
 void LocalFields::FieldList(const std::vector<int>& indexes) {
     for (int index : indexes)
-        if (!owner_.FindField(index)) {
-            owner_.Scope()(owner_.viewId_, [&] { owner_.FieldAt(index); });  // raises
-            return;
-        }
+        if (!owner_.FindField(index)) owner_.Scope()(owner_.viewId_, [&] { owner_.FieldAt(index); });  // raises
 }
 
 // ---- LocalDataSource --------------------------------------------------------------------------
@@ -210,8 +207,8 @@ void LocalDataSource::LoadRecord(const Record& values, int eReason) {
 namespace {
 
 // The record-changed events being handled, and the work waiting for them to end.
-int g_eventDepth = 0;
-std::vector<std::pair<QPointer<QObject>, std::function<void()>>> g_afterEvents;
+thread_local int g_eventDepth = 0;
+thread_local std::vector<std::pair<QPointer<QObject>, std::function<void()>>> g_afterEvents;
 
 void EventHandled() {
     if (--g_eventDepth > 0) return;

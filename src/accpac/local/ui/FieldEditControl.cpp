@@ -97,7 +97,8 @@ FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string field
     if (source_) {
         // Every change of the record (another record, a new one, a field written, the record
         // read again) may change what this control shows.
-        connect(source_, &accpac::DataSource::OnRecordChanged, this, &FieldEditControl::RecordChanged);
+        connect(source_, &accpac::DataSource::OnRecordChanged, this,
+                &FieldEditControl::RecordChanged);
     }
     ApplyLayout();
     Refresh();
@@ -105,7 +106,9 @@ FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string field
 
 accpac::Field* FieldEditControl::BoundField() const { return source_ ? field_ : nullptr; }
 
-uint64_t FieldEditControl::FieldWrites() const { return source_ && field_ ? field_->WriteCount() : 0; }
+uint64_t FieldEditControl::FieldWrites() const {
+    return source_ && field_ ? field_->WriteCount() : 0;
+}
 
 void FieldEditControl::RecordChanged() {
     if (pending_ || (shown_ && FieldWrites() == shownWrites_ && !editor_->isModified())) return;

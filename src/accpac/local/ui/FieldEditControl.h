@@ -71,8 +71,8 @@ private:
     uint64_t shownWrites_ = 0;
     bool shown_ = false;    // the text shows the field as of shownWrites_
     bool pending_ = false;  // to be shown again when the events being handled end
-    int decimals_ = -1;  // property 17; -1 shows numbers as they come
-    int zoomStyle_ = 0;  // property 57; 0 no zoom button
+    int decimals_ = -1;     // property 17; -1 shows numbers as they come
+    int zoomStyle_ = 0;     // property 57; 0 no zoom button
     bool editable_ = false;
     bool numeric_ = false;  // the value shown is a number
     QLineEdit* editor_;
