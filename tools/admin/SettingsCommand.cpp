@@ -185,6 +185,7 @@ int Test(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream
         }
         out << "Lookup took " << Milliseconds(r.lookupMs) << " ms\n";
     }
+    out.flush();  // the notes below go to standard error: keep them after the values
     if (!r.found)
         err << "lumaro-admin: note: no row for item \"" << item << "\" at location "
             << settings.location << " (the panel shows such an item as not found)\n";
