@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QToolButton>
 
 #include "accpac/Platform.h"
@@ -75,7 +77,6 @@ FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string field
       editor_(new QLineEdit(this)),
       zoomButton_(new QToolButton(this)) {
     SetEditable(false);
-    editor_->setVisible(!fieldName_.empty());
     zoomButton_->setIcon(MagnifierIcon(palette().color(QPalette::ButtonText)));
     zoomButton_->setAutoRaise(false);
     zoomButton_->setFocusPolicy(Qt::TabFocus);
@@ -127,7 +128,7 @@ Variant FieldEditControl::Value() const {
 
 QString FieldEditControl::DisplayText() const {
     if (pending_) const_cast<FieldEditControl*>(this)->Refresh();
-    return editor_->text();
+    return editable_ ? editor_->text() : shownText_;
 }
 
 void FieldEditControl::Refresh() {
@@ -153,7 +154,20 @@ void FieldEditControl::Refresh() {
     }
     const Qt::Alignment alignment =
         numeric_ ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter;
-    if (editor_->alignment() != alignment) editor_->setAlignment(alignment);
+    if (editor_->alignment() != alignment) {
+        editor_->setAlignment(alignment);
+        if (!editable_) update(FieldRect());
+    }
+    if (!editable_) {
+        // Only painted: a new text costs a repaint of the control, an unchanged one nothing.
+        if (shownText_ != text) {
+            shownText_ = std::move(text);
+            update(FieldRect());
+        }
+        shownWrites_ = writes;
+        shown_ = true;
+        return;
+    }
     // Setting a line edit's text lays it out again and notifies its observers even when the
     // text is the same: an unchanged text only goes back to the start, as setting it would.
     if (editor_->isModified() || editor_->isUndoAvailable() || editor_->isRedoAvailable() ||
@@ -196,12 +210,24 @@ void FieldEditControl::ReportErrors() {
 }
 
 void FieldEditControl::SetEditable(bool editable) {
+    const bool was = editable_;
     editable_ = editable;
     editor_->setReadOnly(!editable);
     // A field the user cannot type into is drawn on the window's colour.
     QPalette colours = palette();
     if (!editable) colours.setColor(QPalette::Base, colours.color(QPalette::Window));
     editor_->setPalette(colours);
+    // The text moves between the painted display and the line edit.
+    if (editable && !was) {
+        editor_->setText(shownText_);
+        editor_->setCursorPosition(0);
+        editor_->setModified(false);
+    } else if (!editable && was) {
+        shownText_ = editor_->text();
+        editor_->setModified(false);
+    }
+    ApplyLayout();
+    update();
 }
 
 void FieldEditControl::SetNumberedProperty(int id, const Variant& value) {
@@ -250,7 +276,7 @@ void FieldEditControl::Invoke(int operation, const std::vector<Variant>& args) {
 void FieldEditControl::ApplyLayout() {
     const bool hasField = !fieldName_.empty();
     zoomButton_->setVisible(IsZoomButton());
-    editor_->setVisible(hasField);
+    editor_->setVisible(hasField && editable_);
     const int w = width(), h = height();
     if (IsZoomButton() && hasField) {
         const int buttonWidth = std::min(w, h);
@@ -262,7 +288,41 @@ void FieldEditControl::ApplyLayout() {
     }
     const int iconSide = std::max(8, std::min(zoomButton_->width(), zoomButton_->height()) - 6);
     zoomButton_->setIconSize(QSize(iconSide, iconSide));
-    setFocusProxy(hasField ? static_cast<QWidget*>(editor_) : zoomButton_);
+    QWidget* focus = nullptr;
+    if (hasField && editable_)
+        focus = editor_;
+    else if (IsZoomButton())
+        focus = zoomButton_;
+    setFocusProxy(focus);
+    update();
+}
+
+QRect FieldEditControl::FieldRect() const {
+    if (IsZoomButton()) return QRect(0, 0, width() - std::min(width(), height()), height());
+    return rect();
+}
+
+void FieldEditControl::paintEvent(QPaintEvent* event) {
+    FieldEdit::paintEvent(event);
+    if (fieldName_.empty() || editable_) return;
+    // Drawn as a read-only line edit: a sunken frame on the window's colour, the text
+    // inside the line edit's margins, cut short with an ellipsis when it does not fit.
+    QPainter painter(this);
+    QStyleOptionFrame option;
+    option.initFrom(this);
+    option.rect = FieldRect();
+    option.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this);
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
+    option.features = QStyleOptionFrame::None;
+    option.palette.setColor(QPalette::Base, option.palette.color(QPalette::Window));
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
+    QRect text = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
+    text.adjust(2, 1, -2, -1);  // the line edit's own margins around its text
+    painter.setPen(palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, QPalette::Text));
+    const Qt::Alignment alignment =
+        numeric_ ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter;
+    painter.drawText(text, int(alignment), fontMetrics().elidedText(shownText_, Qt::ElideRight, text.width()));
 }
 
 void FieldEditControl::resizeEvent(QResizeEvent* event) {

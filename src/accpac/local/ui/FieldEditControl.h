@@ -3,6 +3,9 @@
 // right-aligned with the decimals of display property 17. Operation 60 turns the control
 // into a zoom button (a magnifier that raises Clicked); property 57 is the zoom style, and
 // 0 leaves a plain control without a zoom button, which ignores presses.
+// A control that only shows (not editable) paints its text itself in a sunken read-only
+// frame, so that showing a new value does not lay out a line edit; an editable control
+// types into a line edit.
 
 #include <QPointer>
 #include <cstdint>
@@ -52,6 +55,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     accpac::Field* BoundField() const;
@@ -64,6 +68,8 @@ private:
     void RecordChanged();
     void ReportErrors();
     void ApplyLayout();
+    // The part of the control that shows the field (left of a zoom button).
+    QRect FieldRect() const;
 
     QPointer<accpac::DataSource> source_;
     std::string fieldName_;
@@ -75,6 +81,7 @@ private:
     int zoomStyle_ = 0;     // property 57; 0 no zoom button
     bool editable_ = false;
     bool numeric_ = false;  // the value shown is a number
+    QString shownText_;     // the text shown while the control only shows
     QLineEdit* editor_;
     QToolButton* zoomButton_;
 };

@@ -72,6 +72,26 @@ TEST_F(FieldEditControlTest, ShowsTheFieldNumbersRightAlignedWithTheDecimalsOfPr
     EXPECT_TRUE(Platform::Get().CreateFieldEdit(quantities, "NOSUCH", &window)->Value().IsEmpty());
 }
 
+// A control that only shows paints its text (no line edit); made editable, the line edit
+// takes over the text, and back again.
+TEST_F(FieldEditControlTest, DisplayOnlyControlPaintsItsTextAndHandsItToTheEditor) {
+    FieldEditControl description(quantities, "LOCATION");
+    SetTwipsGeometry(&description, 120, 120, 600, 315);
+    description.show();
+    quantities->Fields().Item(2).SetValue(Variant("wh1"));
+    EXPECT_FALSE(description.Editor()->isVisible());
+    EXPECT_EQ(description.DisplayText(), "WH1");
+    EXPECT_FALSE(description.grab().isNull());  // paints frame and text
+
+    description.SetEditable(true);
+    EXPECT_TRUE(description.Editor()->isVisible());
+    EXPECT_EQ(description.Editor()->text(), "WH1");
+    description.SetEditable(false);
+    quantities->Fields().Item(2).SetValue(Variant("wh2"));
+    EXPECT_FALSE(description.Editor()->isVisible());
+    EXPECT_EQ(description.DisplayText(), "WH2");
+}
+
 TEST_F(FieldEditControlTest, ZoomButtonRaisesClickedOnlyWhenEnabledAndSetUp) {
     FieldEditControl button(quantities, "");
     SetTwipsGeometry(&button, 4950, 375, 270, 315);
@@ -138,16 +158,16 @@ TEST_F(FieldEditControlTest, ShowsItsFieldWrittenBesideTheFieldOfTheEvent) {
     line->SetActive(true);
     FieldEditControl item(line, "ITEM"), description(line, "DESC"), ordered(line, "QTYORDERED");
     line->Fields().Item(4).SetValue(Variant("a11030"));
-    EXPECT_EQ(item.Editor()->text(), "A1-103/0");
-    EXPECT_EQ(description.Editor()->text(), "Fluorescent Desk Lamp, Black");
+    EXPECT_EQ(item.DisplayText(), "A1-103/0");
+    EXPECT_EQ(description.DisplayText(), "Fluorescent Desk Lamp, Black");
 
     line->Fields().Item(7).PutWithoutVerification(Variant("3"));
-    EXPECT_EQ(ordered.Editor()->text(), "0");
+    EXPECT_EQ(ordered.DisplayText(), "0");
     line->Fields().Item(6).SetValue(Variant("WH1"));
-    EXPECT_EQ(ordered.Editor()->text(), "3");
+    EXPECT_EQ(ordered.DisplayText(), "3");
     static_cast<LocalDataSource*>(line)->LoadRecord({{7, Variant(5.5)}}, ReasonRecordRefreshed);
-    EXPECT_EQ(ordered.Editor()->text(), "5.5");
-    EXPECT_EQ(description.Editor()->text(), "");
+    EXPECT_EQ(ordered.DisplayText(), "5.5");
+    EXPECT_EQ(description.DisplayText(), "");
 }
 
 // A handler of a record-changed event that clears the record and writes its fields (as the
@@ -157,6 +177,7 @@ TEST_F(FieldEditControlTest, ShowsItsFieldWrittenBesideTheFieldOfTheEvent) {
 TEST_F(FieldEditControlTest, EventsHandledTogetherShowTheLastValueOnce) {
     FieldEditControl onHand(quantities, "QTONHAND");
     onHand.SetNumberedProperty(FieldEditDecimals, Variant(int16_t{2}));
+    onHand.SetEditable(true);  // its line edit counts the changes of text
     auto* doomed = new FieldEditControl(quantities, "QTONORDER");
     quantities->Fields().Item(3).SetValue(Variant("5"));
     QSignalSpy changes(onHand.Editor(), &QLineEdit::textChanged);

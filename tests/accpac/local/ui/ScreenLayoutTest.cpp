@@ -21,6 +21,7 @@
 #include "accpac/Twips.h"
 #include "accpac/local/ClassTable.h"
 #include "accpac/local/ui/DetailList.h"
+#include "accpac/local/ui/FieldEditControl.h"
 #include "accpac/local/ui/InquiryScreen.h"
 #include "accpac/local/ui/OrderEntryScreen.h"
 
@@ -48,6 +49,12 @@ std::vector<std::string> ClippedTexts(QWidget* root) {
         if (e->isVisible() && e->isReadOnly())
             check(e->fontMetrics().horizontalAdvance(e->text()) + 8 <= e->width(),
                   "field " + e->text());
+    for (FieldEditControl* f : root->findChildren<FieldEditControl*>())
+        if (f->isVisible() && !f->FieldName().empty() && !f->Editor()->isVisible()) {
+            const int width = f->width() - (f->IsZoomButton() ? std::min(f->width(), f->height()) : 0);
+            check(f->fontMetrics().horizontalAdvance(f->DisplayText()) + 8 <= width,
+                  "field " + f->DisplayText());
+        }
     for (QAbstractItemView* v : root->findChildren<QAbstractItemView*>()) {
         if (!v->isVisible()) continue;
         QAbstractItemModel* m = v->model();
