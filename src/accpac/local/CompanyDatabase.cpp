@@ -4,12 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <set>
+
+#include <sqlite3.h>
 
 #include "accpac/local/LocalErrorList.h"
 #include "common/RuntimeError.h"
@@ -126,6 +129,7 @@ CompanyDatabase::CompanyDatabase(std::string companyId, std::string file)
 
 CompanyDatabase::~CompanyDatabase() {
     kept_.clear();  // the kept statements go before their connection
+    changeCheck_.reset();
     if (db_.isValid()) {
         db_.close();
         db_ = QSqlDatabase();
@@ -233,6 +237,72 @@ CompanyDatabase::KeptQuery::KeptQuery(CompanyDatabase& database, const std::stri
 CompanyDatabase::KeptQuery::~KeptQuery() {
     query_->finish();
     if (kept_) kept_->inUse = false;
+}
+
+// The connection's SQLite handle and a kept "PRAGMA data_version" statement.
+struct CompanyDatabase::ChangeCheck {
+    sqlite3* handle = nullptr;
+    sqlite3_stmt* dataVersion = nullptr;
+    ~ChangeCheck() { sqlite3_finalize(dataVersion); }
+};
+
+const std::optional<CompanyDatabase::Row>& CompanyDatabase::ReadRow(const std::string& sql, const QVariantList& values,
+                                                             int columns) {
+    if (!changeCheck_) {
+        auto check = std::make_unique<ChangeCheck>();
+        const QVariant handle = db_.driver() ? db_.driver()->handle() : QVariant();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            check->handle = *static_cast<sqlite3* const*>(handle.constData());
+        if (check->handle &&
+            sqlite3_prepare_v2(check->handle, "PRAGMA data_version", -1, &check->dataVersion, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(check->dataVersion);
+            check->dataVersion = nullptr;
+        }
+        changeCheck_ = std::move(check);
+    }
+    // Inside a transaction a row may be rolled back after it was read: nothing is remembered.
+    bool remember = false;
+    if (changeCheck_->dataVersion && sqlite3_get_autocommit(changeCheck_->handle)) {
+        if (sqlite3_step(changeCheck_->dataVersion) == SQLITE_ROW) {
+            const int64_t dataVersion = sqlite3_column_int64(changeCheck_->dataVersion, 0);
+            const int64_t totalChanges = sqlite3_total_changes64(changeCheck_->handle);
+            remember = true;
+            if (dataVersion != rowsDataVersion_ || totalChanges != rowsTotalChanges_) {
+                rows_.clear();
+                rowsDataVersion_ = dataVersion;
+                rowsTotalChanges_ = totalChanges;
+            }
+        }
+        sqlite3_reset(changeCheck_->dataVersion);
+    }
+    std::string& key = rowKey_;
+    if (remember) {
+        key.assign(sql);
+        for (const QVariant& value : values) {
+            key += '\x1f';
+            key += std::to_string(value.typeId());
+            key += ':';
+            key += value.toString().toStdString();
+        }
+        auto found = rows_.find(key);
+        if (found != rows_.end()) return found->second;
+    }
+    std::optional<Row> row;
+    {
+        KeptQuery read(*this, sql, values);
+        QSqlQuery& q = read.Query();
+        if (q.next()) {
+            row.emplace();
+            row->reserve(static_cast<size_t>(columns));
+            for (int i = 0; i < columns; ++i) row->push_back(q.value(i));
+        }
+    }
+    if (!remember) {
+        unremembered_ = std::move(row);
+        return unremembered_;
+    }
+    if (rows_.size() >= 4096) rows_.clear();  // a bound for a long session of many records
+    return rows_.emplace(key, std::move(row)).first->second;
 }
 
 void CompanyDatabase::Begin() {

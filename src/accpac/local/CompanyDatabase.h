@@ -102,6 +102,7 @@ struct InquiryDocument {
 
 class CompanyDatabase {
     struct KeptStatement;
+    struct ChangeCheck;
 
 public:
     // Opens the existing database of a company. Raises when the file is missing, locked,
@@ -143,6 +144,15 @@ public:
         QSqlQuery own_;
         QSqlQuery* query_ = nullptr;
     };
+
+    // The first row (the given number of columns) of a read by key, as a KeptQuery of the
+    // statement reads it; nullopt when there is none. Rows read outside a transaction are
+    // remembered while the database stays unchanged, that is while no other connection
+    // has committed (PRAGMA data_version) and this connection has changed no row (its
+    // total changes): reading the same record again then costs no statement. The row
+    // returned stays valid until the next ReadRow.
+    using Row = std::vector<QVariant>;
+    const std::optional<Row>& ReadRow(const std::string& sql, const QVariantList& values, int columns);
 
     // Runs the operation in one transaction (committed when it returns, rolled back when it raises).
     template <typename Operation>
@@ -199,6 +209,14 @@ private:
     std::string connectionName_;
     QSqlDatabase db_;
     std::unordered_map<std::string, std::unique_ptr<KeptStatement>> kept_;  // by statement text
+    // The remembered rows of ReadRow by statement and values, and the database's state
+    // they were read in.
+    std::unique_ptr<ChangeCheck> changeCheck_;
+    std::unordered_map<std::string, std::optional<Row>> rows_;
+    std::optional<Row> unremembered_;  // the row last read in a transaction
+    std::string rowKey_;
+    int64_t rowsDataVersion_ = -1;
+    int64_t rowsTotalChanges_ = -1;
 };
 
 }  // namespace accpac::local

@@ -277,6 +277,19 @@ bool LocalDataSource::Read() {
         const ReadStatement& statement = ReadByKey();
         QVariantList values;
         for (const FieldDefinition* key : statement.parameters) values << keyValue(*key);
+        if (view_->table == "ICITEM") {
+            // Items are read again on every record change of their users: the database
+            // remembers the rows while it is unchanged.
+            const auto& row = localLink_->Database().ReadRow(statement.sql, values,
+                                                            static_cast<int>(view_->fields.size()));
+            if (!row) {
+                EmptyFields(true);
+                return false;
+            }
+            for (size_t i = 0; i < view_->fields.size(); ++i)
+                fieldObjects_[i]->Store(FromDatabase(view_->fields[i].type, (*row)[i]));
+            return true;
+        }
         CompanyDatabase::KeptQuery read(localLink_->Database(), statement.sql, values);
         QSqlQuery& q = read.Query();
         if (!q.next()) {

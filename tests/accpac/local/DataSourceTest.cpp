@@ -257,3 +257,39 @@ TEST_F(DataSourceTest, KeptStatementsHoldNoLockAndNest) {
     EXPECT_TRUE(detail.startsWith("SEARCH") && detail.contains("INDEX") && detail.contains("FMTITEMNO=?"))
         << detail.toStdString();
 }
+
+// Items read again are remembered by the company database while it is unchanged: a
+// description changed by another connection, or through this one, is read at once.
+TEST_F(DataSourceTest, RememberedItemsAreReadAgainAfterAnyChange) {
+    auto local = session_->OpenLocalDBLink();
+    CompanyDatabase& company = local->Database();
+    auto item = Open("IC0310");
+    auto description = [&] {
+        item->Fields().Item(1).PutWithoutVerification(Variant(kDemoItemFormatted));
+        EXPECT_TRUE(item->Read());
+        return item->Fields().Item(11).Value().ToString();
+    };
+    const std::string original = description();
+    EXPECT_EQ(description(), original);
+
+    auto otherConnection = [&](const std::string& text) {
+        {
+            QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE", "datasource.test.cache");
+            writer.setDatabaseName(QString::fromStdString(company.FileName()));
+            ASSERT_TRUE(writer.open());
+            QSqlQuery update(writer);
+            update.prepare("UPDATE ICITEM SET \"DESC\" = ? WHERE FMTITEMNO = ?");
+            update.addBindValue(QString::fromStdString(text));
+            update.addBindValue(QString(kDemoItemFormatted));
+            EXPECT_TRUE(update.exec()) << update.lastError().text().toStdString();
+            EXPECT_EQ(update.numRowsAffected(), 1);
+        }
+        QSqlDatabase::removeDatabase("datasource.test.cache");
+    };
+    otherConnection("Changed elsewhere");
+    EXPECT_EQ(description(), "Changed elsewhere");
+    company.Exec("UPDATE ICITEM SET \"DESC\" = 'Changed here' WHERE FMTITEMNO = ?", {kDemoItemFormatted});
+    EXPECT_EQ(description(), "Changed here");
+    otherConnection(original);
+    EXPECT_EQ(description(), original);
+}
