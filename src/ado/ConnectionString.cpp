@@ -127,6 +127,17 @@ std::string OdbcOptions(int loginTimeout, int requestTimeout) {
            ";SQL_ATTR_CONNECTION_TIMEOUT=" + std::to_string(requestTimeout);
 }
 
+// What Qt's ODBC driver is given for a finished ODBC connection string.
+EngineTarget OdbcTarget(const OdbcBuilder& odbc, std::string connectOptions) {
+    EngineTarget t;
+    t.engine = Engine::ODBC;
+    t.qtDriver = "QODBC";
+    t.odbcConnectionString = odbc.Text();
+    t.databaseName = QtOdbcDatabaseName(t.odbcConnectionString);
+    t.connectOptions = std::move(connectOptions);
+    return t;
+}
+
 EngineTarget MapSqlite(const ConnectionString& cs, int commandTimeout) {
     EngineTarget t;
     t.engine = Engine::SQLite;
@@ -211,13 +222,7 @@ EngineTarget MapOdbc(const ConnectionString& cs, bool viaMsdasql, const std::str
     if (!userId.empty()) odbc.Set("UID", OdbcValue(userId));
     if (!password.empty()) odbc.Set("PWD", OdbcValue(password));
 
-    EngineTarget t;
-    t.engine = Engine::ODBC;
-    t.qtDriver = "QODBC";
-    t.odbcConnectionString = odbc.Text();
-    t.databaseName = QtOdbcDatabaseName(t.odbcConnectionString);
-    t.connectOptions = OdbcOptions(connectionTimeout, commandTimeout);
-    return t;
+    return OdbcTarget(odbc, OdbcOptions(connectionTimeout, commandTimeout));
 }
 
 // SQL Server's OLE DB providers: the same server reached through the FreeTDS ODBC driver.
@@ -263,13 +268,7 @@ EngineTarget MapSqlServer(const ConnectionString& cs, const std::string& userId,
     std::string app = cs.Get({"Application Name", "APP"});
     if (!app.empty()) odbc.Set("APP", OdbcValue(app));
 
-    EngineTarget t;
-    t.engine = Engine::ODBC;
-    t.qtDriver = "QODBC";
-    t.odbcConnectionString = odbc.Text();
-    t.databaseName = QtOdbcDatabaseName(t.odbcConnectionString);
-    t.connectOptions = OdbcOptions(connectionTimeout, connectionTimeout);
-    return t;
+    return OdbcTarget(odbc, OdbcOptions(connectionTimeout, connectionTimeout));
 }
 
 }  // namespace

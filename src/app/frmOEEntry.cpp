@@ -254,11 +254,9 @@ void frmOEEntry::RunStartup() {
 
     // The Quantity panel.
     state_ = StartState::Running;
-    bool opened = false;
-    Step([&] { opened = panel_->OpenQuantitySources(); });
+    Step([&] { panel_->OpenQuantitySources(); });
     if (state_ != StartState::Running) return;  // the panel ended the program
     Step([&] { panel_->SetupQuantityControls(); });
-    (void)opened;
 }
 
 bool frmOEEntry::CreateHostedScreen() {
