@@ -239,11 +239,35 @@ CompanyDatabase::KeptQuery::~KeptQuery() {
     if (kept_) kept_->inUse = false;
 }
 
-// The connection's SQLite handle and a kept "PRAGMA data_version" statement.
+// What tells whether the database changed since rows were read: the file's change counter,
+// read straight from the database header through the connection's own file handle (one
+// read call, no lock: SQLite increments it with every commit in rollback-journal mode, so
+// that other processes can see a change); in WAL mode, where the counter is not kept up,
+// "PRAGMA data_version". Both only tell of other connections' commits; this connection's
+// own changes are counted by its total changes.
 struct CompanyDatabase::ChangeCheck {
     sqlite3* handle = nullptr;
+    sqlite3_file* file = nullptr;
     sqlite3_stmt* dataVersion = nullptr;
     ~ChangeCheck() { sqlite3_finalize(dataVersion); }
+
+    // The database's state now; nullopt when it cannot be told (nothing is remembered then).
+    std::optional<ChangeStamp> Stamp() {
+        ChangeStamp stamp;
+        stamp.totalChanges = sqlite3_total_changes64(handle);
+        unsigned char header[28];
+        if (file && file->pMethods && file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK &&
+            header[18] == 1) {
+            stamp.fileCounter = (int64_t{header[24]} << 24) | (header[25] << 16) | (header[26] << 8) | header[27];
+            return stamp;
+        }
+        if (!dataVersion) return std::nullopt;
+        const bool row = sqlite3_step(dataVersion) == SQLITE_ROW;
+        if (row) stamp.dataVersion = sqlite3_column_int64(dataVersion, 0);
+        sqlite3_reset(dataVersion);
+        if (!row) return std::nullopt;
+        return stamp;
+    }
 };
 
 const std::optional<CompanyDatabase::Row>& CompanyDatabase::ReadRow(const std::string& sql, const QVariantList& values,
@@ -253,27 +277,24 @@ const std::optional<CompanyDatabase::Row>& CompanyDatabase::ReadRow(const std::s
         const QVariant handle = db_.driver() ? db_.driver()->handle() : QVariant();
         if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
             check->handle = *static_cast<sqlite3* const*>(handle.constData());
-        if (check->handle &&
-            sqlite3_prepare_v2(check->handle, "PRAGMA data_version", -1, &check->dataVersion, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(check->dataVersion);
-            check->dataVersion = nullptr;
+        if (check->handle) {
+            if (sqlite3_file_control(check->handle, "main", SQLITE_FCNTL_FILE_POINTER, &check->file) != SQLITE_OK)
+                check->file = nullptr;
+            if (sqlite3_prepare_v2(check->handle, "PRAGMA data_version", -1, &check->dataVersion, nullptr) !=
+                SQLITE_OK) {
+                sqlite3_finalize(check->dataVersion);
+                check->dataVersion = nullptr;
+            }
         }
         changeCheck_ = std::move(check);
     }
     // Inside a transaction a row may be rolled back after it was read: nothing is remembered.
-    bool remember = false;
-    if (changeCheck_->dataVersion && sqlite3_get_autocommit(changeCheck_->handle)) {
-        if (sqlite3_step(changeCheck_->dataVersion) == SQLITE_ROW) {
-            const int64_t dataVersion = sqlite3_column_int64(changeCheck_->dataVersion, 0);
-            const int64_t totalChanges = sqlite3_total_changes64(changeCheck_->handle);
-            remember = true;
-            if (dataVersion != rowsDataVersion_ || totalChanges != rowsTotalChanges_) {
-                rows_.clear();
-                rowsDataVersion_ = dataVersion;
-                rowsTotalChanges_ = totalChanges;
-            }
-        }
-        sqlite3_reset(changeCheck_->dataVersion);
+    std::optional<ChangeStamp> before;
+    if (changeCheck_->handle && sqlite3_get_autocommit(changeCheck_->handle)) before = changeCheck_->Stamp();
+    const bool remember = before.has_value();
+    if (remember && *before != rowsStamp_) {
+        rows_.clear();
+        rowsStamp_ = *before;
     }
     std::string& key = rowKey_;
     if (remember) {
@@ -297,7 +318,9 @@ const std::optional<CompanyDatabase::Row>& CompanyDatabase::ReadRow(const std::s
             for (int i = 0; i < columns; ++i) row->push_back(q.value(i));
         }
     }
-    if (!remember) {
+    // A commit while the row was read (or a crashed writer's change rolled back by that read)
+    // leaves a different stamp: that row is not remembered.
+    if (!remember || changeCheck_->Stamp() != before) {
         unremembered_ = std::move(row);
         return unremembered_;
     }

@@ -148,8 +148,8 @@ public:
     // The first row (the given number of columns) of a read by key, as a KeptQuery of the
     // statement reads it; nullopt when there is none. Rows read outside a transaction are
     // remembered while the database stays unchanged, that is while no other connection
-    // has committed (PRAGMA data_version) and this connection has changed no row (its
-    // total changes): reading the same record again then costs no statement. The row
+    // has committed (the file's change counter, or in WAL mode its data version) and this
+    // connection has changed no row (its total changes): reading the same record again then costs no statement. The row
     // returned stays valid until the next ReadRow.
     using Row = std::vector<QVariant>;
     const std::optional<Row>& ReadRow(const std::string& sql, const QVariantList& values, int columns);
@@ -215,8 +215,13 @@ private:
     std::unordered_map<std::string, std::optional<Row>> rows_;
     std::optional<Row> unremembered_;  // the row last read in a transaction
     std::string rowKey_;
-    int64_t rowsDataVersion_ = -1;
-    int64_t rowsTotalChanges_ = -1;
+    struct ChangeStamp {
+        int64_t fileCounter = -1;
+        int64_t dataVersion = -1;
+        int64_t totalChanges = -1;
+        bool operator==(const ChangeStamp&) const = default;
+    };
+    ChangeStamp rowsStamp_;
 };
 
 }  // namespace accpac::local

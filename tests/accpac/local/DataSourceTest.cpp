@@ -259,7 +259,8 @@ TEST_F(DataSourceTest, KeptStatementsHoldNoLockAndNest) {
 }
 
 // Items read again are remembered by the company database while it is unchanged: a
-// description changed by another connection, or through this one, is read at once.
+// description changed by another connection, or through this one, is read at once, in
+// rollback-journal mode and after the file was switched to WAL mode.
 TEST_F(DataSourceTest, RememberedItemsAreReadAgainAfterAnyChange) {
     auto local = session_->OpenLocalDBLink();
     CompanyDatabase& company = local->Database();
@@ -272,12 +273,17 @@ TEST_F(DataSourceTest, RememberedItemsAreReadAgainAfterAnyChange) {
     const std::string original = description();
     EXPECT_EQ(description(), original);
 
-    auto otherConnection = [&](const std::string& text) {
+    auto otherConnection = [&](const std::string& text, const char* journalMode = nullptr) {
         {
             QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE", "datasource.test.cache");
             writer.setDatabaseName(QString::fromStdString(company.FileName()));
             ASSERT_TRUE(writer.open());
             QSqlQuery update(writer);
+            if (journalMode) {
+                ASSERT_TRUE(update.exec(QString("PRAGMA journal_mode=") + journalMode) && update.next());
+                EXPECT_EQ(update.value(0).toString().toUpper(), QString(journalMode));
+                update.finish();
+            }
             update.prepare("UPDATE ICITEM SET \"DESC\" = ? WHERE FMTITEMNO = ?");
             update.addBindValue(QString::fromStdString(text));
             update.addBindValue(QString(kDemoItemFormatted));
@@ -290,6 +296,11 @@ TEST_F(DataSourceTest, RememberedItemsAreReadAgainAfterAnyChange) {
     EXPECT_EQ(description(), "Changed elsewhere");
     company.Exec("UPDATE ICITEM SET \"DESC\" = 'Changed here' WHERE FMTITEMNO = ?", {kDemoItemFormatted});
     EXPECT_EQ(description(), "Changed here");
+    otherConnection(original);
+    EXPECT_EQ(description(), original);
+    otherConnection("Changed in WAL mode", "WAL");
+    EXPECT_EQ(description(), "Changed in WAL mode");
+    EXPECT_EQ(description(), "Changed in WAL mode");
     otherConnection(original);
     EXPECT_EQ(description(), original);
 }
