@@ -171,15 +171,8 @@ struct QtAlone {
 // ---- the layer, as the quantity lookup uses it -------------------------------------------
 
 void LayerLookup(const std::shared_ptr<ado::Connection>& connection, const std::string& sql) {
-    ado::Command command;
-    command.SetActiveConnection(connection);
-    command.SetCommandText(sql);
-    command.SetCommandType(ado::adCmdText);
     ado::Recordset rs;
-    rs.SetCursorType(ado::adOpenStatic);
-    rs.SetCursorLocation(ado::adUseServer);
-    rs.SetLockType(ado::adLockReadOnly);
-    rs.Open(command);
+    ado::OpenTextQuery(rs, connection, sql);
     if (!rs.IsEOF()) {
         rs.MoveFirst();
         for (const char* column : kColumns) Sink += rs.Fields(column).Value().ToDouble();

@@ -4,7 +4,7 @@
 // Refresh: the order detail line moves to another item (record-changed, reason 0) and the
 // timing stops when the event has been handled: the item read through the platform, the
 // query run, the five quantity controls showing their values, the location label and the
-// zoom buttons set. Bare query: the same statement through ado::Command/Recordset with the
+// zoom buttons set. Bare query: the same statement opened by ado::OpenTextQuery with the
 // five columns read, as the lookup does.
 //
 // Data: the demo company (its own database as the external database), then an external
@@ -76,17 +76,10 @@ struct Item {
 
 double g_sink = 0;
 
-// The bare lookup: statement, Command, Recordset, five columns.
+// The bare lookup: the statement opened as the lookup opens it, five columns read.
 void BareQuery(const std::shared_ptr<ado::Connection>& connection, const std::string& statement) {
-    ado::Command command;
-    command.SetActiveConnection(connection);
-    command.SetCommandText(statement);
-    command.SetCommandType(ado::adCmdText);
     ado::Recordset recordset;
-    recordset.SetCursorType(ado::adOpenStatic);
-    recordset.SetCursorLocation(ado::adUseServer);
-    recordset.SetLockType(ado::adLockReadOnly);
-    recordset.Open(command);
+    ado::OpenTextQuery(recordset, connection, statement);
     if (recordset.IsEOF()) Fail("bare query found no row: " + statement);
     recordset.MoveFirst();
     for (const lumaro::QuantityColumn& column : lumaro::kQuantityColumns)
