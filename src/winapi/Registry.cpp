@@ -137,13 +137,15 @@ LONG Load(int hive, std::shared_ptr<const RegHive>& out) {
     return out->readable() ? ERROR_SUCCESS : ERROR_BADDB;
 }
 
-// The key an open handle names, in `hive`. A predefined key always exists (HKEY_CLASSES_ROOT
-// reads as empty until Software\Classes is created); any other deleted key is reported.
-LONG Locate(const RegHive& hive, const OpenKey& key, const RegKey*& out) {
+// The key an open handle names, in its hive as it is on disk now (kept in `hive`, which
+// owns the key). A predefined key always exists (HKEY_CLASSES_ROOT reads as empty until
+// Software\Classes is created); any other deleted key is reported.
+LONG Locate(const OpenKey& key, std::shared_ptr<const RegHive>& hive, const RegKey*& out) {
+    if (LONG rc = Load(key.hive, hive)) return rc;
     static const RegKey emptyKey;
     std::vector<std::string_view> parts;
     SplitKeyPath(key.path, parts);
-    out = hive.Find(parts);
+    out = hive->Find(parts);
     if (out) return ERROR_SUCCESS;
     if (key.predefined) {
         out = &emptyKey;
@@ -246,9 +248,8 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
     if (!sub.empty() && sub[0] == '\\') sub.remove_prefix(1);
 
     std::shared_ptr<const RegHive> hive;
-    if (LONG rc = Load(base.hive, hive)) return rc;
     const RegKey* baseKey;
-    if (LONG rc = Locate(*hive, base, baseKey)) return rc;
+    if (LONG rc = Locate(base, hive, baseKey)) return rc;
     OpenKey key{base.hive, JoinKeyPath(base.path, sub), 0, false};
     key.granted = GrantedAccess(samDesired, key.hive);
     if (sub.empty() && base.predefined) {
@@ -287,9 +288,8 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
     key.granted = GrantedAccess(samDesired, key.hive);
 
     std::shared_ptr<const RegHive> hive;
-    if (LONG rc = Load(base.hive, hive)) return rc;
     const RegKey* baseKey;
-    if (LONG rc = Locate(*hive, base, baseKey)) return rc;
+    if (LONG rc = Locate(base, hive, baseKey)) return rc;
     const bool writable = HiveWritable(key.hive);
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     if (!hive->Find(parts)) {
@@ -319,9 +319,8 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD /*lpReserved*/, LPD
     if (!(key.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<const RegHive> hive;
-    if (LONG rc = Load(key.hive, hive)) return rc;
     const RegKey* k;
-    if (LONG rc = Locate(*hive, key, k)) return rc;
+    if (LONG rc = Locate(key, hive, k)) return rc;
     const RegValue* v = k->FindValue(lpValueName ? lpValueName : "");
     if (!v) return ERROR_FILE_NOT_FOUND;
     return CopyData(*v, lpType, lpData, lpcbData);
@@ -359,9 +358,8 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (!SplitKeyPath(path, parts) || parts.empty()) return ERROR_FILE_NOT_FOUND;
 
     std::shared_ptr<const RegHive> hive;
-    if (LONG rc = Load(base.hive, hive)) return rc;
     const RegKey* baseKey;
-    if (LONG rc = Locate(*hive, base, baseKey)) return rc;
+    if (LONG rc = Locate(base, hive, baseKey)) return rc;
     const RegKey* target = hive->Find(parts);
     if (!target) return ERROR_FILE_NOT_FOUND;
     if (!target->children.empty()) return ERROR_ACCESS_DENIED;  // as Windows: subkeys first
@@ -383,9 +381,8 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     if (!(key.granted & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     std::string_view name = lpValueName ? lpValueName : "";
     std::shared_ptr<const RegHive> hive;
-    if (LONG rc = Load(key.hive, hive)) return rc;
     const RegKey* k;
-    if (LONG rc = Locate(*hive, key, k)) return rc;
+    if (LONG rc = Locate(key, hive, k)) return rc;
     if (!k->FindValue(name)) return ERROR_FILE_NOT_FOUND;
     return UpdateHive(key.hive, [&](RegHive& h, bool& changed) {
         RegKey* target;
@@ -401,9 +398,8 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
     if (!Resolve(hKey, key)) return ERROR_INVALID_HANDLE;
     if (!(key.granted & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
     std::shared_ptr<const RegHive> hive;
-    if (LONG rc = Load(key.hive, hive)) return rc;
     const RegKey* k;
-    if (LONG rc = Locate(*hive, key, k)) return rc;
+    if (LONG rc = Locate(key, hive, k)) return rc;
     if (dwIndex >= k->children.size()) return ERROR_NO_MORE_ITEMS;
     auto it = std::next(k->children.begin(), dwIndex);
     return CopyName(it->second->name, lpName, cchName);
@@ -416,9 +412,8 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     if (!(key.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     if (!lpcchValueName || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<const RegHive> hive;
-    if (LONG rc = Load(key.hive, hive)) return rc;
     const RegKey* k;
-    if (LONG rc = Locate(*hive, key, k)) return rc;
+    if (LONG rc = Locate(key, hive, k)) return rc;
     if (dwIndex >= k->values.size()) return ERROR_NO_MORE_ITEMS;
     const RegValue& v = k->values[dwIndex];
     // A name that does not fit leaves the size as it was and reports ERROR_MORE_DATA.
@@ -437,9 +432,8 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lp
     if (!(key.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     if (lpClass && !lpcchClass) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<const RegHive> hive;
-    if (LONG rc = Load(key.hive, hive)) return rc;
     const RegKey* k;
-    if (LONG rc = Locate(*hive, key, k)) return rc;
+    if (LONG rc = Locate(key, hive, k)) return rc;
     // Keys here have no class: an empty one.
     if (lpClass) {
         if (*lpcchClass == 0) return ERROR_MORE_DATA;
