@@ -159,30 +159,24 @@ bool QuantityPanel::OpenQuantitySources() {
         if (!settings_) ObjectNotSet("ProgramSettings");
         if (!session_) ObjectNotSet("Session");
 
+        // A missing setting is told once and ends the program.
+        auto refuse = [this](const std::string& text) {
+            MsgBox(text, MsgIcon::Exclamation);
+            EndProgram();
+            return false;
+        };
+        auto notSpecified = [this](const std::string& what) {
+            return "There is no " + what + " specified in the [" + session_->CompanyID() +
+                   "] section of the application .INI file.";
+        };
         connectionString_ = settings_->ConnectionString();
         settings_->SetCurrentConnectionString(connectionString_);
-        if (connectionString_.empty()) {
-            MsgBox("Program settings have not been set. Please contact the Accpac SYSOP user to set them.",
-                   MsgIcon::Exclamation);
-            EndProgram();
-            return false;
-        }
+        if (connectionString_.empty())
+            return refuse("Program settings have not been set. Please contact the Accpac SYSOP user to set them.");
         locationCode_ = settings_->Location();
-        if (locationCode_.empty()) {
-            MsgBox("There is no location specified in the [" + session_->CompanyID() +
-                       "] section of the application .INI file.",
-                   MsgIcon::Exclamation);
-            EndProgram();
-            return false;
-        }
+        if (locationCode_.empty()) return refuse(notSpecified("location"));
         query_ = settings_->Query();
-        if (query_.empty()) {
-            MsgBox("There is no query specified in the [" + session_->CompanyID() +
-                       "] section of the application .INI file.",
-                   MsgIcon::Exclamation);
-            EndProgram();
-            return false;
-        }
+        if (query_.empty()) return refuse(notSpecified("query"));
         drilldown_ = settings_->Drilldown();
 
         externalConnection_ = std::make_shared<ado::Connection>();
