@@ -249,7 +249,20 @@ struct CompanyDatabase::ChangeCheck {
     sqlite3* handle = nullptr;
     sqlite3_file* file = nullptr;
     sqlite3_stmt* dataVersion = nullptr;
+
+    explicit ChangeCheck(const QSqlDatabase& db) {
+        const QVariant driverHandle = db.driver() ? db.driver()->handle() : QVariant();
+        if (!driverHandle.isValid() || qstrcmp(driverHandle.typeName(), "sqlite3*") != 0) return;
+        handle = *static_cast<sqlite3* const*>(driverHandle.constData());
+        if (sqlite3_file_control(handle, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK) file = nullptr;
+        if (sqlite3_prepare_v2(handle, "PRAGMA data_version", -1, &dataVersion, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(dataVersion);
+            dataVersion = nullptr;
+        }
+    }
     ~ChangeCheck() { sqlite3_finalize(dataVersion); }
+    ChangeCheck(const ChangeCheck&) = delete;
+    ChangeCheck& operator=(const ChangeCheck&) = delete;
 
     // The database's state now; nullopt when it cannot be told (nothing is remembered then).
     std::optional<ChangeStamp> Stamp() {
@@ -272,22 +285,7 @@ struct CompanyDatabase::ChangeCheck {
 
 const std::optional<CompanyDatabase::Row>& CompanyDatabase::ReadRow(const std::string& sql, const QVariantList& values,
                                                              int columns) {
-    if (!changeCheck_) {
-        auto check = std::make_unique<ChangeCheck>();
-        const QVariant handle = db_.driver() ? db_.driver()->handle() : QVariant();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-            check->handle = *static_cast<sqlite3* const*>(handle.constData());
-        if (check->handle) {
-            if (sqlite3_file_control(check->handle, "main", SQLITE_FCNTL_FILE_POINTER, &check->file) != SQLITE_OK)
-                check->file = nullptr;
-            if (sqlite3_prepare_v2(check->handle, "PRAGMA data_version", -1, &check->dataVersion, nullptr) !=
-                SQLITE_OK) {
-                sqlite3_finalize(check->dataVersion);
-                check->dataVersion = nullptr;
-            }
-        }
-        changeCheck_ = std::move(check);
-    }
+    if (!changeCheck_) changeCheck_ = std::make_unique<ChangeCheck>(db_);
     // Inside a transaction a row may be rolled back after it was read: nothing is remembered.
     std::optional<ChangeStamp> before;
     if (changeCheck_->handle && sqlite3_get_autocommit(changeCheck_->handle)) before = changeCheck_->Stamp();
