@@ -3,7 +3,7 @@
 #include "ado/Ado.h"
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
-#include "panel/Globals.h"
+#include "globals/Globals.h"
 
 namespace lumaro {
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ado/ConnectionStringMask.h"
+#include "settings/QuantityColumns.h"
 
 namespace ado {
 class Recordset;
@@ -14,16 +15,6 @@ namespace lumaro {
 
 // Written into the five quantity fields when an item's quantities cannot be found.
 inline constexpr const char* kNotFoundMarker = "-999999999999";
-
-// The columns of the query's result, each with the quantity record field it fills, in the
-// order they are written.
-struct QuantityColumn {
-    const char* name;
-    int field;
-};
-inline constexpr QuantityColumn kQuantityColumns[] = {
-    {"QTONHAND", 3}, {"QTONORDER", 4}, {"QTSALORDR", 5}, {"QTAVAIL", 6}, {"QTCOMMIT", 12},
-};
 
 // The configured query filled with the item number and the location (FormatString, which
 // raises when the query does not fit two texts, and expands the backslash escapes of the

@@ -15,7 +15,7 @@
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 #include "panel/CaptionLabel.h"
-#include "panel/Globals.h"
+#include "globals/Globals.h"
 #include "panel/LaunchUI.h"
 #include "panel/QuantityLookup.h"
 #include "settings/ProgramSettings.h"

@@ -17,7 +17,7 @@
 #include "common/RuntimeError.h"
 #include "common/VersionInfo.h"
 #include "common/WaitCursor.h"
-#include "panel/Globals.h"
+#include "globals/Globals.h"
 #include "settings/ProgramSettings.h"
 
 namespace lumaro {

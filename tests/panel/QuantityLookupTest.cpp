@@ -7,7 +7,7 @@
 
 #include "ado/Ado.h"
 #include "common/RuntimeError.h"
-#include "panel/Globals.h"
+#include "globals/Globals.h"
 #include "support/IclocFixture.h"
 #include "support/TestSupport.h"
 

@@ -13,7 +13,7 @@
 
 #include "AdminCommands.h"
 #include "common/RuntimeError.h"
-#include "platform/RegFile.h"
+#include "admin/RegFile.h"
 
 namespace lumaro::admin {
 

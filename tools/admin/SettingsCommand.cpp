@@ -13,7 +13,7 @@
 #include "common/RuntimeError.h"
 #include "platform/AccpacPaths.h"
 #include "settings/ProgramSettings.h"
-#include "settings/SettingsAdmin.h"
+#include "admin/SettingsAdmin.h"
 
 namespace lumaro::admin {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/Variant.h"
-#include "panel/Globals.h"
+#include "globals/Globals.h"
 #include "settings/modSecurity.h"
 
 namespace {

@@ -30,10 +30,6 @@ enum : int32_t {
 // A lookup slower than this (milliseconds) is worth a warning.
 inline constexpr double kSlowLookupMs = 20.0;
 
-// The five columns the quantity query returns, in the panel's order.
-inline constexpr const char* kQuantityColumns[] = {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL",
-                                                   "QTCOMMIT"};
-
 struct CompanySettings {
     std::string company;
     std::string connectionString;  // decoded

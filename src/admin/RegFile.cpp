@@ -1,4 +1,4 @@
-#include "platform/RegFile.h"
+#include "admin/RegFile.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "common/RuntimeError.h"
-#include "panel/Globals.h"
+#include "globals/Globals.h"
 #include "support/TestSupport.h"
 
 namespace lumaro {

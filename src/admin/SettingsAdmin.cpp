@@ -1,4 +1,4 @@
-#include "settings/SettingsAdmin.h"
+#include "admin/SettingsAdmin.h"
 
 #include <chrono>
 #include <filesystem>
@@ -8,10 +8,11 @@
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 #include "common/VersionInfo.h"
-#include "panel/Globals.h"
+#include "globals/Globals.h"
 #include "platform/AccpacPaths.h"
 #include "settings/IniFile.h"
 #include "settings/ProgramSettings.h"
+#include "settings/QuantityColumns.h"
 #include "winapi/FileStore.h"
 #include "winapi/MachineFolder.h"
 
@@ -223,7 +224,8 @@ QuantityTestResult SettingsAdmin::RunQuery(const CompanySettings& s, const std::
     ado::OpenTextQuery(recordset, connection, result.statement);
     result.found = !recordset.IsEOF();
     if (result.found) {
-        for (const char* name : kQuantityColumns) {
+        for (const QuantityColumn& quantity : kQuantityColumns) {
+            const char* name = quantity.name;
             QuantityTestResult::Column column{name, {}, false};
             try {
                 column.value = recordset.Fields(name).Value().ToString();

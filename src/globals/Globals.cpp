@@ -1,4 +1,4 @@
-#include "panel/Globals.h"
+#include "globals/Globals.h"
 
 #include <algorithm>
 #include <charconv>
