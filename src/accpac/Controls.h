@@ -16,8 +16,8 @@ using lumaro::Variant;
 
 // Numbered properties and operations of the field edit control.
 enum : int {
-    FieldEditDecimals = 17,      // display property: decimals shown for a number (16-bit)
-    FieldEditZoomStyle = 57,     // property: 0 makes the control a plain, inert control
+    FieldEditDecimals = 17,         // display property: decimals shown for a number (16-bit)
+    FieldEditZoomStyle = 57,        // property: 0 makes the control a plain, inert control
     FieldEditSetupZoomButton = 60,  // operation (0, 3, ""): makes the control a zoom button
 };
 

@@ -13,10 +13,10 @@ namespace accpac {
 
 // Reasons of the record-changed event. The platform raises:
 enum RecordChangeReason : int32_t {
-    ReasonRecordChanged = 0,    // another record is now current (the user moved to another line)
-    ReasonNewRecord = 2,        // a new, empty record was started (a new line)
-    ReasonFieldChanged = 7,     // one field of the current record changed; pField is that field
-    ReasonRecordRefreshed = 15, // the current record was read again (after a save)
+    ReasonRecordChanged = 0,     // another record is now current (the user moved to another line)
+    ReasonNewRecord = 2,         // a new, empty record was started (a new line)
+    ReasonFieldChanged = 7,      // one field of the current record changed; pField is that field
+    ReasonRecordRefreshed = 15,  // the current record was read again (after a save)
 };
 
 class Field {
@@ -52,8 +52,8 @@ public:
     virtual std::shared_ptr<accpac::DBLink> DBLink() const = 0;
     virtual void SetDBLink(std::shared_ptr<accpac::DBLink> link) = 0;
     virtual accpac::Fields& Fields() = 0;
-    virtual bool Read() = 0;          // reads the record whose key is in the key fields; found
-    virtual void ClearRecord() = 0;   // empties the current record
+    virtual bool Read() = 0;         // reads the record whose key is in the key fields; found
+    virtual void ClearRecord() = 0;  // empties the current record
 
 signals:
     // pField is the changed field for ReasonFieldChanged, otherwise nullptr.

@@ -13,7 +13,8 @@ namespace {
     std::string cls = object ? object->metaObject()->className() : "Nothing";
     if (!object)
         throw lumaro::RuntimeError(91, cls, "Object variable or With block variable not set");
-    throw lumaro::RuntimeError(438, cls + "." + member, "Object doesn't support this property or method");
+    throw lumaro::RuntimeError(438, cls + "." + member,
+                               "Object doesn't support this property or method");
 }
 
 }  // namespace
@@ -30,20 +31,26 @@ QVariant CallByName(QObject* object, const char* method, const QVariantList& arg
             QVariant a = args[p];
             QMetaType type = m.parameterMetaType(p);
             if (type.id() != QMetaType::QVariant && a.metaType() != type && !a.convert(type)) {
-                throw lumaro::RuntimeError(lumaro::kErrTypeMismatch, meta->className(), "Type mismatch");
+                throw lumaro::RuntimeError(lumaro::kErrTypeMismatch, meta->className(),
+                                           "Type mismatch");
             }
             converted.push_back(a);
         }
         QMetaType returnType = m.returnMetaType();
-        const bool returnsVoid = returnType.id() == QMetaType::Void || returnType.id() == QMetaType::UnknownType;
+        const bool returnsVoid =
+            returnType.id() == QMetaType::Void || returnType.id() == QMetaType::UnknownType;
         const bool returnsVariant = returnType.id() == QMetaType::QVariant;
-        QVariant result = returnsVoid || returnsVariant ? QVariant() : QVariant(returnType, nullptr);
-        void* argv[5] = {returnsVoid ? nullptr : returnsVariant ? static_cast<void*>(&result) : result.data(),
+        QVariant result =
+            returnsVoid || returnsVariant ? QVariant() : QVariant(returnType, nullptr);
+        void* argv[5] = {returnsVoid      ? nullptr
+                         : returnsVariant ? static_cast<void*>(&result)
+                                          : result.data(),
                          nullptr, nullptr, nullptr, nullptr};
         if (args.size() > 4) NotSupported(object, method);
         for (int p = 0; p < converted.size(); ++p)
-            argv[p + 1] = m.parameterMetaType(p).id() == QMetaType::QVariant ? static_cast<void*>(&converted[p])
-                                                                             : converted[p].data();
+            argv[p + 1] = m.parameterMetaType(p).id() == QMetaType::QVariant
+                              ? static_cast<void*>(&converted[p])
+                              : converted[p].data();
         object->qt_metacall(QMetaObject::InvokeMetaMethod, i, argv);
         return result;
     }
@@ -52,7 +59,8 @@ QVariant CallByName(QObject* object, const char* method, const QVariantList& arg
 
 QVariant GetProperty(const QObject* object, const char* name) {
     if (!object) NotSupported(object, name);
-    if (object->metaObject()->indexOfProperty(name) < 0 && !object->dynamicPropertyNames().contains(name))
+    if (object->metaObject()->indexOfProperty(name) < 0 &&
+        !object->dynamicPropertyNames().contains(name))
         NotSupported(object, name);
     return object->property(name);
 }
@@ -60,13 +68,15 @@ QVariant GetProperty(const QObject* object, const char* name) {
 void SetProperty(QObject* object, const char* name, const QVariant& value) {
     if (!object || object->metaObject()->indexOfProperty(name) < 0) NotSupported(object, name);
     if (!object->setProperty(name, value))
-        throw lumaro::RuntimeError(lumaro::kErrTypeMismatch, object->metaObject()->className(), "Type mismatch");
+        throw lumaro::RuntimeError(lumaro::kErrTypeMismatch, object->metaObject()->className(),
+                                   "Type mismatch");
 }
 
 QObject* CallObject(QObject* object, const char* method, const QVariantList& args) {
     QVariant v = CallByName(object, method, args);
     QObject* result = v.value<QObject*>();
-    if (!result) throw lumaro::RuntimeError(91, method, "Object variable or With block variable not set");
+    if (!result)
+        throw lumaro::RuntimeError(91, method, "Object variable or With block variable not set");
     return result;
 }
 

@@ -10,7 +10,8 @@ Platform* g_platform = nullptr;
 
 Platform& Platform::Get() {
     if (!g_platform)
-        throw lumaro::RuntimeError(kErrCannotCreateObject, "Platform", "ActiveX component can't create object");
+        throw lumaro::RuntimeError(kErrCannotCreateObject, "Platform",
+                                   "ActiveX component can't create object");
     return *g_platform;
 }
 

@@ -37,12 +37,14 @@ public:
     // The design-time controls of a window.
     virtual DataSource* CreateDataSource(const std::string& viewId, QObject* parent) = 0;
     // A field edit control bound to a data source and a field name ("" for none).
-    virtual FieldEdit* CreateFieldEdit(DataSource* source, const std::string& fieldName, QWidget* parent) = 0;
+    virtual FieldEdit* CreateFieldEdit(DataSource* source, const std::string& fieldName,
+                                       QWidget* parent) = 0;
     virtual Frame* CreateFrame(QWidget* parent) = 0;
 
     // Adds a control to a window by ProgID, resolved through the machine's class
     // registration, under the given control name (the Controls.Add of the window).
-    virtual ControlExtender* AddControl(const std::string& progId, const std::string& name, QWidget* parent) = 0;
+    virtual ControlExtender* AddControl(const std::string& progId, const std::string& name,
+                                        QWidget* parent) = 0;
 };
 
 }  // namespace accpac

@@ -27,7 +27,8 @@ public:
     // The active applications of the company, indexed from 0; nullopt when the link has no list.
     virtual std::optional<std::vector<ActiveApplication>> ActiveApplications() = 0;
     // Reads the listed fields of the first record of a view (e.g. the options view "IC0380").
-    virtual std::vector<Variant> ReadViewFields(const std::string& viewId, const std::vector<int>& fieldIndexes) = 0;
+    virtual std::vector<Variant> ReadViewFields(const std::string& viewId,
+                                                const std::vector<int>& fieldIndexes) = 0;
 };
 
 struct ErrorEntry {
@@ -60,8 +61,8 @@ public:
     virtual bool GetScreenRegistration(const std::string& screenId, int option, std::string& clsid,
                                        std::string& codeBase) = 0;
     // Prepares the launch of a screen with its parameter string; three texts out, in order.
-    virtual void PrepareScreen(const std::string& screenId, const std::string& parameters, std::string& text1,
-                               std::string& text2, std::string& text3) = 0;
+    virtual void PrepareScreen(const std::string& screenId, const std::string& parameters,
+                               std::string& text1, std::string& text2, std::string& text3) = 0;
     // The further text the screen launcher needs.
     virtual std::string LauncherText() = 0;
 };
@@ -87,8 +88,9 @@ public:
     virtual ~ErrorDisplay() = default;
     virtual void ShowErrors(Session& session) = 0;   // shows the session's error list
     virtual void ClearErrors(Session& session) = 0;  // empties it
-    virtual void AddError(Session& session, const std::string& objectHandle, int level, const std::string& message,
-                          const std::string& text1, const std::string& text2, int32_t number) = 0;
+    virtual void AddError(Session& session, const std::string& objectHandle, int level,
+                          const std::string& message, const std::string& text1,
+                          const std::string& text2, int32_t number) = 0;
 };
 
 class ControlInstaller {
@@ -101,8 +103,9 @@ public:
 class ScreenLauncher {
 public:
     virtual ~ScreenLauncher() = default;
-    virtual void Prepare(const std::string& text1, const std::string& text2, const std::string& text3,
-                         const std::string& text4, const std::string& parameters) = 0;
+    virtual void Prepare(const std::string& text1, const std::string& text2,
+                         const std::string& text3, const std::string& text4,
+                         const std::string& parameters) = 0;
     virtual std::string Run(int32_t ownerHwnd) = 0;
     virtual void Close() = 0;
 };

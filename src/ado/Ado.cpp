@@ -471,7 +471,8 @@ void Recordset::Close() {
     impl_->Detach();
 }
 
-void OpenTextQuery(Recordset& recordset, const std::shared_ptr<Connection>& connection, const std::string& sql) {
+void OpenTextQuery(Recordset& recordset, const std::shared_ptr<Connection>& connection,
+                   const std::string& sql) {
     Command command;
     command.SetActiveConnection(connection);
     command.SetCommandText(sql);

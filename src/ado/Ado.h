@@ -16,8 +16,19 @@ namespace ado {
 enum CursorLocationEnum { adUseNone = 1, adUseServer = 2, adUseClient = 3 };
 enum ObjectStateEnum { adStateClosed = 0, adStateOpen = 1 };
 enum CommandTypeEnum { adCmdUnspecified = -1, adCmdText = 1, adCmdTable = 2, adCmdStoredProc = 4 };
-enum CursorTypeEnum { adOpenUnspecified = -1, adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
-enum LockTypeEnum { adLockUnspecified = -1, adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 };
+enum CursorTypeEnum {
+    adOpenUnspecified = -1,
+    adOpenForwardOnly = 0,
+    adOpenKeyset = 1,
+    adOpenDynamic = 2,
+    adOpenStatic = 3
+};
+enum LockTypeEnum {
+    adLockUnspecified = -1,
+    adLockReadOnly = 1,
+    adLockPessimistic = 2,
+    adLockOptimistic = 3
+};
 enum ConnectOptionEnum { adConnectUnspecified = -1 };
 
 // Error numbers: a provider error is raised as adErrProvider (0x80004005, "E_FAIL", as ADO
@@ -73,7 +84,9 @@ public:
     Command();
     ~Command();
     std::shared_ptr<Connection> ActiveConnection() const { return connection_; }
-    void SetActiveConnection(std::shared_ptr<Connection> connection) { connection_ = std::move(connection); }
+    void SetActiveConnection(std::shared_ptr<Connection> connection) {
+        connection_ = std::move(connection);
+    }
     const std::string& CommandText() const { return text_; }
     void SetCommandText(const std::string& text) { text_ = text; }
     int CommandType() const { return type_; }
@@ -87,7 +100,8 @@ private:
 
 class Field {
 public:
-    Field(std::string name, lumaro::Variant value) : name_(std::move(name)), value_(std::move(value)) {}
+    Field(std::string name, lumaro::Variant value)
+        : name_(std::move(name)), value_(std::move(value)) {}
     const std::string& Name() const { return name_; }
     const lumaro::Variant& Value() const { return value_; }  // a SQL NULL is a Null Variant
 
@@ -112,8 +126,8 @@ public:
 
     // Runs the command on its active connection (activeConnection omitted, as the program
     // always does); -1 for cursor type, lock type and options keeps the properties.
-    void Open(const Command& source, int cursorType = adOpenUnspecified, int lockType = adLockUnspecified,
-              int options = -1);
+    void Open(const Command& source, int cursorType = adOpenUnspecified,
+              int lockType = adLockUnspecified, int options = -1);
     int State() const;
     bool IsEOF() const;  // ADO's EOF
     void MoveFirst();
@@ -131,6 +145,7 @@ private:
 
 // Runs a text statement on the connection the way the program reads its results: one
 // Command (adCmdText) and a static, server-side, read-only Recordset opened from it.
-void OpenTextQuery(Recordset& recordset, const std::shared_ptr<Connection>& connection, const std::string& sql);
+void OpenTextQuery(Recordset& recordset, const std::shared_ptr<Connection>& connection,
+                   const std::string& sql);
 
 }  // namespace ado

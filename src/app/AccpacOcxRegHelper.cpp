@@ -25,8 +25,9 @@ KeyWrite WriteDefaultValue(const std::string& path, const std::string& text) {
     KeyWrite result;
     HKEY key = nullptr;
     DWORD disposition = 0;
-    result.createCode = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                        KEY_WRITE, nullptr, &key, &disposition);
+    result.createCode =
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE, nullptr, &key, &disposition);
     if (result.createCode != ERROR_SUCCESS) return result;
     result.setCode = RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                     static_cast<DWORD>(text.size() + 1));
@@ -40,7 +41,9 @@ AccpacOcxRegHelper::AccpacOcxRegHelper() {
     IgnoreErrors([&] {
         trace_ = accpac::Platform::Get().CreateObject("Accpac.SpyTarget", nullptr);
         if (trace_) {
-            IgnoreErrors([&] { accpac::CallByName(trace_, "Init", {"a4wContainerCtrl", "OcxRegHelper"}); });
+            IgnoreErrors([&] {
+                accpac::CallByName(trace_, "Init", {"a4wContainerCtrl", "OcxRegHelper"});
+            });
             IgnoreErrors([&] { accpac::CallByName(trace_, "Activate"); });
         }
     });
@@ -65,8 +68,8 @@ std::string AccpacOcxRegHelper::TempProgID(int32_t sessionID, const std::string&
     return progId + "." + std::to_string(sessionID);
 }
 
-bool AccpacOcxRegHelper::GetClsID(accpac::Session& Session, const std::string& sRotoID, std::string& sClsID,
-                                  std::string& sCodeBase) {
+bool AccpacOcxRegHelper::GetClsID(accpac::Session& Session, const std::string& sRotoID,
+                                  std::string& sClsID, std::string& sCodeBase) {
     QVariant context;
     Trace("BeginContext", "GetClsID", context);
     sClsID.clear();
@@ -78,7 +81,8 @@ bool AccpacOcxRegHelper::GetClsID(accpac::Session& Session, const std::string& s
     return found;
 }
 
-bool AccpacOcxRegHelper::InstallControl(const std::string& sClsID, const std::string& sCodeBase, int32_t hwnd) {
+bool AccpacOcxRegHelper::InstallControl(const std::string& sClsID, const std::string& sCodeBase,
+                                        int32_t hwnd) {
     QVariant context;
     try {
         Trace("BeginContext", "InstallControl", context);
@@ -97,7 +101,8 @@ bool AccpacOcxRegHelper::InstallControl(const std::string& sClsID, const std::st
     }
 }
 
-bool AccpacOcxRegHelper::SetProgID(const std::string& lSignonID, const std::string& sClsID, std::string& sID) {
+bool AccpacOcxRegHelper::SetProgID(const std::string& lSignonID, const std::string& sClsID,
+                                   std::string& sID) {
     QVariant context;
     Trace("BeginContext", "GetProgID", context);
     const int32_t sessionID = Variant(lSignonID).ToLong();  // not a number: raises to the caller
@@ -121,7 +126,8 @@ bool AccpacOcxRegHelper::SetProgID(const std::string& lSignonID, const std::stri
     return ok;
 }
 
-bool AccpacOcxRegHelper::CreateRegEntry(int32_t sessionID, const std::string& progId, const std::string& clsid) {
+bool AccpacOcxRegHelper::CreateRegEntry(int32_t sessionID, const std::string& progId,
+                                        const std::string& clsid) {
     QVariant context;
     try {
         Trace("BeginContext", "CreateRegEntry", context);

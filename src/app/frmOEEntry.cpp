@@ -1,8 +1,8 @@
 #include "app/frmOEEntry.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QResizeEvent>
@@ -39,7 +39,8 @@ constexpr int kExtraWidthTwips = 100;
 constexpr int kPanelGapTwips = 100;
 
 std::string RegistryPermissionMessage() {
-    return "System Error. The current user does not have permission to add or remove registry keys to "
+    return "System Error. The current user does not have permission to add or remove registry keys "
+           "to "
            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes. "
            "Please grant the current user 'Full Control' permissions to registry key "
            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes in order to use " +
@@ -61,7 +62,8 @@ int16_t ToInt16Clamped(const QVariant& value) {
 }
 
 QObject* ScreenControl(QObject* screen, const char* collection, const char* name) {
-    return accpac::CallObject(accpac::CallObject(screen, collection, {QString(name)}), "GetControl");
+    return accpac::CallObject(accpac::CallObject(screen, collection, {QString(name)}),
+                              "GetControl");
 }
 
 }  // namespace
@@ -134,7 +136,8 @@ bool frmOEEntry::HasLoginSwitch(const std::string& commandLine) {
     while (start <= commandLine.size()) {
         size_t end = commandLine.find(' ', start);
         if (end == std::string::npos) end = commandLine.size();
-        if (EqualsIgnoreCase(std::string_view(commandLine).substr(start, end - start), "/login")) return true;
+        if (EqualsIgnoreCase(std::string_view(commandLine).substr(start, end - start), "/login"))
+            return true;
         start = end + 1;
     }
     return false;
@@ -231,7 +234,8 @@ void frmOEEntry::RunStartup() {
     bool orderEntry = false;
     Step([&] { orderEntry = IsApplicationActive(*dbLink_, "OE"); });
     if (!orderEntry) {
-        MsgBox("Sage Accpac Order Entry is not active.", MsgIcon::Critical, MsgButtons::OK, "Error");
+        MsgBox("Sage Accpac Order Entry is not active.", MsgIcon::Critical, MsgButtons::OK,
+               "Error");
         CloseWindow();
         return;
     }
@@ -266,21 +270,32 @@ bool frmOEEntry::CreateHostedScreen() {
     [&] {
         std::string clsid, codeBase, tempProgID;
         bool ok = false;
-        if (!Step([&] { ok = helper->GetClsID(*session_, kProgramName, clsid, codeBase); }) || !ok) return;
+        if (!Step([&] { ok = helper->GetClsID(*session_, kProgramName, clsid, codeBase); }) || !ok)
+            return;
         if (!Step([&] { ok = helper->InstallControl(clsid, codeBase, 0); }) || !ok) return;
-        if (!Step([&] { ok = helper->SetProgID(std::to_string(sessionID_), clsid, tempProgID); }) || !ok) return;
+        if (!Step([&] { ok = helper->SetProgID(std::to_string(sessionID_), clsid, tempProgID); }) ||
+            !ok)
+            return;
 
         accpac::ControlExtender* control = nullptr;
-        Step([&] { control = accpac::Platform::Get().AddControl(tempProgID, kControlName, client_); });
+        Step([&] {
+            control = accpac::Platform::Get().AddControl(tempProgID, kControlName, client_);
+        });
         // The registration is removed at once, whether or not the control could be added.
         Step([&] { helper->ClearProgID(tempProgID); });
         if (!control) return;
         ctlDynamic_ = control;
-        connect(control, &accpac::ControlExtender::ObjectEvent, this, &frmOEEntry::ctlDynamic_ObjectEvent);
+        connect(control, &accpac::ControlExtender::ObjectEvent, this,
+                &frmOEEntry::ctlDynamic_ObjectEvent);
 
         Step([&] { accpac::MoveTwips(control, 1, 1); });
-        Step([&] { accpac::SetProperty(control->Object(), "sessionID", static_cast<int>(sessionID_)); });
-        Step([&] { accpac::SetProperty(control->Object(), "ServerName", QString::fromStdString(ServerName)); });
+        Step([&] {
+            accpac::SetProperty(control->Object(), "sessionID", static_cast<int>(sessionID_));
+        });
+        Step([&] {
+            accpac::SetProperty(control->Object(), "ServerName",
+                                QString::fromStdString(ServerName));
+        });
         Step([&] { control->show(); });
         Step([&] {
             // Both sizes come from the screen as it is now; height is set first.
@@ -328,7 +343,9 @@ Variant frmOEEntry::ClearErrors() {
 // ---- Settings ----------------------------------------------------------------------------------
 
 std::string frmOEEntry::ConnectionString() const { return settings_->ConnectionString(); }
-void frmOEEntry::SetConnectionString(const std::string& value) { settings_->SetConnectionString(value); }
+void frmOEEntry::SetConnectionString(const std::string& value) {
+    settings_->SetConnectionString(value);
+}
 std::string frmOEEntry::Location() const { return settings_->Location(); }
 void frmOEEntry::SetLocation(const std::string& value) { settings_->SetLocation(value); }
 std::string frmOEEntry::Query() const { return settings_->Query(); }
@@ -338,12 +355,17 @@ void frmOEEntry::SetDrilldown(bool value) { settings_->SetDrilldown(value); }
 bool frmOEEntry::CreateINIFile() { return settings_->CreateINIFile(); }
 bool frmOEEntry::CheckProgramSettings() { return settings_->CheckProgramSettings(); }
 
-void frmOEEntry::ZoomIC(const std::string& sLocation, int16_t iDocType) { panel_->ZoomIC(sLocation, iDocType); }
+void frmOEEntry::ZoomIC(const std::string& sLocation, int16_t iDocType) {
+    panel_->ZoomIC(sLocation, iDocType);
+}
 
-// ---- Size ----------------------------------------------------------------------------------------
+// ---- Size
+// ----------------------------------------------------------------------------------------
 
 int frmOEEntry::OuterWidthTwips() const { return accpac::PixelsToTwipsX(frameGeometry().width()); }
-int frmOEEntry::OuterHeightTwips() const { return accpac::PixelsToTwipsY(frameGeometry().height()); }
+int frmOEEntry::OuterHeightTwips() const {
+    return accpac::PixelsToTwipsY(frameGeometry().height());
+}
 
 void frmOEEntry::SetOuterWidthTwips(int twips) {
     const int frame = frameGeometry().width() - width();
@@ -355,7 +377,8 @@ void frmOEEntry::SetOuterHeightTwips(int twips) {
     resize(width(), std::max(1, accpac::TwipsToPixelsY(twips) - frame));
 }
 
-// ---- The hosted screen ---------------------------------------------------------------------------
+// ---- The hosted screen
+// ---------------------------------------------------------------------------
 
 void frmOEEntry::ctlDynamic_ObjectEvent(const QString& name, const QVariantMap& parameters) {
     // The screen's notifications have no error handling of their own; an error must not
@@ -422,7 +445,8 @@ void frmOEEntry::LayoutQuantityPanel() {
     }
 }
 
-// ---- Shutdown -------------------------------------------------------------------------------------
+// ---- Shutdown
+// -------------------------------------------------------------------------------------
 
 void frmOEEntry::closeEvent(QCloseEvent* event) {
     // Closing is never refused and asks nothing.
@@ -444,7 +468,8 @@ void frmOEEntry::Shutdown() {
         }
     });
     IgnoreErrors([&] {
-        if (sessionManager_ && sessionManager_->SignonPrompt()) sessionManager_->EndSignon(sessionID_);
+        if (sessionManager_ && sessionManager_->SignonPrompt())
+            sessionManager_->EndSignon(sessionID_);
     });
     IgnoreErrors([&] {
         panel_->SetSession(nullptr);

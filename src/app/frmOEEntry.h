@@ -91,7 +91,9 @@ public:
     bool SignonPromptFlag() const { return signonPrompt_; }
     int32_t SessionID() const { return sessionID_; }
     const std::shared_ptr<accpac::Session>& Session() const { return session_; }
-    const std::shared_ptr<accpac::SessionManager>& SessionManager() const { return sessionManager_; }
+    const std::shared_ptr<accpac::SessionManager>& SessionManager() const {
+        return sessionManager_;
+    }
     const std::shared_ptr<accpac::DBLink>& DBLink() const { return dbLink_; }
     AccpacPaths* Paths() const { return paths_.get(); }
     accpac::ControlExtender* ctlDynamic() const { return ctlDynamic_; }

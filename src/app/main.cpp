@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--version") {
-            std::cout << lumaro::CompanyName() << ' ' << lumaro::ProductName() << ' ' << lumaro::VersionString() << '\n';
+            std::cout << lumaro::CompanyName() << ' ' << lumaro::ProductName() << ' '
+                      << lumaro::VersionString() << '\n';
             return 0;
         }
         if (i > 1) commandLine += ' ';
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
     }
     if (!HasDisplay()) {
         std::cerr << lumaro::ProductName()
-                  << " is a desktop program and needs a display, but none was found (DISPLAY is not set).\n"
+                  << " is a desktop program and needs a display, but none was found (DISPLAY is "
+                     "not set).\n"
                      "Run it in a desktop session, or under a virtual display:\n"
                      "    xvfb-run -a scripts/run-demo\n";
         return 2;
@@ -52,8 +54,12 @@ int main(int argc, char** argv) {
         lumaro::frmOEEntry window(commandLine);
         window.Load();
         switch (window.State()) {
-            case lumaro::frmOEEntry::StartState::Ended: exitCode = 1; break;
-            case lumaro::frmOEEntry::StartState::Closed: exitCode = 0; break;
+            case lumaro::frmOEEntry::StartState::Ended:
+                exitCode = 1;
+                break;
+            case lumaro::frmOEEntry::StartState::Closed:
+                exitCode = 0;
+                break;
             default:
                 window.show();
                 exitCode = app.exec();

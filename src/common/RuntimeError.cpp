@@ -10,11 +10,20 @@ RuntimeError::RuntimeError(int32_t number, std::string source, std::string descr
 RuntimeError RuntimeError::Standard(int32_t number, std::string source) {
     const char* text = "Application-defined or object-defined error";
     switch (number) {
-        case kErrInvalidProcedureCall: text = "Invalid procedure call or argument"; break;
-        case kErrOverflow: text = "Overflow"; break;
-        case kErrTypeMismatch: text = "Type mismatch"; break;
-        case kErrInvalidUseOfNull: text = "Invalid use of Null"; break;
-        default: break;
+        case kErrInvalidProcedureCall:
+            text = "Invalid procedure call or argument";
+            break;
+        case kErrOverflow:
+            text = "Overflow";
+            break;
+        case kErrTypeMismatch:
+            text = "Type mismatch";
+            break;
+        case kErrInvalidUseOfNull:
+            text = "Invalid use of Null";
+            break;
+        default:
+            break;
     }
     if (source.empty()) source = ProductName();
     return RuntimeError(number, std::move(source), text);

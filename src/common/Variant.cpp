@@ -23,7 +23,8 @@ std::string Trim(const std::string& s) {
 bool EqualsIgnoreCase(const std::string& a, const char* b) {
     size_t i = 0;
     for (; i < a.size() && b[i]; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return i == a.size() && b[i] == '\0';
 }
@@ -111,13 +112,18 @@ bool TextToDouble(const std::string& text, double& value) {
 int64_t RoundToWhole(double value, int64_t lo, int64_t hi) {
     if (std::isnan(value)) throw RuntimeError::Standard(kErrOverflow);
     double r = std::nearbyint(value);  // default rounding mode: half to even
-    if (r < static_cast<double>(lo) || r > static_cast<double>(hi)) throw RuntimeError::Standard(kErrOverflow);
+    if (r < static_cast<double>(lo) || r > static_cast<double>(hi))
+        throw RuntimeError::Standard(kErrOverflow);
     return static_cast<int64_t>(r);
 }
 
 bool Variant::IsNumeric() const {
     switch (type_) {
-        case Type::Boolean: case Type::Integer: case Type::Long: case Type::LongLong: case Type::Double:
+        case Type::Boolean:
+        case Type::Integer:
+        case Type::Long:
+        case Type::LongLong:
+        case Type::Double:
         case Type::Empty:
             return true;
         case Type::String: {
@@ -131,25 +137,41 @@ bool Variant::IsNumeric() const {
 
 std::string Variant::ToString() const {
     switch (type_) {
-        case Type::Empty: return {};
-        case Type::Null: throw RuntimeError::Standard(kErrInvalidUseOfNull);
-        case Type::Boolean: return int_ ? "True" : "False";
-        case Type::Integer: case Type::Long: case Type::LongLong: return std::to_string(int_);
-        case Type::Double: return DoubleToText(double_);
-        case Type::String: return text_;
-        case Type::Bytes: return std::string(bytes_.begin(), bytes_.end());
-        case Type::Array: break;
+        case Type::Empty:
+            return {};
+        case Type::Null:
+            throw RuntimeError::Standard(kErrInvalidUseOfNull);
+        case Type::Boolean:
+            return int_ ? "True" : "False";
+        case Type::Integer:
+        case Type::Long:
+        case Type::LongLong:
+            return std::to_string(int_);
+        case Type::Double:
+            return DoubleToText(double_);
+        case Type::String:
+            return text_;
+        case Type::Bytes:
+            return std::string(bytes_.begin(), bytes_.end());
+        case Type::Array:
+            break;
     }
     throw RuntimeError::Standard(kErrTypeMismatch);
 }
 
 double Variant::ToDouble() const {
     switch (type_) {
-        case Type::Empty: return 0;
-        case Type::Null: throw RuntimeError::Standard(kErrInvalidUseOfNull);
-        case Type::Boolean: case Type::Integer: case Type::Long: case Type::LongLong:
+        case Type::Empty:
+            return 0;
+        case Type::Null:
+            throw RuntimeError::Standard(kErrInvalidUseOfNull);
+        case Type::Boolean:
+        case Type::Integer:
+        case Type::Long:
+        case Type::LongLong:
             return static_cast<double>(int_);
-        case Type::Double: return double_;
+        case Type::Double:
+            return double_;
         case Type::String: {
             double d;
             if (TextToDouble(text_, d)) return d;
@@ -157,14 +179,16 @@ double Variant::ToDouble() const {
             if (EqualsIgnoreCase(Trim(text_), "false")) return 0;
             break;
         }
-        default: break;
+        default:
+            break;
     }
     throw RuntimeError::Standard(kErrTypeMismatch);
 }
 
 int64_t Variant::ToLongLong() const {
     if (IsWholeNumber() || type_ == Type::Boolean) return int_;
-    return RoundToWhole(ToDouble(), std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max() / 2);
+    return RoundToWhole(ToDouble(), std::numeric_limits<int64_t>::min(),
+                        std::numeric_limits<int64_t>::max() / 2);
 }
 
 int32_t Variant::ToLong() const {
@@ -185,10 +209,17 @@ int16_t Variant::ToInteger() const {
 
 bool Variant::ToBool() const {
     switch (type_) {
-        case Type::Empty: return false;
-        case Type::Null: throw RuntimeError::Standard(kErrInvalidUseOfNull);
-        case Type::Boolean: case Type::Integer: case Type::Long: case Type::LongLong: return int_ != 0;
-        case Type::Double: return double_ != 0;
+        case Type::Empty:
+            return false;
+        case Type::Null:
+            throw RuntimeError::Standard(kErrInvalidUseOfNull);
+        case Type::Boolean:
+        case Type::Integer:
+        case Type::Long:
+        case Type::LongLong:
+            return int_ != 0;
+        case Type::Double:
+            return double_ != 0;
         case Type::String: {
             std::string t = Trim(text_);
             if (EqualsIgnoreCase(t, "true")) return true;
@@ -197,7 +228,8 @@ bool Variant::ToBool() const {
             if (TextToDouble(t, d)) return d != 0;
             break;
         }
-        default: break;
+        default:
+            break;
     }
     throw RuntimeError::Standard(kErrTypeMismatch);
 }
@@ -215,12 +247,19 @@ const std::vector<uint8_t>& Variant::AsBytes() const {
 bool Variant::operator==(const Variant& o) const {
     if (type_ != o.type_) return false;
     switch (type_) {
-        case Type::Empty: case Type::Null: return true;
-        case Type::Double: return double_ == o.double_;
-        case Type::String: return text_ == o.text_;
-        case Type::Array: return array_ == o.array_;
-        case Type::Bytes: return bytes_ == o.bytes_;
-        default: return int_ == o.int_;
+        case Type::Empty:
+        case Type::Null:
+            return true;
+        case Type::Double:
+            return double_ == o.double_;
+        case Type::String:
+            return text_ == o.text_;
+        case Type::Array:
+            return array_ == o.array_;
+        case Type::Bytes:
+            return bytes_ == o.bytes_;
+        default:
+            return int_ == o.int_;
     }
 }
 

@@ -15,8 +15,8 @@ void CaptionLabel::paintEvent(QPaintEvent* event) {
     }
     QPainter painter(this);
     const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
-    style()->drawItemText(&painter, area, static_cast<int>(alignment()), palette(), isEnabled(), shown,
-                          foregroundRole());
+    style()->drawItemText(&painter, area, static_cast<int>(alignment()), palette(), isEnabled(),
+                          shown, foregroundRole());
 }
 
 bool CaptionLabel::event(QEvent* event) {

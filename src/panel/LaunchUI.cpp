@@ -18,8 +18,8 @@ struct NotRegistered {};
 
 }  // namespace
 
-std::string LaunchUI(accpac::Session* session, const std::string& screenId, const std::string& parameters,
-                     int32_t windowHandle) {
+std::string LaunchUI(accpac::Session* session, const std::string& screenId,
+                     const std::string& parameters, int32_t windowHandle) {
     if (g_launchInProgress) return {};
     g_launchInProgress = true;
     try {
@@ -30,7 +30,8 @@ std::string LaunchUI(accpac::Session* session, const std::string& screenId, cons
         // the registration lookup.
         std::string first;
         session->PrepareScreen(screenId, parameters, first, clsid, codeBase);
-        std::shared_ptr<accpac::ScreenLauncher> launcher = accpac::Platform::Get().CreateScreenLauncher();
+        std::shared_ptr<accpac::ScreenLauncher> launcher =
+            accpac::Platform::Get().CreateScreenLauncher();
         const std::string launcherText = session->LauncherText();
         launcher->Prepare(clsid, codeBase, first, launcherText, parameters);
         std::string result = launcher->Run(windowHandle);

@@ -21,7 +21,7 @@ inline constexpr const char* kLaunchUISource = "Globals.LaunchUI";
 // session does not know the screen, or preparing, creating, running or closing the launcher
 // fails, raises kErrLaunchUI from kLaunchUISource with the description
 // "Internal error.\r\nCannot start \"<screenId>\"!"; the launcher's own error is not passed on.
-std::string LaunchUI(accpac::Session* session, const std::string& screenId, const std::string& parameters,
-                     int32_t windowHandle);
+std::string LaunchUI(accpac::Session* session, const std::string& screenId,
+                     const std::string& parameters, int32_t windowHandle);
 
 }  // namespace lumaro

@@ -21,7 +21,8 @@ std::string StatementLiteral(const std::string& text) {
 
 std::string QuantityStatement(const std::string& query, const std::string& itemNumber,
                               const std::string& location) {
-    return FormatString(query, {Variant(StatementLiteral(itemNumber)), Variant(StatementLiteral(location))});
+    return FormatString(
+        query, {Variant(StatementLiteral(itemNumber)), Variant(StatementLiteral(location))});
 }
 
 std::string GetFieldText(const ado::Recordset& recordset, const std::string& columnName) {

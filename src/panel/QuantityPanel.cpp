@@ -14,8 +14,8 @@
 #include "common/MessageBox.h"
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
-#include "panel/CaptionLabel.h"
 #include "globals/Globals.h"
+#include "panel/CaptionLabel.h"
 #include "panel/LaunchUI.h"
 #include "panel/QuantityLookup.h"
 #include "settings/ProgramSettings.h"
@@ -100,15 +100,16 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
         int left, top, width, height;
     };
     const Place layout[] = {
-        {lblQtyOnHand, 1575, 165, 1680, 285},         {lblQtyOnSalesOrder, 3375, 165, 1530, 285},
-        {lblQtyOnPurchase, 5100, 165, 1755, 285},     {lblQtyCommitted, 7125, 165, 1575, 285},
-        {lblQtyAvailable, 9030, 165, 1680, 285},      {lblLocation, 105, 435, 1485, 255},
-        {afeICLOCIaqtyonhand, 1575, 435, 1680, 285},  {afeICLOCIqtysalordr, 3375, 435, 1530, 285},
-        {btnSalesOrderZoom, 4950, 375, 270, 315},     {afeICLOCIqtyonorder, 5250, 435, 1605, 285},
-        {btnPurchaseOrderZoom, 6900, 375, 270, 315},  {afeICLOCIqtycommitted, 7215, 435, 1500, 285},
-        {btnCommittedZoom, 8745, 375, 270, 315},      {afeICLOCIqtyavail, 9030, 435, 1680, 285},
+        {lblQtyOnHand, 1575, 165, 1680, 285},        {lblQtyOnSalesOrder, 3375, 165, 1530, 285},
+        {lblQtyOnPurchase, 5100, 165, 1755, 285},    {lblQtyCommitted, 7125, 165, 1575, 285},
+        {lblQtyAvailable, 9030, 165, 1680, 285},     {lblLocation, 105, 435, 1485, 255},
+        {afeICLOCIaqtyonhand, 1575, 435, 1680, 285}, {afeICLOCIqtysalordr, 3375, 435, 1530, 285},
+        {btnSalesOrderZoom, 4950, 375, 270, 315},    {afeICLOCIqtyonorder, 5250, 435, 1605, 285},
+        {btnPurchaseOrderZoom, 6900, 375, 270, 315}, {afeICLOCIqtycommitted, 7215, 435, 1500, 285},
+        {btnCommittedZoom, 8745, 375, 270, 315},     {afeICLOCIqtyavail, 9030, 435, 1680, 285},
     };
-    for (const Place& p : layout) accpac::SetTwipsGeometry(p.widget, p.left, p.top, p.width, p.height);
+    for (const Place& p : layout)
+        accpac::SetTwipsGeometry(p.widget, p.left, p.top, p.width, p.height);
 
     // The panel is a compact strip in the design's 8-point type. The headings keep their
     // places but may use the room up to the next heading, so that no caption is cut with
@@ -120,29 +121,37 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
         QLabel* heading;
         int left, right;
     } headings[] = {
-        {lblQtyOnHand, 1575, 3375},    {lblQtyOnSalesOrder, 3375, 5100}, {lblQtyOnPurchase, 5100, 7125},
-        {lblQtyCommitted, 7125, 9030}, {lblQtyAvailable, 9030, 11055 - 105},
+        {lblQtyOnHand, 1575, 3375},           {lblQtyOnSalesOrder, 3375, 5100},
+        {lblQtyOnPurchase, 5100, 7125},       {lblQtyCommitted, 7125, 9030},
+        {lblQtyAvailable, 9030, 11055 - 105},
     };
     constexpr int kHeadingGap = 60;
-    for (const auto& h : headings) accpac::SetTwipsGeometry(h.heading, h.left, 165, h.right - h.left - kHeadingGap, 285);
+    for (const auto& h : headings)
+        accpac::SetTwipsGeometry(h.heading, h.left, 165, h.right - h.left - kHeadingGap, 285);
 
-    connect(btnSalesOrderZoom, &accpac::FieldEdit::Clicked, this, &QuantityPanel::btnSalesOrderZoom_Click);
-    connect(btnCommittedZoom, &accpac::FieldEdit::Clicked, this, &QuantityPanel::btnCommittedZoom_Click);
-    connect(btnPurchaseOrderZoom, &accpac::FieldEdit::Clicked, this, &QuantityPanel::btnPurchaseOrderZoom_Click);
+    connect(btnSalesOrderZoom, &accpac::FieldEdit::Clicked, this,
+            &QuantityPanel::btnSalesOrderZoom_Click);
+    connect(btnCommittedZoom, &accpac::FieldEdit::Clicked, this,
+            &QuantityPanel::btnCommittedZoom_Click);
+    connect(btnPurchaseOrderZoom, &accpac::FieldEdit::Clicked, this,
+            &QuantityPanel::btnPurchaseOrderZoom_Click);
 }
 
 QuantityPanel::~QuantityPanel() = default;
 
-void QuantityPanel::ConnectOrderSources(QObject* adsOEORDH, QObject* adsOEORDD, QObject* detailList) {
+void QuantityPanel::ConnectOrderSources(QObject* adsOEORDH, QObject* adsOEORDD,
+                                        QObject* detailList) {
     if (adsOEORDH_) disconnect(adsOEORDH_, nullptr, this, nullptr);
     if (adsOEORDD_) disconnect(adsOEORDD_, nullptr, this, nullptr);
     adsOEORDH_ = adsOEORDH;
     adsOEORDD_ = adsOEORDD;
     detailList_ = detailList;
     if (auto* header = qobject_cast<accpac::DataSource*>(adsOEORDH))
-        connect(header, &accpac::DataSource::OnRecordChanged, this, &QuantityPanel::adsOEORDH_OnRecordChanged);
+        connect(header, &accpac::DataSource::OnRecordChanged, this,
+                &QuantityPanel::adsOEORDH_OnRecordChanged);
     if (auto* detail = qobject_cast<accpac::DataSource*>(adsOEORDD))
-        connect(detail, &accpac::DataSource::OnRecordChanged, this, &QuantityPanel::adsOEORDD_OnRecordChanged);
+        connect(detail, &accpac::DataSource::OnRecordChanged, this,
+                &QuantityPanel::adsOEORDD_OnRecordChanged);
 }
 
 accpac::DataSource* QuantityPanel::DetailSource() const {
@@ -172,7 +181,9 @@ bool QuantityPanel::OpenQuantitySources() {
         connectionString_ = settings_->ConnectionString();
         settings_->SetCurrentConnectionString(connectionString_);
         if (connectionString_.empty())
-            return refuse("Program settings have not been set. Please contact the Accpac SYSOP user to set them.");
+            return refuse(
+                "Program settings have not been set. Please contact the Accpac SYSOP user to set "
+                "them.");
         locationCode_ = settings_->Location();
         if (locationCode_.empty()) return refuse(notSpecified("location"));
         query_ = settings_->Query();
@@ -215,7 +226,8 @@ void QuantityPanel::ShowOpenFailure(std::exception_ptr error) {
     if (session_) {
         shown = IgnoreErrors([&] {
             if (session_->Errors().Count() == 0) throw 0;
-            std::shared_ptr<accpac::ErrorDisplay> display = accpac::Platform::Get().CreateErrorDisplay();
+            std::shared_ptr<accpac::ErrorDisplay> display =
+                accpac::Platform::Get().CreateErrorDisplay();
             display->ShowErrors(*session_);
             display->ClearErrors(*session_);
         });
@@ -235,13 +247,15 @@ void QuantityPanel::SetupQuantityControls() {
     const std::vector<Variant> options = dbLink_->ReadViewFields(kOptionsView, {kOptionsDecimals});
     if (options.empty()) throw RuntimeError(9, "DBLink", "Subscript out of range");
     const Variant decimals(options[0].ToInteger());
-    for (accpac::FieldEdit* control : {afeICLOCIaqtyonhand, afeICLOCIqtysalordr, afeICLOCIqtyonorder,
-                                       afeICLOCIqtyavail, afeICLOCIqtycommitted})
+    for (accpac::FieldEdit* control :
+         {afeICLOCIaqtyonhand, afeICLOCIqtysalordr, afeICLOCIqtyonorder, afeICLOCIqtyavail,
+          afeICLOCIqtycommitted})
         control->SetNumberedProperty(accpac::FieldEditDecimals, decimals);
 
     for (accpac::FieldEdit* button : {btnSalesOrderZoom, btnPurchaseOrderZoom, btnCommittedZoom}) {
         if (drilldown_)
-            button->Invoke(accpac::FieldEditSetupZoomButton, {Variant(int32_t{0}), Variant(int32_t{3}), Variant("")});
+            button->Invoke(accpac::FieldEditSetupZoomButton,
+                           {Variant(int32_t{0}), Variant(int32_t{3}), Variant("")});
         else
             button->SetNumberedProperty(accpac::FieldEditZoomStyle, Variant(int32_t{0}));
     }
@@ -252,7 +266,8 @@ void QuantityPanel::SetupQuantityControls() {
 
 void QuantityPanel::CloseQuantitySources() {
     IgnoreErrors([&] {
-        if (externalConnection_ && externalConnection_->State() == ado::adStateOpen) externalConnection_->Close();
+        if (externalConnection_ && externalConnection_->State() == ado::adStateOpen)
+            externalConnection_->Close();
     });
     for (accpac::DataSource* source : {adsICLOCQT, adsICITEM, adsICLOC})
         IgnoreErrors([&] { source->SetActive(false); });
@@ -262,26 +277,27 @@ void QuantityPanel::CloseQuantitySources() {
 // Events of the hosted screen's data sources
 
 void QuantityPanel::adsOEORDH_OnRecordChanged(int eReason, accpac::Field*, QObject*) {
-    if (eReason == accpac::ReasonRecordChanged || eReason == accpac::ReasonRecordRefreshed) UpdateZoomButtons();
+    if (eReason == accpac::ReasonRecordChanged || eReason == accpac::ReasonRecordRefreshed)
+        UpdateZoomButtons();
 }
 
 void QuantityPanel::adsOEORDD_OnRecordChanged(int eReason, accpac::Field* pField, QObject*) {
     switch (eReason) {
-    case accpac::ReasonRecordChanged:
-    case accpac::ReasonRecordRefreshed:
-        RefreshQuantities();
-        break;
-    case accpac::ReasonNewRecord:
-        rememberedItemKey_ = "~";  // the next change looks the item up again
-        break;
-    case accpac::ReasonFieldChanged: {
-        int index = 0;
-        IgnoreErrors([&] { index = pField ? pField->Index() : 0; });
-        if (index == kDetailItemNumber) RefreshQuantities();
-        break;
-    }
-    default:
-        break;
+        case accpac::ReasonRecordChanged:
+        case accpac::ReasonRecordRefreshed:
+            RefreshQuantities();
+            break;
+        case accpac::ReasonNewRecord:
+            rememberedItemKey_ = "~";  // the next change looks the item up again
+            break;
+        case accpac::ReasonFieldChanged: {
+            int index = 0;
+            IgnoreErrors([&] { index = pField ? pField->Index() : 0; });
+            if (index == kDetailItemNumber) RefreshQuantities();
+            break;
+        }
+        default:
+            break;
     }
 }
 
@@ -290,14 +306,16 @@ void QuantityPanel::adsOEORDD_OnRecordChanged(int eReason, accpac::Field* pField
 
 void QuantityPanel::RefreshQuantities() {
     std::string itemNumber;
-    IgnoreErrors([&] { itemNumber = DetailSource()->Fields().Item(kDetailItemNumber).Value().ToString(); });
+    IgnoreErrors(
+        [&] { itemNumber = DetailSource()->Fields().Item(kDetailItemNumber).Value().ToString(); });
 
     if (itemNumber.empty()) {
         IgnoreErrors([&] {
             if (adsICITEM->Fields().Item(kItemNumber).Value().ToString().empty()) return;
             IgnoreErrors([&] { adsICITEM->ClearRecord(); });
             IgnoreErrors([&] { adsICLOCQT->ClearRecord(); });
-            IgnoreErrors([&] { lblLocation->setText(QString::fromStdString("Location " + locationCode_)); });
+            IgnoreErrors(
+                [&] { lblLocation->setText(QString::fromStdString("Location " + locationCode_)); });
         });
         rememberedItemKey_.clear();
         return;
@@ -306,13 +324,16 @@ void QuantityPanel::RefreshQuantities() {
     if (EqualsIgnoreCase(itemNumber, rememberedItemKey_)) return;  // already shown
 
     IgnoreErrors([&] { LookupQuantities(itemNumber, locationCode_); });
-    IgnoreErrors([&] { rememberedItemKey_ = adsICITEM->Fields().Item(kItemKey).Value().ToString(); });
+    IgnoreErrors(
+        [&] { rememberedItemKey_ = adsICITEM->Fields().Item(kItemKey).Value().ToString(); });
     std::string suffix;
     IgnoreErrors([&] {
         const std::string text = TrimSpaces(adsICITEM->Fields().Item(kItemText).Value().ToString());
         if (!text.empty()) suffix = " (" + text + ")";
     });
-    IgnoreErrors([&] { lblLocation->setText(QString::fromStdString("Location " + locationCode_ + suffix)); });
+    IgnoreErrors([&] {
+        lblLocation->setText(QString::fromStdString("Location " + locationCode_ + suffix));
+    });
     UpdateZoomButtons();
 }
 
@@ -378,7 +399,9 @@ bool QuantityPanel::RunQuantityQuery(const std::string& statement, bool& queryFa
     recordset.MoveFirst();
     queryFailed = false;
     for (const QuantityColumn& column : kQuantityColumns)
-        adsICLOCQT->Fields().Item(column.field).SetValue(Variant(GetFieldText(recordset, column.name)));
+        adsICLOCQT->Fields()
+            .Item(column.field)
+            .SetValue(Variant(GetFieldText(recordset, column.name)));
     return true;
 }
 
@@ -415,9 +438,11 @@ void QuantityPanel::WriteNotFoundMarker() {
 void QuantityPanel::ZoomIC(const std::string& sLocation, int16_t iDocType) {
     accpac::DataSource* detail = DetailSource();
     if (detail->Fields().Item(kDetailItemNumber).Value().ToString().empty()) return;
-    const std::vector<std::string> keys = StringArray({Variant("ITEMNO"), Variant("LOCATION"), Variant("DOCTYPE")});
-    const std::vector<std::string> values = StringArray(
-        {detail->Fields().Item(kDetailItemNumber).Value(), Variant(sLocation), Variant(std::to_string(iDocType))});
+    const std::vector<std::string> keys =
+        StringArray({Variant("ITEMNO"), Variant("LOCATION"), Variant("DOCTYPE")});
+    const std::vector<std::string> values =
+        StringArray({detail->Fields().Item(kDetailItemNumber).Value(), Variant(sLocation),
+                     Variant(std::to_string(iDocType))});
     LaunchUI(session_.get(), kInquiryScreen, KVBuildList(keys, values), MainWindowHandle());
 }
 

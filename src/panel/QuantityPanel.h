@@ -55,7 +55,9 @@ public:
     void SetEndProgram(std::function<void()> endProgram) { endProgram_ = std::move(endProgram); }
     // The handle of the window that owns a launched inquiry (default: the top-level
     // window of frmQTY).
-    void SetWindowHandle(std::function<int32_t()> windowHandle) { windowHandle_ = std::move(windowHandle); }
+    void SetWindowHandle(std::function<int32_t()> windowHandle) {
+        windowHandle_ = std::move(windowHandle);
+    }
     // The hosted screen's order header and detail data sources and its detail list; their
     // record-changed events reach the two handlers below from now on. Connecting again
     // (or with nullptr) releases the previous ones; their events stop.
@@ -103,7 +105,9 @@ public:
     // The item last looked up ("~": look the next one up whatever it is; "": none shown).
     const std::string& RememberedItemKey() const { return rememberedItemKey_; }
     void SetRememberedItemKey(const std::string& key) { rememberedItemKey_ = key; }
-    const std::shared_ptr<ado::Connection>& ExternalConnection() const { return externalConnection_; }
+    const std::shared_ptr<ado::Connection>& ExternalConnection() const {
+        return externalConnection_;
+    }
     const std::shared_ptr<accpac::Session>& Session() const { return session_; }
     QObject* adsOEORDH() const { return adsOEORDH_; }
     QObject* adsOEORDD() const { return adsOEORDD_; }

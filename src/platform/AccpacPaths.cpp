@@ -18,7 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kSeparator = '/';
-constexpr const char* kConfigurationKey = "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration";
+constexpr const char* kConfigurationKey =
+    "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration";
 
 std::tm SystemLocalTime() {
     std::time_t now = std::time(nullptr);
@@ -102,7 +103,8 @@ Variant AccpacPaths::OrgPath(const std::string& sOrgId) const {
 
 std::string AccpacPaths::LogFileName() const {
     std::tm today = now_();
-    std::string name = std::to_string(today.tm_year + 1900) + TwoDigits(today.tm_mon + 1) + TwoDigits(today.tm_mday);
+    std::string name = std::to_string(today.tm_year + 1900) + TwoDigits(today.tm_mon + 1) +
+                       TwoDigits(today.tm_mday);
     return JoinPath(logPath_, name + ".log");
 }
 

@@ -42,7 +42,8 @@ std::string Source() { return ExecutableName() + ".cRegistry"; }
 
 // A root key handle as the error texts show it: a signed decimal number.
 std::string KeyNumber(HKEY key) {
-    return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key))));
+    return std::to_string(
+        static_cast<int32_t>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key))));
 }
 
 // "%" with another "%" at least two positions further on marks environment references.
@@ -56,7 +57,8 @@ bool ReadData(HKEY key, const std::string& name, DWORD size, std::vector<BYTE>& 
     data.assign(size, 0);
     DWORD type = 0;
     DWORD got = size;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &got) != ERROR_SUCCESS) return false;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &got) != ERROR_SUCCESS)
+        return false;
     data.resize(std::min(got, size));
     return true;
 }
@@ -75,7 +77,8 @@ void cRegistry::SetMachine(const std::string& sMachine) {
 bool cRegistry::KeyExists() const {
     if (!classKey_) return false;
     KeyHandle key;
-    return RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, KEY_QUERY_VALUE, key.Out()) == ERROR_SUCCESS;
+    return RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, KEY_QUERY_VALUE, key.Out()) ==
+           ERROR_SUCCESS;
 }
 
 int32_t cRegistry::SwapLongBytes(int32_t value) {
@@ -98,11 +101,13 @@ Variant cRegistry::value() {
     HKEY root = classKey_;
     KeyHandle remote;
     if (!machine_.empty()) {
-        if (RegConnectRegistryA(machine_.c_str(), classKey_, remote.Out()) != ERROR_SUCCESS) return default_;
+        if (RegConnectRegistryA(machine_.c_str(), classKey_, remote.Out()) != ERROR_SUCCESS)
+            return default_;
         root = remote.get();
     }
     KeyHandle key;
-    if (!root || RegOpenKeyExA(root, sectionKey_.c_str(), 0, KEY_QUERY_VALUE, key.Out()) != ERROR_SUCCESS)
+    if (!root ||
+        RegOpenKeyExA(root, sectionKey_.c_str(), 0, KEY_QUERY_VALUE, key.Out()) != ERROR_SUCCESS)
         return default_;
 
     // Type and size only: a zero-size offer answers ERROR_MORE_DATA when there is data.
@@ -123,7 +128,8 @@ Variant cRegistry::value() {
             std::string text(data.begin(), data.end());
             // Drop the terminating NUL; a text stored without one keeps its last character.
             if (!text.empty() && text.back() == '\0') text.pop_back();
-            return type == REG_EXPAND_SZ ? Variant(ExpandEnvString(text)) : Variant(std::move(text));
+            return type == REG_EXPAND_SZ ? Variant(ExpandEnvString(text))
+                                         : Variant(std::move(text));
         }
         case REG_DWORD:
         case REG_DWORD_BIG_ENDIAN: {
@@ -131,7 +137,8 @@ Variant cRegistry::value() {
             if (!ReadData(key.get(), valueKey_, std::max<DWORD>(size, 4), data)) return default_;
             data.resize(std::max<size_t>(data.size(), 4), 0);
             uint32_t x = static_cast<uint32_t>(data[0]) | (static_cast<uint32_t>(data[1]) << 8) |
-                         (static_cast<uint32_t>(data[2]) << 16) | (static_cast<uint32_t>(data[3]) << 24);
+                         (static_cast<uint32_t>(data[2]) << 16) |
+                         (static_cast<uint32_t>(data[3]) << 24);
             int32_t number = static_cast<int32_t>(x);
             return Variant(type == REG_DWORD_BIG_ENDIAN ? SwapLongBytes(number) : number);
         }
@@ -145,8 +152,8 @@ Variant cRegistry::value() {
 std::string cRegistry::SetValueErrorText(const Variant& vValue) const {
     std::string text;
     IgnoreErrors([&] { text = vValue.IsNull() ? std::string() : vValue.ToString(); });
-    return "Failed to set registry value Key: '" + KeyNumber(classKey_) + "',Section: '" + sectionKey_ +
-           "',Key: '" + valueKey_ + "' to value: '" + text + "'";
+    return "Failed to set registry value Key: '" + KeyNumber(classKey_) + "',Section: '" +
+           sectionKey_ + "',Key: '" + valueKey_ + "' to value: '" + text + "'";
 }
 
 void cRegistry::SetValue(const Variant& vValue) {
@@ -160,8 +167,8 @@ void cRegistry::SetValue(const Variant& vValue) {
     KeyHandle key;
     char emptyClass[1] = {'\0'};
     DWORD disposition = 0;
-    if (!root || RegCreateKeyExA(root, sectionKey_.c_str(), 0, emptyClass, REG_OPTION_NON_VOLATILE, kWriteAccess,
-                                 nullptr, key.Out(), &disposition) != ERROR_SUCCESS)
+    if (!root || RegCreateKeyExA(root, sectionKey_.c_str(), 0, emptyClass, REG_OPTION_NON_VOLATILE,
+                                 kWriteAccess, nullptr, key.Out(), &disposition) != ERROR_SUCCESS)
         throw RuntimeError(kErrKeyAccess, Source(), SetValueErrorText(vValue));
 
     LONG rc = ERROR_SUCCESS;
@@ -171,7 +178,8 @@ void cRegistry::SetValue(const Variant& vValue) {
             // The content decides the stored type, whatever string type was requested.
             std::string text = vValue.ToString();
             DWORD type = HasEnvironmentReference(text) ? REG_EXPAND_SZ : REG_SZ;
-            rc = RegSetValueExA(key.get(), valueKey_.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+            rc = RegSetValueExA(key.get(), valueKey_.c_str(), 0, type,
+                                reinterpret_cast<const BYTE*>(text.c_str()),
                                 static_cast<DWORD>(text.size() + 1));
             break;
         }
@@ -191,8 +199,8 @@ void cRegistry::SetValue(const Variant& vValue) {
                 break;
             }
             uint32_t x = static_cast<uint32_t>(vValue.ToLong());
-            const BYTE bytes[4] = {static_cast<BYTE>(x), static_cast<BYTE>(x >> 8), static_cast<BYTE>(x >> 16),
-                                   static_cast<BYTE>(x >> 24)};
+            const BYTE bytes[4] = {static_cast<BYTE>(x), static_cast<BYTE>(x >> 8),
+                                   static_cast<BYTE>(x >> 16), static_cast<BYTE>(x >> 24)};
             rc = RegSetValueExA(key.get(), valueKey_.c_str(), 0, REG_DWORD, bytes, 4);
             break;
         }
@@ -204,8 +212,9 @@ void cRegistry::SetValue(const Variant& vValue) {
     if (rc != ERROR_SUCCESS) throw RuntimeError(kErrSetValue, Source(), SetValueErrorText(vValue));
 }
 
-Variant cRegistry::ValueEx(HKEY eClassKey, const std::string& sSectionKey, const std::string& sValueKey,
-                           int32_t eValueType, const Variant& vDefault) {
+Variant cRegistry::ValueEx(HKEY eClassKey, const std::string& sSectionKey,
+                           const std::string& sValueKey, int32_t eValueType,
+                           const Variant& vDefault) {
     SetClassKey(eClassKey);
     SetSectionKey(sSectionKey);
     SetValueKey(sValueKey);
@@ -214,8 +223,9 @@ Variant cRegistry::ValueEx(HKEY eClassKey, const std::string& sSectionKey, const
     return value();
 }
 
-void cRegistry::SetValueEx(HKEY eClassKey, const std::string& sSectionKey, const std::string& sValueKey,
-                           int32_t eValueType, const Variant& vDefault, const Variant& NewValue) {
+void cRegistry::SetValueEx(HKEY eClassKey, const std::string& sSectionKey,
+                           const std::string& sValueKey, int32_t eValueType,
+                           const Variant& vDefault, const Variant& NewValue) {
     SetClassKey(eClassKey);
     SetSectionKey(sSectionKey);
     SetValueKey(sValueKey);
@@ -231,31 +241,35 @@ bool cRegistry::CreateKey() {
     KeyHandle key;
     char emptyClass[1] = {'\0'};
     DWORD disposition = 0;
-    if (!classKey_ || RegCreateKeyExA(classKey_, sectionKey_.c_str(), 0, emptyClass, REG_OPTION_NON_VOLATILE,
-                                      kWriteAccess, nullptr, key.Out(), &disposition) != ERROR_SUCCESS)
-        throw RuntimeError(kErrKeyAccess, Source(), "Failed to create registry Key: '" + sectionKey_);
+    if (!classKey_ ||
+        RegCreateKeyExA(classKey_, sectionKey_.c_str(), 0, emptyClass, REG_OPTION_NON_VOLATILE,
+                        kWriteAccess, nullptr, key.Out(), &disposition) != ERROR_SUCCESS)
+        throw RuntimeError(kErrKeyAccess, Source(),
+                           "Failed to create registry Key: '" + sectionKey_);
     return true;
 }
 
 bool cRegistry::DeleteKey() {
     if (!classKey_ || RegDeleteKeyA(classKey_, sectionKey_.c_str()) != ERROR_SUCCESS)
         throw RuntimeError(kErrKeyAccess, Source(),
-                           "Failed to delete registry Key: '" + KeyNumber(classKey_) + "',Section: '" + sectionKey_);
+                           "Failed to delete registry Key: '" + KeyNumber(classKey_) +
+                               "',Section: '" + sectionKey_);
     return true;
 }
 
 bool cRegistry::DeleteValue() {
     KeyHandle key;
-    if (!classKey_ || RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, kWriteAccess, key.Out()) != ERROR_SUCCESS)
+    if (!classKey_ ||
+        RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, kWriteAccess, key.Out()) != ERROR_SUCCESS)
         throw RuntimeError(kErrKeyAccess, Source(),
-                           "Failed to open key '" + KeyNumber(classKey_) + "',Section: '" + sectionKey_ +
-                               "' for delete access");
+                           "Failed to open key '" + KeyNumber(classKey_) + "',Section: '" +
+                               sectionKey_ + "' for delete access");
     LONG rc = RegDeleteValueA(key.get(), valueKey_.c_str());
     key.Close();
     if (rc != ERROR_SUCCESS)
         throw RuntimeError(kErrKeyAccess, Source(),
-                           "Failed to delete registry Key: '" + KeyNumber(classKey_) + "',Section: '" + sectionKey_ +
-                               "',Key: '" + valueKey_);
+                           "Failed to delete registry Key: '" + KeyNumber(classKey_) +
+                               "',Section: '" + sectionKey_ + "',Key: '" + valueKey_);
     return true;
 }
 
@@ -263,16 +277,17 @@ bool cRegistry::EnumerateValues(std::vector<std::string>& names, int32_t& count)
     names.clear();
     count = 0;
     KeyHandle key;
-    if (!classKey_ || RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, KEY_QUERY_VALUE, key.Out()) != ERROR_SUCCESS)
+    if (!classKey_ || RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, KEY_QUERY_VALUE,
+                                    key.Out()) != ERROR_SUCCESS)
         return true;
     DWORD longest = 0;
-    RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
-                     nullptr, nullptr);
+    RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &longest, nullptr, nullptr, nullptr);
     for (DWORD index = 0;; ++index) {
         std::string buffer(longest + 1, '\0');
         DWORD length = longest + 1;
-        if (RegEnumValueA(key.get(), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
+        if (RegEnumValueA(key.get(), index, buffer.data(), &length, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS)
             break;
         buffer.resize(std::min<DWORD>(length, longest + 1));
         if (names.empty()) names.emplace_back();  // element 0 is unused
@@ -287,13 +302,15 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& names, int32_t& coun
         names.clear();
         count = 0;
         KeyHandle key;
-        if (!classKey_ ||
-            RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.Out()) != ERROR_SUCCESS)
+        if (!classKey_ || RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, KEY_ENUMERATE_SUB_KEYS,
+                                        key.Out()) != ERROR_SUCCESS)
             return true;
         for (DWORD index = 0;; ++index) {
             std::string buffer(kSubkeyNameBuffer, '\0');
-            if (RegEnumKeyA(key.get(), index, buffer.data(), kSubkeyNameBuffer) != ERROR_SUCCESS) break;
-            buffer.resize(buffer.find('\0') == std::string::npos ? buffer.size() : buffer.find('\0'));
+            if (RegEnumKeyA(key.get(), index, buffer.data(), kSubkeyNameBuffer) != ERROR_SUCCESS)
+                break;
+            buffer.resize(buffer.find('\0') == std::string::npos ? buffer.size()
+                                                                 : buffer.find('\0'));
             if (names.empty()) names.emplace_back();  // element 0 is unused
             names.push_back(std::move(buffer));
             ++count;
@@ -321,8 +338,9 @@ void cRegistry::SetClassesValue(const std::string& text) {
 
 void cRegistry::CreateEXEAssociation(const std::string& sExeFile, const std::string& sClassName,
                                      const std::string& sDescription, const std::string& sExtension,
-                                     const std::string& sOpenText, bool bPrint, const std::string& sPrintText,
-                                     bool bNew, const std::string& sNewText, bool bInstall,
+                                     const std::string& sOpenText, bool bPrint,
+                                     const std::string& sPrintText, bool bNew,
+                                     const std::string& sNewText, bool bInstall,
                                      const std::string& sInstallText, int32_t lIconIndex) {
     std::string trimmed = TrimSpaces(sExeFile);
     std::string program = trimmed;
@@ -352,18 +370,22 @@ void cRegistry::CreateEXEAssociation(const std::string& sExeFile, const std::str
         write(shell + "new", sNewText.empty() ? "&New" : sNewText);
         write(shell + "new\\command", program + " /n \"%1\"");
     }
-    if (lIconIndex > -1) write(sClassName + "\\DefaultIcon", program + "," + std::to_string(lIconIndex));
+    if (lIconIndex > -1)
+        write(sClassName + "\\DefaultIcon", program + "," + std::to_string(lIconIndex));
 }
 
-void cRegistry::CreateAdditionalEXEAssociations(const std::string& sClassName, const Variant& vItems) {
+void cRegistry::CreateAdditionalEXEAssociations(const std::string& sClassName,
+                                                const Variant& vItems) {
     if (!vItems.IsArray() || vItems.AsArray().empty() || vItems.AsArray().size() % 3 != 0)
-        throw RuntimeError(kErrBadAssociationList, Source(),
-                           "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected "
-                           "Name/Text/Command");
+        throw RuntimeError(
+            kErrBadAssociationList, Source(),
+            "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected "
+            "Name/Text/Command");
     sectionKey_ = sClassName;
     if (!KeyExists())
-        throw RuntimeError(kErrNoAssociationClass, Source(),
-                           "Error - attempt to create additional associations before class defined.");
+        throw RuntimeError(
+            kErrNoAssociationClass, Source(),
+            "Error - attempt to create additional associations before class defined.");
     const std::vector<Variant> items = vItems.AsArray();
     for (size_t i = 0; i + 2 < items.size(); i += 3) {
         valueType_ = REG_SZ;

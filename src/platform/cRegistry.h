@@ -75,9 +75,9 @@ public:
     // verb and optionally print, install and new verbs and the icon.
     void CreateEXEAssociation(const std::string& sExeFile, const std::string& sClassName,
                               const std::string& sDescription, const std::string& sExtension,
-                              const std::string& sOpenText, bool bPrint, const std::string& sPrintText,
-                              bool bNew, const std::string& sNewText, bool bInstall,
-                              const std::string& sInstallText, int32_t lIconIndex);
+                              const std::string& sOpenText, bool bPrint,
+                              const std::string& sPrintText, bool bNew, const std::string& sNewText,
+                              bool bInstall, const std::string& sInstallText, int32_t lIconIndex);
     // Adds verbs to a registered class. vItems is a zero-based array of triples: verb
     // name, menu text, command. A failing write is skipped.
     void CreateAdditionalEXEAssociations(const std::string& sClassName, const Variant& vItems);

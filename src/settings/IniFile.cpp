@@ -12,7 +12,8 @@ namespace lumaro {
 namespace {
 
 // Splits a NUL-terminated list into a 1-based array. Text after the last NUL is ignored.
-void SplitList(const std::string& list, bool skipEmpty, std::vector<std::string>& names, int32_t& count) {
+void SplitList(const std::string& list, bool skipEmpty, std::vector<std::string>& names,
+               int32_t& count) {
     names.clear();
     count = 0;
     size_t start = 0;
@@ -30,8 +31,8 @@ void SplitList(const std::string& list, bool skipEmpty, std::vector<std::string>
 
 std::string IniFile::ReadProfile(const char* section, const char* key) const {
     std::string buffer(kBufferSize, ' ');
-    DWORD copied = GetPrivateProfileStringA(section, key, default_.c_str(), buffer.data(), kBufferSize,
-                                            path_.c_str());
+    DWORD copied = GetPrivateProfileStringA(section, key, default_.c_str(), buffer.data(),
+                                            kBufferSize, path_.c_str());
     buffer.resize(std::min<DWORD>(copied, kBufferSize));
     return buffer;
 }
@@ -41,11 +42,13 @@ std::string IniFile::value() const { return ReadProfile(section_.c_str(), key_.c
 void IniFile::SetValue(const std::string& sValue) {
     std::string cleaned = sValue;
     cleaned.erase(std::remove(cleaned.begin(), cleaned.end(), '\0'), cleaned.end());
-    lastReturnCode_ = WritePrivateProfileStringA(section_.c_str(), key_.c_str(), cleaned.c_str(), path_.c_str());
+    lastReturnCode_ =
+        WritePrivateProfileStringA(section_.c_str(), key_.c_str(), cleaned.c_str(), path_.c_str());
 }
 
 void IniFile::DeleteKey() {
-    lastReturnCode_ = WritePrivateProfileStringA(section_.c_str(), key_.c_str(), nullptr, path_.c_str());
+    lastReturnCode_ =
+        WritePrivateProfileStringA(section_.c_str(), key_.c_str(), nullptr, path_.c_str());
 }
 
 void IniFile::DeleteSection() {
@@ -55,7 +58,8 @@ void IniFile::DeleteSection() {
 std::string IniFile::INISection() const { return ReadProfile(section_.c_str(), nullptr); }
 
 void IniFile::SetINISection(const std::string& sSection) {
-    lastReturnCode_ = WritePrivateProfileStringA(section_.c_str(), nullptr, sSection.c_str(), path_.c_str());
+    lastReturnCode_ =
+        WritePrivateProfileStringA(section_.c_str(), nullptr, sSection.c_str(), path_.c_str());
 }
 
 std::string IniFile::Sections() const { return ReadProfile(nullptr, nullptr); }

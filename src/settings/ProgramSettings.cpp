@@ -82,7 +82,8 @@ std::string ProgramSettings::Location() const {
 
 std::string ProgramSettings::StoredText(const std::string& value) {
     const std::string trimmed = TrimSpaces(value);
-    const bool enclosed = trimmed.size() >= 2 && (trimmed.front() == '"' || trimmed.front() == '\'') &&
+    const bool enclosed = trimmed.size() >= 2 &&
+                          (trimmed.front() == '"' || trimmed.front() == '\'') &&
                           trimmed.back() == trimmed.front();
     return enclosed ? "\"" + value + "\"" : value;
 }

@@ -1,7 +1,6 @@
-#include "accpac/LateBound.h"
-
 #include <gtest/gtest.h>
 
+#include "accpac/LateBound.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -31,7 +30,8 @@ public:
 
 TEST(LateBoundTest, CallsMethodsAndPropertiesByName) {
     Screen screen;
-    QObject* control = accpac::CallObject(accpac::CallObject(&screen, "UIAppControls", {"APP_Save_Button"}), "GetControl");
+    QObject* control = accpac::CallObject(
+        accpac::CallObject(&screen, "UIAppControls", {"APP_Save_Button"}), "GetControl");
     EXPECT_EQ(screen.lastName, "APP_Save_Button");
     EXPECT_EQ(accpac::GetProperty(control, "Top").toInt(), 700);
     EXPECT_EQ(accpac::CallByName(&screen, "Add", {2, "3"}).toInt(), 5);
@@ -42,9 +42,13 @@ TEST(LateBoundTest, CallsMethodsAndPropertiesByName) {
 
 TEST(LateBoundTest, MissingMembersRaise438) {
     Screen screen;
-    EXPECT_EQ(lumaro::test::RaisedBy([&] { accpac::CallByName(&screen, "NoSuchMethod"); }).Number(), 438);
-    EXPECT_EQ(lumaro::test::RaisedBy([&] { accpac::GetProperty(&screen, "NoSuchProperty"); }).Number(), 438);
-    EXPECT_EQ(lumaro::test::RaisedBy([&] { accpac::CallByName(&screen, "Add", {1}); }).Number(), 438);
+    EXPECT_EQ(lumaro::test::RaisedBy([&] { accpac::CallByName(&screen, "NoSuchMethod"); }).Number(),
+              438);
+    EXPECT_EQ(
+        lumaro::test::RaisedBy([&] { accpac::GetProperty(&screen, "NoSuchProperty"); }).Number(),
+        438);
+    EXPECT_EQ(lumaro::test::RaisedBy([&] { accpac::CallByName(&screen, "Add", {1}); }).Number(),
+              438);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 // The temporary control registration, on the registry store of a demo machine.
 
-#include "app/AccpacOcxRegHelper.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include "accpac/local/ClassTable.h"
 #include "accpac/local/Registry.h"
 #include "accpac/local/SpyTarget.h"
+#include "app/AccpacOcxRegHelper.h"
 #include "common/RuntimeError.h"
 #include "winapi/MachineFolder.h"
 #include "winapi/windows.h"
@@ -61,13 +60,15 @@ TEST_F(AccpacOcxRegHelperTest, FailuresGiveFalseAndLeaveTheIDAlone) {
 
     // An empty code base needs no installer; an unknown class cannot be installed.
     EXPECT_TRUE(helper.InstallControl("{00000000-0000-0000-0000-000000000001}", "", 0));
-    EXPECT_FALSE(helper.InstallControl("{00000000-0000-0000-0000-000000000001}", "http://x/y.cab", 0));
+    EXPECT_FALSE(
+        helper.InstallControl("{00000000-0000-0000-0000-000000000001}", "http://x/y.cab", 0));
     EXPECT_TRUE(helper.InstallControl(kOE1100Clsid, "a4wOE.cab", 0));
 }
 
 TEST_F(AccpacOcxRegHelperTest, AReadOnlyMachineHiveRefusesTheRegistration) {
     const auto hive = std::filesystem::path(winapi::MachineFolder()) / "HKEY_LOCAL_MACHINE.reg";
-    std::filesystem::permissions(hive, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+    std::filesystem::permissions(hive, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
                                            std::filesystem::perms::others_read);
     AccpacOcxRegHelper helper;
     std::string id;
@@ -82,14 +83,16 @@ TEST_F(AccpacOcxRegHelperTest, TracesEveryStepWhenATraceTargetIsRegistered) {
         std::string clsid, codeBase, id;
         {
             AccpacOcxRegHelper helper;
-            auto session = accpac::local::LocalSessionManager().Signon({"SYSOP", "SYSOP", "SAMLTD"});
+            auto session =
+                accpac::local::LocalSessionManager().Signon({"SYSOP", "SYSOP", "SAMLTD"});
             EXPECT_TRUE(helper.GetClsID(*session, "OE1100", clsid, codeBase));
             EXPECT_TRUE(helper.InstallControl(clsid, codeBase, 0));
             EXPECT_TRUE(helper.SetProgID("9", clsid, id));
             helper.ClearProgID(id);
         }
         std::vector<std::string> calls;
-        for (const auto& call : accpac::local::SpyTarget::Calls()) calls.push_back(call.Text().toStdString());
+        for (const auto& call : accpac::local::SpyTarget::Calls())
+            calls.push_back(call.Text().toStdString());
         return std::make_pair(id, calls);
     };
     auto [untracedID, untraced] = registrationOf(false);
@@ -101,12 +104,13 @@ TEST_F(AccpacOcxRegHelperTest, TracesEveryStepWhenATraceTargetIsRegistered) {
     EXPECT_EQ(traced[1], "Activate()");
     EXPECT_EQ(traced.back(), "Deactivate()");
     const std::string temp = std::string(kOE1100ProgID) + ".9";
-    for (const std::string& expected : std::vector<std::string>
-         {"BeginContext(GetClsID)", "ReportEvent(sClsID : " + std::string(kOE1100Clsid) + ")",
-          "EndContext(GetClsID)", "BeginContext(CreateRegEntry)",
-          "ReportEvent(Software\\Classes\\" + temp + " : " + kOE1100ProgID + ")", "EndContext(CreateRegEntry)",
-          "ReportEvent(ProgID : " + temp + ")", "ReportEvent(DeleteTempRegEntry : " + temp + ")",
-          "ReportEvent(RegDeleteKey : Software\\Classes\\" + temp + "\\Clsid,0)"}) {
+    for (const std::string& expected : std::vector<std::string>{
+             "BeginContext(GetClsID)", "ReportEvent(sClsID : " + std::string(kOE1100Clsid) + ")",
+             "EndContext(GetClsID)", "BeginContext(CreateRegEntry)",
+             "ReportEvent(Software\\Classes\\" + temp + " : " + kOE1100ProgID + ")",
+             "EndContext(CreateRegEntry)", "ReportEvent(ProgID : " + temp + ")",
+             "ReportEvent(DeleteTempRegEntry : " + temp + ")",
+             "ReportEvent(RegDeleteKey : Software\\Classes\\" + temp + "\\Clsid,0)"}) {
         EXPECT_NE(std::find(traced.begin(), traced.end(), expected), traced.end()) << expected;
     }
 }

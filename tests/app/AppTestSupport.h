@@ -24,7 +24,8 @@ public:
         accpac::local::Installation().InstallDemo(false);
         accpac::Platform::Install(&platform);
         platform.SetErrorDisplayHook([this](accpac::Session& session) {
-            for (int i = 0; i < session.Errors().Count(); ++i) shownErrors.push_back(session.Errors().Item(i).message);
+            for (int i = 0; i < session.Errors().Count(); ++i)
+                shownErrors.push_back(session.Errors().Item(i).message);
         });
         previousModal_ = accpac::local::SetModalHandler([this](QDialog& dialog) {
             ++dialogsShown;
@@ -37,7 +38,8 @@ public:
     }
 
     static std::string CompanyDatabase(const std::string& company) {
-        return accpac::local::Installation().SharedDataFolder() + "/COMPANY/" + company + "/" + company + ".sqlite";
+        return accpac::local::Installation().SharedDataFolder() + "/COMPANY/" + company + "/" +
+               company + ".sqlite";
     }
     static std::string SQLiteConnection(const std::string& company) {
         return "Provider=SQLite;Data Source=" + CompanyDatabase(company);
@@ -45,8 +47,8 @@ public:
 
     // Writes a company's settings through the program's own settings code.
     static void WriteSettings(const std::string& company, const std::string& connection,
-                              const std::string& location = "WH1", const std::string& query = kFirstRunQuery,
-                              bool drilldown = true) {
+                              const std::string& location = "WH1",
+                              const std::string& query = kFirstRunQuery, bool drilldown = true) {
         accpac::local::LocalSessionManager manager;
         auto session = manager.Signon({"SYSOP", accpac::local::kDemoSysopPassword, company});
         AccpacPaths paths;

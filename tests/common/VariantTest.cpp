@@ -1,10 +1,9 @@
-#include "common/Variant.h"
-
 #include <gtest/gtest.h>
 
 #include <clocale>
 
 #include "common/RuntimeError.h"
+#include "common/Variant.h"
 
 namespace lumaro {
 namespace {
@@ -14,13 +13,19 @@ TEST(VariantTest, TextOfValues) {
         Variant value;
         const char* text;
     } cases[] = {
-        {Variant(3.7), "3.7"},          {Variant(1e20), "1E+20"},
-        {Variant(-1e20), "-1E+20"},     {Variant(0.0001), "0.0001"},
-        {Variant(0.00001), "1E-05"},    {Variant(123456789012345.0), "123456789012345"},
-        {Variant(1e15), "1E+15"},       {Variant(0.1 + 0.2), "0.3"},
+        {Variant(3.7), "3.7"},
+        {Variant(1e20), "1E+20"},
+        {Variant(-1e20), "-1E+20"},
+        {Variant(0.0001), "0.0001"},
+        {Variant(0.00001), "1E-05"},
+        {Variant(123456789012345.0), "123456789012345"},
+        {Variant(1e15), "1E+15"},
+        {Variant(0.1 + 0.2), "0.3"},
         {Variant(-999999999999.0), "-999999999999"},
-        {Variant(true), "True"},        {Variant(false), "False"},
-        {Variant(int32_t{-42}), "-42"}, {Variant(), ""},
+        {Variant(true), "True"},
+        {Variant(false), "False"},
+        {Variant(int32_t{-42}), "-42"},
+        {Variant(), ""},
         {Variant("abc"), "abc"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.value.ToString(), c.text);
@@ -42,10 +47,8 @@ TEST(VariantTest, ConversionErrors) {
         Variant value;
         int32_t number;
     } cases[] = {
-        {Variant("abc"), kErrTypeMismatch},
-        {Variant("1e10"), kErrOverflow},
-        {Variant::Null(), kErrInvalidUseOfNull},
-        {Variant("inf"), kErrTypeMismatch},
+        {Variant("abc"), kErrTypeMismatch},      {Variant("1e10"), kErrOverflow},
+        {Variant::Null(), kErrInvalidUseOfNull}, {Variant("inf"), kErrTypeMismatch},
         {Variant("0x10"), kErrTypeMismatch},
     };
     for (const auto& c : cases) {
@@ -77,7 +80,8 @@ namespace {
 TEST(VariantTest, NumberTextIgnoresTheProcessLocale) {
     const char* previous = setlocale(LC_NUMERIC, nullptr);
     std::string saved = previous ? previous : "C";
-    if (!setlocale(LC_NUMERIC, "de_DE.UTF-8") && !setlocale(LC_NUMERIC, "fr_FR.UTF-8")) GTEST_SKIP() << "no comma locale installed";
+    if (!setlocale(LC_NUMERIC, "de_DE.UTF-8") && !setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
+        GTEST_SKIP() << "no comma locale installed";
     EXPECT_EQ(Variant(3.25).ToString(), "3.25");
     EXPECT_DOUBLE_EQ(Variant("3.25").ToDouble(), 3.25);
     setlocale(LC_NUMERIC, saved.c_str());

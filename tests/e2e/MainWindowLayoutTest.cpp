@@ -2,12 +2,12 @@
 // caption of the panel is cut. With LUMARO_SCREENSHOT_DIR set, the window is also saved
 // there as main-window.png.
 
+#include <gtest/gtest.h>
+
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include "accpac/local/ui/OrderEntryScreen.h"
 #include "app/AppTestSupport.h"
@@ -31,15 +31,18 @@ TEST(MainWindowLayoutTest, PanelCaptionsFitOnADemoOrder) {
     auto* screen = qobject_cast<accpac::local::OrderEntryScreen*>(window.ctlDynamic()->Object());
     ASSERT_GT(screen->OrderNumberCombo()->count(), 1);
     ASSERT_TRUE(screen->OpenOrder(screen->OrderNumberCombo()->itemText(1)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.RememberedItemKey() != "~" && !panel.RememberedItemKey().empty(); }));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return panel.RememberedItemKey() != "~" && !panel.RememberedItemKey().empty(); }));
 
-    for (QLabel* label : {panel.lblQtyOnHand, panel.lblQtyOnSalesOrder, panel.lblQtyOnPurchase, panel.lblQtyCommitted,
-                          panel.lblQtyAvailable}) {
+    for (QLabel* label : {panel.lblQtyOnHand, panel.lblQtyOnSalesOrder, panel.lblQtyOnPurchase,
+                          panel.lblQtyCommitted, panel.lblQtyAvailable}) {
         EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
-        EXPECT_TRUE(label->geometry().right() < panel.frmQTY->width()) << label->text().toStdString();
+        EXPECT_TRUE(label->geometry().right() < panel.frmQTY->width())
+            << label->text().toStdString();
     }
     EXPECT_TRUE(panel.frmQTY->isVisible());
-    EXPECT_LE(panel.frmQTY->geometry().bottom(), window.centralWidget()->height()) << "the panel is inside the window";
+    EXPECT_LE(panel.frmQTY->geometry().bottom(), window.centralWidget()->height())
+        << "the panel is inside the window";
 
     const QString folder = qEnvironmentVariable("LUMARO_SCREENSHOT_DIR");
     if (folder.isEmpty()) return;

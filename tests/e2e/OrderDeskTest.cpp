@@ -1,14 +1,13 @@
 // The whole program on a fresh demo installation, walked as a clerk walks it, and each
 // way start-up can fail with its message and its ending.
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include "accpac/LateBound.h"
@@ -35,12 +34,15 @@ using accpac::local::OrderLinesModel;
 
 const std::string kRegistryMessage =
     "System Error. The current user does not have permission to add or remove registry keys to "
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes. Please grant the current user 'Full Control' permissions to "
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes. Please grant the current user 'Full Control' "
+    "permissions to "
     "registry key HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes in order to use Lumaro.";
 
 class OrderDeskTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::DemoMachine::WriteSettings("SAMLTD", test::DemoMachine::SQLiteConnection("SAMLTD")); }
+    void SetUp() override {
+        test::DemoMachine::WriteSettings("SAMLTD", test::DemoMachine::SQLiteConnection("SAMLTD"));
+    }
 
     // Starts the program as main() does and waits for the hosted screen to open.
     std::unique_ptr<frmOEEntry> Start(const std::string& commandLine = "") {
@@ -84,8 +86,9 @@ protected:
     }
     static std::vector<std::string> Shown(QuantityPanel& panel) {
         std::vector<std::string> values;
-        for (accpac::FieldEdit* c : {panel.afeICLOCIaqtyonhand, panel.afeICLOCIqtyonorder, panel.afeICLOCIqtysalordr,
-                                     panel.afeICLOCIqtyavail, panel.afeICLOCIqtycommitted})
+        for (accpac::FieldEdit* c :
+             {panel.afeICLOCIaqtyonhand, panel.afeICLOCIqtyonorder, panel.afeICLOCIqtysalordr,
+              panel.afeICLOCIqtyavail, panel.afeICLOCIqtycommitted})
             values.push_back(c->Value().ToString());
         return values;
     }
@@ -121,7 +124,8 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* s = qobject_cast<accpac::local::InquiryScreen*>(w)) inquiry = s;
     ASSERT_NE(inquiry, nullptr);
-    EXPECT_TRUE(inquiry->ItemText().contains(accpac::local::kDemoItemFormatted)) << inquiry->ItemText().toStdString();
+    EXPECT_TRUE(inquiry->ItemText().contains(accpac::local::kDemoItemFormatted))
+        << inquiry->ItemText().toStdString();
     EXPECT_TRUE(inquiry->LocationText().contains("WH1"));
     EXPECT_DOUBLE_EQ(inquiry->Total(), panel.afeICLOCIqtycommitted->Value().ToDouble());
     inquiry->close();
@@ -146,15 +150,20 @@ TEST_F(OrderDeskTest, WindowSizeAndPanelPlacement) {
     window->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->Panel().adsOEORDD() != nullptr; }));
     QObject* inner = window->ctlDynamic()->Object();
-    auto button = [&](const char* name) { return accpac::CallObject(accpac::CallObject(inner, "UIAppControls", {name}), "GetControl"); };
+    auto button = [&](const char* name) {
+        return accpac::CallObject(accpac::CallObject(inner, "UIAppControls", {name}), "GetControl");
+    };
     QObject* save = button("APP_Save_Button");
     QObject* close = button("APP_Close_Button");
     const accpac::TwipsRect panel = accpac::TwipsGeometry(window->Panel().frmQTY);
-    const int saveBottom = accpac::GetProperty(save, "Top").toInt() + accpac::GetProperty(save, "height").toInt();
+    const int saveBottom =
+        accpac::GetProperty(save, "Top").toInt() + accpac::GetProperty(save, "height").toInt();
     EXPECT_NEAR(panel.top, saveBottom + 100, 15);
     EXPECT_NEAR(panel.left, accpac::GetProperty(save, "Left").toInt(), 15);
-    EXPECT_NEAR(panel.left + panel.width,
-                accpac::GetProperty(close, "Left").toInt() + accpac::GetProperty(close, "width").toInt(), 30);
+    EXPECT_NEAR(
+        panel.left + panel.width,
+        accpac::GetProperty(close, "Left").toInt() + accpac::GetProperty(close, "width").toInt(),
+        30);
 }
 
 TEST_F(OrderDeskTest, FileCloseShutsDownAndLeavesNoTemporaryRegistration) {
@@ -167,7 +176,8 @@ TEST_F(OrderDeskTest, FileCloseShutsDownAndLeavesNoTemporaryRegistration) {
     auto window = Start("/login");
     EXPECT_EQ(demo.dialogsShown, 1);
     ASSERT_EQ(window->State(), frmOEEntry::StartState::Running);
-    const std::string temp = std::string(accpac::local::kOE1100ProgID) + "." + std::to_string(window->SessionID());
+    const std::string temp =
+        std::string(accpac::local::kOE1100ProgID) + "." + std::to_string(window->SessionID());
     EXPECT_FALSE(HiveHasKey("Software\\Classes\\" + temp));
     auto connection = window->Panel().ExternalConnection();
     window->mnuFile_Close()->trigger();
@@ -181,8 +191,9 @@ TEST(CommandLineTest, LoginSwitchIsAWholeWordIgnoringCase) {
     struct Case {
         const char* line;
         bool expected;
-    } cases[] = {{"x /LOGIN y", true}, {"/login", true}, {"/login2", false}, {"-login", false},
-                 {"", false},          {"a  /Login", true}, {"/loginx /log", false}};
+    } cases[] = {{"x /LOGIN y", true},   {"/login", true}, {"/login2", false},
+                 {"-login", false},      {"", false},      {"a  /Login", true},
+                 {"/loginx /log", false}};
     for (const auto& c : cases) EXPECT_EQ(frmOEEntry::HasLoginSwitch(c.line), c.expected) << c.line;
 }
 
@@ -216,7 +227,8 @@ TEST_F(StartupFailureTest, PlatformNotInstalled) {
 }
 
 TEST_F(StartupFailureTest, SettingsFileThatCannotBeCreatedEndsSilently) {
-    const auto ini = std::filesystem::path(accpac::local::Installation().SharedDataFolder()) / "COMPANY" / "OstrelLumaro.ini";
+    const auto ini = std::filesystem::path(accpac::local::Installation().SharedDataFolder()) /
+                     "COMPANY" / "OstrelLumaro.ini";
     std::filesystem::remove(ini);
     // A link into a folder that does not exist: the file can be neither found nor created.
     std::filesystem::create_symlink("/nonexistent-folder/OstrelLumaro.ini", ini);
@@ -231,7 +243,9 @@ TEST_F(StartupFailureTest, NoSettingsForAnotherUser) {
     auto window = Start();
     EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
     Message m = OnlyMessage();
-    EXPECT_EQ(m.text, "Program settings have not been set. Please contact the Accpac SYSOP user to set them.");
+    EXPECT_EQ(
+        m.text,
+        "Program settings have not been set. Please contact the Accpac SYSOP user to set them.");
     EXPECT_EQ(m.title, "Error");
     EXPECT_EQ(m.icon, MsgIcon::Exclamation);
 }
@@ -269,7 +283,8 @@ TEST_F(StartupFailureTest, ReadOnlyMachineHiveShowsTheSystemErrorThroughTheError
 }
 
 TEST_F(StartupFailureTest, UnreachableExternalDatabase) {
-    test::DemoMachine::WriteSettings("SAMLTD", "Provider=SQLite;Data Source=/nonexistent/folder/quantities.db");
+    test::DemoMachine::WriteSettings(
+        "SAMLTD", "Provider=SQLite;Data Source=/nonexistent/folder/quantities.db");
     auto window = Start();
     EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
     Message m = OnlyMessage();

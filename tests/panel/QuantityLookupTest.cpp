@@ -1,13 +1,12 @@
 // The statement sent to the external database and the connection string shown in messages.
 // Reading the result columns (NULL, missing, not a number) is QuantityPanelTest's QueryShapes.
 
-#include "panel/QuantityLookup.h"
-
 #include <gtest/gtest.h>
 
 #include "ado/Ado.h"
 #include "common/RuntimeError.h"
 #include "globals/Globals.h"
+#include "panel/QuantityLookup.h"
 #include "support/IclocFixture.h"
 #include "support/TestSupport.h"
 
@@ -42,8 +41,23 @@ TEST(MaskConnectionPasswords, HidesOnlyPasswordValues) {
 // value is the item number with its escapes expanded, or is refused (the lookup then shows
 // the not-found marker).
 const char* const kHostileItems[] = {
-    "O'Neil", "A' OR '1'='1", "x'; DROP TABLE t; --", "\\'", "a'\\' OR 1=1 --", "\\\\'", "\\\\' OR 1=1 --",
-    "'\\'", "a\\", "a\\\\", "-- c", "/* c", "a\\n' OR 1=1 --", "\\n\\t\\r", "''", "%s", "",
+    "O'Neil",
+    "A' OR '1'='1",
+    "x'; DROP TABLE t; --",
+    "\\'",
+    "a'\\' OR 1=1 --",
+    "\\\\'",
+    "\\\\' OR 1=1 --",
+    "'\\'",
+    "a\\",
+    "a\\\\",
+    "-- c",
+    "/* c",
+    "a\\n' OR 1=1 --",
+    "\\n\\t\\r",
+    "''",
+    "%s",
+    "",
 };
 
 void ExpectLiterals(const std::shared_ptr<ado::Connection>& connection) {
@@ -78,9 +92,11 @@ TEST(QuantityStatement, ItemNumberStaysOneLiteralOnPostgres) {
     test::PgIclocDatabase pg;
     for (const std::string setting : {"on", "off"}) {
         // Off: the server reads a backslash in a literal as an escape.
-        auto connection =
-            Open(pg.OdbcConnectionString() + "ConnSettings={SET standard_conforming_strings=" + setting + "};");
-        ASSERT_EQ(FirstValue(connection, "SHOW standard_conforming_strings", "standard_conforming_strings"), setting);
+        auto connection = Open(pg.OdbcConnectionString() +
+                               "ConnSettings={SET standard_conforming_strings=" + setting + "};");
+        ASSERT_EQ(FirstValue(connection, "SHOW standard_conforming_strings",
+                             "standard_conforming_strings"),
+                  setting);
         ExpectLiterals(connection);
     }
 }

@@ -2,8 +2,7 @@
 // database (or ICILOC on the PostgreSQL test server), and an order detail line driven by
 // the test.
 
-#include "panel/QuantityPanel.h"
-
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <QApplication>
@@ -11,12 +10,11 @@
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QUuid>
-#include <gtest/gtest.h>
 
 #include "accpac/local/Installation.h"
-#include "accpac/local/Registry.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalSession.h"
+#include "accpac/local/Registry.h"
 #include "accpac/local/Site.h"
 #include "accpac/local/Views.h"
 #include "accpac/local/ui/FieldEditControl.h"
@@ -28,6 +26,7 @@
 #include "common/VersionInfo.h"
 #include "panel/LaunchUI.h"
 #include "panel/QuantityLookup.h"
+#include "panel/QuantityPanel.h"
 #include "platform/AccpacPaths.h"
 #include "settings/ProgramSettings.h"
 #include "support/IclocFixture.h"
@@ -75,16 +74,18 @@ Texts Calls(accpac::FieldEdit* control) { return static_cast<RecordingFieldEdit*
 // onRun runs inside Run (a second click delivered while the platform starts the screen).
 class TestPlatform : public accpac::local::LocalGuiPlatform {
 public:
-    accpac::FieldEdit* CreateFieldEdit(accpac::DataSource* source, const std::string& field, QWidget* parent) override {
+    accpac::FieldEdit* CreateFieldEdit(accpac::DataSource* source, const std::string& field,
+                                       QWidget* parent) override {
         return new RecordingFieldEdit(source, field, parent);
     }
     std::shared_ptr<accpac::ScreenLauncher> CreateScreenLauncher() override {
         struct Launcher : accpac::ScreenLauncher {
             TestPlatform& p;
             std::shared_ptr<accpac::ScreenLauncher> real;
-            Launcher(TestPlatform& p, std::shared_ptr<accpac::ScreenLauncher> r) : p(p), real(std::move(r)) {}
-            void Prepare(const std::string& a, const std::string& b, const std::string& c, const std::string& d,
-                         const std::string& parameters) override {
+            Launcher(TestPlatform& p, std::shared_ptr<accpac::ScreenLauncher> r)
+                : p(p), real(std::move(r)) {}
+            void Prepare(const std::string& a, const std::string& b, const std::string& c,
+                         const std::string& d, const std::string& parameters) override {
                 p.launched.push_back(parameters);
                 real->Prepare(a, b, c, d, parameters);
             }
@@ -108,7 +109,8 @@ public:
     StatementCounter() {
         for (const QString& name : QSqlDatabase::connectionNames()) {
             QSqlDatabase db = QSqlDatabase::database(name, false);
-            QVariant handle = db.isOpen() && name.startsWith("lumaro.ado.") ? db.driver()->handle() : QVariant();
+            QVariant handle =
+                db.isOpen() && name.startsWith("lumaro.ado.") ? db.driver()->handle() : QVariant();
             if (qstrcmp(handle.typeName(), "sqlite3*") != 0) continue;
             handles_.push_back(*static_cast<sqlite3* const*>(handle.constData()));
             sqlite3_trace_v2(handles_.back(), SQLITE_TRACE_STMT, &Trace, this);
@@ -122,7 +124,8 @@ public:
 
 private:
     static int Trace(unsigned, void* self, void*, void* sql) {
-        if (std::string_view(static_cast<const char*>(sql)).substr(0, 2) != "--") ++static_cast<StatementCounter*>(self)->count;
+        if (std::string_view(static_cast<const char*>(sql)).substr(0, 2) != "--")
+            ++static_cast<StatementCounter*>(self)->count;
         return 0;
     }
     std::vector<sqlite3*> handles_;
@@ -140,8 +143,8 @@ protected:
         accpac::Platform::Install(&platform);
         session = accpac::local::LocalSessionManager().Signon({"SYSOP", "SYSOP", "SAMLTD"});
         link = session->OpenLocalDBLink();
-        settings = std::make_unique<ProgramSettings>([] { return std::string("SAMLTD"); },
-                                                     [this]() -> const AccpacPaths& { return paths; });
+        settings = std::make_unique<ProgramSettings>(
+            [] { return std::string("SAMLTD"); }, [this]() -> const AccpacPaths& { return paths; });
         ASSERT_TRUE(settings->CreateINIFile());
         settings->SetConnectionString(CompanyConnection());
         settings->SetLocation("WH1");
@@ -165,7 +168,9 @@ protected:
         accpac::Platform::Install(nullptr);
     }
 
-    std::string CompanyConnection() { return "Provider=SQLite;Data Source=" + link->Database().FileName() + ";"; }
+    std::string CompanyConnection() {
+        return "Provider=SQLite;Data Source=" + link->Database().FileName() + ";";
+    }
     QuantityPanel* NewPanel() {
         panels_.push_back(std::make_unique<QuantityPanel>(window.get()));
         QuantityPanel* p = panels_.back().get();
@@ -191,8 +196,9 @@ protected:
     // The five quantity controls in the order of the query's columns; the three zoom buttons.
     static Texts Shown(QuantityPanel* p) {
         Texts shown;
-        for (accpac::FieldEdit* c : {p->afeICLOCIaqtyonhand, p->afeICLOCIqtyonorder, p->afeICLOCIqtysalordr,
-                                     p->afeICLOCIqtyavail, p->afeICLOCIqtycommitted})
+        for (accpac::FieldEdit* c :
+             {p->afeICLOCIaqtyonhand, p->afeICLOCIqtyonorder, p->afeICLOCIqtysalordr,
+              p->afeICLOCIqtyavail, p->afeICLOCIqtycommitted})
             shown.push_back(c->Value().ToString());
         return shown;
     }
@@ -204,19 +210,23 @@ protected:
     std::string Caption() const { return panel->lblLocation->text().toStdString(); }
 
     // An item of the company (stored and formatted number alike) and its quantities at WH1.
-    void AddItem(const std::string& itemNo, const std::string& description, std::vector<double> q = {0, 0, 0, 0}) {
+    void AddItem(const std::string& itemNo, const std::string& description,
+                 std::vector<double> q = {0, 0, 0, 0}) {
         const QString item = QString::fromStdString(itemNo);
-        link->Database().Exec("INSERT OR REPLACE INTO ICITEM (ITEMNO, FMTITEMNO, \"DESC\", CATEGORY, STOCKITEM, "
-                              "STOCKUNIT, UNITPRICE) VALUES (?, ?, ?, 'A1', 1, 'EA', 1)",
-                              {item, item, QString::fromStdString(description)});
-        link->Database().Exec("INSERT OR REPLACE INTO ICILOC (ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, QTYADNOCST, "
-                              "QTYSHNOCST, QTYONORDER, QTYSALORDR, QTYCOMMIT) VALUES (?, 'WH1', ?, 0, 0, 0, ?, ?, ?)",
-                              {item, q[0], q[1], q[2], q[3]});
+        link->Database().Exec(
+            "INSERT OR REPLACE INTO ICITEM (ITEMNO, FMTITEMNO, \"DESC\", CATEGORY, STOCKITEM, "
+            "STOCKUNIT, UNITPRICE) VALUES (?, ?, ?, 'A1', 1, 'EA', 1)",
+            {item, item, QString::fromStdString(description)});
+        link->Database().Exec(
+            "INSERT OR REPLACE INTO ICILOC (ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, QTYADNOCST, "
+            "QTYSHNOCST, QTYONORDER, QTYSALORDR, QTYCOMMIT) VALUES (?, 'WH1', ?, 0, 0, 0, ?, ?, ?)",
+            {item, q[0], q[1], q[2], q[3]});
     }
     // Another demo item stocked at WH1: formatted and stored number.
     std::pair<std::string, std::string> OtherItem() {
         QSqlQuery q = link->Database().Exec(
-            "SELECT I.FMTITEMNO, I.ITEMNO FROM ICITEM I JOIN ICILOC L ON L.ITEMNO = I.ITEMNO AND L.LOCATION = 'WH1' "
+            "SELECT I.FMTITEMNO, I.ITEMNO FROM ICITEM I JOIN ICILOC L ON L.ITEMNO = I.ITEMNO AND "
+            "L.LOCATION = 'WH1' "
             "WHERE I.ITEMNO NOT IN (?) AND I.ITEMNO NOT LIKE 'PNL%' ORDER BY I.ITEMNO LIMIT 1",
             {QString(kDemoItemStored)});
         EXPECT_TRUE(q.next());
@@ -253,11 +263,13 @@ TEST_F(QuantityPanelTest, SetUpAndShutdown) {
         EXPECT_EQ(p->ExternalConnection()->State(), ado::adStateOpen);
         EXPECT_TRUE(p->adsICLOCQT->Active() && p->adsICITEM->Active() && p->adsICLOC->Active());
         const Texts decimals{"set 17=" + std::to_string(link->Database().QuantityDecimals())};
-        for (accpac::FieldEdit* c : {p->afeICLOCIaqtyonhand, p->afeICLOCIqtysalordr, p->afeICLOCIqtyonorder,
-                                     p->afeICLOCIqtyavail, p->afeICLOCIqtycommitted})
+        for (accpac::FieldEdit* c :
+             {p->afeICLOCIaqtyonhand, p->afeICLOCIqtysalordr, p->afeICLOCIqtyonorder,
+              p->afeICLOCIqtyavail, p->afeICLOCIqtycommitted})
             EXPECT_EQ(Calls(c), decimals);
         const Texts zoomSetUp{drilldown ? "invoke 60(0,3,)" : "set 57=0"};
-        for (accpac::FieldEdit* b : {p->btnSalesOrderZoom, p->btnPurchaseOrderZoom, p->btnCommittedZoom}) {
+        for (accpac::FieldEdit* b :
+             {p->btnSalesOrderZoom, p->btnPurchaseOrderZoom, p->btnCommittedZoom}) {
             EXPECT_EQ(Calls(b), zoomSetUp);
             EXPECT_FALSE(b->isEnabled());  // no line yet
         }
@@ -273,9 +285,12 @@ TEST_F(QuantityPanelTest, SetUpFailuresTellTheUserAndEndTheProgram) {
     struct Case {
         std::string connection, location, query, message;
     } cases[] = {
-        {"", "WH1", "q", "Program settings have not been set. Please contact the Accpac SYSOP user to set them."},
-        {"x", "", "q", "There is no location specified in the [SAMLTD] section of the application .INI file."},
-        {"x", "WH1", "", "There is no query specified in the [SAMLTD] section of the application .INI file."},
+        {"", "WH1", "q",
+         "Program settings have not been set. Please contact the Accpac SYSOP user to set them."},
+        {"x", "", "q",
+         "There is no location specified in the [SAMLTD] section of the application .INI file."},
+        {"x", "WH1", "",
+         "There is no query specified in the [SAMLTD] section of the application .INI file."},
         // Filled but unusable (the first-run template): Open raises, its description is shown.
         {kFirstRunConnectionString, "WH1", "q", ""},
     };
@@ -299,7 +314,8 @@ TEST_F(QuantityPanelTest, SetUpFailuresTellTheUserAndEndTheProgram) {
     }
     // Errors the platform has recorded are shown, and cleared, through its error display.
     Texts shown;
-    platform.SetErrorDisplayHook([&](accpac::Session& s) { shown.push_back(s.Errors().Item(0).message); });
+    platform.SetErrorDisplayHook(
+        [&](accpac::Session& s) { shown.push_back(s.Errors().Item(0).message); });
     session->Errors().Add({3, "platform trouble", "test", 1});
     messages.messages.clear();
     EXPECT_FALSE(panel->OpenQuantitySources());
@@ -320,14 +336,19 @@ TEST_F(QuantityPanelTest, RefreshAndTheRememberedItem) {
     } steps[] = {
         {"first line of the item", [&] { MoveToLine(kDemoItemFormatted); }, 1},
         {"second line of the same item", [&] { MoveToLine(kDemoItemFormatted); }, 0},
-        {"same item in other letter case", [&] { MoveToLine(ToLowerAscii(kDemoItemFormatted)); }, 0},
-        {"record re-read after a save", [&] { line->RaiseRecordChanged(accpac::ReasonRecordRefreshed); }, 0},
-        {"another field changed", [&] { line->Fields().Item(detail::QTYORDERED).SetValue(Variant(3.0)); }, 0},
-        {"item field written again", [&] { line->Fields().Item(detail::ITEM).SetValue(Variant(kDemoItemFormatted)); }, 0},
+        {"same item in other letter case", [&] { MoveToLine(ToLowerAscii(kDemoItemFormatted)); },
+         0},
+        {"record re-read after a save",
+         [&] { line->RaiseRecordChanged(accpac::ReasonRecordRefreshed); }, 0},
+        {"another field changed",
+         [&] { line->Fields().Item(detail::QTYORDERED).SetValue(Variant(3.0)); }, 0},
+        {"item field written again",
+         [&] { line->Fields().Item(detail::ITEM).SetValue(Variant(kDemoItemFormatted)); }, 0},
         {"new line started", [&] { line->RaiseRecordChanged(accpac::ReasonNewRecord); }, 0},
         {"same item after a new line", [&] { MoveToLine(kDemoItemFormatted); }, 1},
         {"another item", [&] { MoveToLine(other); }, 1},
-        {"item typed on the line", [&] { line->Fields().Item(detail::ITEM).SetValue(Variant(kDemoItemStored)); }, 1},
+        {"item typed on the line",
+         [&] { line->Fields().Item(detail::ITEM).SetValue(Variant(kDemoItemStored)); }, 1},
         {"unknown item: no external query", [&] { MoveToLine("NO-SUCH-ITEM"); }, 0},
     };
     for (const Step& step : steps) {
@@ -341,11 +362,13 @@ TEST_F(QuantityPanelTest, RefreshAndTheRememberedItem) {
     auto q = link->Database().FindItemLocation(kDemoItemStored, "WH1");
     const double onHand = q->qtyOnHand + q->qtyRenOCost + q->qtyAdNOCost - q->qtyShNOCost;
     Texts expected;
-    for (double v : {onHand, q->qtyOnOrder, q->qtySalesOrder, onHand - q->qtyCommitted, q->qtyCommitted})
+    for (double v :
+         {onHand, q->qtyOnOrder, q->qtySalesOrder, onHand - q->qtyCommitted, q->qtyCommitted})
         expected.push_back(Variant(v).ToString());
     EXPECT_EQ(Shown(), expected);
     EXPECT_EQ(panel->RememberedItemKey(), kDemoItemFormatted);
-    EXPECT_EQ(Caption(), "Location WH1 (" + link->Database().FindItem(kDemoItemStored)->description + ")");
+    EXPECT_EQ(Caption(),
+              "Location WH1 (" + link->Database().FindItem(kDemoItemStored)->description + ")");
     EXPECT_EQ(Zooms(), (Flags{true, true, true}));
 
     // A line without an item clears the item and the text, and forgets the item.
@@ -365,11 +388,14 @@ TEST_F(QuantityPanelTest, ZoomButtonsFollowTheLineAndTheQuantities) {
         Texts shown;  // empty: not checked
         Flags zooms;
     } cases[] = {
-        {"PNL-ZERO", true, {"5", "0", "1", "5", "0"}, {true, false, false}},  // nothing on order or committed
+        {"PNL-ZERO",
+         true,
+         {"5", "0", "1", "5", "0"},
+         {true, false, false}},  // nothing on order or committed
         {"PNL-BLANKDESC", true, {"1", "2", "3", "-3", "4"}, {true, true, true}},
         {"NO-SUCH-ITEM", true, kMarker, {true, false, false}},  // unknown: the marker is below 0
         {"   ", true, kMarker, {false, false, false}},          // looked up, but blank for the zoom
-        {kDemoItemFormatted, false, {}, {false, false, false}}, // not a stock item
+        {kDemoItemFormatted, false, {}, {false, false, false}},  // not a stock item
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.item);
@@ -383,31 +409,42 @@ TEST_F(QuantityPanelTest, ZoomButtonsFollowTheLineAndTheQuantities) {
     EXPECT_EQ(Caption(), "Location WH1");  // a blank text: no parentheses
 
     // The header's events: an order without lines turns every zoom off.
-    const std::pair<QVariant, Flags> answers[] = {
-        {true, {false, false, false}}, {QVariant(), {false, false, false}}, {false, {true, true, true}}};
+    const std::pair<QVariant, Flags> answers[] = {{true, {false, false, false}},
+                                                  {QVariant(), {false, false, false}},
+                                                  {false, {true, true, true}}};
     for (const auto& [empty, zooms] : answers) {
         list.empty = empty;
         header->RaiseRecordChanged(accpac::ReasonFieldChanged);  // ignored
-        header->RaiseRecordChanged(empty.isValid() ? accpac::ReasonRecordChanged : accpac::ReasonRecordRefreshed);
+        header->RaiseRecordChanged(empty.isValid() ? accpac::ReasonRecordChanged
+                                                   : accpac::ReasonRecordRefreshed);
         EXPECT_EQ(Zooms(), zooms);
     }
 }
 
 TEST_F(QuantityPanelTest, QueryShapes) {
-    const std::pair<const char*, Texts> cases[] = {
-        {"SELECT 1 AS QTONHAND, 2 AS qtonorder, 3 AS QTSALORDR, 4 AS QTAVAIL WHERE '%s' <> '%s'",  // no QTCOMMIT
-         {"1", "2", "3", "4", "0"}},
-        {"SELECT 1 AS QTONHAND, NULL AS QTONORDER, 3 AS QTSALORDR, 4 AS QTAVAIL, 5 AS QTCOMMIT WHERE '%s' <> '%s'",
-         {"1", "0", "3", "4", "5"}},
-        {"SELECT * FROM (SELECT 5 AS QTONHAND, 6 AS QTONORDER, 7 AS QTSALORDR, 8 AS QTAVAIL, 9 AS QTCOMMIT "
-         "UNION ALL SELECT 1, 1, 1, 1, 1) WHERE '%s' <> '%s' ORDER BY QTONHAND DESC",  // two rows: the first
-         {"5", "6", "7", "8", "9"}},
-        {"SELECT 1 AS QTONHAND WHERE '%s' = '%s'", kMarker},                          // no row
-        {"SELEC 1 WHERE '%s' = '%s'", kMarker},                                       // syntax error
-        {"SELECT 1 AS QTONHAND WHERE '%s' <> ''", kMarker},                           // one placeholder
-        {"SELECT 1 AS QTONHAND WHERE '%s' LIKE 'A%' AND '%s' <> ''", kMarker},        // single percent sign
-        {"SELECT 'many' AS QTONHAND, 1 AS QTONORDER WHERE '%s' <> '%s'", kMarker},    // not a number
-    };
+    const std::pair<const char*, Texts> cases[] =
+        {
+            {"SELECT 1 AS QTONHAND, 2 AS qtonorder, 3 AS QTSALORDR, 4 AS QTAVAIL WHERE '%s' <> "
+             "'%s'",  // no QTCOMMIT
+             {"1", "2", "3", "4", "0"}},
+            {"SELECT 1 AS QTONHAND, NULL AS QTONORDER, 3 AS QTSALORDR, 4 AS QTAVAIL, 5 AS QTCOMMIT "
+             "WHERE '%s' <> '%s'",
+             {"1", "0", "3", "4", "5"}},
+            {"SELECT * FROM (SELECT 5 AS QTONHAND, 6 AS QTONORDER, 7 AS QTSALORDR, 8 AS QTAVAIL, 9 "
+             "AS QTCOMMIT "
+             "UNION ALL SELECT 1, 1, 1, 1, 1) WHERE '%s' <> '%s' ORDER BY QTONHAND DESC",  // two
+                                                                                           // rows:
+                                                                                           // the
+                                                                                           // first
+             {"5", "6", "7", "8", "9"}},
+            {"SELECT 1 AS QTONHAND WHERE '%s' = '%s'", kMarker},  // no row
+            {"SELEC 1 WHERE '%s' = '%s'", kMarker},               // syntax error
+            {"SELECT 1 AS QTONHAND WHERE '%s' <> ''", kMarker},   // one placeholder
+            {"SELECT 1 AS QTONHAND WHERE '%s' LIKE 'A%' AND '%s' <> ''",
+             kMarker},  // single percent sign
+            {"SELECT 'many' AS QTONHAND, 1 AS QTONORDER WHERE '%s' <> '%s'",
+             kMarker},  // not a number
+        };
     for (const auto& [query, shown] : cases) {
         SCOPED_TRACE(query);
         settings->SetQuery(query);
@@ -433,7 +470,8 @@ const HostileItem kHostileItems[] = {
     {"P';DELETE FROM ICILOC--", "P';DELETE FROM ICILOC--", "9"},
     {"PNL\\'X", "PNL'X", "10"},
     {"PNL--\\", "PNL--", "11"},
-    {"PNL\\\\' OR 1=1 --", "PNL\\' OR 1=1 --", kNotFoundMarker},  // a backslash would reach the literal
+    {"PNL\\\\' OR 1=1 --", "PNL\\' OR 1=1 --",
+     kNotFoundMarker},  // a backslash would reach the literal
 };
 
 TEST_F(QuantityPanelTest, HostileItemNumbersOnSqliteAndPostgres) {
@@ -473,12 +511,15 @@ TEST_F(QuantityPanelTest, RecoversWhenTheDatabaseDropsTheConnection) {
     if (!test::TestPgServer()) GTEST_SKIP() << test::kNoPgReason;
     const auto [other, otherStored] = OtherItem();
     test::IclocRow a, b;
-    a.itemNo = kDemoItemStored, a.location = "WH1", a.qtyOnHand = 1, a.qtyOnOrder = 2, a.qtySalOrdr = 3, a.qtyCommit = 4;
-    b.itemNo = otherStored, b.location = "WH1", b.qtyOnHand = 5, b.qtyOnOrder = 6, b.qtySalOrdr = 7, b.qtyCommit = 8;
+    a.itemNo = kDemoItemStored, a.location = "WH1", a.qtyOnHand = 1, a.qtyOnOrder = 2,
+    a.qtySalOrdr = 3, a.qtyCommit = 4;
+    b.itemNo = otherStored, b.location = "WH1", b.qtyOnHand = 5, b.qtyOnOrder = 6, b.qtySalOrdr = 7,
+    b.qtyCommit = 8;
     test::PgIclocDatabase pg({a, b});
     auto admin = std::make_shared<ado::Connection>();
     admin->Open(pg.AdoConnectionString());
-    const std::string application = "lumaro_panel_" + QUuid::createUuid().toString(QUuid::Id128).toStdString();
+    const std::string application =
+        "lumaro_panel_" + QUuid::createUuid().toString(QUuid::Id128).toStdString();
     auto run = [&](const std::string& sql) {
         ado::Command command;
         command.SetActiveConnection(admin);
@@ -487,13 +528,16 @@ TEST_F(QuantityPanelTest, RecoversWhenTheDatabaseDropsTheConnection) {
         recordset.Open(command);
         return recordset.IsEOF() ? std::string() : recordset.Fields("pid").Value().ToString();
     };
-    const std::string backend = "SELECT pid FROM pg_stat_activity WHERE application_name = '" + application + "'";
-    settings->SetConnectionString(pg.OdbcConnectionString() + "ConnSettings={SET application_name='" + application + "'};");
+    const std::string backend =
+        "SELECT pid FROM pg_stat_activity WHERE application_name = '" + application + "'";
+    settings->SetConnectionString(pg.OdbcConnectionString() +
+                                  "ConnSettings={SET application_name='" + application + "'};");
 
     Start();
     MoveToLine(kDemoItemFormatted);
     EXPECT_EQ(Shown(), (Texts{"1", "2", "3", "-3", "4"}));
-    run("SELECT pg_terminate_backend(pid) AS pid FROM pg_stat_activity WHERE application_name = '" + application + "'");
+    run("SELECT pg_terminate_backend(pid) AS pid FROM pg_stat_activity WHERE application_name = '" +
+        application + "'");
     MoveToLine(other);
     EXPECT_EQ(Shown(), (Texts{"5", "6", "7", "-3", "8"}));
 

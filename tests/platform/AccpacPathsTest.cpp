@@ -1,11 +1,10 @@
-#include "platform/AccpacPaths.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <optional>
 
 #include "common/VersionInfo.h"
+#include "platform/AccpacPaths.h"
 #include "platform/cRegistry.h"
 #include "support/RegTestUtil.h"
 #include "support/TestSupport.h"
@@ -17,10 +16,13 @@ namespace fs = std::filesystem;
 const char* const kConfiguration = "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration";
 
 void StoreConfiguration(const char* name, DWORD type, const std::string& bytes) {
-    ASSERT_EQ(test::StoreRegValue(HKEY_LOCAL_MACHINE, kConfiguration, name, type, bytes), ERROR_SUCCESS);
+    ASSERT_EQ(test::StoreRegValue(HKEY_LOCAL_MACHINE, kConfiguration, name, type, bytes),
+              ERROR_SUCCESS);
 }
 
-void StoreText(const char* name, const std::string& text) { StoreConfiguration(name, REG_SZ, text + '\0'); }
+void StoreText(const char* name, const std::string& text) {
+    StoreConfiguration(name, REG_SZ, text + '\0');
+}
 
 TEST(JoinPathTest, OneRule) {
     struct Case {
@@ -74,7 +76,8 @@ TEST(AccpacPathsTest, Discovery) {
         EXPECT_EQ(paths.ProgramsPath(), programs);
         EXPECT_EQ(paths.SharedDataPath(), shared);
         if (!c.key) {
-            for (const std::string& p : {paths.RuntimePath(), paths.SitePath(), paths.CompanyPath(), paths.LogPath()})
+            for (const std::string& p :
+                 {paths.RuntimePath(), paths.SitePath(), paths.CompanyPath(), paths.LogPath()})
                 EXPECT_EQ(p, "");
             continue;
         }
@@ -89,7 +92,8 @@ TEST(AccpacPathsTest, ExpandedAndUnexpectedValueTypes) {
     test::TempMachine machine;
     test::RecordingMessageSink messages;
     test::ScopedEnv env("LUMARO_PATHS_TEST", "/opt/accpac");
-    StoreConfiguration("Programs", REG_EXPAND_SZ, std::string("%LUMARO_PATHS_TEST%/programs") + '\0');
+    StoreConfiguration("Programs", REG_EXPAND_SZ,
+                       std::string("%LUMARO_PATHS_TEST%/programs") + '\0');
     StoreConfiguration("SharedData", REG_DWORD, std::string("\x07\0\0\0", 4));
     AccpacPaths paths;
     EXPECT_EQ(paths.ProgramsPath(), "/opt/accpac/programs");
@@ -110,7 +114,8 @@ TEST(AccpacPathsTest, ConstructionErrorIsShownAndAbsorbed) {
     ASSERT_EQ(messages.messages.size(), 1u);
     const Message& box = messages.messages[0];
     EXPECT_EQ(box.text,
-              "A critical error occured in determining Accpac path information. Error=Invalid procedure call or "
+              "A critical error occured in determining Accpac path information. Error=Invalid "
+              "procedure call or "
               "argument");
     EXPECT_EQ(box.icon, MsgIcon::Critical);
     EXPECT_EQ(box.buttons, MsgButtons::OK);

@@ -1,11 +1,9 @@
-#include "platform/cRegistry.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include "common/RuntimeError.h"
 #include "common/VersionInfo.h"
+#include "platform/cRegistry.h"
 #include "support/RegTestUtil.h"
 #include "support/TestSupport.h"
 
@@ -17,7 +15,8 @@ const char* const kSection = "Software\\Ostrel\\Test";
 // Raw data stored the way another program could, bypassing cRegistry's write rules; the
 // type and bytes actually stored.
 void StoreRaw(const std::string& name, DWORD type, const std::string& bytes) {
-    ASSERT_EQ(test::StoreRegValue(HKEY_LOCAL_MACHINE, kSection, name.c_str(), type, bytes), ERROR_SUCCESS);
+    ASSERT_EQ(test::StoreRegValue(HKEY_LOCAL_MACHINE, kSection, name.c_str(), type, bytes),
+              ERROR_SUCCESS);
 }
 std::pair<DWORD, std::string> LoadRaw(const std::string& name) {
     return test::LoadRegValue(HKEY_LOCAL_MACHINE, kSection, name.c_str());
@@ -34,14 +33,14 @@ protected:
     const std::string source = ExecutableName() + ".cRegistry";
 };
 
-#define EXPECT_RUNTIME_ERROR(statement, number, description)        \
-    try {                                                            \
-        statement;                                                   \
-        ADD_FAILURE() << "no error from " #statement;                \
-    } catch (const RuntimeError& e) {                                \
-        EXPECT_EQ(e.Number(), static_cast<int32_t>(number));         \
-        EXPECT_EQ(e.Description(), description);                     \
-        EXPECT_EQ(e.Source(), source);                               \
+#define EXPECT_RUNTIME_ERROR(statement, number, description) \
+    try {                                                    \
+        statement;                                           \
+        ADD_FAILURE() << "no error from " #statement;        \
+    } catch (const RuntimeError& e) {                        \
+        EXPECT_EQ(e.Number(), static_cast<int32_t>(number)); \
+        EXPECT_EQ(e.Description(), description);             \
+        EXPECT_EQ(e.Source(), source);                       \
     }
 
 TEST_F(cRegistryTest, ReadsEachTypeAsStored) {
@@ -60,7 +59,8 @@ TEST_F(cRegistryTest, ReadsEachTypeAsStored) {
         {REG_DWORD, std::string("\x02\x01\0\0", 4), Variant(int32_t{258})},
         {REG_DWORD, "\xff\xff\xff\xff", Variant(int32_t{-1})},
         {REG_DWORD, std::string("\x05\0", 2), Variant(int32_t{5})},  // short: padded
-        {REG_DWORD, std::string("\x07\0\0\0\x09\0\0\0", 8), Variant(int32_t{7})},  // long: first four
+        {REG_DWORD, std::string("\x07\0\0\0\x09\0\0\0", 8),
+         Variant(int32_t{7})},  // long: first four
         {REG_DWORD_BIG_ENDIAN, std::string("\0\0\x01\x02", 4), Variant(int32_t{258})},
         {REG_BINARY, "\x01\x02\x03", Variant(std::vector<uint8_t>{1, 2, 3})},
         {REG_BINARY, "", Variant(std::vector<uint8_t>{})},
@@ -115,7 +115,8 @@ TEST_F(cRegistryTest, WriteRules) {
         {REG_SZ, Variant(int32_t{42}), REG_SZ, std::string("42\0", 3)},
         {REG_DWORD, Variant(int32_t{258}), REG_DWORD, std::string("\x02\x01\0\0", 4)},
         {REG_DWORD_BIG_ENDIAN, Variant(int16_t{-1}), REG_DWORD, "\xff\xff\xff\xff"},
-        {REG_BINARY, Variant(std::vector<uint8_t>{0, 1, 2}), REG_BINARY, std::string("\0\x01\x02", 3)},
+        {REG_BINARY, Variant(std::vector<uint8_t>{0, 1, 2}), REG_BINARY,
+         std::string("\0\x01\x02", 3)},
     };
     int i = 0;
     for (const auto& c : cases) {
@@ -140,7 +141,9 @@ TEST_F(cRegistryTest, BinaryRoundTripKeepsTheSize) {
 TEST_F(cRegistryTest, WriteErrors) {
     reg.SetSectionKey("Software\\Lumaro");
     reg.SetValueKey("v");
-    const std::string text = "Failed to set registry value Key: '-2147483646',Section: 'Software\\Lumaro',Key: 'v' to value: '";
+    const std::string text =
+        "Failed to set registry value Key: '-2147483646',Section: 'Software\\Lumaro',Key: 'v' to "
+        "value: '";
     reg.SetValueType(0);
     EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 0x800469A9u, text + "x'");
     reg.SetValueType(REG_LINK);
@@ -148,12 +151,14 @@ TEST_F(cRegistryTest, WriteErrors) {
     reg.SetValueType(REG_DWORD);  // not a 16- or 32-bit integer: refused, not silently dropped
     EXPECT_RUNTIME_ERROR(reg.SetValue(Variant(2.5)), 0x800469A9u, text + "2.5'");
     reg.SetValueType(REG_BINARY);
-    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 26001, "Application-defined or object-defined error");
+    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 26001,
+                         "Application-defined or object-defined error");
 
     reg.SetClassKey(nullptr);
     reg.SetValueType(REG_SZ);
-    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 26001,
-                         "Failed to set registry value Key: '0',Section: 'Software\\Lumaro',Key: 'v' to value: 'x'");
+    EXPECT_RUNTIME_ERROR(
+        reg.SetValue(Variant("x")), 26001,
+        "Failed to set registry value Key: '0',Section: 'Software\\Lumaro',Key: 'v' to value: 'x'");
 }
 
 TEST_F(cRegistryTest, KeysAndValuesCreatedAndDeleted) {
@@ -164,16 +169,20 @@ TEST_F(cRegistryTest, KeysAndValuesCreatedAndDeleted) {
     reg.SetValueType(REG_SZ);
     reg.SetValue(Variant("x"));
     EXPECT_TRUE(reg.DeleteValue());
-    EXPECT_RUNTIME_ERROR(reg.DeleteValue(), 26001,
-                         "Failed to delete registry Key: '-2147483646',Section: 'Software\\Ostrel\\Made',Key: 'v");
+    EXPECT_RUNTIME_ERROR(
+        reg.DeleteValue(), 26001,
+        "Failed to delete registry Key: '-2147483646',Section: 'Software\\Ostrel\\Made',Key: 'v");
     EXPECT_TRUE(reg.DeleteKey());
     EXPECT_FALSE(reg.KeyExists());
-    EXPECT_RUNTIME_ERROR(reg.DeleteKey(), 26001,
-                         "Failed to delete registry Key: '-2147483646',Section: 'Software\\Ostrel\\Made");
-    EXPECT_RUNTIME_ERROR(reg.DeleteValue(), 26001,
-                         "Failed to open key '-2147483646',Section: 'Software\\Ostrel\\Made' for delete access");
+    EXPECT_RUNTIME_ERROR(
+        reg.DeleteKey(), 26001,
+        "Failed to delete registry Key: '-2147483646',Section: 'Software\\Ostrel\\Made");
+    EXPECT_RUNTIME_ERROR(
+        reg.DeleteValue(), 26001,
+        "Failed to open key '-2147483646',Section: 'Software\\Ostrel\\Made' for delete access");
     reg.SetClassKey(nullptr);
-    EXPECT_RUNTIME_ERROR(reg.CreateKey(), 26001, "Failed to create registry Key: 'Software\\Ostrel\\Made");
+    EXPECT_RUNTIME_ERROR(reg.CreateKey(), 26001,
+                         "Failed to create registry Key: 'Software\\Ostrel\\Made");
 }
 
 TEST_F(cRegistryTest, EnumerationsAreOneBased) {
@@ -202,16 +211,19 @@ TEST_F(cRegistryTest, EnumerationsAreOneBased) {
 
 TEST_F(cRegistryTest, ValueExAndMachine) {
     cRegistry other;
-    other.SetValueEx(HKEY_LOCAL_MACHINE, kSection, "name", REG_SZ, Variant("fallback"), Variant(""));
+    other.SetValueEx(HKEY_LOCAL_MACHINE, kSection, "name", REG_SZ, Variant("fallback"),
+                     Variant(""));
     EXPECT_EQ(LoadRaw("name").second, std::string("fallback\0", 9));
-    other.SetValueEx(HKEY_LOCAL_MACHINE, kSection, "name", REG_SZ, Variant("fallback"), Variant("given"));
+    other.SetValueEx(HKEY_LOCAL_MACHINE, kSection, "name", REG_SZ, Variant("fallback"),
+                     Variant("given"));
     EXPECT_EQ(other.ValueEx(HKEY_LOCAL_MACHINE, kSection, "name", 0, Variant()), Variant("given"));
     EXPECT_EQ(other.ValueType(), REG_SZ);
 
     struct Case {
         const char* given;
         const char* stored;
-    } cases[] = {{"", ""}, {"S", ""}, {"SR", ""}, {"SRV", "\\\\SRV"}, {"\\\\SRV", "\\\\SRV"}, {"\\\\", ""}};
+    } cases[] = {{"", ""},    {"S", ""}, {"SR", ""}, {"SRV", "\\\\SRV"}, {"\\\\SRV", "\\\\SRV"},
+                 {"\\\\", ""}};
     for (const auto& c : cases) {
         reg.SetMachine(c.given);
         EXPECT_EQ(reg.Machine(), c.stored) << c.given;
@@ -229,13 +241,14 @@ TEST_F(cRegistryTest, ValueExAndMachine) {
     reg.SetMachine("NOSUCHHOST");
     EXPECT_EQ(reg.value(), Variant("dflt"));
     EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 26001,
-                         "Failed to set registry value Key: '-2147483646',Section: 'Software\\Ostrel\\Test',Key: 'm' "
+                         "Failed to set registry value Key: '-2147483646',Section: "
+                         "'Software\\Ostrel\\Test',Key: 'm' "
                          "to value: 'x'");
 }
 
 TEST_F(cRegistryTest, Associations) {
-    reg.CreateEXEAssociation("  /opt/lumaro/lumaro  ", "Lumaro.Doc", "Lumaro document", "lmd", "", true, "",
-                             false, "", true, "", 2);
+    reg.CreateEXEAssociation("  /opt/lumaro/lumaro  ", "Lumaro.Doc", "Lumaro document", "lmd", "",
+                             true, "", false, "", true, "", 2);
     cRegistry classes;
     classes.SetClassKey(HKEY_CLASSES_ROOT);
     auto read = [&](const std::string& section) {
@@ -254,13 +267,16 @@ TEST_F(cRegistryTest, Associations) {
     EXPECT_EQ(reg.ClassKey(), HKEY_LOCAL_MACHINE);
 
     auto items = [](std::vector<Variant> v) { return Variant(std::move(v)); };
-    EXPECT_RUNTIME_ERROR(reg.CreateAdditionalEXEAssociations("Lumaro.Doc", items({"a", "b", "c", "d"})),
-                         0x800469ACu,
-                         "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command");
+    EXPECT_RUNTIME_ERROR(
+        reg.CreateAdditionalEXEAssociations("Lumaro.Doc", items({"a", "b", "c", "d"})), 0x800469ACu,
+        "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected "
+        "Name/Text/Command");
     EXPECT_RUNTIME_ERROR(reg.CreateAdditionalEXEAssociations("Lumaro.Doc", items({})), 0x800469ACu,
-                         "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command");
+                         "Invalid parameter list passed to CreateAdditionalEXEAssociations - "
+                         "expected Name/Text/Command");
     reg.SetClassKey(HKEY_CLASSES_ROOT);
-    EXPECT_RUNTIME_ERROR(reg.CreateAdditionalEXEAssociations("No.Class", items({"a", "b", "c"})), 0x800469ADu,
+    EXPECT_RUNTIME_ERROR(reg.CreateAdditionalEXEAssociations("No.Class", items({"a", "b", "c"})),
+                         0x800469ADu,
                          "Error - attempt to create additional associations before class defined.");
     reg.CreateAdditionalEXEAssociations("Lumaro.Doc", items({"edit", "&Edit", "lumaro /e \"%1\""}));
     EXPECT_EQ(read("Lumaro.Doc\\shell\\edit"), "&Edit");

@@ -1,10 +1,9 @@
-#include "settings/IniFile.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <filesystem>
 
+#include "settings/IniFile.h"
 #include "support/TestSupport.h"
 
 namespace lumaro {
@@ -36,8 +35,8 @@ TEST_F(IniFileTest, ReadsWhatTheProfileFunctionDelivers) {
         const char* defaultText;
         const char* expected;
     } cases[] = {
-        {"K", "", "padded"},         {"Q", "", "quoted text"}, {"E", "dflt", ""},
-        {"Missing", "", ""},         {"Missing", "dflt", "dflt"},
+        {"K", "", "padded"}, {"Q", "", "quoted text"},    {"E", "dflt", ""},
+        {"Missing", "", ""}, {"Missing", "dflt", "dflt"},
     };
     for (const auto& c : cases) {
         IniFile ini = Open("S", c.key);
@@ -79,7 +78,8 @@ TEST_F(IniFileTest, SuccessFollowsTheLastWrite) {
 
 TEST_F(IniFileTest, ReadOnlyFileRefusesWritesAndKeepsItsContent) {
     Store("[S]\nK=old\n");
-    std::filesystem::permissions(file_, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    std::filesystem::permissions(
+        file_, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     IniFile ini = Open();
     ini.SetValue("new");
     EXPECT_FALSE(ini.Success());
@@ -148,12 +148,23 @@ TEST(IniFileCLngDefaultTest, ConvertsOrFallsBack) {
         int32_t lDefault;
         int32_t expected;
     } cases[] = {
-        {"12", 5, 12},           {"abc", 5, 5},         {"2.5", 0, 2},           {"3.5", 0, 4},
-        {"-2.5", 0, -2},         {" 7 ", 0, 7},         {"", 3, 3},              {"1e3", 0, 1000},
-        {"2147483647", 0, INT32_MAX},                   {"2147483648", 9, 9},    {"-2147483648", 0, INT32_MIN},
-        {"2147483647.5", 9, 9},  {"-2147483648.5", 9, INT32_MIN},               {"1 2", 4, 4},
+        {"12", 5, 12},
+        {"abc", 5, 5},
+        {"2.5", 0, 2},
+        {"3.5", 0, 4},
+        {"-2.5", 0, -2},
+        {" 7 ", 0, 7},
+        {"", 3, 3},
+        {"1e3", 0, 1000},
+        {"2147483647", 0, INT32_MAX},
+        {"2147483648", 9, 9},
+        {"-2147483648", 0, INT32_MIN},
+        {"2147483647.5", 9, 9},
+        {"-2147483648.5", 9, INT32_MIN},
+        {"1 2", 4, 4},
     };
-    for (const auto& c : cases) EXPECT_EQ(IniFile::CLngDefault(c.text, c.lDefault), c.expected) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(IniFile::CLngDefault(c.text, c.lDefault), c.expected) << c.text;
     EXPECT_EQ(IniFile::CLngDefault("2.5"), 2);
 }
 

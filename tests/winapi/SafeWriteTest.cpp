@@ -126,8 +126,9 @@ TEST(SafeWrites, KilledWritersNeverLeaveAHalfWrittenFile) {
     const std::string ini = machine.str() + "/killed.ini";
     const std::string hive = winapi::HiveFilePath(HKEY_LOCAL_MACHINE);
     const std::regex iniLine(R"(\[W\]|K\d+=value-\d+-x+)");
-    const std::regex hiveLine(
-        R"(Windows Registry Editor Version 5\.00|\[HKEY_LOCAL_MACHINE(\\Software(\\W(\\K\d+)?)?)?\]|"v"="value-\d+-x+"|)");
+    const std::regex hiveLine(R"(Windows Registry Editor Version 5\.00|)"
+                              R"(\[HKEY_LOCAL_MACHINE(\\Software(\\W(\\K\d+)?)?)?\]|)"
+                              R"("v"="value-\d+-x+"|)");
     std::mt19937 random(12345);
     bool iniSeen = false, hiveSeen = false;
     for (int attempt = 0; attempt < 50; ++attempt) {

@@ -27,8 +27,9 @@ int RunInstall(const Args& input, std::ostream& out, std::ostream& err) {
         installation.InstallDemo(force);
         out << "Demo installation created in " << installation.MachineFolder() << ".\n"
             << "Companies SAMLTD (Sample Company Ltd.) and SAMINC (Sample Company Inc.).\n"
-            << "Users ADMIN (password " << accpac::local::kDemoAdminPassword << ") and SYSOP (password "
-            << accpac::local::kDemoSysopPassword << "); SYSOP is signed on to SAMLTD.\n";
+            << "Users ADMIN (password " << accpac::local::kDemoAdminPassword
+            << ") and SYSOP (password " << accpac::local::kDemoSysopPassword
+            << "); SYSOP is signed on to SAMLTD.\n";
         // The program's settings for SAMLTD, so that the program runs on the demo at once.
         WriteDemoSettings(out);
         return 0;
@@ -40,14 +41,16 @@ int RunInstall(const Args& input, std::ostream& out, std::ostream& err) {
             err << "lumaro-admin: install company ID --name NAME: the name is missing\n";
             return 2;
         }
-        while (TakeOption(args, "--inactive", value, err)) options.inactiveApplications.push_back(value);
+        while (TakeOption(args, "--inactive", value, err))
+            options.inactiveApplications.push_back(value);
         if (args.size() != 1) {
             err << "lumaro-admin: install company ID --name NAME: give exactly one company ID\n";
             return 2;
         }
         options.id = args[0];
         installation.CreateCompany(options);
-        out << "Company " << ToUpperAscii(TrimSpaces(options.id)) << " (" << options.name << ") created.\n";
+        out << "Company " << ToUpperAscii(TrimSpaces(options.id)) << " (" << options.name
+            << ") created.\n";
         return 0;
     }
     err << "lumaro-admin: install: unknown kind \"" << what << "\" (demo, company)\n";

@@ -12,8 +12,8 @@
 #include <iterator>
 
 #include "AdminCommands.h"
-#include "common/RuntimeError.h"
 #include "admin/RegFile.h"
+#include "common/RuntimeError.h"
 
 namespace lumaro::admin {
 

@@ -9,11 +9,11 @@
 
 #include "AdminCommands.h"
 #include "accpac/local/Site.h"
+#include "admin/SettingsAdmin.h"
 #include "ado/ConnectionStringMask.h"
 #include "common/RuntimeError.h"
 #include "platform/AccpacPaths.h"
 #include "settings/ProgramSettings.h"
-#include "admin/SettingsAdmin.h"
 
 namespace lumaro::admin {
 

@@ -5,5 +5,6 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    return lumaro::admin::RunAdmin(lumaro::admin::Args(argv + 1, argv + argc), std::cout, std::cerr);
+    return lumaro::admin::RunAdmin(lumaro::admin::Args(argv + 1, argv + argc), std::cout,
+                                   std::cerr);
 }

@@ -12,7 +12,8 @@ namespace accpac::local {
 namespace {
 
 [[noreturn]] void CannotCreate(const std::string& what) {
-    throw lumaro::RuntimeError(kErrCannotCreateObject, what, "ActiveX component can't create object");
+    throw lumaro::RuntimeError(kErrCannotCreateObject, what,
+                               "ActiveX component can't create object");
 }
 
 }  // namespace
@@ -30,11 +31,14 @@ ClassTable& ClassTable::Instance() {
 
 ClassTable::ClassTable() = default;
 
-void ClassTable::Register(const std::string& clsid, const std::string& progId, ClassFactory factory) {
+void ClassTable::Register(const std::string& clsid, const std::string& progId,
+                          ClassFactory factory) {
     classes_[NormalizeClsid(clsid)] = Entry{progId, std::move(factory)};
 }
 
-bool ClassTable::IsKnown(const std::string& clsid) const { return classes_.count(NormalizeClsid(clsid)) != 0; }
+bool ClassTable::IsKnown(const std::string& clsid) const {
+    return classes_.count(NormalizeClsid(clsid)) != 0;
+}
 
 std::string ClassTable::ProgIDOf(const std::string& clsid) const {
     auto it = classes_.find(NormalizeClsid(clsid));
@@ -66,7 +70,8 @@ void ClassTable::RegisterInRegistry(const std::string& clsid, const std::string&
     registry::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + progId, "", progId);
     registry::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + progId + "\\Clsid", "", id);
     registry::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\CLSID\\" + id, "", progId);
-    registry::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\CLSID\\" + id + "\\ProgID", "", progId);
+    registry::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\CLSID\\" + id + "\\ProgID", "",
+                          progId);
 }
 
 void ClassTable::UnregisterFromRegistry(const std::string& clsid, const std::string& progId) {

@@ -1,5 +1,7 @@
 #include "accpac/local/CompanyDatabase.h"
 
+#include <sqlite3.h>
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -11,8 +13,6 @@
 #include <atomic>
 #include <cmath>
 #include <set>
-
-#include <sqlite3.h>
 
 #include "accpac/local/LocalErrorList.h"
 #include "common/RuntimeError.h"
@@ -26,44 +26,59 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QVariant& v) { return v.isNull() ? std::string() : v.toString().toStdString(); }
 
 const char* const kSchema[] = {
-    "CREATE TABLE ICITEM (ITEMNO TEXT PRIMARY KEY, FMTITEMNO TEXT NOT NULL UNIQUE, \"DESC\" TEXT NOT NULL DEFAULT '',"
-    " CATEGORY TEXT NOT NULL DEFAULT '', STOCKITEM INTEGER NOT NULL DEFAULT 1, STOCKUNIT TEXT NOT NULL DEFAULT 'EA',"
+    "CREATE TABLE ICITEM (ITEMNO TEXT PRIMARY KEY, FMTITEMNO TEXT NOT NULL UNIQUE, \"DESC\" TEXT "
+    "NOT NULL DEFAULT '',"
+    " CATEGORY TEXT NOT NULL DEFAULT '', STOCKITEM INTEGER NOT NULL DEFAULT 1, STOCKUNIT TEXT NOT "
+    "NULL DEFAULT 'EA',"
     " UNITPRICE NUMERIC NOT NULL DEFAULT 0)",
     "CREATE TABLE ICLOC (LOCATION TEXT PRIMARY KEY, \"DESC\" TEXT NOT NULL DEFAULT '')",
-    "CREATE TABLE ICILOC (ITEMNO TEXT NOT NULL, LOCATION TEXT NOT NULL, QTYONHAND NUMERIC NOT NULL DEFAULT 0,"
-    " QTYRENOCST NUMERIC NOT NULL DEFAULT 0, QTYADNOCST NUMERIC NOT NULL DEFAULT 0, QTYSHNOCST NUMERIC NOT NULL DEFAULT 0,"
-    " QTYONORDER NUMERIC NOT NULL DEFAULT 0, QTYSALORDR NUMERIC NOT NULL DEFAULT 0, QTYCOMMIT NUMERIC NOT NULL DEFAULT 0,"
+    "CREATE TABLE ICILOC (ITEMNO TEXT NOT NULL, LOCATION TEXT NOT NULL, QTYONHAND NUMERIC NOT NULL "
+    "DEFAULT 0,"
+    " QTYRENOCST NUMERIC NOT NULL DEFAULT 0, QTYADNOCST NUMERIC NOT NULL DEFAULT 0, QTYSHNOCST "
+    "NUMERIC NOT NULL DEFAULT 0,"
+    " QTYONORDER NUMERIC NOT NULL DEFAULT 0, QTYSALORDR NUMERIC NOT NULL DEFAULT 0, QTYCOMMIT "
+    "NUMERIC NOT NULL DEFAULT 0,"
     " PRIMARY KEY (ITEMNO, LOCATION))",
-    "CREATE TABLE ICOPT (OPTKEY INTEGER PRIMARY KEY, DEFLOC TEXT NOT NULL DEFAULT '', QTYDECS INTEGER NOT NULL DEFAULT 0)",
+    "CREATE TABLE ICOPT (OPTKEY INTEGER PRIMARY KEY, DEFLOC TEXT NOT NULL DEFAULT '', QTYDECS "
+    "INTEGER NOT NULL DEFAULT 0)",
     "CREATE TABLE ARCUS (IDCUST TEXT PRIMARY KEY, NAMECUST TEXT NOT NULL DEFAULT '')",
     "CREATE TABLE OEOPT (OPTKEY INTEGER PRIMARY KEY, NEXTORDNUM INTEGER NOT NULL DEFAULT 1)",
-    "CREATE TABLE OEORDH (ORDUNIQ INTEGER PRIMARY KEY, ORDNUMBER TEXT NOT NULL UNIQUE, CUSTOMER TEXT NOT NULL,"
+    "CREATE TABLE OEORDH (ORDUNIQ INTEGER PRIMARY KEY, ORDNUMBER TEXT NOT NULL UNIQUE, CUSTOMER "
+    "TEXT NOT NULL,"
     " BILNAME TEXT NOT NULL DEFAULT '', ORDDATE TEXT NOT NULL, TYPE INTEGER NOT NULL DEFAULT 1,"
     " REFERENCE TEXT NOT NULL DEFAULT '')",
-    "CREATE TABLE OEORDD (ORDUNIQ INTEGER NOT NULL, LINENUM INTEGER NOT NULL, ITEMNO TEXT NOT NULL, ITEM TEXT NOT NULL,"
-    " \"DESC\" TEXT NOT NULL DEFAULT '', LOCATION TEXT NOT NULL DEFAULT '', QTYORDERED NUMERIC NOT NULL DEFAULT 0,"
-    " QTYCOMMIT NUMERIC NOT NULL DEFAULT 0, UNIT TEXT NOT NULL DEFAULT '', UNITPRICE NUMERIC NOT NULL DEFAULT 0,"
+    "CREATE TABLE OEORDD (ORDUNIQ INTEGER NOT NULL, LINENUM INTEGER NOT NULL, ITEMNO TEXT NOT "
+    "NULL, ITEM TEXT NOT NULL,"
+    " \"DESC\" TEXT NOT NULL DEFAULT '', LOCATION TEXT NOT NULL DEFAULT '', QTYORDERED NUMERIC NOT "
+    "NULL DEFAULT 0,"
+    " QTYCOMMIT NUMERIC NOT NULL DEFAULT 0, UNIT TEXT NOT NULL DEFAULT '', UNITPRICE NUMERIC NOT "
+    "NULL DEFAULT 0,"
     " STOCKITEM INTEGER NOT NULL DEFAULT 1, PRIMARY KEY (ORDUNIQ, LINENUM))",
     "CREATE INDEX OEORDD_ITEMLOC ON OEORDD (ITEMNO, LOCATION)",
-    "CREATE TABLE POPORH (PORHSEQ INTEGER PRIMARY KEY, PONUMBER TEXT NOT NULL UNIQUE, VENDOR TEXT NOT NULL DEFAULT '',"
-    " VENDNAME TEXT NOT NULL DEFAULT '', PODATE TEXT NOT NULL DEFAULT '', EXPARRIVAL TEXT NOT NULL DEFAULT '')",
+    "CREATE TABLE POPORH (PORHSEQ INTEGER PRIMARY KEY, PONUMBER TEXT NOT NULL UNIQUE, VENDOR TEXT "
+    "NOT NULL DEFAULT '',"
+    " VENDNAME TEXT NOT NULL DEFAULT '', PODATE TEXT NOT NULL DEFAULT '', EXPARRIVAL TEXT NOT NULL "
+    "DEFAULT '')",
     "CREATE TABLE POPORL (PORHSEQ INTEGER NOT NULL, LINENUM INTEGER NOT NULL, ITEMNO TEXT NOT NULL,"
-    " LOCATION TEXT NOT NULL, OQORDERED NUMERIC NOT NULL DEFAULT 0, OQRECEIVED NUMERIC NOT NULL DEFAULT 0,"
+    " LOCATION TEXT NOT NULL, OQORDERED NUMERIC NOT NULL DEFAULT 0, OQRECEIVED NUMERIC NOT NULL "
+    "DEFAULT 0,"
     " UNITCOST NUMERIC NOT NULL DEFAULT 0, PRIMARY KEY (PORHSEQ, LINENUM))",
     "CREATE INDEX POPORL_ITEMLOC ON POPORL (ITEMNO, LOCATION)",
     "INSERT INTO ICOPT (OPTKEY, DEFLOC, QTYDECS) VALUES (1, '', 0)",
     "INSERT INTO OEOPT (OPTKEY, NEXTORDNUM) VALUES (1, 1)",
 };
 
-const char* const kRequiredTables[] = {"ICITEM", "ICLOC", "ICILOC", "ICOPT", "ARCUS",
-                                       "OEOPT", "OEORDH", "OEORDD", "POPORH", "POPORL"};
+const char* const kRequiredTables[] = {"ICITEM", "ICLOC",  "ICILOC", "ICOPT",  "ARCUS",
+                                       "OEOPT",  "OEORDH", "OEORDD", "POPORH", "POPORL"};
 
 // The sums that ICILOC keeps, per item and location (see the header).
 constexpr const char* kSalesOrderSum =
-    "COALESCE((SELECT SUM(d.QTYORDERED) FROM OEORDD d WHERE d.ITEMNO = ICILOC.ITEMNO AND d.LOCATION = ICILOC.LOCATION"
+    "COALESCE((SELECT SUM(d.QTYORDERED) FROM OEORDD d WHERE d.ITEMNO = ICILOC.ITEMNO AND "
+    "d.LOCATION = ICILOC.LOCATION"
     " AND d.STOCKITEM = 1 AND d.QTYORDERED <> 0), 0)";
 constexpr const char* kCommittedSum =
-    "COALESCE((SELECT SUM(d.QTYCOMMIT) FROM OEORDD d WHERE d.ITEMNO = ICILOC.ITEMNO AND d.LOCATION = ICILOC.LOCATION"
+    "COALESCE((SELECT SUM(d.QTYCOMMIT) FROM OEORDD d WHERE d.ITEMNO = ICILOC.ITEMNO AND d.LOCATION "
+    "= ICILOC.LOCATION"
     " AND d.STOCKITEM = 1 AND d.QTYCOMMIT <> 0), 0)";
 constexpr const char* kOnOrderSum =
     "COALESCE((SELECT SUM(l.OQORDERED - l.OQRECEIVED) FROM POPORL l WHERE l.ITEMNO = ICILOC.ITEMNO"
@@ -121,10 +136,12 @@ CompanyDatabase::CompanyDatabase(std::string companyId, std::string file)
             query = QSqlQuery();
             failOpen(why);
         }
-        while (query.next()) tables.insert(lumaro::ToUpperAscii(query.value(0).toString().toStdString()));
+        while (query.next())
+            tables.insert(lumaro::ToUpperAscii(query.value(0).toString().toStdString()));
     }
     for (const char* table : kRequiredTables)
-        if (!tables.count(table)) failOpen(file_ + " is not a company database (it has no table " + table + ")");
+        if (!tables.count(table))
+            failOpen(file_ + " is not a company database (it has no table " + table + ")");
 }
 
 CompanyDatabase::~CompanyDatabase() {
@@ -141,12 +158,14 @@ void CompanyDatabase::Create(const std::string& companyId, const std::string& fi
     QFileInfo info(Q(file));
     if (!QDir().mkpath(info.absolutePath()))
         throw lumaro::RuntimeError(kErrInstallation, "CompanyDatabase",
-                                   "The folder of the database of company " + companyId + " cannot be created: " +
-                                       info.absolutePath().toStdString() + ".");
+                                   "The folder of the database of company " + companyId +
+                                       " cannot be created: " + info.absolutePath().toStdString() +
+                                       ".");
     for (const char* suffix : {"", "-journal", "-wal", "-shm"}) QFile::remove(Q(file) + suffix);
     if (QFileInfo::exists(Q(file)))
-        throw lumaro::RuntimeError(kErrInstallation, "CompanyDatabase",
-                                   "The database of company " + companyId + " cannot be replaced: " + file + ".");
+        throw lumaro::RuntimeError(
+            kErrInstallation, "CompanyDatabase",
+            "The database of company " + companyId + " cannot be replaced: " + file + ".");
 
     const std::string name = NewConnectionName();
     std::string failure;
@@ -164,7 +183,8 @@ void CompanyDatabase::Create(const std::string& companyId, const std::string& fi
                     break;
                 }
             }
-            if (failure.empty() ? !db.commit() : !db.rollback()) failure = db.lastError().text().toStdString();
+            if (failure.empty() ? !db.commit() : !db.rollback())
+                failure = db.lastError().text().toStdString();
             query = QSqlQuery();
             db.close();
         }
@@ -172,19 +192,21 @@ void CompanyDatabase::Create(const std::string& companyId, const std::string& fi
     QSqlDatabase::removeDatabase(Q(name));
     if (!failure.empty())
         throw lumaro::RuntimeError(kErrInstallation, "CompanyDatabase",
-                                   "The database of company " + companyId + " cannot be created in " + file + ": " +
-                                       failure + ".");
+                                   "The database of company " + companyId +
+                                       " cannot be created in " + file + ": " + failure + ".");
 }
 
 std::string CompanyDatabase::ConnectionString(const std::string& file) {
-    const bool quote = file.find_first_of(";\"'") != std::string::npos || file.front() == ' ' || file.back() == ' ';
+    const bool quote = file.find_first_of(";\"'") != std::string::npos || file.front() == ' ' ||
+                       file.back() == ' ';
     if (!quote) return "Provider=SQLite;Data Source=" + file;
     return "Provider=SQLite;Data Source=\"" + lumaro::ReplaceAll(file, "\"", "\"\"") + "\"";
 }
 
 void CompanyDatabase::Fail(const std::string& what) const {
-    throw lumaro::RuntimeError(kErrCompanyDatabase, "Company " + companyId_,
-                               "The database of company " + companyId_ + " cannot be used: " + what + ".");
+    throw lumaro::RuntimeError(
+        kErrCompanyDatabase, "Company " + companyId_,
+        "The database of company " + companyId_ + " cannot be used: " + what + ".");
 }
 
 QSqlQuery CompanyDatabase::Exec(const std::string& sql, const QVariantList& values) {
@@ -201,7 +223,8 @@ struct CompanyDatabase::KeptStatement {
     bool inUse = false;
 };
 
-CompanyDatabase::KeptQuery::KeptQuery(CompanyDatabase& database, const std::string& sql, const QVariantList& values) {
+CompanyDatabase::KeptQuery::KeptQuery(CompanyDatabase& database, const std::string& sql,
+                                      const QVariantList& values) {
     std::unique_ptr<KeptStatement>& slot = database.kept_[sql];
     if (!slot) {
         auto statement = std::make_unique<KeptStatement>();
@@ -254,8 +277,10 @@ struct CompanyDatabase::ChangeCheck {
         const QVariant driverHandle = db.driver() ? db.driver()->handle() : QVariant();
         if (!driverHandle.isValid() || qstrcmp(driverHandle.typeName(), "sqlite3*") != 0) return;
         handle = *static_cast<sqlite3* const*>(driverHandle.constData());
-        if (sqlite3_file_control(handle, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK) file = nullptr;
-        if (sqlite3_prepare_v2(handle, "PRAGMA data_version", -1, &dataVersion, nullptr) != SQLITE_OK) {
+        if (sqlite3_file_control(handle, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK)
+            file = nullptr;
+        if (sqlite3_prepare_v2(handle, "PRAGMA data_version", -1, &dataVersion, nullptr) !=
+            SQLITE_OK) {
             sqlite3_finalize(dataVersion);
             dataVersion = nullptr;
         }
@@ -269,9 +294,10 @@ struct CompanyDatabase::ChangeCheck {
         ChangeStamp stamp;
         stamp.totalChanges = sqlite3_total_changes64(handle);
         unsigned char header[28];
-        if (file && file->pMethods && file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK &&
-            header[18] == 1) {
-            stamp.fileCounter = (int64_t{header[24]} << 24) | (header[25] << 16) | (header[26] << 8) | header[27];
+        if (file && file->pMethods &&
+            file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK && header[18] == 1) {
+            stamp.fileCounter =
+                (int64_t{header[24]} << 24) | (header[25] << 16) | (header[26] << 8) | header[27];
             return stamp;
         }
         if (!dataVersion) return std::nullopt;
@@ -283,12 +309,14 @@ struct CompanyDatabase::ChangeCheck {
     }
 };
 
-const std::optional<CompanyDatabase::Row>& CompanyDatabase::ReadRow(const std::string& sql, const QVariantList& values,
-                                                             int columns) {
+const std::optional<CompanyDatabase::Row>& CompanyDatabase::ReadRow(const std::string& sql,
+                                                                    const QVariantList& values,
+                                                                    int columns) {
     if (!changeCheck_) changeCheck_ = std::make_unique<ChangeCheck>(db_);
     // Inside a transaction a row may be rolled back after it was read: nothing is remembered.
     std::optional<ChangeStamp> before;
-    if (changeCheck_->handle && sqlite3_get_autocommit(changeCheck_->handle)) before = changeCheck_->Stamp();
+    if (changeCheck_->handle && sqlite3_get_autocommit(changeCheck_->handle))
+        before = changeCheck_->Stamp();
     const bool remember = before.has_value();
     if (remember && *before != rowsStamp_) {
         rows_.clear();
@@ -342,11 +370,12 @@ std::optional<ItemInfo> CompanyDatabase::FindItem(const std::string& key) {
     // The stored number (the primary key) wins over a formatted number (its unique index)
     // written the same way.
     const QString k = Q(lumaro::ToUpperAscii(key));
-    KeptQuery lookup(*this,
-                     "SELECT ITEMNO, FMTITEMNO, \"DESC\", CATEGORY, STOCKITEM, STOCKUNIT, UNITPRICE FROM ICITEM"
-                     " WHERE ITEMNO = COALESCE((SELECT ITEMNO FROM ICITEM WHERE ITEMNO = ?),"
-                     " (SELECT ITEMNO FROM ICITEM WHERE FMTITEMNO = ?))",
-                     {k, k});
+    KeptQuery lookup(
+        *this,
+        "SELECT ITEMNO, FMTITEMNO, \"DESC\", CATEGORY, STOCKITEM, STOCKUNIT, UNITPRICE FROM ICITEM"
+        " WHERE ITEMNO = COALESCE((SELECT ITEMNO FROM ICITEM WHERE ITEMNO = ?),"
+        " (SELECT ITEMNO FROM ICITEM WHERE FMTITEMNO = ?))",
+        {k, k});
     QSqlQuery& q = lookup.Query();
     if (!q.next()) return std::nullopt;
     return ItemInfo{S(q.value(0)),           S(q.value(1)), S(q.value(2)),        S(q.value(3)),
@@ -362,23 +391,25 @@ std::optional<LocationInfo> CompanyDatabase::FindLocation(const std::string& loc
 }
 
 std::optional<CustomerInfo> CompanyDatabase::FindCustomer(const std::string& customer) {
-    KeptQuery lookup(*this, "SELECT IDCUST, NAMECUST FROM ARCUS WHERE IDCUST = ?", {Q(lumaro::ToUpperAscii(customer))});
+    KeptQuery lookup(*this, "SELECT IDCUST, NAMECUST FROM ARCUS WHERE IDCUST = ?",
+                     {Q(lumaro::ToUpperAscii(customer))});
     QSqlQuery& q = lookup.Query();
     if (!q.next()) return std::nullopt;
     return CustomerInfo{S(q.value(0)), S(q.value(1))};
 }
 
-std::optional<ItemLocationQuantities> CompanyDatabase::FindItemLocation(const std::string& itemNo,
-                                                                        const std::string& location) {
+std::optional<ItemLocationQuantities> CompanyDatabase::FindItemLocation(
+    const std::string& itemNo, const std::string& location) {
     KeptQuery lookup(*this,
-                     "SELECT QTYONHAND, QTYRENOCST, QTYADNOCST, QTYSHNOCST, QTYONORDER, QTYSALORDR, QTYCOMMIT FROM ICILOC"
+                     "SELECT QTYONHAND, QTYRENOCST, QTYADNOCST, QTYSHNOCST, QTYONORDER, "
+                     "QTYSALORDR, QTYCOMMIT FROM ICILOC"
                      " WHERE ITEMNO = ? AND LOCATION = ?",
                      {Q(lumaro::ToUpperAscii(itemNo)), Q(lumaro::ToUpperAscii(location))});
     QSqlQuery& q = lookup.Query();
     if (!q.next()) return std::nullopt;
-    return ItemLocationQuantities{q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toDouble(),
-                                  q.value(3).toDouble(), q.value(4).toDouble(), q.value(5).toDouble(),
-                                  q.value(6).toDouble()};
+    return ItemLocationQuantities{
+        q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toDouble(), q.value(3).toDouble(),
+        q.value(4).toDouble(), q.value(5).toDouble(), q.value(6).toDouble()};
 }
 
 std::vector<LocationInfo> CompanyDatabase::Locations() {
@@ -405,7 +436,8 @@ std::string CompanyDatabase::DefaultLocation() {
     return q.next() ? S(q.value(0)) : std::string();
 }
 
-std::vector<InquiryDocument> CompanyDatabase::InquiryDocuments(const std::string& item, const std::string& location,
+std::vector<InquiryDocument> CompanyDatabase::InquiryDocuments(const std::string& item,
+                                                               const std::string& location,
                                                                int docType) {
     std::string itemNo = lumaro::ToUpperAscii(item);
     if (auto found = FindItem(item)) itemNo = found->itemNo;
@@ -415,31 +447,38 @@ std::vector<InquiryDocument> CompanyDatabase::InquiryDocuments(const std::string
         case kDocSalesOrders:
         case kDocCommitted: {
             const char* column = docType == kDocSalesOrders ? "d.QTYORDERED" : "d.QTYCOMMIT";
-            sql = std::string("SELECT h.ORDNUMBER, h.ORDDATE, h.CUSTOMER, h.BILNAME, d.LINENUM, ") + column +
-                  " FROM OEORDD d JOIN OEORDH h ON h.ORDUNIQ = d.ORDUNIQ WHERE d.ITEMNO = ? AND d.LOCATION = ?"
-                  " AND d.STOCKITEM = 1 AND " + column + " <> 0 ORDER BY h.ORDNUMBER, d.LINENUM";
+            sql = std::string("SELECT h.ORDNUMBER, h.ORDDATE, h.CUSTOMER, h.BILNAME, d.LINENUM, ") +
+                  column +
+                  " FROM OEORDD d JOIN OEORDH h ON h.ORDUNIQ = d.ORDUNIQ WHERE d.ITEMNO = ? AND "
+                  "d.LOCATION = ?"
+                  " AND d.STOCKITEM = 1 AND " +
+                  column + " <> 0 ORDER BY h.ORDNUMBER, d.LINENUM";
             break;
         }
         case kDocPurchaseOrders:
             sql =
-                "SELECT h.PONUMBER, h.PODATE, h.VENDOR, h.VENDNAME, l.LINENUM, l.OQORDERED - l.OQRECEIVED"
-                " FROM POPORL l JOIN POPORH h ON h.PORHSEQ = l.PORHSEQ WHERE l.ITEMNO = ? AND l.LOCATION = ?"
+                "SELECT h.PONUMBER, h.PODATE, h.VENDOR, h.VENDNAME, l.LINENUM, l.OQORDERED - "
+                "l.OQRECEIVED"
+                " FROM POPORL l JOIN POPORH h ON h.PORHSEQ = l.PORHSEQ WHERE l.ITEMNO = ? AND "
+                "l.LOCATION = ?"
                 " AND l.OQORDERED > l.OQRECEIVED ORDER BY h.PONUMBER, l.LINENUM";
             break;
         default:
-            throw lumaro::RuntimeError(kErrRecordInvalid, "Company " + companyId_,
-                                       "There is no document type " + std::to_string(docType) +
-                                           " (1 sales orders, 2 committed quantities, 3 purchase orders).");
+            throw lumaro::RuntimeError(
+                kErrRecordInvalid, "Company " + companyId_,
+                "There is no document type " + std::to_string(docType) +
+                    " (1 sales orders, 2 committed quantities, 3 purchase orders).");
     }
     std::vector<InquiryDocument> result;
     QSqlQuery q = Exec(sql, keys);
     while (q.next())
-        result.push_back({S(q.value(0)), S(q.value(1)), S(q.value(2)), S(q.value(3)), q.value(4).toInt(),
-                          q.value(5).toDouble()});
+        result.push_back({S(q.value(0)), S(q.value(1)), S(q.value(2)), S(q.value(3)),
+                          q.value(4).toInt(), q.value(5).toDouble()});
     return result;
 }
 
-void CompanyDatabase::RecalculateQuantities(const std::vector<std::pair<std::string, std::string>>& itemLocations) {
+void CompanyDatabase::RecalculateQuantities(
+    const std::vector<std::pair<std::string, std::string>>& itemLocations) {
     const std::string update = std::string("UPDATE ICILOC SET QTYSALORDR = ") + kSalesOrderSum +
                                ", QTYCOMMIT = " + kCommittedSum + ", QTYONORDER = " + kOnOrderSum;
     if (itemLocations.empty()) {
@@ -447,7 +486,8 @@ void CompanyDatabase::RecalculateQuantities(const std::vector<std::pair<std::str
         return;
     }
     for (const auto& [itemNo, location] : itemLocations) {
-        Exec("INSERT OR IGNORE INTO ICILOC (ITEMNO, LOCATION) VALUES (?, ?)", {Q(itemNo), Q(location)});
+        Exec("INSERT OR IGNORE INTO ICILOC (ITEMNO, LOCATION) VALUES (?, ?)",
+             {Q(itemNo), Q(location)});
         Exec(update + " WHERE ITEMNO = ? AND LOCATION = ?", {Q(itemNo), Q(location)});
     }
 }
@@ -456,27 +496,30 @@ std::optional<Order> CompanyDatabase::LoadOrder(int32_t orderUniq) {
     Order order;
     {
         QSqlQuery h = Exec(
-            "SELECT ORDUNIQ, ORDNUMBER, CUSTOMER, BILNAME, ORDDATE, TYPE, REFERENCE FROM OEORDH WHERE ORDUNIQ = ?",
+            "SELECT ORDUNIQ, ORDNUMBER, CUSTOMER, BILNAME, ORDDATE, TYPE, REFERENCE FROM OEORDH "
+            "WHERE ORDUNIQ = ?",
             {orderUniq});
         if (!h.next()) return std::nullopt;
-        order.header = {h.value(0).toInt(), S(h.value(1)), S(h.value(2)), S(h.value(3)),
+        order.header = {h.value(0).toInt(), S(h.value(1)),      S(h.value(2)), S(h.value(3)),
                         S(h.value(4)),      h.value(5).toInt(), S(h.value(6))};
     }
     QSqlQuery d = Exec(
-        "SELECT LINENUM, ITEMNO, ITEM, \"DESC\", LOCATION, QTYORDERED, QTYCOMMIT, UNIT, UNITPRICE, STOCKITEM"
+        "SELECT LINENUM, ITEMNO, ITEM, \"DESC\", LOCATION, QTYORDERED, QTYCOMMIT, UNIT, UNITPRICE, "
+        "STOCKITEM"
         " FROM OEORDD WHERE ORDUNIQ = ? ORDER BY LINENUM",
         {orderUniq});
     while (d.next())
-        order.lines.push_back({d.value(0).toInt(), S(d.value(1)), S(d.value(2)), S(d.value(3)), S(d.value(4)),
-                               d.value(5).toDouble(), d.value(6).toDouble(), S(d.value(7)), d.value(8).toDouble(),
-                               d.value(9).toInt() != 0});
+        order.lines.push_back({d.value(0).toInt(), S(d.value(1)), S(d.value(2)), S(d.value(3)),
+                               S(d.value(4)), d.value(5).toDouble(), d.value(6).toDouble(),
+                               S(d.value(7)), d.value(8).toDouble(), d.value(9).toInt() != 0});
     return order;
 }
 
 std::optional<Order> CompanyDatabase::LoadOrderByNumber(const std::string& orderNumber) {
     int32_t uniq = 0;
     {
-        QSqlQuery q = Exec("SELECT ORDUNIQ FROM OEORDH WHERE ORDNUMBER = ?", {Q(lumaro::ToUpperAscii(orderNumber))});
+        QSqlQuery q = Exec("SELECT ORDUNIQ FROM OEORDH WHERE ORDNUMBER = ?",
+                           {Q(lumaro::ToUpperAscii(orderNumber))});
         if (!q.next()) return std::nullopt;
         uniq = q.value(0).toInt();
     }
@@ -504,11 +547,13 @@ Order CompanyDatabase::SaveOrder(const Order& input) {
     auto customer = FindCustomer(header.customer);
     if (!customer) invalid("Customer \"" + header.customer + "\" does not exist.");
     header.customerName = customer->name;
-    if (header.orderDate.empty()) header.orderDate = QDate::currentDate().toString(Qt::ISODate).toStdString();
+    if (header.orderDate.empty())
+        header.orderDate = QDate::currentDate().toString(Qt::ISODate).toStdString();
     if (!QDate::fromString(Q(header.orderDate), Qt::ISODate).isValid())
         invalid("The order date \"" + header.orderDate + "\" is not a date (yyyy-mm-dd).");
     if (header.type != 1 && header.type != 2)
-        invalid("The order type " + std::to_string(header.type) + " is not 1 (active) or 2 (future).");
+        invalid("The order type " + std::to_string(header.type) +
+                " is not 1 (active) or 2 (future).");
 
     for (const OrderLine& in : input.lines) {
         OrderLine line = in;
@@ -524,8 +569,10 @@ Order CompanyDatabase::SaveOrder(const Order& input) {
         line.stockItem = item->stockItem;
         line.location = lumaro::ToUpperAscii(lumaro::TrimSpaces(line.location));
         if (line.stockItem || !line.location.empty()) {
-            if (line.location.empty()) invalid(where + "the stock item " + line.item + " needs a location.");
-            if (!FindLocation(line.location)) invalid(where + "location \"" + line.location + "\" does not exist.");
+            if (line.location.empty())
+                invalid(where + "the stock item " + line.item + " needs a location.");
+            if (!FindLocation(line.location))
+                invalid(where + "location \"" + line.location + "\" does not exist.");
         }
         if (!std::isfinite(line.quantityOrdered) || line.quantityOrdered <= 0)
             invalid(where + "the quantity ordered must be greater than zero.");
@@ -552,38 +599,49 @@ Order CompanyDatabase::SaveOrder(const Order& input) {
             }
             // Skip numbers already taken (orders imported with their own numbers).
             for (;;) {
-                QSqlQuery q = Exec("SELECT 1 FROM OEORDH WHERE ORDNUMBER = ?", {Q(FormatOrderNumber(next))});
+                QSqlQuery q =
+                    Exec("SELECT 1 FROM OEORDH WHERE ORDNUMBER = ?", {Q(FormatOrderNumber(next))});
                 if (!q.next()) break;
                 ++next;
             }
             header.orderNumber = FormatOrderNumber(next);
             Exec("UPDATE OEOPT SET NEXTORDNUM = ? WHERE OPTKEY = 1", {next + 1});
-            Exec("INSERT INTO OEORDH (ORDUNIQ, ORDNUMBER, CUSTOMER, BILNAME, ORDDATE, TYPE, REFERENCE)"
-                 " VALUES (?, ?, ?, ?, ?, ?, ?)",
-                 {header.orderUniq, Q(header.orderNumber), Q(header.customer), Q(header.customerName),
-                  Q(header.orderDate), header.type, Q(header.reference)});
+            Exec(
+                "INSERT INTO OEORDH (ORDUNIQ, ORDNUMBER, CUSTOMER, BILNAME, ORDDATE, TYPE, "
+                "REFERENCE)"
+                " VALUES (?, ?, ?, ?, ?, ?, ?)",
+                {header.orderUniq, Q(header.orderNumber), Q(header.customer),
+                 Q(header.customerName), Q(header.orderDate), header.type, Q(header.reference)});
         } else {
             {
-                QSqlQuery q = Exec("SELECT ORDNUMBER FROM OEORDH WHERE ORDUNIQ = ?", {header.orderUniq});
-                if (!q.next()) invalid("The order no longer exists; it may have been deleted by another user.");
+                QSqlQuery q =
+                    Exec("SELECT ORDNUMBER FROM OEORDH WHERE ORDUNIQ = ?", {header.orderUniq});
+                if (!q.next())
+                    invalid(
+                        "The order no longer exists; it may have been deleted by another user.");
                 header.orderNumber = S(q.value(0));
             }
             {
-                QSqlQuery q = Exec("SELECT ITEMNO, LOCATION FROM OEORDD WHERE ORDUNIQ = ? AND STOCKITEM = 1",
-                                   {header.orderUniq});
+                QSqlQuery q =
+                    Exec("SELECT ITEMNO, LOCATION FROM OEORDD WHERE ORDUNIQ = ? AND STOCKITEM = 1",
+                         {header.orderUniq});
                 while (q.next()) touched.insert({S(q.value(0)), S(q.value(1))});
             }
-            Exec("UPDATE OEORDH SET CUSTOMER = ?, BILNAME = ?, ORDDATE = ?, TYPE = ?, REFERENCE = ? WHERE ORDUNIQ = ?",
-                 {Q(header.customer), Q(header.customerName), Q(header.orderDate), header.type, Q(header.reference),
-                  header.orderUniq});
+            Exec(
+                "UPDATE OEORDH SET CUSTOMER = ?, BILNAME = ?, ORDDATE = ?, TYPE = ?, REFERENCE = ? "
+                "WHERE ORDUNIQ = ?",
+                {Q(header.customer), Q(header.customerName), Q(header.orderDate), header.type,
+                 Q(header.reference), header.orderUniq});
             Exec("DELETE FROM OEORDD WHERE ORDUNIQ = ?", {header.orderUniq});
         }
         for (const OrderLine& line : order.lines)
-            Exec("INSERT INTO OEORDD (ORDUNIQ, LINENUM, ITEMNO, ITEM, \"DESC\", LOCATION, QTYORDERED, QTYCOMMIT, UNIT,"
-                 " UNITPRICE, STOCKITEM) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                 {header.orderUniq, line.lineNumber, Q(line.itemNo), Q(line.item), Q(line.description),
-                  Q(line.location), line.quantityOrdered, line.quantityCommitted, Q(line.unit), line.unitPrice,
-                  line.stockItem ? 1 : 0});
+            Exec(
+                "INSERT INTO OEORDD (ORDUNIQ, LINENUM, ITEMNO, ITEM, \"DESC\", LOCATION, "
+                "QTYORDERED, QTYCOMMIT, UNIT,"
+                " UNITPRICE, STOCKITEM) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                {header.orderUniq, line.lineNumber, Q(line.itemNo), Q(line.item),
+                 Q(line.description), Q(line.location), line.quantityOrdered,
+                 line.quantityCommitted, Q(line.unit), line.unitPrice, line.stockItem ? 1 : 0});
         RecalculateQuantities({touched.begin(), touched.end()});
     });
     return *LoadOrder(header.orderUniq);

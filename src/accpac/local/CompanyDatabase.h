@@ -16,7 +16,8 @@
 //   OEORDD  (ORDUNIQ, LINENUM, ITEMNO, ITEM, DESC, LOCATION, QTYORDERED, QTYCOMMIT, UNIT,
 //            UNITPRICE, STOCKITEM; PK (ORDUNIQ, LINENUM))
 //   POPORH  (PORHSEQ PK, PONUMBER unique, VENDOR, VENDNAME, PODATE, EXPARRIVAL)
-//   POPORL  (PORHSEQ, LINENUM, ITEMNO, LOCATION, OQORDERED, OQRECEIVED, UNITCOST; PK (PORHSEQ, LINENUM))
+//   POPORL  (PORHSEQ, LINENUM, ITEMNO, LOCATION, OQORDERED, OQRECEIVED, UNITCOST; PK (PORHSEQ,
+//   LINENUM))
 //
 // ICILOC.QTYSALORDR is the sum of QTYORDERED of the stock lines of all orders,
 // ICILOC.QTYCOMMIT the sum of their QTYCOMMIT, and ICILOC.QTYONORDER the sum of the
@@ -97,7 +98,7 @@ struct InquiryDocument {
     std::string party;           // customer or vendor number
     std::string partyName;       // customer or vendor name
     int32_t lineNumber = 0;
-    double quantity = 0;         // ordered, committed or outstanding
+    double quantity = 0;  // ordered, committed or outstanding
 };
 
 class CompanyDatabase {
@@ -149,12 +150,14 @@ public:
     // statement reads it; nullopt when there is none. Rows read outside a transaction are
     // remembered while the database stays unchanged, that is while no other connection
     // has committed (the file's change counter, or in WAL mode its data version) and this
-    // connection has changed no row (its total changes): reading the same record again then costs no statement. The row
-    // returned stays valid until the next ReadRow.
+    // connection has changed no row (its total changes): reading the same record again then costs
+    // no statement. The row returned stays valid until the next ReadRow.
     using Row = std::vector<QVariant>;
-    const std::optional<Row>& ReadRow(const std::string& sql, const QVariantList& values, int columns);
+    const std::optional<Row>& ReadRow(const std::string& sql, const QVariantList& values,
+                                      int columns);
 
-    // Runs the operation in one transaction (committed when it returns, rolled back when it raises).
+    // Runs the operation in one transaction (committed when it returns, rolled back when it
+    // raises).
     template <typename Operation>
     void Transaction(Operation&& operation) {
         Begin();
@@ -171,7 +174,8 @@ public:
     std::optional<ItemInfo> FindItem(const std::string& key);
     std::optional<LocationInfo> FindLocation(const std::string& location);
     std::optional<CustomerInfo> FindCustomer(const std::string& customer);
-    std::optional<ItemLocationQuantities> FindItemLocation(const std::string& itemNo, const std::string& location);
+    std::optional<ItemLocationQuantities> FindItemLocation(const std::string& itemNo,
+                                                           const std::string& location);
     std::vector<LocationInfo> Locations();
     std::vector<CustomerInfo> Customers();
     int QuantityDecimals();
@@ -180,8 +184,8 @@ public:
     // The documents behind one quantity of an item at a location; their quantities add
     // up to the location's QTYSALORDR, QTYCOMMIT or QTYONORDER. The item may be given
     // in formatted or stored form.
-    std::vector<InquiryDocument> InquiryDocuments(const std::string& item, const std::string& location,
-                                                  int docType);
+    std::vector<InquiryDocument> InquiryDocuments(const std::string& item,
+                                                  const std::string& location, int docType);
 
     // Orders. Save validates (customer, items, locations, quantities), assigns the order
     // number of a new order, commits the stock lines of an active order, stores the order
@@ -194,7 +198,8 @@ public:
 
     // Recomputes QTYSALORDR, QTYCOMMIT and QTYONORDER of the given item/location pairs
     // (all rows when the list is empty) from the open orders and purchase orders.
-    void RecalculateQuantities(const std::vector<std::pair<std::string, std::string>>& itemLocations = {});
+    void RecalculateQuantities(
+        const std::vector<std::pair<std::string, std::string>>& itemLocations = {});
 
     QSqlDatabase& Database() { return db_; }
 

@@ -19,7 +19,9 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-[[noreturn]] void Fail(const std::string& what) { throw lumaro::RuntimeError(kErrInstallation, "Installation", what); }
+[[noreturn]] void Fail(const std::string& what) {
+    throw lumaro::RuntimeError(kErrInstallation, "Installation", what);
+}
 
 void MakeFolder(const std::string& folder) {
     if (!QDir().mkpath(Q(folder))) Fail("The folder " + folder + " cannot be created.");
@@ -58,11 +60,13 @@ void Installation::RemovePlatform() {
     // the registry says: a configuration pointing elsewhere is never followed for deletion.
     for (const std::string& folder : {ProgramsFolder(), SharedDataFolder()}) {
         QDir dir(Q(folder));
-        if (dir.exists() && !dir.removeRecursively()) Fail("The folder " + folder + " cannot be removed.");
+        if (dir.exists() && !dir.removeRecursively())
+            Fail("The folder " + folder + " cannot be removed.");
     }
     registry::DeleteTree(HKEY_LOCAL_MACHINE, kConfigurationKey);
     registry::DeleteTree(HKEY_LOCAL_MACHINE, kScreensKey);
-    for (const Screen& screen : kScreens) ClassTable::UnregisterFromRegistry(screen.clsid, screen.progId);
+    for (const Screen& screen : kScreens)
+        ClassTable::UnregisterFromRegistry(screen.clsid, screen.progId);
     ClassTable::UnregisterFromRegistry(kSpyTargetClsid, kSpyTargetProgID);
 }
 
@@ -81,8 +85,10 @@ void Installation::CreatePlatform(bool force) {
     MakeFolder(configuration.SiteFolder());
     MakeFolder(configuration.CompanyFolder());
 
-    registry::WriteString(HKEY_LOCAL_MACHINE, kConfigurationKey, "Programs", configuration.programs);
-    registry::WriteString(HKEY_LOCAL_MACHINE, kConfigurationKey, "SharedData", configuration.sharedData);
+    registry::WriteString(HKEY_LOCAL_MACHINE, kConfigurationKey, "Programs",
+                          configuration.programs);
+    registry::WriteString(HKEY_LOCAL_MACHINE, kConfigurationKey, "SharedData",
+                          configuration.sharedData);
     for (const Screen& screen : kScreens) {
         ClassTable::RegisterInRegistry(screen.clsid, screen.progId);
         const std::string key = std::string(kScreensKey) + "\\" + screen.id;
@@ -115,7 +121,8 @@ std::string AddCompany(const CompanyOptions& options, int demoItems) {
     }
     for (const std::string& inactive : options.inactiveApplications) {
         bool known = false;
-        for (const char* app : kApplications) known = known || lumaro::EqualsIgnoreCase(inactive, app);
+        for (const char* app : kApplications)
+            known = known || lumaro::EqualsIgnoreCase(inactive, app);
         if (!known) Fail("There is no application \"" + inactive + "\" (AR, IC, OE, PO).");
     }
     if (site.FindCompany(company.id)) Fail("Company " + company.id + " exists already.");
@@ -145,7 +152,8 @@ void Installation::CreateCompany(const CompanyOptions& options) {
 
 void Installation::InstallDemo(bool force) {
     if (Exists() && !force)
-        Fail("A platform is installed already in " + machine_ + "; install again with --force to replace it.");
+        Fail("A platform is installed already in " + machine_ +
+             "; install again with --force to replace it.");
     CreatePlatform(true);
     AddCompany({"SAMLTD", "Sample Company Ltd.", {}}, 1000);
     AddCompany({"SAMINC", "Sample Company Inc.", {"IC"}}, 40);
@@ -158,7 +166,8 @@ namespace {
 std::pair<std::string, std::string> PlatformClass(const std::string& progId) {
     for (const Screen& screen : kScreens)
         if (lumaro::EqualsIgnoreCase(progId, screen.progId)) return {screen.clsid, screen.progId};
-    if (lumaro::EqualsIgnoreCase(progId, kSpyTargetProgID)) return {kSpyTargetClsid, kSpyTargetProgID};
+    if (lumaro::EqualsIgnoreCase(progId, kSpyTargetProgID))
+        return {kSpyTargetClsid, kSpyTargetProgID};
     Fail("The platform has no class \"" + progId + "\".");
 }
 

@@ -25,7 +25,7 @@ inline constexpr const char* kDemoItemFormatted = "A1-103/0";
 inline constexpr const char* kDemoItemStored = "A11030";
 
 struct CompanyOptions {
-    std::string id;    // up to 6 letters or digits; upper-cased
+    std::string id;  // up to 6 letters or digits; upper-cased
     std::string name;
     std::vector<std::string> inactiveApplications;  // of "OE", "IC", "PO", "AR"
 };

@@ -13,20 +13,28 @@ namespace {
 
 Variant EmptyValue(FieldType type) {
     switch (type) {
-        case FieldType::Number: return Variant(0.0);
-        case FieldType::Long: return Variant(int32_t{0});
-        case FieldType::Boolean: return Variant(false);
-        case FieldType::Text: break;
+        case FieldType::Number:
+            return Variant(0.0);
+        case FieldType::Long:
+            return Variant(int32_t{0});
+        case FieldType::Boolean:
+            return Variant(false);
+        case FieldType::Text:
+            break;
     }
     return Variant(std::string());
 }
 
 Variant FromDatabase(FieldType type, const QVariant& v) {
     switch (type) {
-        case FieldType::Number: return Variant(v.toDouble());
-        case FieldType::Long: return Variant(static_cast<int32_t>(v.toLongLong()));
-        case FieldType::Boolean: return Variant(v.toLongLong() != 0);
-        case FieldType::Text: break;
+        case FieldType::Number:
+            return Variant(v.toDouble());
+        case FieldType::Long:
+            return Variant(static_cast<int32_t>(v.toLongLong()));
+        case FieldType::Boolean:
+            return Variant(v.toLongLong() != 0);
+        case FieldType::Text:
+            break;
     }
     return Variant(v.isNull() ? std::string() : v.toString().toStdString());
 }
@@ -77,13 +85,17 @@ LocalField& LocalFields::ItemOf(int index) {
 
 void LocalFields::FieldList(const std::vector<int>& indexes) {
     for (int index : indexes)
-        if (!owner_.FindField(index)) owner_.Scope()(owner_.viewId_, [&] { owner_.FieldAt(index); });  // raises
+        if (!owner_.FindField(index))
+            owner_.Scope()(owner_.viewId_, [&] { owner_.FieldAt(index); });  // raises
 }
 
 // ---- LocalDataSource --------------------------------------------------------------------------
 
 LocalDataSource::LocalDataSource(std::string viewId, QObject* parent)
-    : accpac::DataSource(parent), viewId_(std::move(viewId)), view_(FindView(viewId_)), fields_(*this) {
+    : accpac::DataSource(parent),
+      viewId_(std::move(viewId)),
+      view_(FindView(viewId_)),
+      fields_(*this) {
     if (view_)
         for (const FieldDefinition& definition : view_->fields)
             fieldObjects_.push_back(std::make_unique<LocalField>(*this, definition));
@@ -91,7 +103,9 @@ LocalDataSource::LocalDataSource(std::string viewId, QObject* parent)
 
 LocalDataSource::~LocalDataSource() = default;
 
-ErrorScope LocalDataSource::Scope() const { return ErrorScope(localLink_ ? localLink_->Errors() : nullptr); }
+ErrorScope LocalDataSource::Scope() const {
+    return ErrorScope(localLink_ ? localLink_->Errors() : nullptr);
+}
 
 void LocalDataSource::Raise(int32_t number, const std::string& description) const {
     throw lumaro::RuntimeError(number, viewId_, description);
@@ -104,7 +118,8 @@ void LocalDataSource::RequireView() const {
 void LocalDataSource::RequireActive(const char* operation) const {
     RequireView();
     if (!active_ || !localLink_)
-        Raise(kErrNotActive, "The data source of view " + viewId_ + " is not active; it cannot " + operation + ".");
+        Raise(kErrNotActive, "The data source of view " + viewId_ + " is not active; it cannot " +
+                                 operation + ".");
 }
 
 LocalField* LocalDataSource::FindField(int index) const {
@@ -121,7 +136,9 @@ LocalField& LocalDataSource::FieldAt(int index) {
 
 void LocalDataSource::SetDBLink(std::shared_ptr<accpac::DBLink> link) {
     Scope()(viewId_, [&] {
-        if (active_) Raise(kErrNotActive, "The DB link of the active data source of view " + viewId_ + " cannot change.");
+        if (active_)
+            Raise(kErrNotActive,
+                  "The DB link of the active data source of view " + viewId_ + " cannot change.");
         link_ = std::move(link);
         localLink_ = std::dynamic_pointer_cast<LocalDBLink>(link_);
     });
@@ -135,7 +152,9 @@ void LocalDataSource::SetActive(bool active) {
         }
         RequireView();
         if (!link_) Raise(kErrNotActive, "The data source of view " + viewId_ + " has no DB link.");
-        if (!localLink_) Raise(kErrNotActive, "The DB link of the data source of view " + viewId_ + " is not a link of this platform.");
+        if (!localLink_)
+            Raise(kErrNotActive, "The DB link of the data source of view " + viewId_ +
+                                     " is not a link of this platform.");
         active_ = true;
     });
 }
@@ -150,13 +169,17 @@ Variant LocalDataSource::Convert(const FieldDefinition& field, const Variant& va
             case FieldType::Number:
             case FieldType::Long: {
                 double number = 0;
-                const bool blank = value.IsEmpty() || (value.IsString() && lumaro::TrimSpaces(value.ToString()).empty());
+                const bool blank =
+                    value.IsEmpty() ||
+                    (value.IsString() && lumaro::TrimSpaces(value.ToString()).empty());
                 if (!blank) number = value.ToDouble();
                 if (field.type == FieldType::Number) return Variant(number);
-                return Variant(static_cast<int32_t>(lumaro::RoundToWhole(number, INT32_MIN, INT32_MAX)));
+                return Variant(
+                    static_cast<int32_t>(lumaro::RoundToWhole(number, INT32_MIN, INT32_MAX)));
             }
             case FieldType::Boolean:
-                if (value.IsEmpty() || (value.IsString() && lumaro::TrimSpaces(value.ToString()).empty()))
+                if (value.IsEmpty() ||
+                    (value.IsString() && lumaro::TrimSpaces(value.ToString()).empty()))
                     return Variant(false);
                 return Variant(value.ToBool());
         }
@@ -165,10 +188,15 @@ Variant LocalDataSource::Convert(const FieldDefinition& field, const Variant& va
                                : field.type == FieldType::Boolean ? "True or False"
                                : field.type == FieldType::Long    ? "a whole number"
                                                                   : "a number";
-        const std::string why = error.Number() == lumaro::kErrOverflow ? " is too large" : " is not " + std::string(expected);
-        const std::string where = "field " + field.name + " (" + std::to_string(field.index) + ") of view " + viewId_;
-        throw lumaro::RuntimeError(error.Number() == lumaro::kErrOverflow ? lumaro::kErrOverflow : lumaro::kErrTypeMismatch,
-                                   viewId_, "Type mismatch: " + Shown(value) + why + " for " + where + ".");
+        const std::string why = error.Number() == lumaro::kErrOverflow
+                                    ? " is too large"
+                                    : " is not " + std::string(expected);
+        const std::string where =
+            "field " + field.name + " (" + std::to_string(field.index) + ") of view " + viewId_;
+        throw lumaro::RuntimeError(
+            error.Number() == lumaro::kErrOverflow ? lumaro::kErrOverflow
+                                                   : lumaro::kErrTypeMismatch,
+            viewId_, "Type mismatch: " + Shown(value) + why + " for " + where + ".");
     }
     return value;
 }
@@ -199,7 +227,8 @@ void LocalDataSource::LoadRecord(const Record& values, int eReason) {
             converted.push_back(it == values.end() ? EmptyValue(field->definition_.type)
                                                    : Convert(field->definition_, it->second));
         }
-        for (size_t i = 0; i < fieldObjects_.size(); ++i) fieldObjects_[i]->Store(std::move(converted[i]));
+        for (size_t i = 0; i < fieldObjects_.size(); ++i)
+            fieldObjects_[i]->Store(std::move(converted[i]));
     });
     RaiseRecordChanged(eReason);
 }
@@ -244,7 +273,8 @@ void LocalDataSource::RaiseRecordChanged(int eReason, accpac::Field* pField) {
 const LocalDataSource::ReadStatement& LocalDataSource::ReadByKey() {
     if (!readByKey_.sql.empty()) return readByKey_;
     std::string columns, where;
-    for (const FieldDefinition& field : view_->fields) columns += (columns.empty() ? "" : ", ") + ColumnSql(field);
+    for (const FieldDefinition& field : view_->fields)
+        columns += (columns.empty() ? "" : ", ") + ColumnSql(field);
     for (const FieldDefinition* key : view_->KeyFields()) {
         where += where.empty() ? " WHERE " : " AND ";
         if (key->itemKey) {
@@ -253,8 +283,9 @@ const LocalDataSource::ReadStatement& LocalDataSource::ReadByKey() {
             // written the same way. The other tables hold the stored number; there a number
             // the item table does not know is looked for as given.
             const bool itemTable = view_->table == "ICITEM";
-            where += "ITEMNO = COALESCE((SELECT ITEMNO FROM ICITEM WHERE ITEMNO = ?),"
-                     " (SELECT ITEMNO FROM ICITEM WHERE FMTITEMNO = ?)";
+            where +=
+                "ITEMNO = COALESCE((SELECT ITEMNO FROM ICITEM WHERE ITEMNO = ?),"
+                " (SELECT ITEMNO FROM ICITEM WHERE FMTITEMNO = ?)";
             where += itemTable ? ")" : ", ?)";
             for (int i = itemTable ? 2 : 3; i > 0; --i) readByKey_.parameters.push_back(key);
         } else {
@@ -280,8 +311,8 @@ bool LocalDataSource::Read() {
         if (view_->table == "ICITEM") {
             // Items are read again on every record change of their users: the database
             // remembers the rows while it is unchanged.
-            const auto& row = localLink_->Database().ReadRow(statement.sql, values,
-                                                            static_cast<int>(view_->fields.size()));
+            const auto& row = localLink_->Database().ReadRow(
+                statement.sql, values, static_cast<int>(view_->fields.size()));
             if (!row) {
                 EmptyFields(true);
                 return false;
@@ -297,7 +328,8 @@ bool LocalDataSource::Read() {
             return false;
         }
         for (size_t i = 0; i < view_->fields.size(); ++i)
-            fieldObjects_[i]->Store(FromDatabase(view_->fields[i].type, q.value(static_cast<int>(i))));
+            fieldObjects_[i]->Store(
+                FromDatabase(view_->fields[i].type, q.value(static_cast<int>(i))));
         return true;
     });
     if (found) RaiseRecordChanged(ReasonRecordChanged);

@@ -5,7 +5,8 @@ namespace accpac::local {
 int LocalErrorList::Count() const { return static_cast<int>(entries_.size()); }
 
 ErrorEntry LocalErrorList::Item(int index) const {
-    if (index < 0 || index >= Count()) throw lumaro::RuntimeError(9, "ErrorList", "Subscript out of range");
+    if (index < 0 || index >= Count())
+        throw lumaro::RuntimeError(9, "ErrorList", "Subscript out of range");
     return entries_[static_cast<size_t>(index)];
 }
 
@@ -25,7 +26,8 @@ ErrorScope::Depth::Depth() : outermost(g_scopeDepth == 0) { ++g_scopeDepth; }
 ErrorScope::Depth::~Depth() { --g_scopeDepth; }
 
 void ErrorScope::Record(const lumaro::RuntimeError& error) {
-    if (list_) list_->Add(ErrorEntry{kLevelError, error.Description(), error.Source(), error.Number()});
+    if (list_)
+        list_->Add(ErrorEntry{kLevelError, error.Description(), error.Source(), error.Number()});
 }
 
 }  // namespace accpac::local

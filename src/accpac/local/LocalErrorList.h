@@ -29,12 +29,19 @@ enum : int32_t {
     kErrRegistry = static_cast<int32_t>(0x8004300C),
 };
 
-enum : int { kLevelMessage = 1, kLevelWarning = 2, kLevelError = 3, kLevelSecurity = 4, kLevelFatal = 5 };
+enum : int {
+    kLevelMessage = 1,
+    kLevelWarning = 2,
+    kLevelError = 3,
+    kLevelSecurity = 4,
+    kLevelFatal = 5
+};
 
 class LocalErrorList : public accpac::ErrorList {
 public:
     int Count() const override;
-    ErrorEntry Item(int index) const override;  // raises 9 (Subscript out of range) outside 0..Count-1
+    ErrorEntry Item(
+        int index) const override;  // raises 9 (Subscript out of range) outside 0..Count-1
     void Add(const ErrorEntry& entry) override;
     void Clear() override;
 

@@ -9,14 +9,17 @@
 namespace accpac::local {
 
 void RegisterCoreClasses() {
-    ClassTable::Instance().Register(kSpyTargetClsid, kSpyTargetProgID,
-                                    [](QObject* parent) -> QObject* { return new SpyTarget(parent); });
+    ClassTable::Instance().Register(
+        kSpyTargetClsid, kSpyTargetProgID,
+        [](QObject* parent) -> QObject* { return new SpyTarget(parent); });
 }
 
-void LocalControlInstaller::Install(const std::string& clsid, const std::string& /*codeBase*/, int32_t /*hwnd*/) {
+void LocalControlInstaller::Install(const std::string& clsid, const std::string& /*codeBase*/,
+                                    int32_t /*hwnd*/) {
     if (!ClassTable::Instance().IsKnown(clsid))
-        throw lumaro::RuntimeError(kErrCannotCreateObject, "ControlInstaller",
-                                   "The control " + clsid + " cannot be installed: this platform does not have it.");
+        throw lumaro::RuntimeError(
+            kErrCannotCreateObject, "ControlInstaller",
+            "The control " + clsid + " cannot be installed: this platform does not have it.");
 }
 
 void LocalErrorDisplay::ShowErrors(Session& session) {
@@ -34,8 +37,8 @@ void LocalErrorDisplay::ShowErrors(Session& session) {
 void LocalErrorDisplay::ClearErrors(Session& session) { session.Errors().Clear(); }
 
 void LocalErrorDisplay::AddError(Session& session, const std::string& /*objectHandle*/, int level,
-                                 const std::string& message, const std::string& text1, const std::string& /*text2*/,
-                                 int32_t number) {
+                                 const std::string& message, const std::string& text1,
+                                 const std::string& /*text2*/, int32_t number) {
     session.Errors().Add(ErrorEntry{level, message, text1, number});
 }
 
@@ -43,21 +46,26 @@ LocalPlatform::LocalPlatform() { RegisterCoreClasses(); }
 LocalPlatform::~LocalPlatform() = default;
 
 void LocalPlatform::NotAvailable(const std::string& what) {
-    throw lumaro::RuntimeError(kErrCannotCreateObject, what,
-                               "ActiveX component can't create object (" + what + " needs the platform's GUI)");
+    throw lumaro::RuntimeError(
+        kErrCannotCreateObject, what,
+        "ActiveX component can't create object (" + what + " needs the platform's GUI)");
 }
 
 std::shared_ptr<SessionManager> LocalPlatform::CreateSessionManager() {
     return std::make_shared<LocalSessionManager>(prompt_);
 }
 
-std::shared_ptr<ErrorDisplay> LocalPlatform::CreateErrorDisplay() { return std::make_shared<LocalErrorDisplay>(showErrors_); }
+std::shared_ptr<ErrorDisplay> LocalPlatform::CreateErrorDisplay() {
+    return std::make_shared<LocalErrorDisplay>(showErrors_);
+}
 
 std::shared_ptr<ControlInstaller> LocalPlatform::CreateControlInstaller() {
     return std::make_shared<LocalControlInstaller>();
 }
 
-std::shared_ptr<ScreenLauncher> LocalPlatform::CreateScreenLauncher() { NotAvailable("ScreenLauncher"); }
+std::shared_ptr<ScreenLauncher> LocalPlatform::CreateScreenLauncher() {
+    NotAvailable("ScreenLauncher");
+}
 
 QObject* LocalPlatform::CreateObject(const std::string& progId, QObject* parent) {
     return ClassTable::Instance().CreateByProgID(progId, parent);
@@ -67,9 +75,12 @@ DataSource* LocalPlatform::CreateDataSource(const std::string& viewId, QObject* 
     return new LocalDataSource(viewId, parent);
 }
 
-FieldEdit* LocalPlatform::CreateFieldEdit(DataSource*, const std::string&, QWidget*) { NotAvailable("FieldEdit"); }
+FieldEdit* LocalPlatform::CreateFieldEdit(DataSource*, const std::string&, QWidget*) {
+    NotAvailable("FieldEdit");
+}
 Frame* LocalPlatform::CreateFrame(QWidget*) { NotAvailable("Frame"); }
-ControlExtender* LocalPlatform::AddControl(const std::string& progId, const std::string&, QWidget*) {
+ControlExtender* LocalPlatform::AddControl(const std::string& progId, const std::string&,
+                                           QWidget*) {
     NotAvailable(progId);
 }
 

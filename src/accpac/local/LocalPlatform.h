@@ -31,8 +31,9 @@ public:
     explicit LocalErrorDisplay(ShowHook show = {}) : show_(std::move(show)) {}
     void ShowErrors(Session& session) override;
     void ClearErrors(Session& session) override;
-    void AddError(Session& session, const std::string& objectHandle, int level, const std::string& message,
-                  const std::string& text1, const std::string& text2, int32_t number) override;
+    void AddError(Session& session, const std::string& objectHandle, int level,
+                  const std::string& message, const std::string& text1, const std::string& text2,
+                  int32_t number) override;
 
 private:
     ShowHook show_;
@@ -49,9 +50,11 @@ public:
     std::shared_ptr<ScreenLauncher> CreateScreenLauncher() override;
     QObject* CreateObject(const std::string& progId, QObject* parent) override;
     DataSource* CreateDataSource(const std::string& viewId, QObject* parent) override;
-    FieldEdit* CreateFieldEdit(DataSource* source, const std::string& fieldName, QWidget* parent) override;
+    FieldEdit* CreateFieldEdit(DataSource* source, const std::string& fieldName,
+                               QWidget* parent) override;
     Frame* CreateFrame(QWidget* parent) override;
-    ControlExtender* AddControl(const std::string& progId, const std::string& name, QWidget* parent) override;
+    ControlExtender* AddControl(const std::string& progId, const std::string& name,
+                                QWidget* parent) override;
 
     // The sign-on prompt given to every session manager created from now on.
     void SetSignonPrompt(SignonPromptHook prompt) { prompt_ = std::move(prompt); }

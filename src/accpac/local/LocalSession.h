@@ -31,13 +31,15 @@ namespace accpac::local {
 class LocalDBLink : public accpac::DBLink {
 public:
     // Opens the company's database; raises (and records in errors) when it cannot.
-    LocalDBLink(std::shared_ptr<LocalErrorList> errors, const SiteCompany& company, const std::string& file);
+    LocalDBLink(std::shared_ptr<LocalErrorList> errors, const SiteCompany& company,
+                const std::string& file);
     ~LocalDBLink() override;
 
     std::optional<std::vector<ActiveApplication>> ActiveApplications() override;
     // The listed fields of the view's first record; raises for an unknown view or field,
     // or a view without records.
-    std::vector<Variant> ReadViewFields(const std::string& viewId, const std::vector<int>& fieldIndexes) override;
+    std::vector<Variant> ReadViewFields(const std::string& viewId,
+                                        const std::vector<int>& fieldIndexes) override;
 
     const std::string& CompanyID() const { return company_.id; }
     CompanyDatabase& Database() { return *database_; }
@@ -63,8 +65,8 @@ public:
     ErrorList& Errors() override;
     bool GetScreenRegistration(const std::string& screenId, int option, std::string& clsid,
                                std::string& codeBase) override;
-    void PrepareScreen(const std::string& screenId, const std::string& parameters, std::string& text1,
-                       std::string& text2, std::string& text3) override;
+    void PrepareScreen(const std::string& screenId, const std::string& parameters,
+                       std::string& text1, std::string& text2, std::string& text3) override;
     std::string LauncherText() override;
 
     int32_t SessionID() const { return sessionID_; }
@@ -113,7 +115,8 @@ struct SignonPromptRequest {
     std::function<std::string(const SignonCredentials&)> check;
 };
 // Returns the credentials entered, or nullopt when the user cancelled.
-using SignonPromptHook = std::function<std::optional<SignonCredentials>(const SignonPromptRequest&)>;
+using SignonPromptHook =
+    std::function<std::optional<SignonCredentials>(const SignonPromptRequest&)>;
 
 class LocalSessionManager : public accpac::SessionManager {
 public:
@@ -149,8 +152,10 @@ public:
     static void ForgetSignon();
 
 private:
-    std::shared_ptr<LocalSession> SignonTrusted(const std::string& userID, const std::string& companyID);
-    std::shared_ptr<LocalSession> Open(const Site& site, const std::string& userID, const std::string& companyID);
+    std::shared_ptr<LocalSession> SignonTrusted(const std::string& userID,
+                                                const std::string& companyID);
+    std::shared_ptr<LocalSession> Open(const Site& site, const std::string& userID,
+                                       const std::string& companyID);
 
     SignonPromptHook prompt_;
     std::string appId_, appVersion_, programName_, serverName_;

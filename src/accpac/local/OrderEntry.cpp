@@ -29,17 +29,20 @@ OrderEntry::OrderEntry(LocalDataSource& header, LocalDataSource& detail, QObject
     auto check = [](LocalDataSource& source, const char* viewId) {
         if (source.ViewID() != viewId)
             throw lumaro::RuntimeError(kErrViewNotFound, "OrderEntry",
-                                       "The order entry needs a data source of view " + std::string(viewId) +
-                                           ", not of view " + source.ViewID() + ".");
+                                       "The order entry needs a data source of view " +
+                                           std::string(viewId) + ", not of view " +
+                                           source.ViewID() + ".");
         if (!source.Active() || !source.LocalLink())
-            throw lumaro::RuntimeError(kErrNotActive, "OrderEntry",
-                                       "The data source of view " + std::string(viewId) + " is not active.");
+            throw lumaro::RuntimeError(
+                kErrNotActive, "OrderEntry",
+                "The data source of view " + std::string(viewId) + " is not active.");
     };
     check(header_, kViewOrderHeader);
     check(detail_, kViewOrderDetail);
     if (header_.LocalLink()->CompanyID() != detail_.LocalLink()->CompanyID())
-        throw lumaro::RuntimeError(kErrRecordInvalid, "OrderEntry",
-                                   "The order header and detail data sources are linked to different companies.");
+        throw lumaro::RuntimeError(
+            kErrRecordInvalid, "OrderEntry",
+            "The order header and detail data sources are linked to different companies.");
 }
 
 OrderEntry::~OrderEntry() = default;
@@ -49,18 +52,20 @@ CompanyDatabase& OrderEntry::Database() const { return header_.LocalLink()->Data
 void OrderEntry::NewOrder() {
     lines_.clear();
     current_ = -1;
-    header_.LoadRecord({{orderheader::ORDUNIQ, Variant(int32_t{0})},
-                        {orderheader::ORDNUMBER, Variant(kNewOrderNumber)},
-                        {orderheader::ORDDATE, Variant(QDate::currentDate().toString(Qt::ISODate).toStdString())},
-                        {orderheader::TYPE, Variant(int32_t{1})}},
-                       ReasonNewRecord);
+    header_.LoadRecord(
+        {{orderheader::ORDUNIQ, Variant(int32_t{0})},
+         {orderheader::ORDNUMBER, Variant(kNewOrderNumber)},
+         {orderheader::ORDDATE, Variant(QDate::currentDate().toString(Qt::ISODate).toStdString())},
+         {orderheader::TYPE, Variant(int32_t{1})}},
+        ReasonNewRecord);
     emit LinesChanged();
     detail_.LoadRecord({}, ReasonNewRecord);
 }
 
 bool OrderEntry::OpenOrder(const std::string& orderNumber) {
     std::optional<Order> order;
-    header_.LocalLink()->Scope()("OrderEntry", [&] { order = Database().LoadOrderByNumber(orderNumber); });
+    header_.LocalLink()->Scope()("OrderEntry",
+                                 [&] { order = Database().LoadOrderByNumber(orderNumber); });
     if (!order) return false;
     ShowOrder(*order, ReasonRecordChanged, 0);
     return true;
@@ -100,8 +105,9 @@ void OrderEntry::ShowOrder(const Order& order, int eReason, int currentLine) {
 void OrderEntry::CheckLine(int line) const {
     if (line < 0 || line >= LineCount())
         throw lumaro::RuntimeError(9, "OrderEntry",
-                                   "There is no line " + std::to_string(line + 1) + " (the order has " +
-                                       std::to_string(LineCount()) + " lines).");
+                                   "There is no line " + std::to_string(line + 1) +
+                                       " (the order has " + std::to_string(LineCount()) +
+                                       " lines).");
 }
 
 void OrderEntry::StoreCurrentLine() {
@@ -118,7 +124,8 @@ void OrderEntry::GoToLine(int line) {
 
 OrderEntry::Record OrderEntry::NewLineRecord() const {
     int32_t lineNumber = 0;
-    for (const Record& r : lines_) lineNumber = std::max(lineNumber, r.at(orderdetail::LINENUM).ToLong());
+    for (const Record& r : lines_)
+        lineNumber = std::max(lineNumber, r.at(orderdetail::LINENUM).ToLong());
     std::string location;
     lumaro::IgnoreErrors([&] { location = Database().DefaultLocation(); });
     return {{orderdetail::ORDUNIQ, header_.FieldValue(orderheader::ORDUNIQ)},
@@ -206,7 +213,8 @@ std::string OrderEntry::Save() {
     // Lines without an item were dropped: stay on the same line where it still exists.
     int current = current_;
     if (current >= 0) {
-        const int32_t number = lines_[static_cast<size_t>(current)].at(orderdetail::LINENUM).ToLong();
+        const int32_t number =
+            lines_[static_cast<size_t>(current)].at(orderdetail::LINENUM).ToLong();
         int kept = 0;
         for (const Record& r : lines_) {
             if (r.at(orderdetail::LINENUM).ToLong() == number) break;

@@ -16,10 +16,11 @@ const char* RootName(HKEY root) {
 }
 
 [[noreturn]] void Fail(HKEY root, const std::string& path, const char* what, LONG code) {
-    std::string reason = code == ERROR_ACCESS_DENIED ? "access is denied" : "error " + std::to_string(code);
+    std::string reason =
+        code == ERROR_ACCESS_DENIED ? "access is denied" : "error " + std::to_string(code);
     throw lumaro::RuntimeError(kErrRegistry, "Registry",
-                               std::string("Cannot ") + what + " the registry key " + RootName(root) + "\\" + path +
-                                   ": " + reason + ".");
+                               std::string("Cannot ") + what + " the registry key " +
+                                   RootName(root) + "\\" + path + ": " + reason + ".");
 }
 
 }  // namespace
@@ -33,7 +34,8 @@ std::optional<std::string> ReadString(HKEY root, const std::string& path, const 
         (type == REG_SZ || type == REG_EXPAND_SZ)) {
         std::vector<BYTE> data(size + 1, 0);
         DWORD got = size;
-        if (RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &got) == ERROR_SUCCESS) {
+        if (RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &got) ==
+            ERROR_SUCCESS) {
             std::string text(reinterpret_cast<const char*>(data.data()), got);
             while (!text.empty() && text.back() == '\0') text.pop_back();
             result = text;
@@ -50,11 +52,12 @@ bool KeyExists(HKEY root, const std::string& path) {
     return true;
 }
 
-void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& value) {
+void WriteString(HKEY root, const std::string& path, const std::string& name,
+                 const std::string& value) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    LONG rc = RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
-                              &disposition);
+    LONG rc = RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                              nullptr, &key, &disposition);
     if (rc != ERROR_SUCCESS) Fail(root, path, "create", rc);
     rc = RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                         static_cast<DWORD>(value.size() + 1));
@@ -67,7 +70,8 @@ bool DeleteTree(HKEY root, const std::string& path) {
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return true;
     std::vector<std::string> children;
     char name[256];
-    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) children.emplace_back(name);
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+        children.emplace_back(name);
     RegCloseKey(key);
     for (const std::string& child : children) DeleteTree(root, path + "\\" + child);
     return RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS || !KeyExists(root, path);

@@ -13,7 +13,8 @@ namespace accpac::local::registry {
 std::optional<std::string> ReadString(HKEY root, const std::string& path, const std::string& name);
 bool KeyExists(HKEY root, const std::string& path);
 // Creates the key as needed and writes a REG_SZ value; raises kErrRegistry on failure.
-void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& value);
+void WriteString(HKEY root, const std::string& path, const std::string& name,
+                 const std::string& value);
 // Deletes the key with everything below it; true when it is gone afterwards.
 bool DeleteTree(HKEY root, const std::string& path);
 

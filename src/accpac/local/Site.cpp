@@ -33,12 +33,15 @@ std::string Join(const std::string& a, const std::string& b) {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 [[noreturn]] void Damaged(const std::string& file, const std::string& what) {
-    throw lumaro::RuntimeError(kErrSiteDamaged, "Site", "The site file " + file + " is damaged: " + what + ".");
+    throw lumaro::RuntimeError(kErrSiteDamaged, "Site",
+                               "The site file " + file + " is damaged: " + what + ".");
 }
 
-std::string RequireText(const QJsonObject& object, const char* key, const std::string& file, const std::string& what) {
+std::string RequireText(const QJsonObject& object, const char* key, const std::string& file,
+                        const std::string& what) {
     QJsonValue value = object.value(key);
-    if (!value.isString() || value.toString().trimmed().isEmpty()) Damaged(file, what + " has no \"" + key + "\"");
+    if (!value.isString() || value.toString().trimmed().isEmpty())
+        Damaged(file, what + " has no \"" + key + "\"");
     return value.toString().trimmed().toStdString();
 }
 
@@ -52,9 +55,10 @@ PlatformConfiguration PlatformConfiguration::Read() {
     auto programs = registry::ReadString(HKEY_LOCAL_MACHINE, kConfigurationKey, "Programs");
     auto shared = registry::ReadString(HKEY_LOCAL_MACHINE, kConfigurationKey, "SharedData");
     if (!programs || !shared || programs->empty() || shared->empty())
-        throw lumaro::RuntimeError(kErrPlatformNotInstalled, "Site",
-                                   "The platform is not installed on this computer: its configuration "
-                                   "(\"Programs\" and \"SharedData\") is missing from the registry.");
+        throw lumaro::RuntimeError(
+            kErrPlatformNotInstalled, "Site",
+            "The platform is not installed on this computer: its configuration "
+            "(\"Programs\" and \"SharedData\") is missing from the registry.");
     return PlatformConfiguration{*programs, *shared};
 }
 
@@ -84,10 +88,12 @@ Site Site::Load(const PlatformConfiguration& configuration) {
     const std::string file = site.FileName();
     QFile in(Q(file));
     if (!in.exists())
-        throw lumaro::RuntimeError(kErrSiteDamaged, "Site", "The site file " + file + " cannot be found.");
-    if (!in.open(QIODevice::ReadOnly))
         throw lumaro::RuntimeError(kErrSiteDamaged, "Site",
-                                   "The site file " + file + " cannot be read: " + in.errorString().toStdString() + ".");
+                                   "The site file " + file + " cannot be found.");
+    if (!in.open(QIODevice::ReadOnly))
+        throw lumaro::RuntimeError(
+            kErrSiteDamaged, "Site",
+            "The site file " + file + " cannot be read: " + in.errorString().toStdString() + ".");
     QJsonParseError parseError{};
     QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &parseError);
     if (doc.isNull() || !doc.isObject()) Damaged(file, parseError.errorString().toStdString());
@@ -120,10 +126,12 @@ Site Site::Load(const PlatformConfiguration& configuration) {
         company.database = RequireText(c, "database", file, "company " + company.id);
         for (const QJsonValue& a : c.value("applications").toArray()) {
             const QJsonObject app = a.toObject();
-            company.applications.push_back({app.value("id").toString().toStdString(), app.value("active").toBool()});
+            company.applications.push_back(
+                {app.value("id").toString().toStdString(), app.value("active").toBool()});
             company.versions.push_back(app.value("version").toString().toStdString());
         }
-        if (site.FindCompany(company.id)) Damaged(file, "company " + company.id + " is listed twice");
+        if (site.FindCompany(company.id))
+            Damaged(file, "company " + company.id + " is listed twice");
         site.companies_.push_back(company);
     }
     return site;
@@ -143,29 +151,38 @@ void Site::Save() const {
     for (const SiteCompany& c : companies_) {
         QJsonArray apps;
         for (size_t i = 0; i < c.applications.size(); ++i)
-            apps.append(QJsonObject{{"id", Q(c.applications[i].appId)},
-                                    {"version", Q(i < c.versions.size() ? c.versions[i] : std::string())},
-                                    {"active", c.applications[i].active}});
-        companies.append(QJsonObject{{"id", Q(c.id)}, {"name", Q(c.name)}, {"database", Q(c.database)}, {"applications", apps}});
+            apps.append(
+                QJsonObject{{"id", Q(c.applications[i].appId)},
+                            {"version", Q(i < c.versions.size() ? c.versions[i] : std::string())},
+                            {"active", c.applications[i].active}});
+        companies.append(QJsonObject{{"id", Q(c.id)},
+                                     {"name", Q(c.name)},
+                                     {"database", Q(c.database)},
+                                     {"applications", apps}});
     }
     const std::string file = FileName();
     QDir().mkpath(Q(configuration_.SiteFolder()));
     QSaveFile out(Q(file));
     if (!out.open(QIODevice::WriteOnly) ||
-        out.write(QJsonDocument(QJsonObject{{"users", users}, {"companies", companies}}).toJson()) < 0 || !out.commit())
+        out.write(QJsonDocument(QJsonObject{{"users", users}, {"companies", companies}}).toJson()) <
+            0 ||
+        !out.commit())
         throw lumaro::RuntimeError(kErrInstallation, "Site",
-                                   "The site file " + file + " cannot be written: " + out.errorString().toStdString() + ".");
+                                   "The site file " + file + " cannot be written: " +
+                                       out.errorString().toStdString() + ".");
 }
 
 const SiteUser* Site::FindUser(const std::string& userId) const {
-    auto it = std::find_if(users_.begin(), users_.end(),
-                           [&](const SiteUser& u) { return lumaro::EqualsIgnoreCase(u.id, userId); });
+    auto it = std::find_if(users_.begin(), users_.end(), [&](const SiteUser& u) {
+        return lumaro::EqualsIgnoreCase(u.id, userId);
+    });
     return it == users_.end() ? nullptr : &*it;
 }
 
 const SiteCompany* Site::FindCompany(const std::string& companyId) const {
-    auto it = std::find_if(companies_.begin(), companies_.end(),
-                           [&](const SiteCompany& c) { return lumaro::EqualsIgnoreCase(c.id, companyId); });
+    auto it = std::find_if(companies_.begin(), companies_.end(), [&](const SiteCompany& c) {
+        return lumaro::EqualsIgnoreCase(c.id, companyId);
+    });
     return it == companies_.end() ? nullptr : &*it;
 }
 
@@ -174,11 +191,13 @@ std::string Site::DatabaseFile(const SiteCompany& company) const {
     return Join(configuration_.sharedData, company.database);
 }
 
-void Site::SetUser(const std::string& userId, const std::string& name, const std::string& password) {
+void Site::SetUser(const std::string& userId, const std::string& name,
+                   const std::string& password) {
     SiteUser user;
     user.id = lumaro::ToUpperAscii(lumaro::TrimSpaces(userId));
     if (user.id.empty() || user.id.size() > 8)
-        throw lumaro::RuntimeError(kErrInstallation, "Site", "A user ID has 1 to 8 characters: \"" + userId + "\".");
+        throw lumaro::RuntimeError(kErrInstallation, "Site",
+                                   "A user ID has 1 to 8 characters: \"" + userId + "\".");
     user.name = name;
     QByteArray salt(16, 0);
     for (qsizetype i = 0; i < salt.size(); ++i)
@@ -186,7 +205,8 @@ void Site::SetUser(const std::string& userId, const std::string& name, const std
     user.salt = salt.toHex().toStdString();
     user.iterations = kIterations;
     user.hash = PasswordHash(password, user.salt, user.iterations);
-    users_.erase(std::remove_if(users_.begin(), users_.end(), [&](const SiteUser& u) { return u.id == user.id; }),
+    users_.erase(std::remove_if(users_.begin(), users_.end(),
+                                [&](const SiteUser& u) { return u.id == user.id; }),
                  users_.end());
     users_.push_back(user);
 }
@@ -194,18 +214,23 @@ void Site::SetUser(const std::string& userId, const std::string& name, const std
 void Site::SetCompany(const SiteCompany& company) {
     SiteCompany c = company;
     c.id = lumaro::ToUpperAscii(lumaro::TrimSpaces(c.id));
-    const bool valid = !c.id.empty() && c.id.size() <= 6 &&
-                       std::all_of(c.id.begin(), c.id.end(), [](char ch) { return std::isalnum(static_cast<unsigned char>(ch)); });
+    const bool valid =
+        !c.id.empty() && c.id.size() <= 6 && std::all_of(c.id.begin(), c.id.end(), [](char ch) {
+            return std::isalnum(static_cast<unsigned char>(ch));
+        });
     if (!valid)
-        throw lumaro::RuntimeError(kErrInstallation, "Site",
-                                   "A company ID has 1 to 6 letters or digits: \"" + company.id + "\".");
+        throw lumaro::RuntimeError(
+            kErrInstallation, "Site",
+            "A company ID has 1 to 6 letters or digits: \"" + company.id + "\".");
     RemoveCompany(c.id);
     companies_.push_back(c);
 }
 
 void Site::RemoveCompany(const std::string& companyId) {
     companies_.erase(std::remove_if(companies_.begin(), companies_.end(),
-                                    [&](const SiteCompany& c) { return lumaro::EqualsIgnoreCase(c.id, companyId); }),
+                                    [&](const SiteCompany& c) {
+                                        return lumaro::EqualsIgnoreCase(c.id, companyId);
+                                    }),
                      companies_.end());
 }
 

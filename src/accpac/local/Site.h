@@ -22,7 +22,8 @@
 
 namespace accpac::local {
 
-inline constexpr const char* kConfigurationKey = "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration";
+inline constexpr const char* kConfigurationKey =
+    "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration";
 // Screen registrations: <kScreensKey>\<screen id>, values "ClassID" and "CodeBase".
 inline constexpr const char* kScreensKey = "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Screens";
 // The sign-on remembered per user (HKEY_CURRENT_USER): values "UserID" and "CompanyID".
@@ -35,7 +36,8 @@ struct PlatformConfiguration {
     std::string SiteFolder() const;     // sharedData/SITE
     std::string CompanyFolder() const;  // sharedData/COMPANY
 
-    // Reads the configuration from the registry; raises kErrPlatformNotInstalled when it is missing.
+    // Reads the configuration from the registry; raises kErrPlatformNotInstalled when it is
+    // missing.
     static PlatformConfiguration Read();
 };
 

@@ -22,7 +22,9 @@ QString SpyCall::Text() const { return method + "(" + args.join(", ") + ")"; }
 SpyTarget::SpyTarget(QObject* parent) : QObject(parent) {}
 SpyTarget::~SpyTarget() = default;
 
-void SpyTarget::Init(const QString& container, const QString& component) { Record("Init", {container, component}); }
+void SpyTarget::Init(const QString& container, const QString& component) {
+    Record("Init", {container, component});
+}
 void SpyTarget::Activate() { Record("Activate", {}); }
 void SpyTarget::Deactivate() { Record("Deactivate", {}); }
 void SpyTarget::BeginContext(const QString& name, QVariant) { Record("BeginContext", {name}); }
@@ -32,7 +34,9 @@ void SpyTarget::EndContext(const QString& text, QVariant) { Record("EndContext",
 std::vector<SpyCall> SpyTarget::Calls() { return AllCalls(); }
 void SpyTarget::ClearCalls() { AllCalls().clear(); }
 
-QString SpyTarget::LogFile() { return QString::fromStdString(winapi::MachineFolder()) + "/SpyTarget.log"; }
+QString SpyTarget::LogFile() {
+    return QString::fromStdString(winapi::MachineFolder()) + "/SpyTarget.log";
+}
 
 void SpyTarget::Record(const QString& method, const QStringList& args) {
     SpyCall call{method, args};
@@ -42,7 +46,8 @@ void SpyTarget::Record(const QString& method, const QStringList& args) {
     QFile file(LogFile());
     if (file.open(QIODevice::Append | QIODevice::Text)) {
         QTextStream out(&file);
-        out << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << ' ' << call.Text() << '\n';
+        out << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << ' ' << call.Text()
+            << '\n';
     }
 }
 

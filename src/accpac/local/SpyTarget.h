@@ -13,8 +13,8 @@
 namespace accpac::local {
 
 struct SpyCall {
-    QString method;     // Init, Activate, Deactivate, BeginContext, ReportEvent, EndContext
-    QStringList args;   // the text arguments (contexts are not recorded)
+    QString method;        // Init, Activate, Deactivate, BeginContext, ReportEvent, EndContext
+    QStringList args;      // the text arguments (contexts are not recorded)
     QString Text() const;  // "method(arg1, arg2)"
 };
 

@@ -71,20 +71,46 @@ enum : int { LOCATION = 1, DESC = 2 };
 }
 namespace itemlocation {
 enum : int {
-    ITEMNO = 1, LOCATION = 2, QTONHAND = 3, QTONORDER = 4, QTSALORDR = 5, QTAVAIL = 6,
-    QTYONHAND = 7, QTYRENOCST = 8, QTYADNOCST = 9, QTYSHNOCST = 10, QTYCOMMIT = 12
+    ITEMNO = 1,
+    LOCATION = 2,
+    QTONHAND = 3,
+    QTONORDER = 4,
+    QTSALORDR = 5,
+    QTAVAIL = 6,
+    QTYONHAND = 7,
+    QTYRENOCST = 8,
+    QTYADNOCST = 9,
+    QTYSHNOCST = 10,
+    QTYCOMMIT = 12
 };
 }
 namespace icoptions {
 enum : int { OPTKEY = 1, DEFLOC = 3, QTYDECS = 62 };
 }
 namespace orderheader {
-enum : int { ORDUNIQ = 1, ORDNUMBER = 2, CUSTOMER = 3, BILNAME = 4, ORDDATE = 5, TYPE = 6, REFERENCE = 7 };
+enum : int {
+    ORDUNIQ = 1,
+    ORDNUMBER = 2,
+    CUSTOMER = 3,
+    BILNAME = 4,
+    ORDDATE = 5,
+    TYPE = 6,
+    REFERENCE = 7
+};
 }
 namespace orderdetail {
 enum : int {
-    ORDUNIQ = 1, LINENUM = 2, ITEMNO = 3, ITEM = 4, DESC = 5, LOCATION = 6, QTYORDERED = 7,
-    QTYCOMMIT = 8, UNIT = 9, UNITPRICE = 10, STOCKITEM = 14
+    ORDUNIQ = 1,
+    LINENUM = 2,
+    ITEMNO = 3,
+    ITEM = 4,
+    DESC = 5,
+    LOCATION = 6,
+    QTYORDERED = 7,
+    QTYCOMMIT = 8,
+    UNIT = 9,
+    UNITPRICE = 10,
+    STOCKITEM = 14
 };
 }
 

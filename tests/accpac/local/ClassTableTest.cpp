@@ -43,14 +43,17 @@ TEST_F(ClassTableTest, TraceTargetIsCreatedOnlyWhileRegisteredAndLogsItsCalls) {
     std::unique_ptr<QObject> spy(platform_.CreateObject("Accpac.SpyTarget", nullptr));
     ASSERT_NE(spy, nullptr);
     accpac::CallByName(spy.get(), "ReportEvent", {"sClsID : {X}", QVariant()});
-    EXPECT_NE(lumaro::test::ReadFile(SpyTarget::LogFile().toStdString()).find("ReportEvent(sClsID : {X})"),
+    EXPECT_NE(lumaro::test::ReadFile(SpyTarget::LogFile().toStdString())
+                  .find("ReportEvent(sClsID : {X})"),
               std::string::npos);
     Installation::RegisterTraceTarget(false);
     EXPECT_EQ(RaisedBy([&] { platform_.CreateObject("Accpac.SpyTarget", nullptr); }).Number(), 429);
 }
 
 TEST_F(ClassTableTest, ScreenControlsAreCreatedThroughATemporaryProgID) {
-    ClassTable::Instance().Register(kOE1100Clsid, kOE1100ProgID, [](QObject* parent) -> QObject* { return new FakeScreen(parent); });
+    ClassTable::Instance().Register(kOE1100Clsid, kOE1100ProgID, [](QObject* parent) -> QObject* {
+        return new FakeScreen(parent);
+    });
     // The installation registered the class: its ProgID is known from its class ID.
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromString(winapi::Widen(kOE1100Clsid).c_str(), &clsid), S_OK);
@@ -63,7 +66,8 @@ TEST_F(ClassTableTest, ScreenControlsAreCreatedThroughATemporaryProgID) {
     const std::string temporary = std::string(kOE1100ProgID) + ".42";
     EXPECT_EQ(RaisedBy([&] { platform_.CreateObject(temporary, nullptr); }).Number(), 429);
     registry::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + temporary, "", kOE1100ProgID);
-    registry::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + temporary + "\\Clsid", "", kOE1100Clsid);
+    registry::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + temporary + "\\Clsid", "",
+                          kOE1100Clsid);
     std::unique_ptr<QObject> screen(platform_.CreateObject(temporary, nullptr));
     EXPECT_NE(dynamic_cast<FakeScreen*>(screen.get()), nullptr);
     registry::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + temporary);
@@ -74,7 +78,9 @@ TEST_F(ClassTableTest, ControlInstallerAcceptsOnlyClassesThePlatformKnows) {
     auto installer = platform_.CreateControlInstaller();
     installer->Install(kSpyTargetClsid, "x.ocx", 0);
     installer->Install("{d9cfdca0-7d0c-4df8-a8da-8236499834c1}", "", 0);  // class IDs ignore case
-    EXPECT_EQ(RaisedBy([&] { installer->Install("{00000000-0000-0000-0000-000000000001}", "x.ocx", 0); }).Number(),
+    EXPECT_EQ(RaisedBy([&] {
+                  installer->Install("{00000000-0000-0000-0000-000000000001}", "x.ocx", 0);
+              }).Number(),
               429);
 }
 

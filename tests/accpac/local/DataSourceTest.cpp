@@ -60,7 +60,8 @@ TEST_F(DataSourceTest, ItemIsReadByFormattedOrStoredNumber) {
         ASSERT_TRUE(item->Read()) << key;
         EXPECT_EQ(item->Fields().Item(1).Value().ToString(), "A11030") << key;
         EXPECT_EQ(item->Fields().Item(7).Value().ToString(), "A1-103/0") << key;
-        EXPECT_EQ(item->Fields().Item(11).Value().ToString(), "Fluorescent Desk Lamp, Black") << key;
+        EXPECT_EQ(item->Fields().Item(11).Value().ToString(), "Fluorescent Desk Lamp, Black")
+            << key;
         EXPECT_TRUE(item->Fields().Item(14).Value().ToBool());
     }
     // Not found: the key stays, everything else is emptied (no stale item to compare with).
@@ -104,8 +105,13 @@ TEST_F(DataSourceTest, QuantityFieldsConvertTextToNumbers) {
         double stored;
     };
     const Case cases[] = {
-        {Variant("-999999999999"), -999999999999.0}, {Variant("12"), 12}, {Variant(" 3.25 "), 3.25},
-        {Variant(""), 0}, {Variant(int32_t{7}), 7}, {Variant(1.5), 1.5}, {Variant(), 0},
+        {Variant("-999999999999"), -999999999999.0},
+        {Variant("12"), 12},
+        {Variant(" 3.25 "), 3.25},
+        {Variant(""), 0},
+        {Variant(int32_t{7}), 7},
+        {Variant(1.5), 1.5},
+        {Variant(), 0},
     };
     for (int index : {3, 4, 5, 6, 12}) {
         for (const Case& c : cases) {
@@ -122,11 +128,16 @@ TEST_F(DataSourceTest, QuantityFieldsConvertTextToNumbers) {
 
     auto error = RaisedBy([&] { quantities->Fields().Item(4).SetValue(Variant("twelve")); });
     EXPECT_EQ(error.Number(), lumaro::kErrTypeMismatch);
-    EXPECT_NE(error.Description().find("\"twelve\" is not a number"), std::string::npos) << error.Description();
-    EXPECT_NE(error.Description().find("QTONORDER (4) of view IC0374"), std::string::npos) << error.Description();
-    EXPECT_EQ(RaisedBy([&] { quantities->Fields().Item(4).PutWithoutVerification(Variant::Null()); }).Number(),
+    EXPECT_NE(error.Description().find("\"twelve\" is not a number"), std::string::npos)
+        << error.Description();
+    EXPECT_NE(error.Description().find("QTONORDER (4) of view IC0374"), std::string::npos)
+        << error.Description();
+    EXPECT_EQ(RaisedBy([&] {
+                  quantities->Fields().Item(4).PutWithoutVerification(Variant::Null());
+              }).Number(),
               lumaro::kErrTypeMismatch);
-    EXPECT_EQ(quantities->Fields().Item(4).Value().ToDouble(), 0);  // unchanged by the failed writes
+    EXPECT_EQ(quantities->Fields().Item(4).Value().ToDouble(),
+              0);  // unchanged by the failed writes
     EXPECT_EQ(session_->Errors().Count(), 2);
 }
 
@@ -139,7 +150,8 @@ TEST_F(DataSourceTest, RecordChangedEventsCarryTheirReason) {
     item->Fields().Item(11).SetValue(Variant("Changed"));
     item->Fields().Item(1).PutWithoutVerification(Variant("NONE"));
     EXPECT_FALSE(item->Read());  // no event when nothing was found
-    static_cast<LocalDataSource&>(*item).LoadRecord({{1, Variant("A11030")}}, accpac::ReasonRecordRefreshed);
+    static_cast<LocalDataSource&>(*item).LoadRecord({{1, Variant("A11030")}},
+                                                    accpac::ReasonRecordRefreshed);
     ASSERT_EQ(events.list.size(), 4u);
     EXPECT_EQ(events.list[0].reason, 2);
     EXPECT_EQ(events.list[1].reason, 0);
@@ -182,9 +194,11 @@ TEST_F(DataSourceTest, StoredItemNumberWinsOverTheSameFormattedNumber) {
         ~Rollback() { db.rollback(); }
     } rollback{db};
     local->Database().Exec(
-        "INSERT INTO ICITEM (ITEMNO, FMTITEMNO, \"DESC\") VALUES ('ZZ1', 'ZZ2', 'one'), ('ZZ2', 'ZZ-2', 'two')");
+        "INSERT INTO ICITEM (ITEMNO, FMTITEMNO, \"DESC\") VALUES ('ZZ1', 'ZZ2', 'one'), ('ZZ2', "
+        "'ZZ-2', 'two')");
     local->Database().Exec(
-        "INSERT INTO ICILOC (ITEMNO, LOCATION, QTYONHAND) VALUES ('ZZ1', 'WH1', 1), ('ZZ2', 'WH1', 2), ('ORPHAN', 'WH1', 3)");
+        "INSERT INTO ICILOC (ITEMNO, LOCATION, QTYONHAND) VALUES ('ZZ1', 'WH1', 1), ('ZZ2', 'WH1', "
+        "2), ('ORPHAN', 'WH1', 3)");
     auto open = [&](const char* viewId) {
         std::unique_ptr<accpac::DataSource> source(platform_.CreateDataSource(viewId, nullptr));
         source->SetDBLink(local);
@@ -197,7 +211,11 @@ TEST_F(DataSourceTest, StoredItemNumberWinsOverTheSameFormattedNumber) {
         const char* key;
         const char* itemNo;  // "" not found
         double onHand;
-    } cases[] = {{"ZZ2", "ZZ2", 2}, {"zz-2", "ZZ2", 2}, {"ZZ1", "ZZ1", 1}, {"ORPHAN", "", 3}, {"ZZ3", "", 0}};
+    } cases[] = {{"ZZ2", "ZZ2", 2},
+                 {"zz-2", "ZZ2", 2},
+                 {"ZZ1", "ZZ1", 1},
+                 {"ORPHAN", "", 3},
+                 {"ZZ3", "", 0}};
     for (const auto& c : cases) {
         item->Fields().Item(1).PutWithoutVerification(Variant(c.key));
         EXPECT_EQ(item->Read(), *c.itemNo != 0) << c.key;
@@ -228,7 +246,8 @@ TEST_F(DataSourceTest, KeptStatementsHoldNoLockAndNest) {
         writer.setConnectOptions("QSQLITE_BUSY_TIMEOUT=0");
         ASSERT_TRUE(writer.open());
         QSqlQuery update(writer);
-        EXPECT_TRUE(update.exec("UPDATE ICOPT SET QTYDECS = QTYDECS")) << update.lastError().text().toStdString();
+        EXPECT_TRUE(update.exec("UPDATE ICOPT SET QTYDECS = QTYDECS"))
+            << update.lastError().text().toStdString();
     }
     QSqlDatabase::removeDatabase("datasource.test.writer");
 
@@ -246,15 +265,21 @@ TEST_F(DataSourceTest, KeptStatementsHoldNoLockAndNest) {
     EXPECT_GE(outer.size(), 2u);
     EXPECT_EQ(outer, inner);
 
-    EXPECT_EQ(RaisedBy([&] { CompanyDatabase::KeptQuery bad(company, "SELECT NOSUCH FROM ICLOC", {}); }).Number(),
+    EXPECT_EQ(RaisedBy([&] {
+                  CompanyDatabase::KeptQuery bad(company, "SELECT NOSUCH FROM ICLOC", {});
+              }).Number(),
               kErrCompanyDatabase);
-    EXPECT_EQ(RaisedBy([&] { CompanyDatabase::KeptQuery bad(company, "SELECT NOSUCH FROM ICLOC", {}); }).Number(),
+    EXPECT_EQ(RaisedBy([&] {
+                  CompanyDatabase::KeptQuery bad(company, "SELECT NOSUCH FROM ICLOC", {});
+              }).Number(),
               kErrCompanyDatabase);
 
-    QSqlQuery plan = company.Exec("EXPLAIN QUERY PLAN SELECT ITEMNO FROM ICITEM WHERE FMTITEMNO = ?", {"A1-103/0"});
+    QSqlQuery plan = company.Exec(
+        "EXPLAIN QUERY PLAN SELECT ITEMNO FROM ICITEM WHERE FMTITEMNO = ?", {"A1-103/0"});
     ASSERT_TRUE(plan.next());
     const QString detail = plan.value(3).toString();
-    EXPECT_TRUE(detail.startsWith("SEARCH") && detail.contains("INDEX") && detail.contains("FMTITEMNO=?"))
+    EXPECT_TRUE(detail.startsWith("SEARCH") && detail.contains("INDEX") &&
+                detail.contains("FMTITEMNO=?"))
         << detail.toStdString();
 }
 
@@ -280,7 +305,8 @@ TEST_F(DataSourceTest, RememberedItemsAreReadAgainAfterAnyChange) {
             ASSERT_TRUE(writer.open());
             QSqlQuery update(writer);
             if (journalMode) {
-                ASSERT_TRUE(update.exec(QString("PRAGMA journal_mode=") + journalMode) && update.next());
+                ASSERT_TRUE(update.exec(QString("PRAGMA journal_mode=") + journalMode) &&
+                            update.next());
                 EXPECT_EQ(update.value(0).toString().toUpper(), QString(journalMode));
                 update.finish();
             }
@@ -294,7 +320,8 @@ TEST_F(DataSourceTest, RememberedItemsAreReadAgainAfterAnyChange) {
     };
     otherConnection("Changed elsewhere");
     EXPECT_EQ(description(), "Changed elsewhere");
-    company.Exec("UPDATE ICITEM SET \"DESC\" = 'Changed here' WHERE FMTITEMNO = ?", {kDemoItemFormatted});
+    company.Exec("UPDATE ICITEM SET \"DESC\" = 'Changed here' WHERE FMTITEMNO = ?",
+                 {kDemoItemFormatted});
     EXPECT_EQ(description(), "Changed here");
     otherConnection(original);
     EXPECT_EQ(description(), original);

@@ -1,9 +1,10 @@
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <set>
-#include <gtest/gtest.h>
 
 #include "LocalTestSupport.h"
 #include "accpac/local/CompanyDatabase.h"
@@ -27,10 +28,12 @@ std::string CompanyFile(const std::string& id) {
 std::string Dump(const std::string& file) {
     CompanyDatabase db("DUMP", file);
     std::string text;
-    for (const char* table : {"ICITEM", "ICLOC", "ICILOC", "ARCUS", "OEORDH", "OEORDD", "POPORH", "POPORL"}) {
+    for (const char* table :
+         {"ICITEM", "ICLOC", "ICILOC", "ARCUS", "OEORDH", "OEORDD", "POPORH", "POPORL"}) {
         QSqlQuery q = db.Exec(std::string("SELECT * FROM ") + table + " ORDER BY 1, 2");
         while (q.next()) {
-            for (int i = 0; i < q.record().count(); ++i) text += q.value(i).toString().toStdString() + "|";
+            for (int i = 0; i < q.record().count(); ++i)
+                text += q.value(i).toString().toStdString() + "|";
             text += "\n";
         }
     }
@@ -53,7 +56,8 @@ TEST_F(DemoInstallationTest, CreatesConfigurationRuntimeSiteAndRememberedSignon)
     const PlatformConfiguration configuration = PlatformConfiguration::Read();
     EXPECT_EQ(configuration.programs, installation.ProgramsFolder());
     EXPECT_EQ(configuration.sharedData, installation.SharedDataFolder());
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(configuration.RuntimeFolder() + "/a4wapi.dll")));
+    EXPECT_TRUE(
+        QFile::exists(QString::fromStdString(configuration.RuntimeFolder() + "/a4wapi.dll")));
 
     // Users, companies and the remembered sign-on are those the sign-on tests use. The site
     // keeps salted hashes only: two users with their own salts, no password.
@@ -89,7 +93,9 @@ TEST_F(DemoInstallationTest, EveryLocationQuantityMatchesItsDocuments) {
     std::vector<std::pair<std::string, std::string>> rows;
     {
         QSqlQuery q = db.Exec("SELECT ITEMNO, LOCATION FROM ICILOC");
-        while (q.next()) rows.emplace_back(q.value(0).toString().toStdString(), q.value(1).toString().toStdString());
+        while (q.next())
+            rows.emplace_back(q.value(0).toString().toStdString(),
+                              q.value(1).toString().toStdString());
     }
     EXPECT_GT(rows.size(), 300u);
     std::set<std::string> items, locations;
@@ -98,9 +104,15 @@ TEST_F(DemoInstallationTest, EveryLocationQuantityMatchesItsDocuments) {
         locations.insert(location);
         auto quantities = db.FindItemLocation(itemNo, location);
         ASSERT_TRUE(quantities.has_value());
-        ASSERT_EQ(quantities->qtySalesOrder, Sum(db.InquiryDocuments(itemNo, location, kDocSalesOrders))) << itemNo;
-        ASSERT_EQ(quantities->qtyCommitted, Sum(db.InquiryDocuments(itemNo, location, kDocCommitted))) << itemNo;
-        ASSERT_EQ(quantities->qtyOnOrder, Sum(db.InquiryDocuments(itemNo, location, kDocPurchaseOrders))) << itemNo;
+        ASSERT_EQ(quantities->qtySalesOrder,
+                  Sum(db.InquiryDocuments(itemNo, location, kDocSalesOrders)))
+            << itemNo;
+        ASSERT_EQ(quantities->qtyCommitted,
+                  Sum(db.InquiryDocuments(itemNo, location, kDocCommitted)))
+            << itemNo;
+        ASSERT_EQ(quantities->qtyOnOrder,
+                  Sum(db.InquiryDocuments(itemNo, location, kDocPurchaseOrders)))
+            << itemNo;
     }
     EXPECT_GT(items.size(), 200u);
     EXPECT_EQ(locations, (std::set<std::string>{"WH1", "WH2", "WH3"}));
@@ -133,7 +145,8 @@ TEST(InstallationTest, ForceStartsAgainFromNothing) {
     const Site site = Site::Load();
     EXPECT_EQ(site.FindCompany("EXTRA"), nullptr);
     EXPECT_NE(site.FindCompany("SAMLTD"), nullptr);
-    EXPECT_FALSE(QDir(QString::fromStdString(installation.SharedDataFolder() + "/COMPANY/EXTRA")).exists());
+    EXPECT_FALSE(
+        QDir(QString::fromStdString(installation.SharedDataFolder() + "/COMPANY/EXTRA")).exists());
 }
 
 TEST(InstallationTest, CreatesCompaniesWithTheirApplications) {
@@ -145,7 +158,8 @@ TEST(InstallationTest, CreatesCompaniesWithTheirApplications) {
     const SiteCompany* company = site.FindCompany("NEW1");
     ASSERT_NE(company, nullptr);
     EXPECT_EQ(company->name, "New Company");
-    for (const accpac::ActiveApplication& app : company->applications) EXPECT_EQ(app.active, app.appId != "IC") << app.appId;
+    for (const accpac::ActiveApplication& app : company->applications)
+        EXPECT_EQ(app.active, app.appId != "IC") << app.appId;
     CompanyDatabase db("NEW1", site.DatabaseFile(*company));
     EXPECT_EQ(db.DefaultLocation(), "WH1");
 

@@ -16,9 +16,12 @@ namespace {
 // The events of both data sources, in order, as "H<reason>" / "D<reason>[:field]".
 struct EventLog {
     void Watch(accpac::DataSource& source, const std::string& prefix) {
-        QObject::connect(&source, &accpac::DataSource::OnRecordChanged, [this, prefix](int eReason, Field* pField, QObject*) {
-            entries.push_back(prefix + std::to_string(eReason) + (pField ? ":" + std::to_string(pField->Index()) : ""));
-        });
+        QObject::connect(
+            &source, &accpac::DataSource::OnRecordChanged,
+            [this, prefix](int eReason, Field* pField, QObject*) {
+                entries.push_back(prefix + std::to_string(eReason) +
+                                  (pField ? ":" + std::to_string(pField->Index()) : ""));
+            });
     }
     std::vector<std::string> Take() { return std::exchange(entries, {}); }
     std::vector<std::string> entries;
@@ -64,7 +67,7 @@ TEST_F(OrderEntryTest, AClerksActionsRaiseTheirReasons) {
 
     EXPECT_EQ(order_->AddLine(), 0);
     EXPECT_EQ(detail_.FieldValue(orderdetail::LOCATION).ToString(), "WH1");  // the default location
-    detail_.Fields().Item(orderdetail::ITEM).SetValue(Variant("a11030"));   // typed in stored form
+    detail_.Fields().Item(orderdetail::ITEM).SetValue(Variant("a11030"));    // typed in stored form
     EXPECT_EQ(detail_.FieldValue(orderdetail::ITEM).ToString(), "A1-103/0");
     EXPECT_TRUE(detail_.FieldValue(orderdetail::STOCKITEM).ToBool());
     EXPECT_EQ(detail_.FieldValue(orderdetail::DESC).ToString(), "Fluorescent Desk Lamp, Black");
@@ -74,8 +77,9 @@ TEST_F(OrderEntryTest, AClerksActionsRaiseTheirReasons) {
     EXPECT_FALSE(detail_.FieldValue(orderdetail::STOCKITEM).ToBool());
     order_->SetLineValue(1, orderdetail::QTYORDERED, Variant(int32_t{2}));
     order_->SetLineValue(0, orderdetail::QTYORDERED, Variant(int32_t{4}));  // moves to line 1 first
-    order_->GoToLine(0);                                                    // already there: nothing
-    EXPECT_EQ(log_.Take(), (Entries{"H7:3", "D2", "D7:4", "D7:7", "D2", "D7:4", "D7:7", "D0", "D7:7"}));
+    order_->GoToLine(0);  // already there: nothing
+    EXPECT_EQ(log_.Take(),
+              (Entries{"H7:3", "D2", "D7:4", "D7:7", "D2", "D7:4", "D7:7", "D0", "D7:7"}));
     EXPECT_EQ(order_->LineValue(1, orderdetail::ITEM).ToString(), "S1-101/0");
     EXPECT_EQ(order_->LineValue(0, orderdetail::QTYORDERED).ToDouble(), 4);
 
@@ -94,7 +98,8 @@ TEST_F(OrderEntryTest, AClerksActionsRaiseTheirReasons) {
     bool listed = false;
     for (const InquiryDocument& d : Db().InquiryDocuments("A11030", "WH1", kDocSalesOrders))
         ordered += d.quantity, listed = listed || d.documentNumber == number;
-    for (const InquiryDocument& d : Db().InquiryDocuments("A11030", "WH1", kDocCommitted)) committed += d.quantity;
+    for (const InquiryDocument& d : Db().InquiryDocuments("A11030", "WH1", kDocCommitted))
+        committed += d.quantity;
     EXPECT_TRUE(listed);
     EXPECT_EQ(ordered, after.qtySalesOrder);
     EXPECT_EQ(committed, after.qtyCommitted);

@@ -1,7 +1,8 @@
-#include <QSqlDatabase>
-#include <algorithm>
-#include <QSqlQuery>
 #include <gtest/gtest.h>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <algorithm>
 
 #include "LocalTestSupport.h"
 #include "accpac/local/ClassTable.h"
@@ -117,7 +118,8 @@ TEST_F(SessionTest, ScreenRegistrationAndPreparation) {
     EXPECT_EQ(t1, "IC1900");
     EXPECT_EQ(t2, kIC1900Clsid);
     EXPECT_EQ(t3, codeBase);
-    EXPECT_EQ(RaisedBy([&] { session->PrepareScreen("XX9999", "", t1, t2, t3); }).Number(), kErrScreenNotRegistered);
+    EXPECT_EQ(RaisedBy([&] { session->PrepareScreen("XX9999", "", t1, t2, t3); }).Number(),
+              kErrScreenNotRegistered);
     EXPECT_EQ(session->Errors().Count(), 1);
 
     EXPECT_EQ(LocalSession::FromLauncherText(session->LauncherText()), session);
@@ -188,7 +190,8 @@ TEST_F(CreateSessionTest, PromptWhenAskedOrNothingRemembered) {
     EXPECT_EQ(requests[0].userID, "SYSOP");  // the remembered sign-on is proposed
     EXPECT_EQ(requests[0].companyID, "SAMLTD");
     ASSERT_EQ(requests[0].companies.size(), 2u);
-    EXPECT_EQ(requests[0].check({"SYSOP", "bad", "SAMLTD"}), "The password of user \"SYSOP\" is not correct.");
+    EXPECT_EQ(requests[0].check({"SYSOP", "bad", "SAMLTD"}),
+              "The password of user \"SYSOP\" is not correct.");
     EXPECT_EQ(requests[0].check({"ADMIN", kDemoAdminPassword, "SAMINC"}), "");
 
     // A failed sign-on: no session, the reason kept.
@@ -231,7 +234,8 @@ TEST_F(CreateSessionTest, RememberedUserThatIsGoneLeadsToThePrompt) {
     int prompts = 0;
     LocalSessionManager manager([&](const SignonPromptRequest&) {
         ++prompts;
-        return std::optional<SignonCredentials>(SignonCredentials{"SYSOP", kDemoSysopPassword, "SAMLTD"});
+        return std::optional<SignonCredentials>(
+            SignonCredentials{"SYSOP", kDemoSysopPassword, "SAMLTD"});
     });
     Result r = Create(manager);
     EXPECT_EQ(prompts, 1);
@@ -248,7 +252,8 @@ TEST_F(CreateSessionTest, DamagedSiteFileIsReportedClearly) {
     const Case cases[] = {
         {"not json at all", "is damaged"},
         {"{\"users\": [{\"name\": \"no id\"}]}", "user entry 1 has no \"id\""},
-        {"{\"users\": [{\"id\": \"X\", \"salt\": \"00\", \"hash\": \"00\"}]}", "no valid \"iterations\""},
+        {"{\"users\": [{\"id\": \"X\", \"salt\": \"00\", \"hash\": \"00\"}]}",
+         "no valid \"iterations\""},
         {"{\"companies\": [{\"id\": \"A\"}]}", "company A has no \"database\""},
     };
     LocalSessionManager manager;
@@ -259,7 +264,11 @@ TEST_F(CreateSessionTest, DamagedSiteFileIsReportedClearly) {
         EXPECT_NE(error.Description().find(c.reason), std::string::npos) << error.Description();
     }
     std::filesystem::remove(file);
-    EXPECT_NE(RaisedBy([&] { manager.Signon({"SYSOP", kDemoSysopPassword, "SAMLTD"}); }).Description().find("cannot be found"),
+    EXPECT_NE(RaisedBy([&] {
+                  manager.Signon({"SYSOP", kDemoSysopPassword, "SAMLTD"});
+              })
+                  .Description()
+                  .find("cannot be found"),
               std::string::npos);
 }
 
@@ -273,9 +282,11 @@ TEST_F(CreateSessionTest, UnusableCompanyDatabaseIsAClearErrorInTheSessionsList)
     };
     const Case cases[] = {
         {"missing", [&] { std::filesystem::remove(file); }, "does not exist"},
-        {"not a database", [&] { lumaro::test::WriteFile(file, std::string(4096, 'x')); }, "is not a database"},
+        {"not a database", [&] { lumaro::test::WriteFile(file, std::string(4096, 'x')); },
+         "is not a database"},
         {"empty database", [&] { lumaro::test::WriteFile(file, ""); }, "is not a company database"},
-        {"a folder", [&] {
+        {"a folder",
+         [&] {
              std::filesystem::remove(file);
              std::filesystem::create_directory(file);
          },
@@ -286,7 +297,8 @@ TEST_F(CreateSessionTest, UnusableCompanyDatabaseIsAClearErrorInTheSessionsList)
         auto session = SignOn("SAMINC");
         auto error = RaisedBy([&] { session->OpenDBLink(1, 1); });
         EXPECT_EQ(error.Number(), kErrCompanyDatabase) << c.name;
-        EXPECT_NE(error.Description().find(c.reason), std::string::npos) << c.name << ": " << error.Description();
+        EXPECT_NE(error.Description().find(c.reason), std::string::npos)
+            << c.name << ": " << error.Description();
         EXPECT_NE(error.Description().find("SAMINC"), std::string::npos) << c.name;
         ASSERT_EQ(session->Errors().Count(), 1) << c.name;
         EXPECT_EQ(session->Errors().Item(0).message, error.Description());

@@ -1,9 +1,10 @@
 // Benchmarks of the local platform. The demo installation must take under 2 s; the
 // reads are what the quantity panel asks of the platform for each new item.
 
+#include <benchmark/benchmark.h>
+
 #include <QCoreApplication>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <memory>
 

@@ -105,17 +105,21 @@ public:
         session_ = accpac::local::LocalSessionManager().Signon({"SYSOP", "SYSOP", "SAMLTD"});
         link_ = session_->OpenLocalDBLink();
         paths_ = std::make_unique<lumaro::AccpacPaths>();
-        settings_ = std::make_unique<lumaro::ProgramSettings>([] { return std::string("SAMLTD"); },
-                                                              [this]() -> const lumaro::AccpacPaths& { return *paths_; });
+        settings_ = std::make_unique<lumaro::ProgramSettings>(
+            [] { return std::string("SAMLTD"); },
+            [this]() -> const lumaro::AccpacPaths& { return *paths_; });
         if (!settings_->CreateINIFile()) Fail("cannot place the INI file");
         settings_->SetLocation("WH1");
         settings_->SetQuery(lumaro::kFirstRunQuery);
         settings_->SetDrilldown(true);
 
         QSqlQuery q = link_->Database().Exec(
-            "SELECT I.FMTITEMNO, I.ITEMNO FROM ICITEM I JOIN ICILOC L ON L.ITEMNO = I.ITEMNO AND L.LOCATION = 'WH1' "
+            "SELECT I.FMTITEMNO, I.ITEMNO FROM ICITEM I JOIN ICILOC L ON L.ITEMNO = I.ITEMNO AND "
+            "L.LOCATION = 'WH1' "
             "ORDER BY I.ITEMNO");
-        while (q.next()) items_.push_back({q.value(0).toString().toStdString(), q.value(1).toString().toStdString()});
+        while (q.next())
+            items_.push_back(
+                {q.value(0).toString().toStdString(), q.value(1).toString().toStdString()});
         if (items_.size() < 2) Fail("the demo company has too few items");
     }
     ~Bench() { accpac::Platform::Install(nullptr); }
@@ -131,10 +135,14 @@ public:
             db.setDatabaseName(QString::fromStdString(file));
             if (!db.open()) Fail("cannot open " + file);
             QSqlQuery q(db);
-            q.exec("ATTACH DATABASE '" + QString::fromStdString(CompanyFile()).replace("'", "''") + "' AS company");
-            if (!q.exec("INSERT OR REPLACE INTO ICILOC (ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, QTYADNOCST, "
-                        "QTYSHNOCST, QTYONORDER, QTYSALORDR, QTYCOMMIT) SELECT ITEMNO, LOCATION, QTYONHAND, "
-                        "QTYRENOCST, QTYADNOCST, QTYSHNOCST, QTYONORDER, QTYSALORDR, QTYCOMMIT FROM company.ICILOC "
+            q.exec("ATTACH DATABASE '" + QString::fromStdString(CompanyFile()).replace("'", "''") +
+                   "' AS company");
+            if (!q.exec("INSERT OR REPLACE INTO ICILOC (ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, "
+                        "QTYADNOCST, "
+                        "QTYSHNOCST, QTYONORDER, QTYSALORDR, QTYCOMMIT) SELECT ITEMNO, LOCATION, "
+                        "QTYONHAND, "
+                        "QTYRENOCST, QTYADNOCST, QTYSHNOCST, QTYONORDER, QTYSALORDR, QTYCOMMIT "
+                        "FROM company.ICILOC "
                         "WHERE LOCATION = 'WH1'"))
                 Fail("cannot copy the demo quantities");
         }
@@ -158,12 +166,14 @@ public:
 
         std::vector<std::string> statements;
         for (const Item& item : items_)
-            statements.push_back(lumaro::QuantityStatement(lumaro::kFirstRunQuery, item.stored, "WH1"));
+            statements.push_back(
+                lumaro::QuantityStatement(lumaro::kFirstRunQuery, item.stored, "WH1"));
 
         // The refresh is timed from the line's record-changed event, which reaches this slot
         // first and the panel's handler next.
         Clock::time_point eventTime;
-        QObject::connect(line, &accpac::DataSource::OnRecordChanged, [&] { eventTime = Clock::now(); });
+        QObject::connect(line, &accpac::DataSource::OnRecordChanged,
+                         [&] { eventTime = Clock::now(); });
         panel.ConnectOrderSources(nullptr, line, &list);
 
         auto moveTo = [&](const Item& item) {
@@ -172,10 +182,12 @@ public:
                              accpac::ReasonRecordChanged);
         };
         auto check = [&](const Item& item) {
-            if (panel.RememberedItemKey() != item.formatted) Fail("the panel did not take item " + item.formatted);
+            if (panel.RememberedItemKey() != item.formatted)
+                Fail("the panel did not take item " + item.formatted);
             if (panel.afeICLOCIaqtyonhand->Value().ToString() == lumaro::kNotFoundMarker)
                 Fail("the panel shows no quantities for " + item.formatted);
-            if (!panel.btnSalesOrderZoom->isEnabled()) Fail("the sales-order zoom is off for " + item.formatted);
+            if (!panel.btnSalesOrderZoom->isEnabled())
+                Fail("the sales-order zoom is off for " + item.formatted);
         };
 
         // Warm-up: every item once through both paths.
@@ -192,7 +204,8 @@ public:
             // Consecutive items differ, so every event is a new item.
             const size_t i = (static_cast<size_t>(n) * 7919u) % items_.size();
             const size_t next = (i + 1 == items_.size()) ? 0 : i + 1;
-            const Item& item = panel.RememberedItemKey() == items_[i].formatted ? items_[next] : items_[i];
+            const Item& item =
+                panel.RememberedItemKey() == items_[i].formatted ? items_[next] : items_[i];
             const size_t index = &item - items_.data();
 
             moveTo(item);
@@ -221,7 +234,8 @@ public:
             const size_t i = (static_cast<size_t>(n) * 7919u) % items_.size();
             const Item& item = items_[i];
             auto t0 = Clock::now();
-            panel.adsICITEM->Fields().Item(1).PutWithoutVerification(lumaro::Variant(item.formatted));
+            panel.adsICITEM->Fields().Item(1).PutWithoutVerification(
+                lumaro::Variant(item.formatted));
             panel.adsICITEM->Read();
             auto t1 = Clock::now();
             BareQuery(panel.ExternalConnection(), statements[i]);
@@ -229,14 +243,16 @@ public:
             auto t2 = Clock::now();
             event.RaiseRecordChanged(accpac::ReasonRecordChanged);
             auto t3 = Clock::now();
-            panel.lblLocation->setText(QString::fromStdString("Location WH1 (" + item.formatted + ")"));
+            panel.lblLocation->setText(
+                QString::fromStdString("Location WH1 (" + item.formatted + ")"));
             panel.UpdateZoomButtons();
             auto t4 = Clock::now();
             (void)lumaro::QuantityStatement(lumaro::kFirstRunQuery, item.stored, "WH1");
             auto t5 = Clock::now();
             const Clock::time_point marks[] = {t0, t1, t2, t3, t4, t5};
             for (int k = 0; k < 5; ++k)
-                parts[k].push_back(std::chrono::duration<double, std::micro>(marks[k + 1] - marks[k]).count());
+                parts[k].push_back(
+                    std::chrono::duration<double, std::micro>(marks[k + 1] - marks[k]).count());
         }
         for (int k = 0; k < 5; ++k) result.parts.push_back(Summarize(parts[k]));
         panel.CloseQuantitySources();
@@ -278,23 +294,24 @@ int main(int argc, char** argv) {
 
     Bench bench;
     std::vector<Result> results;
-    results.push_back(bench.Run("demo company (" + std::to_string(bench.Items().size()) + " items at WH1)",
-                                "Provider=SQLite;Data Source=" + bench.CompanyFile() + ";", refreshes));
+    results.push_back(
+        bench.Run("demo company (" + std::to_string(bench.Items().size()) + " items at WH1)",
+                  "Provider=SQLite;Data Source=" + bench.CompanyFile() + ";", refreshes));
 
     const std::string big = machine.filePath("iciloc-big.sqlite").toStdString();
     const long generated = std::max(0L, rows - static_cast<long>(bench.Items().size()));
     lumaro::test::CreateSqliteIcloc(big, generated);
     bench.CopyDemoRows(big);
-    results.push_back(bench.Run("ICILOC of " + std::to_string(rows) + " rows", "Provider=SQLite;Data Source=" + big + ";",
-                                refreshes));
+    results.push_back(bench.Run("ICILOC of " + std::to_string(rows) + " rows",
+                                "Provider=SQLite;Data Source=" + big + ";", refreshes));
 
     bool missed = false;
-    std::printf("%-40s %12s %12s %12s %12s %8s\n", "external database (SQLite)", "refresh med", "refresh p99",
-                "query med", "query p99", "ratio");
+    std::printf("%-40s %12s %12s %12s %12s %8s\n", "external database (SQLite)", "refresh med",
+                "refresh p99", "query med", "query p99", "ratio");
     for (const Result& r : results) {
         const double ratio = r.refresh.median / r.bare.median;
-        std::printf("%-40s %10.1fus %10.1fus %10.1fus %10.1fus %7.2fx\n", r.name.c_str(), r.refresh.median,
-                    r.refresh.p99, r.bare.median, r.bare.p99, ratio);
+        std::printf("%-40s %10.1fus %10.1fus %10.1fus %10.1fus %7.2fx\n", r.name.c_str(),
+                    r.refresh.median, r.refresh.p99, r.bare.median, r.bare.p99, ratio);
         if (ratio > 1.5 || r.refresh.p99 >= 1000) missed = true;
     }
     std::printf("targets: refresh median <= 1.5 x query median, refresh p99 < 1000us: %s\n",

@@ -319,10 +319,12 @@ void FieldEditControl::paintEvent(QPaintEvent* event) {
     style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
     QRect text = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
     text.adjust(2, 1, -2, -1);  // the line edit's own margins around its text
-    painter.setPen(palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, QPalette::Text));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, QPalette::Text));
     const Qt::Alignment alignment =
         numeric_ ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter;
-    painter.drawText(text, int(alignment), fontMetrics().elidedText(shownText_, Qt::ElideRight, text.width()));
+    painter.drawText(text, int(alignment),
+                     fontMetrics().elidedText(shownText_, Qt::ElideRight, text.width()));
 }
 
 void FieldEditControl::resizeEvent(QResizeEvent* event) {

@@ -51,7 +51,8 @@ std::vector<std::string> ClippedTexts(QWidget* root) {
                   "field " + e->text());
     for (FieldEditControl* f : root->findChildren<FieldEditControl*>())
         if (f->isVisible() && !f->FieldName().empty() && !f->Editor()->isVisible()) {
-            const int width = f->width() - (f->IsZoomButton() ? std::min(f->width(), f->height()) : 0);
+            const int width =
+                f->width() - (f->IsZoomButton() ? std::min(f->width(), f->height()) : 0);
             check(f->fontMetrics().horizontalAdvance(f->DisplayText()) + 8 <= width,
                   "field " + f->DisplayText());
         }
