@@ -6,7 +6,7 @@
 
 namespace lumaro {
 
-std::string TrimSpaces(std::string_view s);  // leading and trailing blanks (the design's Trim)
+std::string TrimSpaces(std::string_view s);  // leading and trailing blanks (VB's Trim)
 std::string ToUpperAscii(std::string_view s);
 std::string ToLowerAscii(std::string_view s);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);  // ASCII letters only

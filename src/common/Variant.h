@@ -68,7 +68,7 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-// Text of a floating-point number as the design's conversions write it: up to 15
+// Text of a floating-point number as Visual Basic's conversions write it: up to 15
 // significant digits, no trailing zeros, scientific form ("1E+20", "1E-05") for
 // exponents of 15 and more or below -4.
 std::string DoubleToText(double value);

@@ -9,8 +9,8 @@ const std::string& ProductName();    // "Lumaro"
 const std::string& CompanyName();    // "Ostrel"
 const std::string& VersionString();  // "major.minor.patch"
 
-// The running executable's file name without folder and extension (the App.EXEName of
-// the design); used as the start of error sources.
+// The running executable's file name without folder and extension (what Visual Basic's
+// App.EXEName gives); used as the start of error sources.
 std::string ExecutableName();
 
 }  // namespace lumaro
