@@ -35,9 +35,7 @@ std::string ConnectionStringTooLongMessage() {
 }
 
 ProgramSettings::ProgramSettings(SessionSource session, PathsSource paths)
-    : session_(std::move(session)),
-      paths_(std::move(paths)),
-      runDialog_([](frmSettings& dialog) { dialog.ShowModal(); }) {
+    : session_(std::move(session)), paths_(std::move(paths)) {
     companyID_ = [this] { return session_().CompanyID(); };
 }
 
@@ -54,8 +52,6 @@ ProgramSettings::ProgramSettings(const accpac::Session& session, const AccpacPat
                       [&paths]() -> const AccpacPaths& { return paths; }) {}
 
 ProgramSettings::~ProgramSettings() = default;
-
-void ProgramSettings::SetDialogRunner(DialogRunner runner) { runDialog_ = std::move(runner); }
 
 std::string ProgramSettings::CompanyID() const { return companyID_(); }
 
@@ -172,7 +168,7 @@ bool ProgramSettings::CheckProgramSettings() {
     dialog.SetLocation(kFirstRunLocation);
     dialog.SetQuery(kFirstRunQuery);
     dialog.SetDrilldown(kFirstRunDrilldown);
-    runDialog_(dialog);
+    dialog.ShowModal();
 
     if (dialog.ReturnCode() != frmSettings::kReturnOK) return false;
     SetConnectionString(dialog.ConnectionString());

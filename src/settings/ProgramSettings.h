@@ -60,8 +60,6 @@ public:
     // without signing on).
     using CompanyIDSource = std::function<std::string()>;
     using PathsSource = std::function<const AccpacPaths&()>;
-    // Shows the dialog modally and returns once it has been hidden.
-    using DialogRunner = std::function<void(frmSettings&)>;
 
     // The session and the paths are asked for on every use, so the owner may fill them
     // in after creating this object (the main window signs on and finds the platform
@@ -107,9 +105,6 @@ public:
     // The full path of the INI file once CreateINIFile has placed it.
     const std::string& IniPath() const { return ini_.Path(); }
 
-    // Replaces how the settings dialog is shown (tests drive the dialog themselves).
-    void SetDialogRunner(DialogRunner runner);
-
 private:
     void WriteINIString(const std::string& sSection, const std::string& sKey,
                         const std::string& sValue);
@@ -121,7 +116,6 @@ private:
     SessionSource session_;
     CompanyIDSource companyID_;
     PathsSource paths_;
-    DialogRunner runDialog_;
     // One reader for the life of the owner; every access sets its Section and Key first.
     mutable IniFile ini_;
     std::string currentConnectionString_;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "accpac/ModalDialog.h"
 #include "accpac/Twips.h"
 #include "ado/Ado.h"
 #include "common/MessageBox.h"
@@ -128,7 +129,7 @@ frmSettings::frmSettings(QWidget* parent) : QDialog(parent) {
 
 frmSettings::~frmSettings() = default;
 
-void frmSettings::ShowModal() { exec(); }
+void frmSettings::ShowModal() { accpac::RunModal(*this); }
 
 void frmSettings::showEvent(QShowEvent* event) {
     setWindowTitle(QString::fromStdString(CompanyName() + " - " + ProductName() + " Settings"));

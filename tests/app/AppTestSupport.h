@@ -11,7 +11,7 @@
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalSession.h"
 #include "accpac/local/ui/LocalGuiPlatform.h"
-#include "accpac/local/ui/ModalDialog.h"
+#include "accpac/ModalDialog.h"
 #include "platform/AccpacPaths.h"
 #include "settings/ProgramSettings.h"
 #include "support/TestSupport.h"
@@ -27,13 +27,13 @@ public:
             for (int i = 0; i < session.Errors().Count(); ++i)
                 shownErrors.push_back(session.Errors().Item(i).message);
         });
-        previousModal_ = accpac::local::SetModalHandler([this](QDialog& dialog) {
+        previousModal_ = accpac::SetModalHandler([this](QDialog& dialog) {
             ++dialogsShown;
             if (modal) modal(dialog);
         });
     }
     ~DemoMachine() {
-        accpac::local::SetModalHandler(previousModal_);
+        accpac::SetModalHandler(previousModal_);
         accpac::Platform::Install(nullptr);
     }
 
@@ -73,7 +73,7 @@ public:
     int dialogsShown = 0;
 
 private:
-    accpac::local::ModalHandler previousModal_;
+    accpac::ModalHandler previousModal_;
 };
 
 }  // namespace lumaro::test

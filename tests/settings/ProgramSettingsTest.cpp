@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "accpac/ModalDialog.h"
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalSession.h"
 #include "common/RuntimeError.h"
@@ -40,20 +41,20 @@ public:
     void SetUp() override {
         database = test::CreateSqliteIcloc(machine.machine() / "external.db");
         ASSERT_TRUE(settings.CreateINIFile());
-    }
-    // Shows the first-run dialog without blocking, lets `act` use it, and hides it as the
-    // end of a modal display does.
-    void AnswerDialog(std::function<void(frmSettings&)> act) {
-        settings.SetDialogRunner([this, act](frmSettings& dialog) {
+        // Every modal dialog is answered without blocking: `answer_` uses it, then it is
+        // hidden as the end of a modal display does.
+        previousModal_ = accpac::SetModalHandler([this](QDialog& shownDialog) {
+            auto& dialog = dynamic_cast<frmSettings&>(shownDialog);
             ++dialogsShown;
-            dialog.show();
             shown = {dialog.txtConnectionString->text().toStdString(),
                      dialog.txtLocation->text().toStdString(),
                      dialog.txtQuery->text().toStdString()};
-            if (act) act(dialog);
+            if (answer_) answer_(dialog);
             dialog.hide();
         });
     }
+    void TearDown() override { accpac::SetModalHandler(previousModal_); }
+    void AnswerDialog(std::function<void(frmSettings&)> act) { answer_ = std::move(act); }
     void EnterAndPress(frmSettings& dialog, QPushButton* button) {
         dialog.txtConnectionString->setText(QString::fromStdString(database));
         dialog.txtLocation->setText("1");
@@ -67,6 +68,10 @@ public:
     std::string database;
     int dialogsShown = 0;
     std::vector<std::string> shown;
+
+private:
+    std::function<void(frmSettings&)> answer_;
+    accpac::ModalHandler previousModal_;
 };
 
 TEST_F(ProgramSettingsTest, CreateINIFile) {

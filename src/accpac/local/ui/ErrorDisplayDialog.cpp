@@ -8,7 +8,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "accpac/local/ui/ModalDialog.h"
+#include "accpac/ModalDialog.h"
 
 namespace accpac::local {
 

@@ -10,7 +10,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "accpac/local/ui/ModalDialog.h"
+#include "accpac/ModalDialog.h"
 
 namespace accpac::local {
 

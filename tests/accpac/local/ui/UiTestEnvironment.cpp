@@ -5,14 +5,14 @@
 
 #include <QDialog>
 
-#include "accpac/local/ui/ModalDialog.h"
+#include "accpac/ModalDialog.h"
 
 namespace {
 
 class NoBlockingDialogs : public ::testing::Environment {
 public:
     void SetUp() override {
-        accpac::local::SetModalHandler([](QDialog& dialog) {
+        accpac::SetModalHandler([](QDialog& dialog) {
             ADD_FAILURE() << "Unexpected dialog: " << dialog.windowTitle().toStdString();
             dialog.reject();
         });

@@ -11,7 +11,7 @@
 #include "accpac/local/LocalSession.h"
 #include "accpac/local/ui/InquiryScreen.h"
 #include "accpac/local/ui/LocalGuiPlatform.h"
-#include "accpac/local/ui/ModalDialog.h"
+#include "accpac/ModalDialog.h"
 #include "common/ErrorHandling.h"
 #include "support/TestSupport.h"
 

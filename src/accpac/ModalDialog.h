@@ -1,12 +1,14 @@
 #pragma once
-// The one way the local platform runs its modal dialogs (sign-on, error list). By default
-// a dialog runs its own event loop (exec); tests install a handler that answers the
-// dialog (types, clicks OK or Cancel) instead, so no modal dialog ever blocks a test run.
+// The one way a modal dialog is run: the platform's (sign-on, error list) and the program's
+// own (the settings dialog). By default a dialog runs its own event loop (exec); tests
+// install a handler that answers the dialog (types, clicks OK or Cancel) instead, so no
+// modal dialog ever blocks a test run. Message boxes go through MsgBox (common/MessageBox.h),
+// which code without Qt can call too.
 
 #include <QDialog>
 #include <functional>
 
-namespace accpac::local {
+namespace accpac {
 
 // Called with the dialog already shown; it answers the dialog (accept or reject).
 // A dialog still open when the handler returns is rejected.
@@ -18,4 +20,4 @@ ModalHandler SetModalHandler(ModalHandler handler);
 // Runs the dialog modally and returns its result (QDialog::Accepted or QDialog::Rejected).
 int RunModal(QDialog& dialog);
 
-}  // namespace accpac::local
+}  // namespace accpac

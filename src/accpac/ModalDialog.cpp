@@ -1,8 +1,8 @@
-#include "accpac/local/ui/ModalDialog.h"
+#include "accpac/ModalDialog.h"
 
 #include <utility>
 
-namespace accpac::local {
+namespace accpac {
 
 namespace {
 ModalHandler& Handler() {
@@ -26,4 +26,4 @@ int RunModal(QDialog& dialog) {
     return dialog.result();
 }
 
-}  // namespace accpac::local
+}  // namespace accpac
