@@ -3,6 +3,8 @@
 #include <libpq-fe.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sqlite3.h>
+#include <sys/socket.h>
 
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -14,6 +16,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -133,6 +136,25 @@ Variant ToVariant(const QVariant& value) {
 // ---------------------------------------------------------------------------------------
 // Connection
 
+// The engine's handles, valid while the connection they belong to is open; the mutex keeps
+// a cancel from another thread from using a handle that the connection is releasing.
+struct Canceller::State {
+    std::mutex mutex;
+    Engine engine = Engine::SQLite;
+    sqlite3* sqlite = nullptr;
+    std::shared_ptr<PGcancel> pgCancel;
+    int pgSocket = -1;
+    SQLHANDLE odbc = nullptr;
+
+    void Disarm() {
+        std::lock_guard lock(mutex);
+        sqlite = nullptr;
+        pgCancel.reset();
+        pgSocket = -1;
+        odbc = nullptr;
+    }
+};
+
 struct Connection::Impl {
     std::string connectionString;
     int cursorLocation = adUseServer;
@@ -143,8 +165,11 @@ struct Connection::Impl {
     Engine engine = Engine::SQLite;
     bool open = false;
     std::vector<Recordset::Impl*> recordsets;  // open recordsets running on this connection
+    Canceller canceller{std::make_shared<Canceller::State>()};
 
     ~Impl() { Release(); }
+    // Gives the canceller the engine's handles of the connection just opened.
+    void ArmCanceller();
     // Whether the engine still holds its connection: a PostgreSQL or ODBC connection dies
     // with its server; SQLite never does.
     bool Alive() const;
@@ -207,6 +232,7 @@ bool Connection::Impl::Alive() const {
 }
 
 void Connection::Impl::Release() {
+    canceller.state->Disarm();
     // Recordsets first: a Qt connection is removed only when no query uses it.
     while (!recordsets.empty()) recordsets.back()->Detach();
     if (db.isValid()) db.close();
@@ -273,7 +299,10 @@ void Connection::Open(const std::string& connectionString, const std::string& us
         }
     }
     d.open = true;
+    d.ArmCanceller();
 }
+
+Canceller Connection::GetCanceller() const { return impl_->canceller; }
 
 int Connection::State() const {
     Impl& d = *impl_;
@@ -481,6 +510,60 @@ void OpenTextQuery(Recordset& recordset, const std::shared_ptr<Connection>& conn
     recordset.SetCursorLocation(adUseServer);
     recordset.SetLockType(adLockReadOnly);
     recordset.Open(command, adOpenUnspecified, adLockUnspecified, -1);
+}
+
+// ---------------------------------------------------------------------------------------
+// Canceller
+
+void Connection::Impl::ArmCanceller() {
+    Canceller::State& c = *canceller.state;
+    const QVariant handle = db.driver()->handle();
+    const char* type = handle.typeName();
+    std::lock_guard lock(c.mutex);
+    c.engine = engine;
+    if (!type) return;
+    if (engine == Engine::SQLite && qstrcmp(type, "sqlite3*") == 0) {
+        c.sqlite = *static_cast<sqlite3* const*>(handle.constData());
+    } else if (engine == Engine::PostgreSQL &&
+               (qstrcmp(type, "PGconn*") == 0 || qstrcmp(type, "pg_conn*") == 0)) {
+        PGconn* conn = *static_cast<PGconn* const*>(handle.constData());
+        c.pgCancel.reset(PQgetCancel(conn), PQfreeCancel);
+        c.pgSocket = PQsocket(conn);
+    } else if (engine == Engine::ODBC && handle.metaType() == QMetaType::fromType<SQLHANDLE>()) {
+        c.odbc = *static_cast<const SQLHANDLE*>(handle.constData());
+    }
+}
+
+void Canceller::Cancel() const {
+    if (!state) return;
+    State& c = *state;
+    std::shared_ptr<PGcancel> pgCancel;
+    {
+        std::lock_guard lock(c.mutex);
+        if (c.sqlite) sqlite3_interrupt(c.sqlite);
+        if (c.odbc) SQLCancelHandle(SQL_HANDLE_DBC, c.odbc);
+        pgCancel = c.pgCancel;
+    }
+    // Outside the lock: the request waits for the server, which may not answer.
+    if (pgCancel) {
+        char error[256];
+        PQcancel(pgCancel.get(), error, sizeof error);
+    }
+}
+
+void Canceller::Abort() const {
+    if (!state) return;
+    State& c = *state;
+    {
+        std::lock_guard lock(c.mutex);
+        if (c.pgSocket >= 0) {
+            // The blocked read on the client's side ends at once; libpq then sees the
+            // connection as lost.
+            shutdown(c.pgSocket, SHUT_RDWR);
+            return;
+        }
+    }
+    Cancel();
 }
 
 }  // namespace ado

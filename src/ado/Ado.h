@@ -46,6 +46,22 @@ enum : int32_t {
     adErrItemNotFound = 3265,
 };
 
+// Stops what a connection is running, from any thread, for as long as the connection stays
+// open; once it is closed, or opened again, the calls do nothing. Copies share one state.
+class Canceller {
+public:
+    // Asks the engine to stop the running statement, which then fails: PostgreSQL's cancel
+    // request, SQLite's interrupt, ODBC's SQLCancelHandle. The connection stays usable. May
+    // wait for the server (PostgreSQL's request is a round trip): call it off the GUI thread.
+    void Cancel() const;
+    // Drops the connection to a server at once, without waiting for it: the running
+    // statement fails and the connection reports itself closed. SQLite: as Cancel.
+    void Abort() const;
+
+    struct State;
+    std::shared_ptr<State> state;
+};
+
 class Connection {
 public:
     Connection();
@@ -71,6 +87,8 @@ public:
     // library, or by a statement that failed for it) is closed, and Open may be called again.
     int State() const;
     void Close();
+    // What stops this connection's statements from another thread (see Canceller).
+    Canceller GetCanceller() const;
 
     struct Impl;
     Impl& impl() const { return *impl_; }
