@@ -192,7 +192,7 @@ TEST(MalformedFiles, IniFilesAreReadAsFarAsPossibleAndKeptOnWrite) {
         std::string expected;
     } cases[] = {
         {"binary garbage", garbage, "S", "K", "<none>"},
-        {"header without ]", "[Sec\r\nk=v\r\n", "Sec", "k", "v"},
+        {"header without ]", "[S]\r\n[Sec\r\nk=v\r\n", "S", "k", "v"},  // stays in [S]
         {"10 MB line", "[S]\r\n" + longLine + "\r\nk=v\r\n", "S", "k", "v"},
         {"10 MB value", "[S]\r\nk=" + longLine + "\r\n", "S", "k", longLine.substr(0, 255)},
         {"NUL byte", "[S]\r\nk=a\0b\r\nk2=v\r\n"s, "S", "k2", "v"},
