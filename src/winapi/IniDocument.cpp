@@ -24,15 +24,15 @@ IniDocument::IniDocument(std::string content) : content_(std::move(content)) {
         l.begin = pos;
         const size_t lineEnd = std::min(s.find_first_of("\r\n", pos), s.size());
         l.end = lineEnd;
-        l.next = lineEnd == s.size()                                    ? lineEnd
+        l.next = lineEnd == s.size()                                        ? lineEnd
                  : s[lineEnd] == '\r' && s.compare(lineEnd, 2, "\r\n") == 0 ? lineEnd + 2
-                                                                      : lineEnd + 1;
+                                                                            : lineEnd + 1;
         pos = l.next;
 
         size_t b = l.begin, e = l.end;
         Trim(s, b, e);
         const size_t close = b < e && s[b] == '[' ? std::string_view(s).substr(b, e - b).rfind(']')
-                                         : std::string_view::npos;
+                                                  : std::string_view::npos;
         if (std::memchr(s.data() + l.begin, '\0', l.end - l.begin)) {
             l.kind = Kind::Unknown;
         } else if (b == e) {
