@@ -64,8 +64,9 @@ std::string Utf8FromWindows1252(std::string_view bytes) {
     return out;
 }
 
-bool Windows1252FromUtf8(std::string_view text, std::string& out, char32_t* bad) {
+bool Windows1252FromUtf8(std::string_view text, std::string& out, char32_t* bad, char replacement) {
     std::string result;
+    bool whole = true;
     result.reserve(text.size());
     for (size_t pos = 0, length = 0; pos < text.size(); pos += length) {
         const char32_t c = NextChar(text, pos, length);
@@ -79,13 +80,15 @@ bool Windows1252FromUtf8(std::string_view text, std::string& out, char32_t* bad)
                 if (kHigh[i] == c) code = 0x80 + i;
         }
         if (code < 0) {
-            if (bad) *bad = c;
-            return false;
+            if (bad && whole) *bad = c;
+            whole = false;
+            if (!replacement) return false;
+            code = static_cast<unsigned char>(replacement);
         }
         result.push_back(char(code));
     }
     out = std::move(result);
-    return true;
+    return whole;
 }
 
 std::string Utf8FromUtf16Le(std::string_view bytes) {

@@ -13,8 +13,11 @@ namespace lumaro {
 std::string Utf8FromWindows1252(std::string_view bytes);
 
 // UTF-8 text as Windows-1252 bytes. False when a character has no Windows-1252 code or
-// the text is not UTF-8; `bad` then receives that character (U+FFFD for a malformed byte).
-bool Windows1252FromUtf8(std::string_view text, std::string& out, char32_t* bad = nullptr);
+// the text is not UTF-8; `bad` then receives the first such character (U+FFFD for a
+// malformed byte). With a `replacement`, each such character becomes that byte and the
+// conversion goes on; without one, `out` is left as it was.
+bool Windows1252FromUtf8(std::string_view text, std::string& out, char32_t* bad = nullptr,
+                         char replacement = '\0');
 
 // UTF-16LE bytes (no byte order mark) as UTF-8; an unpaired surrogate keeps its code in
 // the three-byte form, so that the conversion back gives the same bytes.

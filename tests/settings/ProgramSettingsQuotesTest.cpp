@@ -14,8 +14,8 @@ TEST(ProgramSettingsQuotesTest, ValuesEnclosedInQuotesReadBackAsWritten) {
     test::FakeSession session("SAMLTD", "SYSOP");
     ProgramSettings settings(session, machine.paths());
     ASSERT_TRUE(settings.CreateINIFile());
-    for (const std::string value :
-         {"'WH1'", "\"WH1\"", "  'WH1'  ", "'", "\"a\" AND \"b\"", "'x\"", "WH1"}) {
+    for (const std::string value : {"'WH1'", "\"WH1\"", "  'WH1'  ", "\t'WH1'", " 'WH1'\t ", "'",
+                                    "\"a\" AND \"b\"", "'x\"", "WH1"}) {
         settings.SetLocation(value);
         settings.SetQuery(value);
         EXPECT_EQ(settings.Location(), TrimSpaces(value)) << value;

@@ -10,6 +10,7 @@
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalSession.h"
 #include "common/RuntimeError.h"
+#include "common/Windows1252.h"
 #include "settings/ProgramSettings.h"
 #include "settings/SettingsTestSupport.h"
 #include "settings/frmSettings.h"
@@ -214,19 +215,37 @@ TEST_F(ProgramSettingsTest, WritingValues) {
     EXPECT_EQ(Raw(machine.iniFile(), "SAMLTD", "ConnectionString"), "");
 }
 
-// A stored form that a read could not return whole is refused instead of written.
-TEST_F(ProgramSettingsTest, ConnectionStringLengthLimit) {
-    std::string longest = "Provider=SQLite;Data Source=x.db;";
-    longest.resize(kMaxConnectionStringLength, ';');
+// A stored form that a read could not return whole is refused instead of written; the
+// limit counts characters, each stored as one record of its Windows-1252 code. A character
+// without such a code is refused by name, and nothing is written.
+TEST_F(ProgramSettingsTest, WhatCannotBeStoredIsRefused) {
+    std::string longest = "Provider=SQLite;Data Source=Soci\u00E9t\u00E9.db;";
+    while (CharacterCount(longest) < kMaxConnectionStringLength) longest += ';';
     for (int round = 0; round < 5; ++round) {  // the encoding draws its factors at random
         settings.SetConnectionString(longest);
         ASSERT_EQ(settings.ConnectionString(), longest);
     }
+    settings.SetConnectionString("\u00E9");
+    EXPECT_EQ(DecodeText(Raw(machine.iniFile(), "SAMLTD", "ConnectionString")), "\u00E9");
+    EXPECT_LE(Raw(machine.iniFile(), "SAMLTD", "ConnectionString").size(), 5u);  // one record
+
     const std::string before = ReadFile(machine.iniFile());
-    const RuntimeError e = test::RaisedBy([&] { settings.SetConnectionString(longest + ";"); });
-    EXPECT_EQ(e.Number(), kErrConnectionStringTooLong);
-    EXPECT_EQ(e.Description(), ConnectionStringTooLongMessage());
-    EXPECT_EQ(ReadFile(machine.iniFile()), before);
+    const std::string han = "WH\u4E2D";
+    const std::pair<std::function<void()>, std::string> refused[] = {
+        {[&] { settings.SetConnectionString(longest + ";"); }, ConnectionStringTooLongMessage()},
+        {[&] { settings.SetConnectionString(han); },
+         UnstorableCharacterMessage("connection string", han)},
+        {[&] { settings.SetLocation(han); }, UnstorableCharacterMessage("location", han)},
+        {[&] { settings.SetQuery(han); }, UnstorableCharacterMessage("query", han)},
+    };
+    for (const auto& [write, message] : refused) {
+        const RuntimeError e = test::RaisedBy(write);
+        EXPECT_EQ(e.Number(), 5);
+        EXPECT_EQ(e.Description(), message);
+        EXPECT_EQ(ReadFile(machine.iniFile()), before);
+    }
+    EXPECT_NE(UnstorableCharacterMessage("query", han).find("\u201C\u4E2D\u201D (U+4E2D)"),
+              std::string::npos);
 }
 
 // SYSOP confirms the dialog but the file cannot be written: no message, True all the same,
