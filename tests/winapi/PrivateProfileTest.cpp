@@ -173,82 +173,53 @@ TEST(GetPrivateProfileStringA, ListsAndTheirTruncation) {
     }
 }
 
-TEST(WritePrivateProfileStringA, EditsOnlyTheLinesItChanges) {
-    const std::string before =
-        "; header comment\n"
-        "junk line without equals\n"
-        "[One]\n"
-        "  a = 1  \n"
-        "b=2\n"
-        "\n"
-        "; about Two\n"
-        "[Two]\n"
-        "c=3";
-    struct Step {
+TEST(WritePrivateProfileStringA, EditsOnlyTheLinesItChangesInTheFilesOwnForm) {
+    // Every other byte is kept; new lines take the file's line ends (CR LF in a new file)
+    // and its encoding; a character the file cannot hold, or text that is not UTF-8, is
+    // refused and nothing is written.
+    const std::string file = "; c\njunk\n[One]\n  a = 1  \nb=2\n\n; about Two\n[Two]\nc=3";
+    const std::string utf16 = Utf16("[s]\r\n");
+    struct Case {
+        bool ok;
+        std::string before;
         const char* section;
         const char* key;
         const char* value;
         std::string after;
-    } steps[] = {
-        {"one", "A", "10",
-         "; header comment\njunk line without equals\n[One]\na=10\nb=2\n\n; about Two\n[Two]\nc=3"},
-        {"One", "new", "x",
-         "; header comment\njunk line without equals\n[One]\na=10\nb=2\nnew=x\n\n; about "
-         "Two\n[Two]\nc=3"},
-        {"Two", "d", "4",
-         "; header comment\njunk line without equals\n[One]\na=10\nb=2\nnew=x\n\n; about "
-         "Two\n[Two]\nc=3\nd=4\n"},
-        {"One", "b", nullptr,
-         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about "
-         "Two\n[Two]\nc=3\nd=4\n"},
-        {"Two", nullptr, nullptr,
-         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
-        {"Gone", nullptr, nullptr,
-         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
-        {"One", "missing", nullptr,
-         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
-    };
-    ProfileFile ini(before);
-    for (const Step& s : steps) {
-        EXPECT_TRUE(ini.Set(s.section, s.key, s.value));
-        EXPECT_EQ(ini.Content(), s.after) << (s.key ? s.key : "(section)");
-    }
-}
-
-TEST(WritePrivateProfileStringA, KeepsLineEndsAndEncodingOfTheFile) {
-    const std::string e = "\u00E9";  // é in the program's text
-    struct Case {
-        std::string before;
-        const char* section;
-        const char* key;
-        std::string value;
-        std::string after;
     } cases[] = {
-        {"", "Sec", "Key", "Value", "[Sec]\r\nKey=Value\r\n"},  // a new file: CR LF
-        {"[S]\r\nK=v\r\n", "Next", "K", "v", "[S]\r\nK=v\r\n[Next]\r\nK=v\r\n"},
-        {"[section1]\rname1=val1\r", "section1", "name2", "v", "[section1]\rname1=val1\rname2=v\r"},
-        {"[section1]\rname1=val1\r", "new", "k", "v", "[section1]\rname1=val1\r[new]\rk=v\r"},
-        {"[S]\r\nx=1\r", "S", "k", "v", "[S]\r\nx=1\rk=v\r\n"},  // never merges two lines
-        {"[S]\nx=1", "S", "k", "v", "[S]\nx=1\nk=v\n"},
-        {"[S]\r\nkey1=old\r\n", " S ", " key1\t", "new1", "[S]\r\nkey1=new1\r\n"},
-        {"[ padded ]\r\nk=1\r\n", "padded", "k", "2", "[ padded ]\r\nk=2\r\n"},
-        {"", "\tT ", " k ", "v", "[T]\r\nk=v\r\n"},
-        {"[S]\r\nk=Soci\xE9t\xE9\r\n", "S", "n", "\u20AC" + e,
+        {true, file, "one", "A", "10", "; c\njunk\n[One]\na=10\nb=2\n\n; about Two\n[Two]\nc=3"},
+        {true, file, "One", "new", "x",
+         "; c\njunk\n[One]\n  a = 1  \nb=2\nnew=x\n\n; about Two\n[Two]\nc=3"},
+        {true, file, "Two", "d", "4", file + "\nd=4\n"},
+        {true, file, "One", "b", nullptr, "; c\njunk\n[One]\n  a = 1  \n\n; about Two\n[Two]\nc=3"},
+        {true, file, "Two", nullptr, nullptr, "; c\njunk\n[One]\n  a = 1  \nb=2\n\n; about Two\n"},
+        {true, file, "Gone", nullptr, nullptr, file},
+        {true, file, "One", "missing", nullptr, file},
+        {true, "", "Sec", "Key", "Value", "[Sec]\r\nKey=Value\r\n"},
+        {true, "[S]\r\nK=v\r\n", "Next", "K", "v", "[S]\r\nK=v\r\n[Next]\r\nK=v\r\n"},
+        {true, "[section1]\rname1=val1\r", "section1", "name2", "v",
+         "[section1]\rname1=val1\rname2=v\r"},
+        {true, "[section1]\rname1=val1\r", "new", "k", "v", "[section1]\rname1=val1\r[new]\rk=v\r"},
+        {true, "[S]\r\nx=1\r", "S", "k", "v", "[S]\r\nx=1\rk=v\r\n"},  // never merges two lines
+        {true, "[S]\nx=1", "S", "k", "v", "[S]\nx=1\nk=v\n"},
+        {true, "[S]\r\nkey1=old\r\n", " S ", " key1\t", "new1", "[S]\r\nkey1=new1\r\n"},
+        {true, "[ padded ]\r\nk=1\r\n", "padded", "k", "2", "[ padded ]\r\nk=2\r\n"},
+        {true, "", "\tT ", " k ", "v", "[T]\r\nk=v\r\n"},
+        {true, "[S]\r\nk=Soci\xE9t\xE9\r\n", "S", "n", "\u20AC\u00E9",
          "[S]\r\nk=Soci\xE9t\xE9\r\nn=\x80\xE9\r\n"},
-        {"\xEF\xBB\xBF[S]\r\n", "S", "k", e + "\u4E2D", "\xEF\xBB\xBF[S]\r\nk=" + e + "\u4E2D\r\n"},
-        {Utf16("[s]\r\n"), "s", "k", e + "\U0001F600",
-         Utf16("[s]\r\nk=") + "\xE9\0\x3D\xD8\x00\xDE\r\0\n\0"s},
-        // Characters the file cannot hold, or text that is not UTF-8: refused, nothing written.
-        {"[S]\r\nk=1\r\n", "S", "k", "\u4E2D", ""},
-        {"[S]\r\nk=1\r\n", "S", "\xE9", "1", ""},
-        {Utf16("[s]\r\n"), "s", "k", "\xFF", ""},
+        {true, "\xEF\xBB\xBF[S]\r\n", "S", "k", "\u00E9\u4E2D",
+         "\xEF\xBB\xBF[S]\r\nk=\u00E9\u4E2D\r\n"},
+        {true, utf16, "s", "k", "\u00E9\U0001F600",
+         utf16 + "k\0=\0\xE9\0\x3D\xD8\x00\xDE\r\0\n\0"s},
+        {false, "[S]\r\nk=1\r\n", "S", "k", "\u4E2D", ""},
+        {false, "[S]\r\nk=1\r\n", "S", "\xE9", "1", ""},
+        {false, utf16, "s", "k", "\xFF", ""},
     };
     for (const Case& c : cases) {
         ProfileFile ini(c.before);
-        const bool refused = c.after.empty();
-        EXPECT_EQ(ini.Set(c.section, c.key, c.value.c_str()), !refused) << c.after;
-        EXPECT_EQ(ini.Content(), refused ? c.before : c.after) << c.key;
-        if (!refused) {
+        EXPECT_EQ(ini.Set(c.section, c.key, c.value), c.ok) << c.after;
+        EXPECT_EQ(ini.Content(), c.ok ? c.after : c.before) << c.after;
+        if (c.ok && c.key && c.value) {
             EXPECT_EQ(ini.Get(c.section, c.key), c.value) << c.after;
         }
     }

@@ -69,9 +69,13 @@ std::vector<int> RunProcesses(int count, Body body) {
     return codes;
 }
 
-bool NoTemporariesLeft(const std::filesystem::path& dir) {
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        if (entry.path().filename().string().find("tmp-") != std::string::npos) return false;
+// No temporary file and no lock file is left beside the files written.
+bool NoSideFilesLeft(const std::filesystem::path& dir) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find("tmp-") != std::string::npos || entry.path().extension() == ".lock")
+            return false;
+    }
     return true;
 }
 
@@ -103,7 +107,7 @@ TEST(SafeWrites, FourProcessesKeepAllTheirKeys) {
         }
     }
     EXPECT_EQ(missing, 0);
-    EXPECT_TRUE(NoTemporariesLeft(machine.path()));
+    EXPECT_TRUE(NoSideFilesLeft(machine.path()));
 }
 
 // Empty (not written yet) or complete: CR LF at the end and every line of the expected form.
@@ -176,7 +180,7 @@ TEST(SafeWrites, KilledWritersNeverLeaveAHalfWrittenFile) {
     // The next write clears what the killed writers left behind and is not blocked by them.
     EXPECT_TRUE(WritePrivateProfileStringA("W", "after", "1", ini.c_str()));
     EXPECT_EQ(SetKeyValue("Software\\W\\after", "1"), ERROR_SUCCESS);
-    EXPECT_TRUE(NoTemporariesLeft(machine.path()));
+    EXPECT_TRUE(NoSideFilesLeft(machine.path()));
 }
 
 TEST(MalformedFiles, IniFilesAreReadAsFarAsPossibleAndKeptOnWrite) {
