@@ -261,6 +261,20 @@ TEST_F(ProgramSettingsTest, ReadOnlyFile) {
     EXPECT_EQ(settings.ConnectionString(), "");
 }
 
+// Without the platform's shared-data folder the name has no folder part: the file is placed
+// where the profile functions look for such a name, and both mean the same file.
+TEST(ProgramSettingsPlacementTest, WithoutSharedDataTheFileIsInTheWindowsFolder) {
+    test::TempMachine machine;
+    AccpacPaths paths;
+    ProgramSettings settings([] { return std::string("SAMLTD"); },
+                             [&]() -> const AccpacPaths& { return paths; });
+    ASSERT_TRUE(settings.CreateINIFile());
+    settings.SetLocation("WH1");
+    EXPECT_EQ(settings.Location(), "WH1");
+    EXPECT_EQ(ReadFile(machine.path() / "Windows" / "OstrelLumaro.ini"),
+              "\r\n[SAMLTD]\r\nLocation=WH1\r\n");
+}
+
 // The whole first run on the demo installation, through the real modal dialog: the
 // signed-on SYSOP of SAMLTD sets the company's own database as the external one.
 TEST(ProgramSettingsDemoTest, FirstRunOnTheDemoInstallation) {
