@@ -49,7 +49,7 @@ TEST(modSecurityTest, EveryByteAndFactorComesBack) {
     EXPECT_EQ(DecodeText(stored), expected);
     const std::string text = Utf8FromWindows1252(all);
     EXPECT_EQ(DecodeText(EncodeText(text)), text);
-    EXPECT_LE(EncodeText("\u00E9").size(), 5u);  // one record per character
+    EXPECT_LE(EncodeText("\u00E9").size(), 5u);             // one record per character
     EXPECT_EQ(DecodeText(EncodeText("\u4E2D\xFF")), "??");  // no Windows-1252 code
     EXPECT_EQ(EncodeText(""), "");
     EXPECT_EQ(DecodeText(""), "");
