@@ -10,6 +10,7 @@
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalSession.h"
 #include "common/RuntimeError.h"
+#include "common/TextUtil.h"
 #include "common/Windows1252.h"
 #include "settings/ProgramSettings.h"
 #include "settings/SettingsTestSupport.h"
@@ -213,6 +214,18 @@ TEST_F(ProgramSettingsTest, WritingValues) {
     EXPECT_EQ(Raw(machine.iniFile(), "SAMLTD", "Drilldown"), "False");
     settings.SetConnectionString("");
     EXPECT_EQ(Raw(machine.iniFile(), "SAMLTD", "ConnectionString"), "");
+}
+
+// Locations and queries enclosed in quotes (which the INI reader would drop) read back as
+// written, blanks and tabs around them included.
+TEST_F(ProgramSettingsTest, QuotedValuesReadBackAsWritten) {
+    for (const std::string value : {"'WH1'", "\"WH1\"", "  'WH1'  ", "\t'WH1'", " 'WH1'\t ", "'",
+                                    "\"a\" AND \"b\"", "'x\"", "WH1"}) {
+        settings.SetLocation(value);
+        settings.SetQuery(value);
+        EXPECT_EQ(settings.Location(), TrimSpaces(value)) << value;
+        EXPECT_EQ(settings.Query(), TrimSpaces(value)) << value;
+    }
 }
 
 // A stored form that a read could not return whole is refused instead of written; the
