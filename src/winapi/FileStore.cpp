@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <map>
+#include <utility>
 
 namespace winapi::detail {
 namespace {
@@ -69,27 +71,30 @@ void RemoveStaleTemporaries(const std::string& dir, const std::string& prefix) {
 // itself, so that no lock file is left beside the files that users and other programs
 // share. It must be the folder, not the file: a writer replaces the file by a new one,
 // and a lock on the old one would no longer keep out the next writer. The open folder
-// also serves to flush the folder after a rename.
+// also serves to flush the folder after a rename. A thread that already holds the lock of
+// the folder (an update made from within another update's edit) takes it again at once;
+// a second flock of its own would wait for itself.
 class FolderLock {
 public:
     explicit FolderLock(const std::string& dir) {
         fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0) {
+        struct stat st;
+        if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
             error_ = errno;
+            Release();
             return;
         }
+        id_ = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+        if (Held()[id_]++ > 0) return;  // this thread holds it already
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {
                 error_ = errno;
-                ::close(fd_);
-                fd_ = -1;
+                Release();
                 return;
             }
         }
     }
-    ~FolderLock() {
-        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-    }
+    ~FolderLock() { Release(); }  // closing releases the lock
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
     bool held() const { return fd_ >= 0; }
@@ -98,8 +103,22 @@ public:
     bool Sync() const { return ::fsync(fd_) == 0 || errno == EINVAL; }  // EINVAL: not supported
 
 private:
+    using FolderId = std::pair<uint64_t, uint64_t>;  // device, inode
+    static std::map<FolderId, int>& Held() {
+        thread_local std::map<FolderId, int> held;
+        return held;
+    }
+    void Release() {
+        if (fd_ < 0) return;
+        auto it = Held().find(id_);
+        if (it != Held().end() && --it->second == 0) Held().erase(it);
+        ::close(fd_);
+        fd_ = -1;
+    }
+
     int fd_ = -1;
     int error_ = 0;
+    FolderId id_{};
 };
 
 // Rewrites the existing file `path` itself: for a file that may be written in a folder
