@@ -8,6 +8,7 @@
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 #include "common/VersionInfo.h"
+#include "common/Windows1252.h"
 #include "globals/Globals.h"
 #include "platform/AccpacPaths.h"
 #include "settings/IniFile.h"
@@ -139,8 +140,17 @@ CompanySettings SettingsAdmin::Read(const std::string& companyId) const {
 }
 
 void SettingsAdmin::Validate(const SettingsChange& change) {
-    if (change.connectionString && change.connectionString->size() > kMaxConnectionStringLength)
+    if (change.connectionString &&
+        CharacterCount(*change.connectionString) > kMaxConnectionStringLength)
         Raise(kErrAdminBadValue, ConnectionStringTooLongMessage());
+    const std::pair<const char*, const std::optional<std::string>*> texts[] = {
+        {"connection string", &change.connectionString},
+        {"location", &change.location},
+        {"query", &change.query}};
+    for (const auto& [what, text] : texts) {
+        const std::string message = *text ? UnstorableCharacterMessage(what, **text) : "";
+        if (!message.empty()) Raise(kErrAdminBadValue, message);
+    }
     CheckText("location", change.location);
     CheckText("query", change.query);
 }

@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 
 #include "common/TextUtil.h"
@@ -72,10 +73,38 @@ void IniFile::EnumerateAllSections(std::vector<std::string>& sSections, int32_t&
     SplitList(Sections(), true, sSections, iCount);
 }
 
+namespace {
+
+// What the language's number conversion accepts beyond TextToDouble: octal "&O17", and
+// thousands separators between the digits of the whole part ("1,000").
+bool LanguageNumber(const std::string& text, double& number) {
+    const std::string t = TrimSpaces(text);
+    if (t.size() > 2 && t[0] == '&' && (t[1] == 'O' || t[1] == 'o')) {
+        if (t.size() > 24) return false;
+        uint64_t v = 0;
+        for (size_t i = 2; i < t.size(); ++i) {
+            if (t[i] < '0' || t[i] > '7') return false;
+            v = v * 8 + uint64_t(t[i] - '0');
+        }
+        number = double(v);
+        return true;
+    }
+    std::string plain;
+    for (size_t i = 0; i < t.size(); ++i) {
+        const bool separator = t[i] == ',' && i > 0 && std::isdigit((unsigned char)t[i - 1]) &&
+                               i + 1 < t.size() && std::isdigit((unsigned char)t[i + 1]) &&
+                               t.find_first_of(".eEdD") > i;
+        if (!separator) plain.push_back(t[i]);
+    }
+    return TextToDouble(plain, number);
+}
+
+}  // namespace
+
 int32_t IniFile::CLngDefault(const std::string& sString, int32_t lDefault) {
     try {
         double number = 0;
-        if (!TextToDouble(sString, number)) return lDefault;
+        if (!LanguageNumber(sString, number)) return lDefault;
         return static_cast<int32_t>(RoundToWhole(number, INT32_MIN, INT32_MAX));
     } catch (...) {
         return lDefault;

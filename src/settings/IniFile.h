@@ -56,8 +56,9 @@ public:
     // Section names of the file as a 1-based array (empty pieces skipped).
     void EnumerateAllSections(std::vector<std::string>& sSections, int32_t& iCount) const;
 
-    // sString as a whole number (surrounding blanks allowed, a fraction rounded half to
-    // even), or lDefault when it is not a number or out of the 32-bit range.
+    // sString as a whole number (surrounding blanks allowed, "&H" hex, "&O" octal,
+    // thousands separators "1,000", a fraction rounded half to even), or lDefault when it is
+    // not a number or out of the 32-bit range.
     static int32_t CLngDefault(const std::string& sString, int32_t lDefault = 0);
 
     // value read as a Boolean: True for "YES", "TRUE" or "1" in any case; otherwise False.

@@ -9,9 +9,11 @@
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 #include "common/VersionInfo.h"
+#include "common/Windows1252.h"
 #include "platform/AccpacPaths.h"
 #include "settings/frmSettings.h"
 #include "settings/modSecurity.h"
+#include "winapi/MachineFolder.h"
 
 namespace lumaro {
 
@@ -33,6 +35,24 @@ std::string ConnectionStringTooLongMessage() {
     return "The connection string is too long to be stored. It can have at most " +
            std::to_string(kMaxConnectionStringLength) + " characters.";
 }
+
+std::string UnstorableCharacterMessage(const std::string& what, const std::string& text) {
+    std::string codes;
+    char32_t bad = 0;
+    if (Windows1252FromUtf8(text, codes, &bad)) return {};
+    return "The " + what + " holds the character " + DescribeCharacter(bad) +
+           ", which the settings file cannot store (it holds Windows-1252 text). Nothing was "
+           "saved.";
+}
+
+namespace {
+
+void RefuseUnstorable(const std::string& what, const std::string& value) {
+    const std::string message = UnstorableCharacterMessage(what, value);
+    if (!message.empty()) throw RuntimeError(kErrUnstorableCharacter, ExecutableName(), message);
+}
+
+}  // namespace
 
 ProgramSettings::ProgramSettings(SessionSource session, PathsSource paths)
     : session_(std::move(session)), paths_(std::move(paths)) {
@@ -66,9 +86,10 @@ std::string ProgramSettings::ConnectionString() const {
 void ProgramSettings::SetConnectionString(const std::string& value) {
     // The stored form could come back cut from the reader and decode to garbage: refuse
     // it rather than store it.
-    if (value.size() > kMaxConnectionStringLength)
+    if (CharacterCount(value) > kMaxConnectionStringLength)
         throw RuntimeError(kErrConnectionStringTooLong, ExecutableName(),
                            ConnectionStringTooLongMessage());
+    RefuseUnstorable("connection string", value);
     WriteINIString(CompanyID(), kKeyConnectionString, EncodeText(value));
 }
 
@@ -77,7 +98,10 @@ std::string ProgramSettings::Location() const {
 }
 
 std::string ProgramSettings::StoredText(const std::string& value) {
-    const std::string trimmed = TrimSpaces(value);
+    // The reader trims blanks and tabs before it looks for the quotes.
+    const size_t first = value.find_first_not_of(" \t"), last = value.find_last_not_of(" \t");
+    const std::string trimmed =
+        first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
     const bool enclosed = trimmed.size() >= 2 &&
                           (trimmed.front() == '"' || trimmed.front() == '\'') &&
                           trimmed.back() == trimmed.front();
@@ -85,6 +109,7 @@ std::string ProgramSettings::StoredText(const std::string& value) {
 }
 
 void ProgramSettings::SetLocation(const std::string& value) {
+    RefuseUnstorable("location", value);
     WriteINIString(CompanyID(), kKeyLocation, StoredText(value));
 }
 
@@ -93,6 +118,7 @@ std::string ProgramSettings::Query() const {
 }
 
 void ProgramSettings::SetQuery(const std::string& value) {
+    RefuseUnstorable("query", value);
     WriteINIString(CompanyID(), kKeyQuery, StoredText(value));
 }
 
@@ -135,8 +161,8 @@ void ProgramSettings::WriteINIBoolean(const std::string& sSection, const std::st
 
 bool ProgramSettings::CreateINIFile() {
     try {
-        const std::string path = JoinPath(paths_().CompanyPath(), kSettingsFileName);
-        ini_.SetPath(path);
+        ini_.SetPath(JoinPath(paths_().CompanyPath(), kSettingsFileName));
+        const std::string path = winapi::ProfileFilePath(ini_.Path().c_str(), true);
 
         std::error_code ec;
         if (std::filesystem::is_regular_file(path, ec)) return true;

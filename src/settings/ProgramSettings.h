@@ -49,9 +49,15 @@ inline constexpr bool kFirstRunDrilldown = false;
 // so it is refused instead.
 inline constexpr std::size_t kMaxConnectionStringLength = (IniFile::kBufferSize - 1) / 5;
 
-// Error raised when a connection string is too long to be stored.
+// Error raised when a connection string is too long to be stored, or a setting holds a
+// character the settings file cannot store.
 inline constexpr int32_t kErrConnectionStringTooLong = 5;  // invalid procedure call or argument
+inline constexpr int32_t kErrUnstorableCharacter = 5;
 std::string ConnectionStringTooLongMessage();
+// The settings file and the connection string's stored form hold Windows-1252 text: the
+// message that refuses a setting (`what`: "connection string", "location", "query") for its
+// first character without a Windows-1252 code, naming it; "" when every character has one.
+std::string UnstorableCharacterMessage(const std::string& what, const std::string& text);
 
 class ProgramSettings {
 public:
@@ -75,7 +81,9 @@ public:
     ProgramSettings& operator=(const ProgramSettings&) = delete;
 
     // The decoded connection string of the company; writing encodes it. A string longer
-    // than kMaxConnectionStringLength raises kErrConnectionStringTooLong and stores nothing.
+    // than kMaxConnectionStringLength characters raises kErrConnectionStringTooLong and
+    // stores nothing. Each setter raises kErrUnstorableCharacter and stores nothing for text
+    // with a character that UnstorableCharacterMessage refuses.
     std::string ConnectionString() const;
     void SetConnectionString(const std::string& value);
     std::string Location() const;
@@ -86,7 +94,8 @@ public:
     void SetDrilldown(bool value);
 
     // Places the INI file: JoinPath(CompanyPath, "OstrelLumaro.ini"), created with one
-    // empty line when missing. False on any failure (start-up then ends silently).
+    // empty line when missing, where the profile functions look for that name (a relative
+    // name is resolved as they resolve it). False on any failure (start-up then ends silently).
     bool CreateINIFile();
     // Makes sure a connection string is set, offering the settings dialog to SYSOP on the
     // first run. False ends the program.

@@ -18,6 +18,7 @@
 #include "common/RuntimeError.h"
 #include "common/VersionInfo.h"
 #include "common/WaitCursor.h"
+#include "common/Windows1252.h"
 #include "globals/Globals.h"
 #include "settings/ProgramSettings.h"
 
@@ -154,9 +155,19 @@ void frmSettings::keyPressEvent(QKeyEvent* event) {
 void frmSettings::cmdOK_Click() {
     // A connection string that could not be read back whole is refused before anything
     // is tested: it would be stored cut and decode to garbage.
-    if (Text(txtConnectionString).size() > kMaxConnectionStringLength) {
+    if (CharacterCount(Text(txtConnectionString)) > kMaxConnectionStringLength) {
         MsgBox(ConnectionStringTooLongMessage(), MsgIcon::Exclamation);
         txtConnectionString->setFocus();
+        return;
+    }
+    // A character the settings file cannot hold is named, and nothing is stored.
+    const std::pair<const char*, QLineEdit*> boxes[] = {
+        {"connection string", txtConnectionString}, {"location", txtLocation}, {"query", txtQuery}};
+    for (const auto& [what, box] : boxes) {
+        const std::string message = UnstorableCharacterMessage(what, Text(box));
+        if (message.empty()) continue;
+        MsgBox(message, MsgIcon::Exclamation);
+        box->setFocus();
         return;
     }
     if (!ValidateSettings()) return;

@@ -5,6 +5,7 @@
 
 #include "common/RuntimeError.h"
 #include "common/WaitCursor.h"
+#include "common/Windows1252.h"
 
 namespace lumaro {
 
@@ -69,26 +70,30 @@ std::string EncodeRecord(unsigned char code, int factor) {
 
 std::string EncodeText(const std::string& text) {
     WaitCursor wait;
+    // One record per Windows-1252 code, as a Windows installation reads the same string.
+    // Callers refuse text that Windows-1252 cannot hold; here such a character becomes '?'.
+    std::string codes;
+    Windows1252FromUtf8(text, codes, nullptr, '?');
     std::string stored;
-    stored.reserve(text.size() * 5);
-    for (char c : text) AppendRecord(stored, static_cast<unsigned char>(c), DrawFactor());
+    stored.reserve(codes.size() * 5);
+    for (char c : codes) AppendRecord(stored, static_cast<unsigned char>(c), DrawFactor());
     return stored;
 }
 
 std::string DecodeText(const std::string& stored) {
     WaitCursor wait;
-    std::string text;
-    text.reserve(stored.size() / 4 + 1);
+    std::string codes;
+    codes.reserve(stored.size() / 4 + 1);
     size_t i = 0;
     while (i < stored.size()) {
         // The record length is one decimal digit ("3" or "4" in a well-formed text); any
         // other character counts as 0, so the next record starts right after it.
         const char c = stored[i];
         const int length = c >= '0' && c <= '9' ? c - '0' : 0;
-        text.push_back(static_cast<char>(DecodeRecord(stored, i + 1, length)));
+        codes.push_back(static_cast<char>(DecodeRecord(stored, i + 1, length)));
         i += static_cast<size_t>(length) + 1;
     }
-    return text;
+    return Utf8FromWindows1252(codes);
 }
 
 }  // namespace lumaro

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <map>
+#include <utility>
 
 namespace winapi::detail {
 namespace {
@@ -65,36 +67,69 @@ void RemoveStaleTemporaries(const std::string& dir, const std::string& prefix) {
     ::closedir(d);
 }
 
-class LockFile {
+// The write lock of every file of one folder: an advisory lock (flock) on the folder
+// itself, so that no lock file is left beside the files that users and other programs
+// share. It must be the folder, not the file: a writer replaces the file by a new one,
+// and a lock on the old one would no longer keep out the next writer. The open folder
+// also serves to flush the folder after a rename. A thread that already holds the lock of
+// the folder (an update made from within another update's edit) takes it again at once;
+// a second flock of its own would wait for itself.
+class FolderLock {
 public:
-    explicit LockFile(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno == EACCES) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) {
+    explicit FolderLock(const std::string& dir) {
+        fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st;
+        if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
             error_ = errno;
+            Release();
             return;
         }
+        id_ = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+        if (Held()[id_]++ > 0) return;  // this thread holds it already
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {
                 error_ = errno;
-                ::close(fd_);
-                fd_ = -1;
+                Release();
                 return;
             }
         }
     }
-    ~LockFile() {
-        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-    }
-    LockFile(const LockFile&) = delete;
-    LockFile& operator=(const LockFile&) = delete;
+    ~FolderLock() { Release(); }  // closing releases the lock
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
     bool held() const { return fd_ >= 0; }
     int error() const { return error_; }
+    // Makes the folder's entries (a rename into it) durable.
+    bool Sync() const { return ::fsync(fd_) == 0 || errno == EINVAL; }  // EINVAL: not supported
 
 private:
+    using FolderId = std::pair<uint64_t, uint64_t>;  // device, inode
+    static std::map<FolderId, int>& Held() {
+        thread_local std::map<FolderId, int> held;
+        return held;
+    }
+    void Release() {
+        if (fd_ < 0) return;
+        auto it = Held().find(id_);
+        if (it != Held().end() && --it->second == 0) Held().erase(it);
+        ::close(fd_);
+        fd_ = -1;
+    }
+
     int fd_ = -1;
     int error_ = 0;
+    FolderId id_{};
 };
+
+// Rewrites the existing file `path` itself: for a file that may be written in a folder
+// that may not (no temporary file can be made beside it). A reader may see the file half
+// written, as on Windows; the lock still keeps other writers out.
+bool WriteInPlace(const std::string& path, const std::string& data) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, data) && ::ftruncate(fd, off_t(data.size())) == 0 && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
 
 }  // namespace
 
@@ -169,7 +204,7 @@ UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit, Fil
     if (base.empty() || ::stat(dir.c_str(), &dirStat) != 0 || !S_ISDIR(dirStat.st_mode))
         return UpdateStatus::Failed;
 
-    LockFile lock(target + ".lock");
+    FolderLock lock(dir);
     if (!lock.held()) {
         int e = lock.error();
         return (e == EACCES || e == EPERM || e == EROFS) ? UpdateStatus::AccessDenied
@@ -202,6 +237,12 @@ UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit, Fil
         dir + "/" + tempPrefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                     hadOld ? (old.st_mode & 07777) : 0666);
+    if (fd < 0 && (errno == EACCES || errno == EPERM) && hadOld) {
+        // The folder refuses new files but the file itself may be written.
+        if (!WriteInPlace(target, newContent)) return UpdateStatus::Failed;
+        if (stamp) StatFile(target, *stamp);
+        return UpdateStatus::Written;
+    }
     if (fd < 0)
         return (errno == EACCES || errno == EROFS) ? UpdateStatus::AccessDenied
                                                    : UpdateStatus::Failed;
@@ -221,6 +262,8 @@ UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit, Fil
         ::unlink(temp.c_str());
         return UpdateStatus::Failed;
     }
+    // Without this a power cut could bring the old file back after success was reported.
+    if (!lock.Sync()) return UpdateStatus::Failed;
     if (stamp) StatFile(target, *stamp);
     return UpdateStatus::Written;
 }

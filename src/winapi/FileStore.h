@@ -3,9 +3,9 @@
 //
 // Readers take no lock: every writer replaces the whole file by renaming a finished
 // temporary file over it, so a reader sees either the old or the new content, never a
-// mixture. Writers serialise on an advisory lock (flock) held on "<file>.lock" beside the
-// file and re-read the file under that lock, so two processes changing different entries
-// of one file both keep their change.
+// mixture. Writers serialise on an advisory lock (flock) held on the file's folder and
+// re-read the file under that lock, so two processes changing different entries of one
+// file both keep their change. No lock file is left beside the file.
 
 #include <cstdint>
 #include <functional>
@@ -59,7 +59,9 @@ enum class UpdateStatus {
 
 // Runs `edit` under the file's lock with its current content (`exists` false when the file
 // is missing) and, when it asks for it, replaces the file atomically: temporary file beside
-// it, flushed to disk, renamed over it, keeping the old file's permissions. `stamp`, when
+// it, flushed to disk, renamed over it, keeping the old file's permissions, the folder
+// flushed after the rename. A writable file in a folder where no temporary file can be
+// made is rewritten in place (flushed, under the same lock). `stamp`, when
 // given, receives the stamp of the file as it stands after the update.
 using EditFunction =
     std::function<Edit(bool exists, const std::string& content, std::string& newContent)>;

@@ -1,7 +1,6 @@
 #include "winapi/IniDocument.h"
 
 #include <cstring>
-#include <unordered_set>
 
 #include "common/TextUtil.h"
 
@@ -20,30 +19,29 @@ void Trim(const std::string& s, size_t& b, size_t& e) {
 IniDocument::IniDocument(std::string content) : content_(std::move(content)) {
     const std::string& s = content_;
     size_t pos = 0;
-    // A UTF-8 byte order mark is not part of the first line's text.
-    const size_t bom = s.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (pos < s.size()) {
         Line l;
         l.begin = pos;
-        const void* nl = std::memchr(s.data() + pos, '\n', s.size() - pos);
-        size_t lineEnd = nl ? size_t(static_cast<const char*>(nl) - s.data()) : s.size();
-        l.next = nl ? lineEnd + 1 : s.size();
-        l.end = (lineEnd > pos && s[lineEnd - 1] == '\r') ? lineEnd - 1 : lineEnd;
+        const size_t lineEnd = std::min(s.find_first_of("\r\n", pos), s.size());
+        l.end = lineEnd;
+        l.next = lineEnd == s.size()                                        ? lineEnd
+                 : s[lineEnd] == '\r' && s.compare(lineEnd, 2, "\r\n") == 0 ? lineEnd + 2
+                                                                            : lineEnd + 1;
         pos = l.next;
 
-        size_t b = l.begin == 0 ? std::min(bom, l.end) : l.begin, e = l.end;
+        size_t b = l.begin, e = l.end;
         Trim(s, b, e);
+        const size_t close = b < e && s[b] == '[' ? std::string_view(s).substr(b, e - b).rfind(']')
+                                                  : std::string_view::npos;
         if (std::memchr(s.data() + l.begin, '\0', l.end - l.begin)) {
             l.kind = Kind::Unknown;
         } else if (b == e) {
             l.kind = Kind::Blank;
         } else if (s[b] == ';') {
             l.kind = Kind::Comment;
-        } else if (s[b] == '[') {
+        } else if (close != std::string_view::npos) {
             l.kind = Kind::Section;
-            size_t nb = b + 1, ne = e;
-            size_t close = std::string_view(s).substr(nb, e - nb).rfind(']');
-            if (close != std::string_view::npos) ne = nb + close;
+            size_t nb = b + 1, ne = b + close;
             Trim(s, nb, ne);
             l.nameBegin = nb;
             l.nameEnd = ne;
@@ -88,10 +86,7 @@ const IniDocument::Line* IniDocument::FindEntry(const Section& s, std::string_vi
 std::vector<std::string_view> IniDocument::SectionNames() const {
     std::vector<std::string_view> names;
     names.reserve(sections_.size());
-    for (size_t i = 0; i < sections_.size(); ++i) {
-        std::string_view name = NameOf(lines_[sections_[i].header]);
-        if (FindSection(name) == &sections_[i]) names.push_back(name);
-    }
+    for (const Section& section : sections_) names.push_back(NameOf(lines_[section.header]));
     return names;
 }
 
@@ -99,12 +94,8 @@ std::optional<std::vector<std::string_view>> IniDocument::KeyNames(std::string_v
     const Section* s = FindSection(section);
     if (!s) return std::nullopt;
     std::vector<std::string_view> names;
-    std::unordered_set<std::string> seen;
-    for (size_t i = s->header + 1; i < s->end; ++i) {
-        const Line& l = lines_[i];
-        if (l.kind == Kind::Entry && seen.insert(lumaro::ToUpperAscii(NameOf(l))).second)
-            names.push_back(NameOf(l));
-    }
+    for (size_t i = s->header + 1; i < s->end; ++i)
+        if (lines_[i].kind == Kind::Entry) names.push_back(NameOf(lines_[i]));
     return names;
 }
 
@@ -120,10 +111,11 @@ std::optional<std::string_view> IniDocument::Value(std::string_view section,
 }
 
 std::string_view IniDocument::LineBreak() const {
-    // New lines follow the file's own line ends; a new file gets CR LF as on Windows.
-    size_t nl = content_.find('\n');
-    if (nl == std::string::npos || (nl > 0 && content_[nl - 1] == '\r')) return "\r\n";
-    return "\n";
+    // New lines follow the file's own line ends (its first one); a new file gets CR LF as
+    // on Windows.
+    const size_t at = content_.find_first_of("\r\n");
+    if (at == std::string::npos || content_.compare(at, 2, "\r\n") == 0) return "\r\n";
+    return content_[at] == '\r' ? "\r" : "\n";
 }
 
 bool IniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value,
@@ -132,7 +124,7 @@ bool IniDocument::SetValue(std::string_view section, std::string_view key, std::
     const Section* s = FindSection(section);
     if (!s) {
         out = content_;
-        if (!out.empty() && out.back() != '\n') out += br;
+        if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += br;
         out.append("[").append(section).append("]").append(br);
         out.append(key).append("=").append(value).append(br);
         return true;

@@ -1,12 +1,12 @@
 #pragma once
 // One INI file as text plus an index of its lines, the way the profile functions see it:
-//   [Section]        a section header (name between '[' and the last ']', blanks trimmed;
-//                    a header without ']' names the rest of its line)
+//   [Section]        a section header (name between '[' and the last ']', blanks trimmed)
 //   key = value      an entry (name and value trimmed of blanks)
 //   ; comment        a comment line
-// Anything else (a line without '=', a line holding a NUL byte, entries before the first
-// section) is an unknown line. Edits change only the lines they concern and keep every other
-// byte of the file, unknown lines included.
+// Anything else (a line without '=', a '[' line without ']', a line holding a NUL byte,
+// entries before the first section) is an unknown line. A line ends at LF, CR LF or a CR
+// alone. Edits change only the lines they concern and keep every other byte of the file,
+// unknown lines and line ends included. The text is UTF-8; the caller converts the file.
 
 #include <memory>
 #include <optional>
@@ -23,8 +23,8 @@ public:
 
     const std::string& content() const { return content_; }
 
-    // Section names in file order, each once (first spelling), and the entry names of the
-    // first section called `section` (each once); nullopt when there is no such section.
+    // Section names in file order and the entry names of the first section called `section`,
+    // as they stand (duplicates included); nullopt when there is no such section.
     std::vector<std::string_view> SectionNames() const;
     std::optional<std::vector<std::string_view>> KeyNames(std::string_view section) const;
     // The value of the first entry `key` in the first section `section`, trimmed, with one

@@ -10,3 +10,13 @@ namespace winapi {
 std::string MachineFolder();
 
 }  // namespace winapi
+
+namespace winapi {
+
+// The file an INI file name given to the profile functions means: a name without a folder
+// part ('/' or '\') is a file of the Windows folder (the machine folder's "Windows"
+// sub-folder, created when `createFolder`); any other relative name is taken from the
+// current folder, with '\' read as '/'; no name at all is win.ini.
+std::string ProfileFilePath(const char* fileName, bool createFolder = false);
+
+}  // namespace winapi

@@ -61,6 +61,7 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
          "given twice"},
         {{"settings", "set", "--company", "TEST", "--drilldown", "maybe"}, 2, "true or false"},
         {{"settings", "set", "--company", "TEST", "--location", "a\nb"}, 2, "line break"},
+        {{"settings", "set", "--company", "TEST", "--query", "Q\u4E2D"}, 2, "(U+4E2D)"},
         {{"settings", "set", "--company", "TEST", "--location", "L", "--connection",
           std::string(2000, 'x')},
          2,

@@ -11,6 +11,8 @@
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalSession.h"
 #include "common/RuntimeError.h"
+#include "common/TextUtil.h"
+#include "common/Windows1252.h"
 #include "settings/ProgramSettings.h"
 #include "settings/SettingsTestSupport.h"
 #include "settings/frmSettings.h"
@@ -219,19 +221,49 @@ TEST_F(ProgramSettingsTest, WritingValues) {
     EXPECT_EQ(Raw(machine.iniFile(), "SAMLTD", "ConnectionString"), "");
 }
 
-// A stored form that a read could not return whole is refused instead of written.
-TEST_F(ProgramSettingsTest, ConnectionStringLengthLimit) {
-    std::string longest = "Provider=SQLite;Data Source=x.db;";
-    longest.resize(kMaxConnectionStringLength, ';');
+// Locations and queries enclosed in quotes (which the INI reader would drop) read back as
+// written, blanks and tabs around them included.
+TEST_F(ProgramSettingsTest, QuotedValuesReadBackAsWritten) {
+    for (const std::string value : {"'WH1'", "\"WH1\"", "  'WH1'  ", "\t'WH1'", " 'WH1'\t ", "'",
+                                    "\"a\" AND \"b\"", "'x\"", "WH1"}) {
+        settings.SetLocation(value);
+        settings.SetQuery(value);
+        EXPECT_EQ(settings.Location(), TrimSpaces(value)) << value;
+        EXPECT_EQ(settings.Query(), TrimSpaces(value)) << value;
+    }
+}
+
+// A stored form that a read could not return whole is refused instead of written; the
+// limit counts characters, each stored as one record of its Windows-1252 code. A character
+// without such a code is refused by name, and nothing is written.
+TEST_F(ProgramSettingsTest, WhatCannotBeStoredIsRefused) {
+    std::string longest = "Provider=SQLite;Data Source=Soci\u00E9t\u00E9.db;";
+    while (CharacterCount(longest) < kMaxConnectionStringLength) longest += ';';
     for (int round = 0; round < 5; ++round) {  // the encoding draws its factors at random
         settings.SetConnectionString(longest);
         ASSERT_EQ(settings.ConnectionString(), longest);
     }
+    settings.SetConnectionString("\u00E9");
+    EXPECT_EQ(DecodeText(Raw(machine.iniFile(), "SAMLTD", "ConnectionString")), "\u00E9");
+    EXPECT_LE(Raw(machine.iniFile(), "SAMLTD", "ConnectionString").size(), 5u);  // one record
+
     const std::string before = ReadFile(machine.iniFile());
-    const RuntimeError e = test::RaisedBy([&] { settings.SetConnectionString(longest + ";"); });
-    EXPECT_EQ(e.Number(), kErrConnectionStringTooLong);
-    EXPECT_EQ(e.Description(), ConnectionStringTooLongMessage());
-    EXPECT_EQ(ReadFile(machine.iniFile()), before);
+    const std::string han = "WH\u4E2D";
+    const std::pair<std::function<void()>, std::string> refused[] = {
+        {[&] { settings.SetConnectionString(longest + ";"); }, ConnectionStringTooLongMessage()},
+        {[&] { settings.SetConnectionString(han); },
+         UnstorableCharacterMessage("connection string", han)},
+        {[&] { settings.SetLocation(han); }, UnstorableCharacterMessage("location", han)},
+        {[&] { settings.SetQuery(han); }, UnstorableCharacterMessage("query", han)},
+    };
+    for (const auto& [write, message] : refused) {
+        const RuntimeError e = test::RaisedBy(write);
+        EXPECT_EQ(e.Number(), 5);
+        EXPECT_EQ(e.Description(), message);
+        EXPECT_EQ(ReadFile(machine.iniFile()), before);
+    }
+    EXPECT_NE(UnstorableCharacterMessage("query", han).find("\u201C\u4E2D\u201D (U+4E2D)"),
+              std::string::npos);
 }
 
 // SYSOP confirms the dialog but the file cannot be written: no message, True all the same,
@@ -245,6 +277,20 @@ TEST_F(ProgramSettingsTest, ReadOnlyFile) {
     EXPECT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(ReadFile(machine.iniFile()), "\r\n");
     EXPECT_EQ(settings.ConnectionString(), "");
+}
+
+// Without the platform's shared-data folder the name has no folder part: the file is placed
+// where the profile functions look for such a name, and both mean the same file.
+TEST(ProgramSettingsPlacementTest, WithoutSharedDataTheFileIsInTheWindowsFolder) {
+    test::TempMachine machine;
+    AccpacPaths paths;
+    ProgramSettings settings([] { return std::string("SAMLTD"); },
+                             [&]() -> const AccpacPaths& { return paths; });
+    ASSERT_TRUE(settings.CreateINIFile());
+    settings.SetLocation("WH1");
+    EXPECT_EQ(settings.Location(), "WH1");
+    EXPECT_EQ(ReadFile(machine.path() / "Windows" / "OstrelLumaro.ini"),
+              "\r\n[SAMLTD]\r\nLocation=WH1\r\n");
 }
 
 // The whole first run on the demo installation, through the real modal dialog: the

@@ -221,6 +221,7 @@ TEST(SettingsDialogTest, WaysOfClosing) {
         std::function<void(frmSettings&)> act;
         int returnCode;
         bool visible;
+        std::string message = "";
     } cases[] = {
         {"Cancel after a successful test", db,
          [](frmSettings& f) {
@@ -235,7 +236,14 @@ TEST(SettingsDialogTest, WaysOfClosing) {
          false},
         {"OK at the longest storable connection string", longest,
          [](frmSettings& f) { Click(f.cmdOK); }, 1, false},
-        {"OK beyond it", longest + ";", [](frmSettings& f) { Click(f.cmdOK); }, 0, true},
+        {"OK beyond it", longest + ";", [](frmSettings& f) { Click(f.cmdOK); }, 0, true,
+         ConnectionStringTooLongMessage()},
+        {"OK with a character the settings file cannot hold", db,
+         [](frmSettings& f) {
+             f.txtLocation->setText("W\u4E2D");
+             Click(f.cmdOK);
+         },
+         0, true, UnstorableCharacterMessage("location", "W\u4E2D")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -250,11 +258,13 @@ TEST(SettingsDialogTest, WaysOfClosing) {
         c.act(dialog);
         EXPECT_EQ(dialog.isVisible(), c.visible);
         EXPECT_EQ(dialog.ReturnCode(), c.returnCode);
-        EXPECT_EQ(dialog.Location(), c.returnCode == 1 ? "1" : "OLD");
+        if (!c.visible) {
+            EXPECT_EQ(dialog.Location(), c.returnCode == 1 ? "1" : "OLD");
+        }
         EXPECT_EQ(dialog.ConnectionString(), c.connection);
         if (c.visible) {
             ASSERT_EQ(messages.messages.size(), 1u);
-            EXPECT_EQ(messages.messages[0].text, ConnectionStringTooLongMessage());
+            EXPECT_EQ(messages.messages[0].text, c.message);
             EXPECT_EQ(messages.messages[0].icon, MsgIcon::Exclamation);
         }
     }

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "common/WaitCursor.h"
+#include "common/Windows1252.h"
 #include "settings/modSecurity.h"
 
 namespace lumaro {
@@ -31,7 +32,7 @@ TEST(modSecurityTest, RecordsOfTheStoredForm) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EncodeRecord(static_cast<unsigned char>(c.code), c.factor), c.record) << c.code;
-        EXPECT_EQ(DecodeText(c.record), std::string(1, static_cast<char>(c.code)));
+        EXPECT_EQ(DecodeText(c.record), Utf8FromWindows1252(Chars({c.code})));
     }
 }
 
@@ -42,10 +43,14 @@ TEST(modSecurityTest, EveryByteAndFactorComesBack) {
         for (int factor = 10; factor <= 28; ++factor)
             stored += EncodeRecord(static_cast<unsigned char>(code), factor);
     }
-    const std::string decoded = DecodeText(stored);
-    ASSERT_EQ(decoded.size(), 256u * 19);
-    for (size_t i = 0; i < decoded.size(); ++i) ASSERT_EQ(decoded[i], all[i / 19]) << i;
-    EXPECT_EQ(DecodeText(EncodeText(all)), all);
+    // Each record stands for a Windows-1252 code: the text comes back as UTF-8.
+    std::string expected;
+    for (char c : all) expected += Utf8FromWindows1252(std::string(19, c));
+    EXPECT_EQ(DecodeText(stored), expected);
+    const std::string text = Utf8FromWindows1252(all);
+    EXPECT_EQ(DecodeText(EncodeText(text)), text);
+    EXPECT_LE(EncodeText("\u00E9").size(), 5u);             // one record per character
+    EXPECT_EQ(DecodeText(EncodeText("\u4E2D\xFF")), "??");  // no Windows-1252 code
     EXPECT_EQ(EncodeText(""), "");
     EXPECT_EQ(DecodeText(""), "");
 }
@@ -53,12 +58,13 @@ TEST(modSecurityTest, EveryByteAndFactorComesBack) {
 TEST(modSecurityTest, RandomTextsRoundTripInPrintableRecords) {
     std::mt19937 random(7);
     for (int round = 0; round < 500; ++round) {
-        std::string text(random() % 300, '\0');
-        for (char& c : text) c = static_cast<char>(random());
+        std::string codes(random() % 300, '\0');
+        for (char& c : codes) c = static_cast<char>(random());
+        const std::string text = Utf8FromWindows1252(codes);
         const std::string stored = EncodeText(text);
         ASSERT_EQ(DecodeText(stored), text);
-        ASSERT_GE(stored.size(), 4 * text.size());
-        ASSERT_LE(stored.size(), 5 * text.size());
+        ASSERT_GE(stored.size(), 4 * codes.size());
+        ASSERT_LE(stored.size(), 5 * codes.size());
         for (char c : stored) ASSERT_TRUE(c >= 33 && c <= 125) << static_cast<int>(c);
         if (!stored.empty()) {
             ASSERT_TRUE(stored[0] == '3' || stored[0] == '4');
@@ -83,7 +89,7 @@ TEST(modSecurityTest, DecodeOfForeignTextGivesGarbageOnly) {
     for (const auto& [stored, records] : cases) {
         const std::string decoded = DecodeText(stored);
         if (records) {
-            EXPECT_EQ(decoded.size(), records) << stored;
+            EXPECT_EQ(CharacterCount(decoded), records) << stored;
         }
     }
     std::mt19937 random(11);
@@ -91,7 +97,7 @@ TEST(modSecurityTest, DecodeOfForeignTextGivesGarbageOnly) {
         std::string stored(random() % 40, '\0');
         for (char& c : stored) c = static_cast<char>(random() % 3 ? random() : '0' + random() % 10);
         const std::string decoded = DecodeText(stored);
-        ASSERT_LE(decoded.size(), stored.size());
+        ASSERT_LE(CharacterCount(decoded), stored.size());
     }
 }
 

@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -10,6 +17,7 @@ using lumaro::test::ReadFile;
 using lumaro::test::TempDir;
 using lumaro::test::TempMachine;
 using lumaro::test::WriteFile;
+using namespace std::string_literals;
 
 namespace {
 
@@ -25,13 +33,22 @@ struct ProfileFile {
         DWORD n = GetPrivateProfileStringA(section, key, def, buffer.data(), size, path.c_str());
         return buffer.substr(0, n);
     }
+    bool Set(const char* section, const char* key, const char* value) const {
+        return WritePrivateProfileStringA(section, key, value, path.c_str());
+    }
     std::string Content() const { return ReadFile(path); }
 };
+
+std::string Utf16(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
 
 }  // namespace
 
 TEST(GetPrivateProfileStringA, ReadsValuesAsWindowsDoes) {
-    ProfileFile ini(
+    const std::string main =
         "; leading comment\r\n"
         "[Main]\r\n"
         "Plain=abc\r\n"
@@ -45,34 +62,54 @@ TEST(GetPrivateProfileStringA, ReadsValuesAsWindowsDoes) {
         "no equals sign here\r\n"
         ";Hidden=1\r\n"
         "Inner==x=\r\n"
+        "[unclosed\r\n"
+        "After=still Main\r\n"
         "[main]\r\n"
         "Plain=second section\r\n"
-        "Other=only in second\r\n");
+        "Other=only in second\r\n"
+        "[ padded ]\r\n"
+        "k=p\r\n";
+    const std::string utf16 = Utf16("[s]\r\nk=") + "\xE4\0x\0\r\0\n\0"s;
     struct Case {
+        std::string content;
         const char* section;
         const char* key;
         const char* def;
         std::string expected;
     } cases[] = {
-        {"Main", "Plain", "", "abc"},
-        {"MAIN", "plain", "", "abc"},               // case-insensitive names
-        {"Main", "Spaced", "", "two words"},        // blanks around name and value trimmed
-        {"Main", "Quoted", "", "  keep blanks  "},  // one pair of quotes removed
-        {"Main", "Single", "", "x"},
-        {"Main", "Unmatched", "", "\"abc"},
-        {"Main", "Empty", "d", ""},
-        {"Main", "Dup", "", "first"},       // first match wins
-        {"Main", "Other", "dflt", "dflt"},  // first section wins
-        {"Main", ";Hidden", "d", "d"},      // comment lines hold no entries
-        {"Main", "no equals sign here", "d", "d"},
-        {"Main", "Inner", "", "=x="},
-        {"Main", "Missing", "def  ", "def"},  // trailing blanks of the default dropped
-        {"Main", "Missing", nullptr, ""},
-        {"Nowhere", "Plain", "d", "d"},
+        {main, "Main", "Plain", "", "abc"},
+        {main, "MAIN", "plain", "", "abc"},               // case-insensitive names
+        {main, "Main", "Spaced", "", "two words"},        // blanks around name and value trimmed
+        {main, "Main", "Quoted", "", "  keep blanks  "},  // one pair of quotes removed
+        {main, "Main", "Single", "", "x"},
+        {main, "Main", "Unmatched", "", "\"abc"},
+        {main, "Main", "Empty", "d", ""},
+        {main, "Main", "Dup", "", "first"},       // first match wins
+        {main, "Main", "Other", "dflt", "dflt"},  // first section wins
+        {main, "Main", ";Hidden", "d", "d"},      // comment lines hold no entries
+        {main, "Main", "no equals sign here", "d", "d"},
+        {main, "Main", "Inner", "", "=x="},
+        {main, "Main", "After", "", "still Main"},  // "[unclosed" is no header
+        {main, "unclosed", "After", "d", "d"},
+        {main, " Main\t", "\tPlain ", "", "abc"},   // the caller's names are trimmed
+        {main, "padded", "k", "", "p"},             // so is a header's name
+        {main, "Main", "Missing", "def  ", "def"},  // trailing spaces of the default dropped
+        {main, "Main", "Missing", "\t", "\t"},      // not tabs
+        {main, "Main", "Missing", nullptr, ""},
+        {main, "Nowhere", "Plain", "d", "d"},
+        {"", "S", "K", "dflt", "dflt"},  // no file at all
+        // Line ends of every kind, none at the end.
+        {"[section1]\rname1=val1\rname2=val2\r", "section1", "name2", "", "val2"},
+        {"[a]\nx=1\r[b]\r\ny=2\n\rz=3", "b", "z", "", "3"},
+        // Encodings: Windows-1252 unless a byte order mark says otherwise.
+        {"[s]\r\nk=Soci\xE9t\xE9 \x80\r\n", "s", "k", "", "Soci\u00E9t\u00E9 \u20AC"},
+        {"\xEF\xBB\xBF[s]\r\nk=Soci\u00E9t\u00E9\r\n", "s", "k", "", "Soci\u00E9t\u00E9"},
+        {utf16, "s", "k", "", "\u00E4x"},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
+        ProfileFile ini(c.content);
         EXPECT_EQ(ini.Get(c.section, c.key, c.def), c.expected) << c.section << "/" << c.key;
-    EXPECT_EQ(ProfileFile().Get("S", "K", "dflt"), "dflt");  // no file at all
+    }
 }
 
 TEST(GetPrivateProfileStringA, ValueTruncationAtEveryBufferSize) {
@@ -82,133 +119,228 @@ TEST(GetPrivateProfileStringA, ValueTruncationAtEveryBufferSize) {
         DWORD size;
         DWORD result;
         std::string text;
-    } cases[] = {{1, 0, ""}, {2, 1, "a"}, {6, 5, "abcde"}, {7, 6, "abcdef"}, {8, 6, "abcdef"}};
+    } cases[] = {{0, 0, ""}, {1, 0, ""}, {2, 1, "a"}, {6, 5, "abcde"}, {7, 6, "abcdef"}};
     for (const Case& c : cases) {
         std::string buf(c.size + 1, '#');
         EXPECT_EQ(GetPrivateProfileStringA("S", "K", "", buf.data(), c.size, ini.path.c_str()),
                   c.result)
             << c.size;
-        EXPECT_EQ(std::string(buf.c_str()), c.text) << c.size;
+        EXPECT_EQ(buf.substr(0, c.result), c.text) << c.size;
         EXPECT_EQ(buf[c.size], '#') << "wrote past the buffer at size " << c.size;
     }
-    char untouched = '#';
-    EXPECT_EQ(GetPrivateProfileStringA("S", "K", "", &untouched, 0, ini.path.c_str()), 0u);
-    EXPECT_EQ(untouched, '#');
 }
 
-TEST(GetPrivateProfileStringA, ListFormsAndTheirTruncation) {
-    ProfileFile ini("[A]\r\nk1=1\r\nK2=2\r\nk1=again\r\n[B]\r\n[a]\r\nx=1\r\n");
-    using namespace std::string_literals;
-    // Full lists: every name followed by a NUL, one more NUL not counted.
-    EXPECT_EQ(ini.Get(nullptr, nullptr), "A\0B\0"s);
-    EXPECT_EQ(ini.Get("a", nullptr), "k1\0K2\0"s);
-    EXPECT_EQ(ini.Get("B", nullptr, "d"), ""s);
-    EXPECT_EQ(ini.Get("Missing", nullptr, "d"), "d"s);  // no such section: the default
-    char buf[16];
-    ASSERT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", buf, 16, ini.path.c_str()), 4u);
-    EXPECT_EQ(std::string(buf, 5), "A\0B\0\0"s);
-
-    // Lists that do not fit: the last name is cut, two NULs follow, the result is size - 2.
+TEST(GetPrivateProfileStringA, ListsAndTheirTruncation) {
+    // Every entry as it stands (duplicates and case variants too), each followed by a NUL,
+    // then one more NUL. A list that needs the whole buffer counts as cut like any longer
+    // one: the last name is cut, two NULs follow, the result is size - 2. An empty list is
+    // one NUL; a section without keys answers with the default.
+    const std::string keys =
+        "[s]\r\nname1=1\r\nname2=2\r\nname4=4\r\n[e]\r\n[x]\r\na=1\r\nb=\r\nA=3\r\n";
+    const std::string sections = "[Sec]\r\n[SEC]\r\n[ padded ]\r\n[section1234]\r\n";  // 27 bytes
     struct Case {
+        std::string content;
+        const char* section;
+        const char* def;
         DWORD size;
         DWORD result;
-        std::string bytes;
+        std::string bytes;  // the buffer's first `size` bytes ('#' untouched)
     } cases[] = {
-        {1, 0, "\0"s},       {2, 0, "\0\0"s},      {3, 1, "k\0\0"s},      {4, 2, "k1\0\0"s},
-        {5, 3, "k1\0\0\0"s}, {6, 4, "k1\0K\0\0"s}, {7, 6, "k1\0K2\0\0"s},
+        {keys, "s", "", 20, 18, "name1\0name2\0name4\0\0"s},
+        {keys, "s", "", 19, 17, "name1\0name2\0name4\0\0"s},
+        {keys, "s", "", 7, 5, "name1\0\0"s},
+        {keys, "s", "", 6, 4, "name\0\0"s},
+        {keys, "s", "", 2, 0, "\0\0"s},
+        {keys, "s", "", 1, 0, "\0"s},
+        {keys, "x", "", 10, 6, "a\0b\0A\0\0###"s.substr(0, 10)},
+        {keys, "e", "dflt", 8, 4, "dflt\0###"s},     // no keys: the default
+        {keys, "none", "dflt", 8, 4, "dflt\0###"s},  // no section: the default
+        {keys, "e", "", 4, 0, "\0###"s},             // one NUL, the next byte untouched
+        {sections, nullptr, "", 29, 27, "Sec\0SEC\0padded\0section1234\0\0#"s},
+        {sections, nullptr, "", 28, 26, "Sec\0SEC\0padded\0section1234\0\0"s},
+        {"", nullptr, "d", 4, 0, "\0###"s},  // missing file
+        {"\r\n", nullptr, "d", 4, 0, "\0###"s},
     };
     for (const Case& c : cases) {
+        ProfileFile ini(c.content);
         std::string out(c.size + 1, '#');
-        EXPECT_EQ(GetPrivateProfileStringA("A", nullptr, "", out.data(), c.size, ini.path.c_str()),
+        EXPECT_EQ(GetPrivateProfileStringA(c.section, nullptr, c.def, out.data(), c.size,
+                                           ini.path.c_str()),
                   c.result)
-            << c.size;
-        EXPECT_EQ(out.substr(0, c.size), c.bytes) << c.size;
+            << (c.section ? c.section : "(sections)") << " " << c.size;
+        EXPECT_EQ(out.substr(0, c.bytes.size()), c.bytes) << c.size;
         EXPECT_EQ(out[c.size], '#') << c.size;
     }
 }
 
-TEST(WritePrivateProfileStringA, NewFileHasTheWindowsLayout) {
-    ProfileFile ini;
-    EXPECT_TRUE(WritePrivateProfileStringA("Sec", "Key", "Value", ini.path.c_str()));
-    EXPECT_EQ(ini.Content(), "[Sec]\r\nKey=Value\r\n");
-    EXPECT_TRUE(WritePrivateProfileStringA("Sec", "Two", "2", ini.path.c_str()));
-    EXPECT_TRUE(WritePrivateProfileStringA("Next", "K", "v", ini.path.c_str()));
-    EXPECT_EQ(ini.Content(), "[Sec]\r\nKey=Value\r\nTwo=2\r\n[Next]\r\nK=v\r\n");
-    EXPECT_EQ(ini.Get("sec", "key"), "Value");
-}
-
-TEST(WritePrivateProfileStringA, EditsOnlyTheLinesItChanges) {
-    const std::string before =
-        "; header comment\n"
-        "junk line without equals\n"
-        "[One]\n"
-        "  a = 1  \n"
-        "b=2\n"
-        "\n"
-        "; about Two\n"
-        "[Two]\n"
-        "c=3";
-    ProfileFile ini(before);
-    struct Step {
+TEST(WritePrivateProfileStringA, EditsOnlyTheLinesItChangesInTheFilesOwnForm) {
+    // Every other byte is kept; new lines take the file's line ends (CR LF in a new file)
+    // and its encoding; a character the file cannot hold, or text that is not UTF-8, is
+    // refused and nothing is written.
+    const std::string file = "; c\njunk\n[One]\n  a = 1  \nb=2\n\n; about Two\n[Two]\nc=3";
+    const std::string utf16 = Utf16("[s]\r\n");
+    struct Case {
+        bool ok;
+        std::string before;
         const char* section;
         const char* key;
         const char* value;
         std::string after;
-    } steps[] = {
-        {"one", "A", "10",
-         "; header comment\njunk line without equals\n[One]\na=10\nb=2\n\n; about Two\n[Two]\nc=3"},
-        {"One", "new", "x",
-         "; header comment\njunk line without equals\n[One]\na=10\nb=2\nnew=x\n\n; about "
-         "Two\n[Two]\nc=3"},
-        {"Two", "d", "4",
-         "; header comment\njunk line without equals\n[One]\na=10\nb=2\nnew=x\n\n; about "
-         "Two\n[Two]\nc=3\nd=4\n"},
-        {"One", "b", nullptr,
-         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about "
-         "Two\n[Two]\nc=3\nd=4\n"},
-        {"Two", nullptr, nullptr,
-         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
-        {"Gone", nullptr, nullptr,
-         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
-        {"One", "missing", nullptr,
-         "; header comment\njunk line without equals\n[One]\na=10\nnew=x\n\n; about Two\n"},
+    } cases[] = {
+        {true, file, "one", "A", "10", "; c\njunk\n[One]\na=10\nb=2\n\n; about Two\n[Two]\nc=3"},
+        {true, file, "One", "new", "x",
+         "; c\njunk\n[One]\n  a = 1  \nb=2\nnew=x\n\n; about Two\n[Two]\nc=3"},
+        {true, file, "Two", "d", "4", file + "\nd=4\n"},
+        {true, file, "One", "b", nullptr, "; c\njunk\n[One]\n  a = 1  \n\n; about Two\n[Two]\nc=3"},
+        {true, file, "Two", nullptr, nullptr, "; c\njunk\n[One]\n  a = 1  \nb=2\n\n; about Two\n"},
+        {true, file, "Gone", nullptr, nullptr, file},
+        {true, file, "One", "missing", nullptr, file},
+        {true, "", "Sec", "Key", "Value", "[Sec]\r\nKey=Value\r\n"},
+        {true, "[S]\r\nK=v\r\n", "Next", "K", "v", "[S]\r\nK=v\r\n[Next]\r\nK=v\r\n"},
+        {true, "[section1]\rname1=val1\r", "section1", "name2", "v",
+         "[section1]\rname1=val1\rname2=v\r"},
+        {true, "[section1]\rname1=val1\r", "new", "k", "v", "[section1]\rname1=val1\r[new]\rk=v\r"},
+        {true, "[S]\r\nx=1\r", "S", "k", "v", "[S]\r\nx=1\rk=v\r\n"},  // never merges two lines
+        {true, "[S]\nx=1", "S", "k", "v", "[S]\nx=1\nk=v\n"},
+        {true, "[S]\r\nkey1=old\r\n", " S ", " key1\t", "new1", "[S]\r\nkey1=new1\r\n"},
+        {true, "[ padded ]\r\nk=1\r\n", "padded", "k", "2", "[ padded ]\r\nk=2\r\n"},
+        {true, "", "\tT ", " k ", "v", "[T]\r\nk=v\r\n"},
+        {true, "[S]\r\nk=Soci\xE9t\xE9\r\n", "S", "n", "\u20AC\u00E9",
+         "[S]\r\nk=Soci\xE9t\xE9\r\nn=\x80\xE9\r\n"},
+        {true, "\xEF\xBB\xBF[S]\r\n", "S", "k", "\u00E9\u4E2D",
+         "\xEF\xBB\xBF[S]\r\nk=\u00E9\u4E2D\r\n"},
+        {true, utf16, "s", "k", "\u00E9\U0001F600",
+         utf16 + "k\0=\0\xE9\0\x3D\xD8\x00\xDE\r\0\n\0"s},
+        {false, "[S]\r\nk=1\r\n", "S", "k", "\u4E2D", ""},
+        {false, "[S]\r\nk=1\r\n", "S", "\xE9", "1", ""},
+        {false, utf16, "s", "k", "\xFF", ""},
     };
-    for (const Step& s : steps) {
-        EXPECT_TRUE(WritePrivateProfileStringA(s.section, s.key, s.value, ini.path.c_str()));
-        EXPECT_EQ(ini.Content(), s.after) << (s.key ? s.key : "(section)");
+    for (const Case& c : cases) {
+        ProfileFile ini(c.before);
+        EXPECT_EQ(ini.Set(c.section, c.key, c.value), c.ok) << c.after;
+        EXPECT_EQ(ini.Content(), c.ok ? c.after : c.before) << c.after;
+        if (c.ok && c.key && c.value) {
+            EXPECT_EQ(ini.Get(c.section, c.key), c.value) << c.after;
+        }
     }
 }
 
 TEST(WritePrivateProfileStringA, RefusesLineBreaksAndUnwritableFiles) {
     ProfileFile ini("[S]\r\nK=v\r\n");
     for (const char* bad : {"a\nb", "a\rb", "a\r\n[Evil]\r\nX=1"}) {
-        EXPECT_FALSE(WritePrivateProfileStringA("S", "K", bad, ini.path.c_str()));
-        EXPECT_FALSE(WritePrivateProfileStringA("S", bad, "v", ini.path.c_str()));
-        EXPECT_FALSE(WritePrivateProfileStringA(bad, "K", "v", ini.path.c_str()));
+        EXPECT_FALSE(ini.Set("S", "K", bad));
+        EXPECT_FALSE(ini.Set("S", bad, "v"));
+        EXPECT_FALSE(ini.Set(bad, "K", "v"));
     }
     EXPECT_EQ(ini.Content(), "[S]\r\nK=v\r\n");
     // Removing a section ignores the text, whatever it holds.
-    EXPECT_TRUE(WritePrivateProfileStringA("S", nullptr, "x\ny", ini.path.c_str()));
+    EXPECT_TRUE(ini.Set("S", nullptr, "x\ny"));
     EXPECT_EQ(ini.Content(), "");
     WriteFile(ini.path, "[S]\r\nK=v\r\n");
 
     TempDir dir;
     EXPECT_FALSE(
         WritePrivateProfileStringA("S", "K", "v", (dir.str() + "/no/such/folder.ini").c_str()));
-    EXPECT_FALSE(WritePrivateProfileStringA(nullptr, "K", "v", ini.path.c_str()));
+    EXPECT_FALSE(ini.Set(nullptr, "K", "v"));
 
     std::filesystem::permissions(
         ini.path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-    EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "changed", ini.path.c_str()));
-    EXPECT_FALSE(WritePrivateProfileStringA("S", "K", nullptr, ini.path.c_str()));
+    EXPECT_FALSE(ini.Set("S", "K", "changed"));
+    EXPECT_FALSE(ini.Set("S", "K", nullptr));
     EXPECT_EQ(ini.Content(), "[S]\r\nK=v\r\n");
     EXPECT_EQ(ini.Get("S", "K"), "v");
 }
 
-TEST(WritePrivateProfileStringA, RelativeNamesLiveInTheWindowsFolder) {
+TEST(WritePrivateProfileStringA, WritableFileInAFolderThatIsNot) {
+    // The folder refuses new files (as the super-user, the write runs as another user),
+    // the file itself may be written: it is rewritten in place, and no file is left beside it.
+    ProfileFile ini("[S]\r\nK=v\r\n");
+    ::chmod(ini.path.c_str(), 0666);
+    ::chmod(ini.dir.str().c_str(), 0755);
+    if (::geteuid() != 0) ::chmod(ini.dir.str().c_str(), 0555);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(2);
+        _exit(ini.Set("S", "K", "new") && ini.Set("S", "K2", "2") ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ::chmod(ini.dir.str().c_str(), 0755);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ini.Content(), "[S]\r\nK=new\r\nK2=2\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(ini.dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(WritePrivateProfileStringA, RelativeNamesResolveAsOnWindows) {
+    // A bare name lives in the Windows folder; a name with a folder part is taken from the
+    // current folder, '\' or '/' alike.
     TempMachine machine;
+    TempDir cwd;
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(cwd.path());
+    std::filesystem::create_directory("COMPANY");
     EXPECT_TRUE(WritePrivateProfileStringA("S", "K", "v", "relative.ini"));
-    EXPECT_EQ(ReadFile(machine.path() / "Windows" / "relative.ini"), "[S]\r\nK=v\r\n");
+    EXPECT_TRUE(WritePrivateProfileStringA("S", "K", "c", "COMPANY\\OstrelLumaro.ini"));
     char buf[8];
     EXPECT_EQ(GetPrivateProfileStringA("S", "K", "", buf, sizeof buf, "relative.ini"), 1u);
+    EXPECT_EQ(GetPrivateProfileStringA("S", "K", "", buf, sizeof buf, "COMPANY/OstrelLumaro.ini"),
+              1u);
+    EXPECT_EQ(std::string(buf), "c");
+    std::filesystem::current_path(before);
+    EXPECT_EQ(ReadFile(machine.path() / "Windows" / "relative.ini"), "[S]\r\nK=v\r\n");
+    EXPECT_EQ(ReadFile(cwd.path() / "COMPANY" / "OstrelLumaro.ini"), "[S]\r\nK=c\r\n");
+}
+
+TEST(WritePrivateProfileStringA, AWriteReadsBackAndLeavesOtherSectionsAlone) {
+    // Random files of sections, entries, comments, junk and line ends of every kind, random
+    // names with blanks and case changes: after each successful write the value reads back,
+    // and every value of every other section reads as before.
+    std::mt19937 random(20240607);
+    auto pick = [&](std::vector<std::string> from) { return from[random() % from.size()]; };
+    const std::vector<std::string> names = {"a", "B", "ab", "k 1", "x"};
+    const std::vector<std::string> breaks = {"\r\n", "\n", "\r", "\n\r"};
+    for (int round = 0; round < 60; ++round) {
+        std::string content;
+        for (int line = 0, lines = int(random() % 12); line < lines; ++line) {
+            switch (random() % 6) {
+                case 0:
+                    content += "[" + pick({" ", ""}) + pick(names) + pick({"]", " ]", ""});
+                    break;
+                case 1:
+                    content += "; c=1";
+                    break;
+                case 2:
+                    content += "junk";
+                    break;
+                case 3:
+                    content += pick({"", "\t"}) + pick(names) + pick({"=", " = "}) + "v";
+                    break;
+                default:
+                    content += pick(names) + "=" + std::to_string(random() % 9);
+                    break;
+            }
+            if (line + 1 < lines || random() % 2) content += pick(breaks);
+        }
+        ProfileFile ini(content);
+        const std::string section = pick(names), key = pick(names);
+        const std::string value = std::to_string(random() % 1000);
+        std::map<std::string, std::string> others;
+        for (const std::string& s : names)
+            for (const std::string& k : names)
+                if (strcasecmp(s.c_str(), section.c_str()) != 0)
+                    others[s + "/" + k] = ini.Get(s.c_str(), k.c_str(), "<none>");
+        const std::string spaced = pick({"", " ", "\t"}) + section + pick({"", " "});
+        ASSERT_TRUE(ini.Set(spaced.c_str(), (pick({"", " "}) + key).c_str(), value.c_str()))
+            << content;
+        EXPECT_EQ(ini.Get(section.c_str(), key.c_str()), value) << content;
+        for (const auto& [name, before] : others) {
+            const size_t slash = name.find('/');
+            EXPECT_EQ(
+                ini.Get(name.substr(0, slash).c_str(), name.substr(slash + 1).c_str(), "<none>"),
+                before)
+                << name << " in " << content;
+        }
+    }
 }
