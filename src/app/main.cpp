@@ -9,6 +9,7 @@
 #include "app/QtMessageSink.h"
 #include "app/frmOEEntry.h"
 #include "common/VersionInfo.h"
+#include "winapi/MachineFolder.h"
 
 namespace {
 
@@ -16,6 +17,26 @@ bool HasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         if (const char* value = std::getenv(name); value && *value) return true;
     return false;
+}
+
+// --help: what a user can give the program and where it keeps its data. Printed before any
+// window or display is needed.
+void PrintHelp() {
+    std::cout << "Usage: lumaro [/login]\n"
+                 "       lumaro --help | --version\n\n"
+              << lumaro::ProductName() << ' ' << lumaro::VersionString()
+              << ": the order desk's Order Entry screen with the Quantity panel.\n\n"
+                 "  /login     show the platform's sign-on dialog, even when a user is "
+                 "remembered\n"
+                 "  --help     print this help and exit\n"
+                 "  --version  print the product name and version and exit\n\n"
+                 "Machine folder: "
+              << winapi::MachineFolder()
+              << "\n"
+                 "  ($LUMARO_MACHINE, or $XDG_DATA_HOME/lumaro/machine, or "
+                 "~/.local/share/lumaro/machine)\n"
+                 "Exit status: 0 closed, 1 ended at start-up (platform or settings missing), "
+                 "2 no display.\n";
 }
 
 }  // namespace
@@ -26,6 +47,10 @@ int main(int argc, char** argv) {
         if (std::string(argv[i]) == "--version") {
             std::cout << lumaro::CompanyName() << ' ' << lumaro::ProductName() << ' '
                       << lumaro::VersionString() << '\n';
+            return 0;
+        }
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+            PrintHelp();
             return 0;
         }
         if (i > 1) commandLine += ' ';

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "common/RuntimeError.h"
+#include "common/VersionInfo.h"
 
 namespace lumaro::admin {
 
@@ -77,7 +78,8 @@ void PrintUsageLines(const AdminCommand& command, std::ostream& out) {
 }
 
 void Usage(std::ostream& out) {
-    out << "Usage: lumaro-admin [--machine DIR] COMMAND ...\n";
+    out << "Usage: lumaro-admin [--machine DIR] COMMAND ...\n"
+           "       lumaro-admin --help | --version\n";
     for (const AdminCommand& command : AdminCommands()) PrintUsageLines(command, out);
     out << "--machine DIR works on the machine folder DIR (default: $LUMARO_MACHINE, or\n"
            "~/.local/share/lumaro/machine). COMMAND --help tells more about a command.\n"
@@ -180,6 +182,11 @@ int RunAdmin(const Args& input, std::ostream& out, std::ostream& err) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         Usage(args.empty() ? err : out);
         return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "--version") {
+        out << "lumaro-admin (" << CompanyName() << ' ' << ProductName() << ") " << VersionString()
+            << '\n';
+        return 0;
     }
     for (const AdminCommand& command : AdminCommands()) {
         if (command.name != args[0]) continue;
