@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "ado/Ado.h"
+#include "ado/ConnectionString.h"
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 #include "common/VersionInfo.h"
@@ -52,14 +53,6 @@ void CheckText(const char* what, const std::optional<std::string>& value) {
 double MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
-}
-
-// A connection-string value as ADO reads it back: quoted when it would otherwise end early
-// or lose its blanks.
-std::string ConnectionValue(const std::string& value) {
-    const bool plain = value.find_first_of(";\"'") == std::string::npos && !value.empty() &&
-                       value.front() != ' ' && value.back() != ' ';
-    return plain ? value : "\"" + ReplaceAll(value, "\"", "\"\"") + "\"";
 }
 
 }  // namespace
@@ -244,7 +237,8 @@ QuantityTestResult SettingsAdmin::RunQuery(const CompanySettings& s, const std::
 
 SettingsChange SettingsAdmin::DemoSettings(const std::string& databaseFile) {
     SettingsChange change;
-    change.connectionString = "Provider=SQLite;Data Source=" + ConnectionValue(databaseFile);
+    change.connectionString =
+        "Provider=SQLite;Data Source=" + ado::QuoteConnectionValue(databaseFile);
     change.location = "WH1";
     change.query = kFirstRunQuery;
     change.drilldown = true;
