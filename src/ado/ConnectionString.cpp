@@ -364,8 +364,10 @@ std::string TokenValue(std::string_view text, const ConnectionToken& token) {
 }
 
 std::string QuoteConnectionValue(const std::string& value) {
+    // A leading "=" would join the key's "=" into a literal "=" of the key.
     const bool plain = !value.empty() && value.find_first_of(";\"'") == std::string::npos &&
-                       value.front() != '{' && !IsBlank(value.front()) && !IsBlank(value.back());
+                       value.front() != '{' && value.front() != '=' && !IsBlank(value.front()) &&
+                       !IsBlank(value.back());
     return plain ? value : "\"" + lumaro::ReplaceAll(value, "\"", "\"\"") + "\"";
 }
 
@@ -408,9 +410,9 @@ std::string ConnectionString::Get(std::initializer_list<std::string_view> keys,
 }
 
 std::string OdbcValue(const std::string& value) {
-    bool needsBraces =
-        !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
-                           value.front() == '{' || value.front() == '"' || value.front() == '\'');
+    bool needsBraces = !value.empty() &&
+                       (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '{' ||
+                        value.front() == '"' || value.front() == '\'' || value.front() == '=');
     needsBraces = needsBraces || value.find_first_of(";{}") != std::string::npos;
     if (!needsBraces) return value;
     return "{" + lumaro::ReplaceAll(value, "}", "}}") + "}";

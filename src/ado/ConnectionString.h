@@ -102,7 +102,7 @@ EngineTarget MapConnectionString(const std::string& connectionString, const std:
                                  int commandTimeout);
 
 // ODBC values: a value that would end early or be misread (";", braces, blanks at its ends,
-// a leading quote) is wrapped in braces with "}" doubled.
+// a leading quote or "=") is wrapped in braces with "}" doubled.
 std::string OdbcValue(const std::string& value);
 
 // The database name to give Qt's ODBC driver so that the driver manager receives exactly
