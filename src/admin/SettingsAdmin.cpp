@@ -1,10 +1,9 @@
 #include "admin/SettingsAdmin.h"
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
 
-#include "ado/Ado.h"
+#include "ado/ConnectionString.h"
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 #include "common/VersionInfo.h"
@@ -13,7 +12,6 @@
 #include "platform/AccpacPaths.h"
 #include "settings/IniFile.h"
 #include "settings/ProgramSettings.h"
-#include "settings/QuantityColumns.h"
 #include "winapi/FileStore.h"
 #include "winapi/MachineFolder.h"
 
@@ -50,19 +48,6 @@ void CheckText(const char* what, const std::optional<std::string>& value) {
                                      std::to_string(kMaxStoredLength - 2) + " characters.");
 }
 
-double MillisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-// A connection-string value as ADO reads it back: quoted when it would otherwise end early
-// or lose its blanks.
-std::string ConnectionValue(const std::string& value) {
-    const bool plain = value.find_first_of(";\"'") == std::string::npos && !value.empty() &&
-                       value.front() != ' ' && value.back() != ' ';
-    return plain ? value : "\"" + ReplaceAll(value, "\"", "\"\"") + "\"";
-}
-
 }  // namespace
 
 bool ParseDrilldownText(std::string_view text, bool& value) {
@@ -78,8 +63,9 @@ bool ParseDrilldownText(std::string_view text, bool& value) {
     return false;
 }
 
-SettingsAdmin::SettingsAdmin(const AccpacPaths& paths, CompanyList companies)
-    : paths_(paths), companies_(std::move(companies)) {}
+SettingsAdmin::SettingsAdmin(const AccpacPaths& paths, CompanyList companies,
+                             LocationList locations)
+    : paths_(paths), companies_(std::move(companies)), locations_(std::move(locations)) {}
 
 void SettingsAdmin::RequireInstalled() const {
     if (!paths_.Installed() || paths_.CompanyPath().empty())
@@ -191,70 +177,27 @@ void SettingsAdmin::Write(const std::string& companyId, const SettingsChange& ch
     if (change.drilldown) verify(kKeyDrilldown, settings.Drilldown() == *change.drilldown);
 }
 
-QuantityTestResult SettingsAdmin::Test(const std::string& companyId,
-                                       const std::string& item) const {
+SettingsTestOutcome SettingsAdmin::Test(const std::string& companyId, const SettingsChange& change,
+                                        const std::string& item) const {
     const std::string company = FindCompany(companyId);
-    const CompanySettings s = Read(company);
-    if (!s.Configured())
-        Raise(kErrAdminNotSet,
-              "The settings of company " + company + " have not been set (no connection string).");
-    return RunQuery(s, item);
-}
-
-void SettingsAdmin::Check(const std::string& companyId, const SettingsChange& change) const {
-    CompanySettings s = Read(FindCompany(companyId));
+    CompanySettings s = Read(company);
     if (change.connectionString) s.connectionString = *change.connectionString;
     if (change.location) s.location = TrimBlanks(*change.location);
     if (change.query) s.query = TrimBlanks(*change.query);
-    // Without a connection string the company is simply not set up: nothing to test.
-    if (s.connectionString.empty()) return;
-    RunQuery(s, std::string());
-}
-
-QuantityTestResult SettingsAdmin::RunQuery(const CompanySettings& s, const std::string& item) {
-    QuantityTestResult result;
-    auto start = std::chrono::steady_clock::now();
-    auto connection = std::make_shared<ado::Connection>();
-    connection->SetConnectionString(s.connectionString);
-    connection->SetCursorLocation(ado::adUseServer);
-    connection->Open({}, {}, {}, ado::adConnectUnspecified);
-    result.connectMs = MillisecondsSince(start);
-    if (connection->State() != ado::adStateOpen)
-        Raise(kErrAdminTestFailed,
-              "Cannot open connection to external database specified by the connection string.");
-    if (s.location.empty()) Raise(kErrAdminTestFailed, "Location cannot be blank.");
-    if (s.query.empty()) Raise(kErrAdminTestFailed, "Query cannot be blank.");
-
-    // As the settings dialog builds its test statement: both texts with quotes doubled.
-    result.statement =
-        FormatString(s.query, {Variant(QuoteSQL(item)), Variant(QuoteSQL(s.location))});
-
-    start = std::chrono::steady_clock::now();
-    ado::Recordset recordset;
-    ado::OpenTextQuery(recordset, connection, result.statement);
-    result.found = !recordset.IsEOF();
-    if (result.found) {
-        for (const QuantityColumn& quantity : kQuantityColumns) {
-            const char* name = quantity.name;
-            QuantityTestResult::Column column{name, {}, false};
-            try {
-                column.value = recordset.Fields(name).Value().ToString();
-                column.present = true;
-            } catch (const RuntimeError&) {
-                // No such column (or a value that has no text): reported as missing.
-            }
-            result.columns.push_back(std::move(column));
-        }
-    }
-    result.lookupMs = MillisecondsSince(start);
-    recordset.Close();
-    connection->Close();
-    return result;
+    if (!s.Configured())
+        Raise(kErrAdminNotSet,
+              "The settings of company " + company + " have not been set (no connection string).");
+    SettingsTestInput input{s.connectionString, s.location, s.query, item, std::nullopt};
+    if (locations_) input.locations = locations_(company);
+    SettingsTestOutcome outcome = TestQuantitySettings(input);
+    if (!outcome.passed) Raise(kErrAdminTestFailed, outcome.message);
+    return outcome;
 }
 
 SettingsChange SettingsAdmin::DemoSettings(const std::string& databaseFile) {
     SettingsChange change;
-    change.connectionString = "Provider=SQLite;Data Source=" + ConnectionValue(databaseFile);
+    change.connectionString =
+        "Provider=SQLite;Data Source=" + ado::QuoteConnectionValue(databaseFile);
     change.location = "WH1";
     change.query = kFirstRunQuery;
     change.drilldown = true;

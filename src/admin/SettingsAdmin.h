@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/SettingsTest.h"
+
 namespace lumaro {
 
 class AccpacPaths;
@@ -26,9 +28,6 @@ enum : int32_t {
     kErrAdminNotSet = 1006,          // the company has no connection string
     kErrAdminTestFailed = 1007,      // the settings test found a fault of the settings
 };
-
-// A lookup slower than this (milliseconds) is worth a warning.
-inline constexpr double kSlowLookupMs = 20.0;
 
 struct CompanySettings {
     std::string company;
@@ -52,27 +51,16 @@ struct SettingsChange {
 // "true"/"false", "yes"/"no", "1"/"0", any letter case. False for anything else.
 bool ParseDrilldownText(std::string_view text, bool& value);
 
-struct QuantityTestResult {
-    std::string statement;  // the query as it was run
-    double connectMs = 0;   // opening the connection
-    double lookupMs = 0;    // running the statement and reading its first row
-    bool found = false;     // the statement returned a row
-    struct Column {
-        std::string name;
-        std::string value;     // as text; empty when missing
-        bool present = false;  // the row has this column
-    };
-    std::vector<Column> columns;  // the five quantity columns, when found
-    bool Slow() const { return lookupMs > kSlowLookupMs; }
-};
-
 class SettingsAdmin {
 public:
     // The company IDs of the platform installation.
     using CompanyList = std::function<std::vector<std::string>()>;
+    // The location codes of a company; nullopt (or no list at all) leaves locations unchecked.
+    using LocationList =
+        std::function<std::optional<std::vector<std::string>>(const std::string& company)>;
 
     // `paths` must outlive this object.
-    SettingsAdmin(const AccpacPaths& paths, CompanyList companies);
+    SettingsAdmin(const AccpacPaths& paths, CompanyList companies, LocationList locations = {});
 
     // Raises kErrAdminNotInstalled unless the platform is installed.
     void RequireInstalled() const;
@@ -102,27 +90,21 @@ public:
     // back the value itself.
     void Write(const std::string& companyId, const SettingsChange& change);
 
-    // The check the settings dialog makes before it accepts settings, on the company's
-    // settings as they would be after `change`: the connection opens, the location and
-    // the query are not blank, and the query runs. Raises as Test does. Nothing is written.
-    // An empty connection string (the company not set up) is not tested.
-    void Check(const std::string& companyId, const SettingsChange& change) const;
-
-    // Opens the company's connection and runs its query for `item` (may be empty) at its
-    // location, as the settings dialog's connection test does, and reads the five
-    // quantities of the first row. Raises kErrAdminNotSet, kErrAdminTestFailed (the
-    // dialog's three messages) or the database's own error.
-    QuantityTestResult Test(const std::string& companyId, const std::string& item) const;
+    // The settings test (TestQuantitySettings) on the company's settings as they would be
+    // after `change`, for `item` (may be empty), the location checked against the company's
+    // locations. Raises kErrAdminNotSet when there is no connection string and
+    // kErrAdminTestFailed with the test's message when it fails. Nothing is written.
+    SettingsTestOutcome Test(const std::string& companyId, const SettingsChange& change,
+                             const std::string& item) const;
 
     // The settings of a demo company whose database is `databaseFile`: the SQLite
     // connection string, location WH1, the first-run query, drilldown on.
     static SettingsChange DemoSettings(const std::string& databaseFile);
 
 private:
-    static QuantityTestResult RunQuery(const CompanySettings& settings, const std::string& item);
-
     const AccpacPaths& paths_;
     CompanyList companies_;
+    LocationList locations_;
 };
 
 }  // namespace lumaro

@@ -495,6 +495,11 @@ Field Recordset::Fields(const std::string& name) const {
     return Field(d.names[static_cast<size_t>(index)], ToVariant(d.query->value(index)));
 }
 
+const std::vector<std::string>& Recordset::FieldNames() const {
+    if (!impl_->open) RaiseClosed(kRecordsetSource);
+    return impl_->names;
+}
+
 void Recordset::Close() {
     if (!impl_->open) RaiseClosed(kRecordsetSource);
     impl_->Detach();
@@ -510,6 +515,16 @@ void OpenTextQuery(Recordset& recordset, const std::shared_ptr<Connection>& conn
     recordset.SetCursorLocation(adUseServer);
     recordset.SetLockType(adLockReadOnly);
     recordset.Open(command, adOpenUnspecified, adLockUnspecified, -1);
+}
+
+std::shared_ptr<Connection> OpenConnection(const std::string& connectionString,
+                                           int commandTimeout) {
+    auto connection = std::make_shared<Connection>();
+    connection->SetConnectionString(connectionString);
+    connection->SetCommandTimeout(commandTimeout);
+    connection->SetCursorLocation(adUseServer);
+    connection->Open({}, {}, {}, adConnectUnspecified);
+    return connection;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/Variant.h"
 
@@ -153,6 +154,8 @@ public:
     // The named column of the current row, name compared ignoring case; raises
     // adErrItemNotFound when there is no such column and adErrNoCurrentRecord at EOF.
     Field Fields(const std::string& name) const;
+    // The names of the result's columns, in order (also before the first row and at EOF).
+    const std::vector<std::string>& FieldNames() const;
     void Close();
 
     struct Impl;
@@ -165,5 +168,11 @@ private:
 // Command (adCmdText) and a static, server-side, read-only Recordset opened from it.
 void OpenTextQuery(Recordset& recordset, const std::shared_ptr<Connection>& connection,
                    const std::string& sql);
+
+// Opens a connection the way the program opens its external database: server-side cursors,
+// no user ID or password beside the string's, options unspecified, and the command timeout
+// given (seconds, Connection's default when omitted). Raises what Open raises.
+std::shared_ptr<Connection> OpenConnection(const std::string& connectionString,
+                                           int commandTimeout = 30);
 
 }  // namespace ado

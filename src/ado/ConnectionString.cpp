@@ -33,13 +33,6 @@ const char kSource[] = "ADODB.Connection";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-std::string Trimmed(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return std::string(s.substr(b, e - b));
-}
-
 // "SQLNCLI11.1" -> "SQLNCLI11": ADO accepts a provider's versioned name.
 std::string ProviderBaseName(const std::string& provider) {
     std::string name = ToUpperAscii(TrimSpaces(provider));
@@ -72,6 +65,14 @@ int ParsePort(const std::string& text) {
     return port;
 }
 
+// A timeout in seconds as milliseconds, computed in 64 bits and held to what an int holds
+// (PostgreSQL's statement_timeout and SQLite's busy timeout are ints; 0 means none here,
+// which is the longest wait an int gives).
+int64_t TimeoutMs(int seconds) {
+    if (seconds <= 0) return INT_MAX;
+    return std::min<int64_t>(static_cast<int64_t>(seconds) * 1000, INT_MAX);
+}
+
 // RFC 3986 percent-encoding of a file path for an SQLite URI.
 std::string FileUri(const std::string& path) {
     static const char hex[] = "0123456789ABCDEF";
@@ -102,6 +103,10 @@ struct OdbcBuilder {
     std::vector<std::pair<std::string, std::string>> items;  // value already ODBC-escaped
 
     void Set(const std::string& key, const std::string& escapedValue) {
+        // ODBC has no escape for keys: one that would end early or split is refused.
+        if (key.empty() || key.find_first_of("=;{}") != std::string::npos || IsBlank(key.front()) ||
+            IsBlank(key.back()))
+            Refuse("The keyword \"" + key + "\" cannot be passed to the ODBC driver.");
         for (auto& item : items) {
             if (EqualsIgnoreCase(item.first, key)) {
                 item.second = escapedValue;
@@ -144,9 +149,7 @@ EngineTarget MapSqlite(const ConnectionString& cs, int commandTimeout) {
     t.qtDriver = "QSQLITE";
     std::string file = cs.Get({"Data Source", "DataSource"});
     if (file.empty()) Refuse("The connection string names no database file (Data Source).");
-    int busyMs =
-        commandTimeout > 0 && commandTimeout < INT_MAX / 1000 ? commandTimeout * 1000 : INT_MAX;
-    t.connectOptions = "QSQLITE_BUSY_TIMEOUT=" + std::to_string(busyMs);
+    t.connectOptions = "QSQLITE_BUSY_TIMEOUT=" + std::to_string(TimeoutMs(commandTimeout));
     if (file == ":memory:") {
         t.databaseName = file;
         return t;
@@ -177,8 +180,8 @@ EngineTarget MapPostgres(const ConnectionString& cs, const std::string& userId,
     if (connectionTimeout > 0)
         options.push_back("connect_timeout=" + std::to_string(std::max(connectionTimeout, 2)));
     if (commandTimeout > 0)
-        options.push_back("options=" +
-                          PgValue("-c statement_timeout=" + std::to_string(commandTimeout * 1000)));
+        options.push_back("options=" + PgValue("-c statement_timeout=" +
+                                               std::to_string(TimeoutMs(commandTimeout))));
     // libpq's own keywords pass through as written (sslmode, application_name, ...).
     static const char* const passThrough[] = {
         "sslmode",     "sslrootcert",     "sslcert",          "sslkey",
@@ -273,88 +276,111 @@ EngineTarget MapSqlServer(const ConnectionString& cs, const std::string& userId,
 
 }  // namespace
 
-ConnectionString ConnectionString::Parse(std::string_view text) {
-    ConnectionString cs;
-    size_t i = 0;
+std::vector<ConnectionToken> TokenizeConnectionString(std::string_view text) {
+    std::vector<ConnectionToken> tokens;
     const size_t n = text.size();
+    size_t i = 0;
     while (i < n) {
-        // Key: up to "=", where "==" is a literal "=".
-        std::string key;
-        bool sawEquals = false;
-        while (i < n) {
-            char c = text[i];
-            if (c == '=') {
+        ConnectionToken t;
+        // Key: up to a single "=", where "==" is a literal "=".
+        while (i < n && IsBlank(text[i])) ++i;
+        t.keyBegin = i;
+        while (i < n && text[i] != ';') {
+            if (text[i] == '=') {
                 if (i + 1 < n && text[i + 1] == '=') {
-                    key += '=';
                     i += 2;
                     continue;
                 }
-                sawEquals = true;
+                t.hasValue = true;
+                break;
+            }
+            ++i;
+        }
+        t.keyEnd = i;
+        while (t.keyEnd > t.keyBegin && IsBlank(text[t.keyEnd - 1])) --t.keyEnd;
+        if (!t.hasValue) {
+            t.valueBegin = t.valueEnd = i;
+            tokens.push_back(t);
+            if (i < n) ++i;  // the ";"
+            continue;
+        }
+        ++i;  // the "="
+        while (i < n && IsBlank(text[i])) ++i;
+        t.valueBegin = i;
+        if (i < n && (text[i] == '"' || text[i] == '\'' || text[i] == '{')) {
+            // Quoted or braced: a doubled closing character inside stands for one.
+            t.opener = text[i];
+            const char close = t.opener == '{' ? '}' : t.opener;
+            bool closed = false;
+            for (++i; i < n; ++i) {
+                if (text[i] != close) continue;
+                if (i + 1 < n && text[i + 1] == close) {
+                    ++i;
+                    continue;
+                }
+                closed = true;
                 ++i;
                 break;
             }
-            if (c == ';') break;
-            key += c;
-            ++i;
-        }
-        key = Trimmed(key);
-        if (!sawEquals) {
-            if (!key.empty()) BadFormat();
-            ++i;  // an empty pair
-            continue;
-        }
-        if (key.empty()) BadFormat();
-
-        while (i < n && IsBlank(text[i])) ++i;
-        Item item;
-        item.key = key;
-        if (i < n && (text[i] == '"' || text[i] == '\'')) {
-            const char quote = text[i++];
-            bool closed = false;
-            while (i < n) {
-                if (text[i] == quote) {
-                    if (i + 1 < n && text[i + 1] == quote) {
-                        item.value += quote;
-                        i += 2;
-                        continue;
-                    }
-                    closed = true;
-                    ++i;
-                    break;
-                }
-                item.value += text[i++];
-            }
-            if (!closed) BadFormat();
+            t.valueEnd = i;
             while (i < n && IsBlank(text[i])) ++i;
-            if (i < n && text[i] != ';') BadFormat();
-        } else if (i < n && text[i] == '{') {
-            // ODBC braces: kept whole; "}}" inside stands for one "}".
-            size_t start = i++;
-            bool closed = false;
-            while (i < n) {
-                if (text[i] == '}') {
-                    if (i + 1 < n && text[i + 1] == '}') {
-                        i += 2;
-                        continue;
-                    }
-                    closed = true;
-                    ++i;
-                    break;
-                }
-                ++i;
+            if (!closed || (i < n && text[i] != ';')) {
+                // Malformed: everything up to the ";" counts as the value.
+                t.wellFormed = false;
+                while (i < n && text[i] != ';') ++i;
+                t.valueEnd = i;
             }
-            if (!closed) BadFormat();
-            item.value = std::string(text.substr(start, i - start));
-            item.braced = true;
-            while (i < n && IsBlank(text[i])) ++i;
-            if (i < n && text[i] != ';') BadFormat();
         } else {
-            size_t start = i;
             while (i < n && text[i] != ';') ++i;
-            item.value = Trimmed(text.substr(start, i - start));
+            t.valueEnd = i;
+            while (t.valueEnd > t.valueBegin && IsBlank(text[t.valueEnd - 1])) --t.valueEnd;
         }
+        tokens.push_back(t);
         if (i < n) ++i;  // the ";"
+    }
+    return tokens;
+}
 
+std::string TokenKey(std::string_view text, const ConnectionToken& token) {
+    std::string_view key = text.substr(token.keyBegin, token.keyEnd - token.keyBegin);
+    std::string out;
+    for (size_t i = 0; i < key.size(); ++i) {
+        out += key[i];
+        if (key[i] == '=' && i + 1 < key.size() && key[i + 1] == '=') ++i;
+    }
+    return out;
+}
+
+std::string TokenValue(std::string_view text, const ConnectionToken& token) {
+    std::string_view value = text.substr(token.valueBegin, token.valueEnd - token.valueBegin);
+    if (token.opener == 0 || token.opener == '{' || value.size() < 2) return std::string(value);
+    std::string out;
+    const std::string_view inner = value.substr(1, value.size() - 2);
+    for (size_t i = 0; i < inner.size(); ++i) {
+        out += inner[i];
+        if (inner[i] == token.opener && i + 1 < inner.size() && inner[i + 1] == token.opener) ++i;
+    }
+    return out;
+}
+
+std::string QuoteConnectionValue(const std::string& value) {
+    // A leading "=" would join the key's "=" into a literal "=" of the key.
+    const bool plain = !value.empty() && value.find_first_of(";\"'") == std::string::npos &&
+                       value.front() != '{' && value.front() != '=' && !IsBlank(value.front()) &&
+                       !IsBlank(value.back());
+    return plain ? value : "\"" + lumaro::ReplaceAll(value, "\"", "\"\"") + "\"";
+}
+
+ConnectionString ConnectionString::Parse(std::string_view text) {
+    ConnectionString cs;
+    for (const ConnectionToken& t : TokenizeConnectionString(text)) {
+        const bool emptyKey = t.keyBegin == t.keyEnd;
+        if (!t.hasValue) {
+            if (!emptyKey) BadFormat();
+            continue;  // an empty pair
+        }
+        if (emptyKey || !t.wellFormed) BadFormat();
+        Item item{TokenKey(text, t), TokenValue(text, t), t.opener == '{'};
         auto same = std::find_if(cs.items_.begin(), cs.items_.end(), [&](const Item& it) {
             return EqualsIgnoreCase(it.key, item.key);
         });
@@ -384,8 +410,9 @@ std::string ConnectionString::Get(std::initializer_list<std::string_view> keys,
 }
 
 std::string OdbcValue(const std::string& value) {
-    bool needsBraces =
-        !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '{');
+    bool needsBraces = !value.empty() &&
+                       (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '{' ||
+                        value.front() == '"' || value.front() == '\'' || value.front() == '=');
     needsBraces = needsBraces || value.find_first_of(";{}") != std::string::npos;
     if (!needsBraces) return value;
     return "{" + lumaro::ReplaceAll(value, "}", "}}") + "}";

@@ -24,6 +24,33 @@
 
 namespace ado {
 
+// One key=value pair as written: the spans (offsets into the text) of its key and value,
+// blanks around each left out. The value span includes its quotes or braces.
+struct ConnectionToken {
+    size_t keyBegin = 0, keyEnd = 0;
+    size_t valueBegin = 0, valueEnd = 0;
+    bool hasValue = false;   // the pair has a "=" (else the value span is empty)
+    char opener = 0;         // '"', '\'', '{' or 0 for a plain value
+    bool wellFormed = true;  // quotes and braces closed, nothing after them but blanks
+};
+
+// The pairs of a connection string in the order written, empty pairs (";;") included.
+// Never raises: a malformed pair is marked and its value runs to the next ";" (to the end
+// of the text when a quote or brace is not closed). Keys end at a single "="; "==" is a
+// literal "=".
+std::vector<ConnectionToken> TokenizeConnectionString(std::string_view text);
+
+// The key of a token, "==" read as "=".
+std::string TokenKey(std::string_view text, const ConnectionToken& token);
+
+// The value of a well-formed token: quotes removed and doubled quotes read as one; a
+// braced value kept whole.
+std::string TokenValue(std::string_view text, const ConnectionToken& token);
+
+// A value written so that Parse reads it back as given: as it is when that is safe,
+// otherwise in double quotes with inner double quotes doubled.
+std::string QuoteConnectionValue(const std::string& value);
+
 class ConnectionString {
 public:
     struct Item {
@@ -74,8 +101,8 @@ EngineTarget MapConnectionString(const std::string& connectionString, const std:
                                  const std::string& password, int connectionTimeout,
                                  int commandTimeout);
 
-// ODBC values: a value that would end early or be misread (";", braces, blanks at its ends)
-// is wrapped in braces with "}" doubled.
+// ODBC values: a value that would end early or be misread (";", braces, blanks at its ends,
+// a leading quote or "=") is wrapped in braces with "}" doubled.
 std::string OdbcValue(const std::string& value);
 
 // The database name to give Qt's ODBC driver so that the driver manager receives exactly

@@ -1,89 +1,72 @@
 #include "ado/ConnectionStringMask.h"
 
-#include <string_view>
+#include <vector>
 
+#include "ado/ConnectionString.h"
 #include "common/TextUtil.h"
 
 namespace ado {
 
 namespace {
 
-bool IsPasswordKey(std::string_view key) {
-    const std::string k = lumaro::TrimSpaces(key);
-    return lumaro::EqualsIgnoreCase(k, "Pwd") || lumaro::EqualsIgnoreCase(k, "Password");
+constexpr char kMask[] = "****";
+
+// Nested strings deeper than this are hidden whole rather than read further.
+constexpr int kMaxDepth = 8;
+
+std::string Mask(const std::string& text, int depth, bool& changed);
+
+// A value that reads as a connection string with a password in it: `out` receives it with
+// the password hidden, quoted as it was. False when nothing in the value is hidden.
+bool MaskNested(std::string_view text, const ConnectionToken& t, int depth, std::string& out) {
+    if (!t.wellFormed || t.opener == '{') return false;
+    const std::string inner = TokenValue(text, t);
+    if (inner.find('=') == std::string::npos) return false;
+    if (depth >= kMaxDepth) {
+        out = kMask;
+        return true;
+    }
+    bool changed = false;
+    const std::string masked = Mask(inner, depth + 1, changed);
+    if (!changed) return false;
+    const char quote = t.opener ? t.opener : '"';
+    out = quote + lumaro::ReplaceAll(masked, std::string(1, quote), std::string(2, quote)) + quote;
+    return true;
+}
+
+std::string Mask(const std::string& text, int depth, bool& changed) {
+    std::string out;
+    out.reserve(text.size());
+    size_t copied = 0;
+    for (const ConnectionToken& t : TokenizeConnectionString(text)) {
+        if (!t.hasValue) continue;
+        std::string replacement;
+        if (IsPasswordKey(TokenKey(text, t))) {
+            if (t.valueBegin == t.valueEnd) continue;  // an empty password shows nothing
+            replacement = kMask;
+        } else if (!MaskNested(text, t, depth, replacement)) {
+            continue;
+        }
+        out.append(text, copied, t.valueBegin - copied);
+        out += replacement;
+        copied = t.valueEnd;
+        changed = true;
+    }
+    out.append(text, copied, std::string::npos);
+    return out;
 }
 
 }  // namespace
 
+bool IsPasswordKey(std::string_view key) {
+    for (const char* name : {"Password", "Pwd", "sslpassword"})
+        if (lumaro::EqualsIgnoreCase(key, name)) return true;
+    return false;
+}
+
 std::string MaskConnectionPasswords(const std::string& connectionString) {
-    // key=value pairs separated by ";": "==" inside a key is a literal "=", a value may be
-    // quoted with " or ' (a doubled quote inside stands for one) or braced {...} ("}}"
-    // inside stands for one), blanks around keys and values do not count.
-    const std::string& s = connectionString;
-    const size_t n = s.size();
-    std::string out;
-    out.reserve(n);
-    size_t i = 0;
-    while (i < n) {
-        // The key, up to a single "=" (or the end of the pair when there is none).
-        size_t keyStart = i;
-        std::string key;
-        while (i < n && s[i] != ';') {
-            if (s[i] == '=') {
-                if (i + 1 < n && s[i + 1] == '=') {
-                    key += '=';
-                    i += 2;
-                    continue;
-                }
-                break;
-            }
-            key += s[i++];
-        }
-        if (i >= n || s[i] == ';') {  // no value: keep the text as it is
-            out.append(s, keyStart, i - keyStart);
-            if (i < n) out += s[i++];
-            continue;
-        }
-        ++i;  // the "="
-        out.append(s, keyStart, i - keyStart);
-
-        // The value.
-        size_t valueStart = i;
-        while (valueStart < n && s[valueStart] == ' ') ++valueStart;
-        size_t valueEnd = valueStart;
-        if (valueStart < n &&
-            (s[valueStart] == '"' || s[valueStart] == '\'' || s[valueStart] == '{')) {
-            const char close = s[valueStart] == '{' ? '}' : s[valueStart];
-            valueEnd = valueStart + 1;
-            while (valueEnd < n) {
-                if (s[valueEnd] == close) {
-                    if (valueEnd + 1 < n && s[valueEnd + 1] == close) {
-                        valueEnd += 2;
-                        continue;
-                    }
-                    ++valueEnd;
-                    break;
-                }
-                ++valueEnd;
-            }
-            // Anything between the closing quote and the ";" belongs to the value as well.
-            while (valueEnd < n && s[valueEnd] != ';') ++valueEnd;
-        } else {
-            while (valueEnd < n && s[valueEnd] != ';') ++valueEnd;
-        }
-        size_t shownEnd = valueEnd;
-        while (shownEnd > valueStart && s[shownEnd - 1] == ' ') --shownEnd;
-
-        out.append(s, i, valueStart - i);
-        if (IsPasswordKey(key))
-            out += "****";
-        else
-            out.append(s, valueStart, shownEnd - valueStart);
-        out.append(s, shownEnd, valueEnd - shownEnd);
-        i = valueEnd;
-        if (i < n) out += s[i++];  // the ";"
-    }
-    return out;
+    bool changed = false;
+    return Mask(connectionString, 0, changed);
 }
 
 }  // namespace ado

@@ -112,7 +112,10 @@ bool TextToDouble(const std::string& text, double& value) {
 int64_t RoundToWhole(double value, int64_t lo, int64_t hi) {
     if (std::isnan(value)) throw RuntimeError::Standard(kErrOverflow);
     double r = std::nearbyint(value);  // default rounding mode: half to even
-    if (r < static_cast<double>(lo) || r > static_cast<double>(hi))
+    // The 64-bit upper bound 2^63 - 1 is not a double: it converts to 2^63, which is out of
+    // range itself, so that bound is strict.
+    const double top = static_cast<double>(hi);
+    if (r < static_cast<double>(lo) || r > top || (hi == INT64_MAX && r >= top))
         throw RuntimeError::Standard(kErrOverflow);
     return static_cast<int64_t>(r);
 }
@@ -188,7 +191,7 @@ double Variant::ToDouble() const {
 int64_t Variant::ToLongLong() const {
     if (IsWholeNumber() || type_ == Type::Boolean) return int_;
     return RoundToWhole(ToDouble(), std::numeric_limits<int64_t>::min(),
-                        std::numeric_limits<int64_t>::max() / 2);
+                        std::numeric_limits<int64_t>::max());
 }
 
 int32_t Variant::ToLong() const {

@@ -75,10 +75,8 @@ void LookupWorker::Shared::CancelAside(const std::shared_ptr<Shared>& shared, ui
 }
 
 bool LookupWorker::Shared::Open(std::shared_ptr<ado::Connection>& connection, std::string& error) {
-    connection = std::make_shared<ado::Connection>();
-    connection->SetCommandTimeout(commandTimeoutSeconds);
     try {
-        connection->Open(connectionString);
+        connection = ado::OpenConnection(connectionString, commandTimeoutSeconds);
     } catch (const RuntimeError& e) {
         error = FirstLine(e.Description());
         connection.reset();

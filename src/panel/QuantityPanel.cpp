@@ -190,10 +190,7 @@ bool QuantityPanel::OpenQuantitySources() {
         if (query_.empty()) return refuse(notSpecified("query"));
         drilldown_ = settings_->Drilldown();
 
-        externalConnection_ = std::make_shared<ado::Connection>();
-        externalConnection_->SetConnectionString(connectionString_);
-        externalConnection_->SetCursorLocation(ado::adUseServer);
-        externalConnection_->Open({}, {}, {}, ado::adConnectUnspecified);
+        externalConnection_ = ado::OpenConnection(connectionString_);
         if (externalConnection_->State() != ado::adStateOpen) {
             // The password stays out of the message.
             MsgBox("Cannot open connection to external database specified by connection string: " +

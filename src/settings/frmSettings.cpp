@@ -13,7 +13,6 @@
 
 #include "accpac/ModalDialog.h"
 #include "accpac/Twips.h"
-#include "ado/Ado.h"
 #include "common/MessageBox.h"
 #include "common/RuntimeError.h"
 #include "common/VersionInfo.h"
@@ -21,6 +20,7 @@
 #include "common/Windows1252.h"
 #include "globals/Globals.h"
 #include "settings/ProgramSettings.h"
+#include "settings/SettingsTest.h"
 
 namespace lumaro {
 
@@ -170,7 +170,13 @@ void frmSettings::cmdOK_Click() {
         box->setFocus();
         return;
     }
-    if (!ValidateSettings()) return;
+    SettingsTestOutcome outcome;
+    if (!ValidateSettings(outcome)) return;
+    // A query that gives no quantity at all is stored only when the user says so.
+    if (outcome.AllColumnsMissing() &&
+        MsgBox(outcome.Warnings().front() + "\n\nStore these settings anyway?", MsgIcon::Question,
+               MsgButtons::YesNo) != MsgResult::Yes)
+        return;
 
     connectionString_ = Text(txtConnectionString);
     location_ = Text(txtLocation);
@@ -182,8 +188,14 @@ void frmSettings::cmdOK_Click() {
 }
 
 void frmSettings::cmdTest_Click() {
-    if (ValidateSettings())
-        MsgBox("Connection test succeeded.", MsgIcon::Information, MsgButtons::OK);
+    SettingsTestOutcome outcome;
+    if (!ValidateSettings(outcome)) return;
+    MsgBox(kTestSucceeded, MsgIcon::Information, MsgButtons::OK);
+    // What will not work well is told after the success, in a message of its own.
+    std::string warnings;
+    for (const std::string& line : outcome.Warnings())
+        warnings += (warnings.empty() ? "" : "\n") + line;
+    if (!warnings.empty()) MsgBox(warnings, MsgIcon::Exclamation, MsgButtons::OK);
 }
 
 void frmSettings::cmdCancel_Click() {
@@ -191,51 +203,21 @@ void frmSettings::cmdCancel_Click() {
     done(QDialog::Rejected);
 }
 
-bool frmSettings::ValidateSettings() {
-    bool result = false;
-    std::optional<std::string> message;
+bool frmSettings::ValidateSettings(SettingsTestOutcome& outcome) {
     QPointer<QWidget> focus = focusWidget();
-
     setEnabled(false);
     {
         WaitCursor hourglass;
-        // The recordset, the command and the connection live in this block only, so
-        // nothing stays open once the test is over.
-        try {
-            auto connection = std::make_shared<ado::Connection>();
-            connection->SetConnectionString(Text(txtConnectionString));
-            connection->SetCursorLocation(ado::adUseServer);
-            connection->Open({}, {}, {}, ado::adConnectUnspecified);
-
-            if (connection->State() != ado::adStateOpen) {
-                message =
-                    "Cannot open connection to external database specified by the connection "
-                    "string.";
-            } else if (txtLocation->text().isEmpty()) {
-                message = "Location cannot be blank.";
-            } else if (txtQuery->text().isEmpty()) {
-                message = "Query cannot be blank.";
-            } else {
-                // The item number is empty: the statement only has to run, its rows are
-                // not looked at. The location goes in as typed, quotes doubled.
-                const std::string statement = FormatString(
-                    Text(txtQuery), {Variant(std::string()), Variant(QuoteSQL(Text(txtLocation)))});
-                ado::Recordset recordset;
-                ado::OpenTextQuery(recordset, connection, statement);
-                result = true;
-            }
-        } catch (...) {
-            // The driver's (or the formatter's) own description, not reworded.
-            message = DescribeException(std::current_exception());
-            result = false;
-        }
+        // Nothing stays open once the test is over.
+        outcome = TestQuantitySettings(
+            {Text(txtConnectionString), Text(txtLocation), Text(txtQuery), {}, locations_});
     }
     // The dialog is usable again, with the normal pointer, before any message appears.
     setEnabled(true);
     if (focus) focus->setFocus();
 
-    if (message) MsgBox(*message, MsgIcon::Exclamation, MsgButtons::OK);
-    return result;
+    if (!outcome.passed) MsgBox(outcome.message, MsgIcon::Exclamation, MsgButtons::OK);
+    return outcome.passed;
 }
 
 }  // namespace lumaro

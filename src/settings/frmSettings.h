@@ -8,7 +8,9 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -16,6 +18,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace lumaro {
+
+struct SettingsTestOutcome;
 
 class frmSettings : public QDialog {
     Q_OBJECT
@@ -39,6 +43,12 @@ public:
     // 1 after OK with passing checks, 2 after Cancel, 0 until one of these.
     int32_t ReturnCode() const { return returnCode_; }
     void SetReturnCode(int32_t value) { returnCode_ = value; }
+
+    // The company's locations, when the caller knows them: a location not among them is
+    // refused. Without them the location is not checked against a list.
+    void SetLocations(std::optional<std::vector<std::string>> locations) {
+        locations_ = std::move(locations);
+    }
 
     // Shows the dialog modally and returns once it has been hidden.
     void ShowModal();
@@ -67,13 +77,14 @@ private:
     void cmdOK_Click();
     void cmdTest_Click();
     void cmdCancel_Click();
-    bool ValidateSettings();
+    bool ValidateSettings(SettingsTestOutcome& outcome);
 
     std::string connectionString_;
     std::string location_;
     std::string query_;
     bool drilldown_ = false;
     int32_t returnCode_ = kReturnNone;
+    std::optional<std::vector<std::string>> locations_;
 };
 
 }  // namespace lumaro

@@ -148,10 +148,10 @@ TEST_F(SettingsCommandTest, TestWarnsAboutSlowLookupsAndMissingColumns) {
          "COUNT(*) AS "
          "QTONHAND,0 AS QTONORDER,0 AS QTSALORDR,0 AS QTAVAIL,0 AS QTCOMMIT FROM c WHERE '%s'<>'?' "
          "AND '%s'<>'?'",
-         "over 20 ms"},
+         "more than 20.0 ms for each line change: the query scans C: add an index"},
         {"SELECT 1 AS QTONHAND,2 AS QTONORDER,3 AS QTSALORDR,4 AS QTAVAIL WHERE '%s'<>'?' AND "
          "'%s'<>'?'",
-         "no column QTCOMMIT"},
+         "no column QTCOMMIT: it will show as 0"},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(RunAdmin({"settings", "set", "--company", "SAMINC", "--connection",
@@ -162,6 +162,30 @@ TEST_F(SettingsCommandTest, TestWarnsAboutSlowLookupsAndMissingColumns) {
         AdminRun run = RunAdmin({"settings", "test", "--company", "SAMINC"});
         EXPECT_EQ(run.code, 0) << Describe(run);
         EXPECT_NE(run.err.find(c.warning), std::string::npos) << Describe(run);
+    }
+}
+
+TEST_F(SettingsCommandTest, SetRefusesSettingsThatCannotGiveFigures) {
+    const std::string db = "Provider=SQLite;Data Source=" + DemoDatabase().string();
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string err;  // a part of it
+    } cases[] = {
+        {{"--location", "NOPE"},
+         1,
+         "The location \"NOPE\" does not exist in this company. Its "
+         "locations are: WH1"},
+        {{"--query", "SELECT 1 AS X WHERE '%s'<>'%s'"}, 1, "--force stores it anyway"},
+        {{"--query", "SELECT 1 AS X WHERE '%s'<>'%s'", "--force"}, 0, "none of the columns"},
+        {{"--query", "SELECT 1 AS QTONHAND WHERE '%s'<>'?'"}, 1, "two %s placeholders"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"settings", "set", "--company", "SAMLTD"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        AdminRun run = RunAdmin(args);
+        EXPECT_EQ(run.code, c.code) << Describe(run);
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << Describe(run);
     }
 }
 

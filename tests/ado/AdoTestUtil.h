@@ -13,19 +13,11 @@
 
 namespace ado::test {
 
-// Runs `sql` the way the quantity lookup does (a text command, a static read-only
-// server-side recordset) and returns the open recordset.
+// Runs `sql` the way the quantity lookup does and returns the open recordset.
 inline std::unique_ptr<Recordset> OpenQuery(const std::shared_ptr<Connection>& connection,
                                             const std::string& sql) {
-    Command command;
-    command.SetActiveConnection(connection);
-    command.SetCommandText(sql);
-    command.SetCommandType(adCmdText);
     auto rs = std::make_unique<Recordset>();
-    rs->SetCursorType(adOpenStatic);
-    rs->SetCursorLocation(adUseServer);
-    rs->SetLockType(adLockReadOnly);
-    rs->Open(command);
+    OpenTextQuery(*rs, connection, sql);
     return rs;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "ado/Ado.h"
 #include "ado/AdoTestUtil.h"
 #include "ado/ConnectionString.h"
+#include "ado/ConnectionStringMask.h"
+#include "common/TextUtil.h"
 
 namespace {
 
@@ -169,12 +172,101 @@ TEST(ConnectionStringTest, UnusableStringsAreRefusedClearly) {
     }
 }
 
-TEST(ConnectionStringTest, OdbcValuesAreBracedWhenNeeded) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"plain", "plain"},   {"a;b", "{a;b}"}, {"{x}", "{{x}}}"},
-        {" lead", "{ lead}"}, {"", ""},         {"a}b", "{a}}b}"},
+// A value as the ODBC driver manager reads it: braces removed, "}}" read as "}".
+std::vector<std::pair<std::string, std::string>> DriverItems(const std::string& odbc) {
+    std::vector<std::pair<std::string, std::string>> items;
+    for (const auto& item : ConnectionString::Parse(odbc).Items()) {
+        std::string v = item.value;
+        if (item.braced) v = lumaro::ReplaceAll(v.substr(1, v.size() - 2), "}}", "}");
+        items.emplace_back(lumaro::ToUpperAscii(item.key), v);
+    }
+    return items;
+}
+
+TEST(ConnectionStringTest, ValuesArriveWhole) {
+    // Written for ADO and read back by the parser.
+    for (const std::string value : {"plain", "a;b", "\"q\"", "'s'", " lead", "trail\t", "{br}", "",
+                                    "/tmp/x y.db", "a\"b'c", "=x"}) {
+        EXPECT_EQ(ConnectionString::Parse("K=" + ado::QuoteConnectionValue(value)).Get("K"), value)
+            << value;
+    }
+    // Passed to the ODBC driver: each value is one value there, never a second keyword.
+    using Items = std::vector<std::pair<std::string, std::string>>;
+    const std::pair<std::string, Items> odbc[] = {
+        {"DSN=erp;PWD=\"'abc\"", {{"DSN", "erp"}, {"PWD", "'abc"}}},
+        {"Driver={x};PWD=\"a}b;c\";UID=' u ';X=\"{y}\";Y=\"=z\"",
+         {{"DRIVER", "x"}, {"PWD", "a}b;c"}, {"UID", " u "}, {"X", "{y}"}, {"Y", "=z"}}},
+        {"Provider=MSDASQL;Extended Properties='DSN=d;PWD=\"{x;PWD=y\"'",
+         {{"DSN", "d"}, {"PWD", "{x;PWD=y"}}},
     };
-    for (const auto& [value, expected] : cases) EXPECT_EQ(ado::OdbcValue(value), expected) << value;
+    for (const auto& [text, items] : odbc) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(DriverItems(ado::MapConnectionString(text, "", "", 15, 30).odbcConnectionString),
+                  items);
+    }
+    EXPECT_NE(RaisedBy([] { ado::MapConnectionString("X==Y=\"1;PWD=i\";DSN=d", "", "", 1, 1); })
+                  .Description()
+                  .find("cannot be passed to the ODBC driver"),
+              std::string::npos);
+    // Large timeouts: computed in 64 bits and held to the int the engines take.
+    EXPECT_EQ(
+        ado::MapConnectionString("Provider=PostgreSQL;Host=h", "", "", 15, INT_MAX).connectOptions,
+        "connect_timeout=15;options='-c statement_timeout=2147483647'");
+}
+
+TEST(ConnectionStringTest, MaskHidesEveryPasswordTheParserFinds) {
+    struct Case {
+        std::string text;
+        std::vector<std::string> secrets;  // none of these may show
+        std::string masked = {};           // when given, the whole masked text
+    };
+    const Case cases[] = {
+        {"Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=?;",
+         {},
+         "Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=****;"},
+        {"Driver={x};PWD={se;cr}}et};password=\"a;b\";Port=1",
+         {"se;", "cr}}et", "a;b"},
+         "Driver={x};PWD=****;password=****;Port=1"},
+        {"\tPassword=s1;Server=h", {"s1"}, "\tPassword=****;Server=h"},
+        {"Server=h;\r\nPwd\n=s2 ", {"s2"}},
+        {"Pwd=\t\"s3a;s3b\";Server=h", {"s3a", "s3b"}, "Pwd=\t****;Server=h"},
+        {"X==Y=\"1;PWD=s4\";Pwd==x=1", {"s4"}, "X==Y=\"1;PWD=****\";Pwd==x=1"},
+        {"sslpassword=s5;Host=h", {"s5"}},
+        {"Provider=MSDASQL;Extended Properties=\"DSN=x;PWD=s6\"", {"s6"}},
+        {"Extended Properties='DSN=x;Pwd=\"s7''q\"'", {"s7"}},
+        {"Pwd=\"unclosed s8;Server=h", {"s8", "Server"}},
+        {"Pwd='a' s9;Server=h", {"s9"}, "Pwd=****;Server=h"},
+        {"Password=\"say \"\"s10\"\"\"", {"s10"}},
+        {"Pwd=first11;PWD=second11;Pwd=", {"first11", "second11"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string masked = ado::MaskConnectionPasswords(c.text);
+        for (const std::string& secret : c.secrets)
+            EXPECT_EQ(masked.find(secret), std::string::npos) << masked;
+        if (!c.masked.empty()) {
+            EXPECT_EQ(masked, c.masked);
+        }
+        // Everything else is kept: the masked text reads as the same pairs, each password
+        // (also inside a nested string) replaced.
+        std::vector<ConnectionString::Item> items;
+        try {
+            items = ConnectionString::Parse(c.text).Items();
+        } catch (const lumaro::RuntimeError&) {
+            continue;
+        }
+        const auto got = ConnectionString::Parse(masked).Items();
+        ASSERT_EQ(got.size(), items.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            EXPECT_EQ(got[i].key, items[i].key);
+            std::string expected = items[i].value;
+            if (ado::IsPasswordKey(items[i].key) && !expected.empty())
+                expected = "****";
+            else if (!items[i].braced && expected.find('=') != std::string::npos)
+                expected = ado::MaskConnectionPasswords(expected);
+            EXPECT_EQ(got[i].value, expected);
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdint>
 
 #include "common/RuntimeError.h"
 #include "common/Variant.h"
@@ -60,6 +61,10 @@ TEST(VariantTest, ConversionErrors) {
         }
     }
     EXPECT_THROW((void)Variant(int32_t{40000}).ToInteger(), RuntimeError);
+    // 64 bits: the whole range converts, 2^63 does not.
+    EXPECT_EQ(Variant("5e18").ToLongLong(), 5000000000000000000LL);
+    EXPECT_EQ(Variant(-0x1p63).ToLongLong(), INT64_MIN);
+    EXPECT_THROW((void)Variant(0x1p63).ToLongLong(), RuntimeError);
 }
 
 TEST(VariantTest, Booleans) {

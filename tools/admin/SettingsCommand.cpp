@@ -1,13 +1,16 @@
 // lumaro-admin settings show [--company ID] [--json] [--reveal]
-// lumaro-admin settings set --company ID [--connection S] [--location L] [--query Q] [--drilldown
-// true|false] lumaro-admin settings test --company ID [--item ITEM] [--json]
+// lumaro-admin settings set --company ID [--connection S] [--location L] [--query Q]
+//                           [--drilldown true|false] [--no-test] [--force]
+// lumaro-admin settings test --company ID [--item ITEM] [--json]
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
+#include <optional>
 
 #include "AdminCommands.h"
+#include "accpac/local/CompanyDatabase.h"
 #include "accpac/local/Site.h"
 #include "admin/SettingsAdmin.h"
 #include "ado/ConnectionStringMask.h"
@@ -26,6 +29,27 @@ std::vector<std::string> PlatformCompanies() {
     std::vector<std::string> ids;
     for (const accpac::local::SiteCompany& c : site.Companies()) ids.push_back(c.id);
     return ids;
+}
+
+// The company's locations; nullopt when its database cannot be read (then the location is
+// not checked: the settings may well be entered before the company's data).
+std::optional<std::vector<std::string>> PlatformLocations(const std::string& companyId) {
+    try {
+        const accpac::local::Site site = accpac::local::Site::Load();
+        const accpac::local::SiteCompany* company = site.FindCompany(companyId);
+        if (!company) return std::nullopt;
+        accpac::local::CompanyDatabase db(company->id, site.DatabaseFile(*company));
+        std::vector<std::string> codes;
+        for (const auto& location : db.Locations()) codes.push_back(location.location);
+        return codes;
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+}
+
+void PrintWarnings(const SettingsTestOutcome& outcome, std::ostream& err) {
+    for (const std::string& line : outcome.Warnings())
+        err << "lumaro-admin: warning: " << line << "\n";
 }
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -90,7 +114,7 @@ int Show(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream
 int Set(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream& err) {
     ParsedArgs p;
     if (!ParseArgs(args, {"--company", "--connection", "--location", "--query", "--drilldown"},
-                   {"--no-test"}, "settings set", p, err))
+                   {"--no-test", "--force"}, "settings set", p, err))
         return 2;
     if (!p.words.empty()) {
         err << "lumaro-admin: settings set: unexpected \"" << p.words[0] << "\"\n";
@@ -126,14 +150,25 @@ int Set(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream&
         return 2;
     }
     const std::string company = admin.FindCompany(p.Get("--company"));
-    // As the settings dialog accepts nothing that fails its connection test.
-    if ((change.connectionString || change.location || change.query) && !p.Flag("--no-test")) {
+    // As the settings dialog accepts nothing that fails its connection test. A company
+    // left without a connection string is not set up: there is nothing to test.
+    const bool configured = change.connectionString ? !change.connectionString->empty()
+                                                    : admin.Read(company).Configured();
+    if ((change.connectionString || change.location || change.query) && configured &&
+        !p.Flag("--no-test")) {
+        SettingsTestOutcome outcome;
         try {
-            admin.Check(company, change);
+            outcome = admin.Test(company, change, {});
         } catch (const RuntimeError& e) {
             err << "lumaro-admin: settings set: " << e.Description()
                 << "\nNothing was written (--no-test stores settings that cannot be tested from "
                    "here).\n";
+            return 1;
+        }
+        PrintWarnings(outcome, err);
+        if (outcome.AllColumnsMissing() && !p.Flag("--force")) {
+            err << "lumaro-admin: settings set: the query gives no quantity. Nothing was "
+                   "written (--force stores it anyway).\n";
             return 1;
         }
     }
@@ -156,7 +191,7 @@ int Test(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream
     const std::string company = admin.FindCompany(p.Get("--company"));
     const std::string item = p.Get("--item");
     const CompanySettings settings = admin.Read(company);
-    const QuantityTestResult r = admin.Test(company, item);
+    const SettingsTestOutcome r = admin.Test(company, {}, item);
 
     if (p.Flag("--json")) {
         QJsonObject o;
@@ -165,39 +200,41 @@ int Test(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream
         o["location"] = Q(settings.location);
         o["statement"] = Q(r.statement);
         o["connectMs"] = r.connectMs;
+        o["missingItemMs"] = r.missingItemMs;
         o["lookupMs"] = r.lookupMs;
-        o["slow"] = r.Slow();
+        o["slow"] = r.slow;
         o["found"] = r.found;
         QJsonObject values;
         for (const auto& c : r.columns)
-            if (c.present) values[Q(c.name)] = Q(c.value);
+            if (c.present && r.found) values[Q(c.name)] = Q(c.value);
         o["quantities"] = values;
+        QJsonArray plan, warnings;
+        for (const std::string& line : r.plan) plan.append(Q(line));
+        for (const std::string& line : r.Warnings()) warnings.append(Q(line));
+        o["plan"] = plan;
+        o["warnings"] = warnings;
         out << QJsonDocument(o).toJson(QJsonDocument::Indented).toStdString();
     } else {
-        out << "Company " << company << ", item \"" << item << "\", location " << settings.location
+        out << kTestSucceeded << "\n"
+            << "Company " << company << ", item \"" << item << "\", location " << settings.location
             << "\n"
             << "Statement: " << r.statement << "\n"
             << "Connection opened in " << Milliseconds(r.connectMs) << " ms\n";
         for (const auto& c : r.columns) {
             std::string name = c.name;
             name.resize(10, ' ');
-            out << name << (c.present ? c.value : std::string("(missing)")) << "\n";
+            out << name << (!c.present ? "(missing)" : r.found ? c.value : "-") << "\n";
         }
-        out << "Lookup took " << Milliseconds(r.lookupMs) << " ms\n";
+        out << "Lookup of an item that does not exist took " << Milliseconds(r.missingItemMs)
+            << " ms\n";
+        if (!item.empty()) out << "Lookup took " << Milliseconds(r.lookupMs) << " ms\n";
+        for (const std::string& line : r.plan) out << "Plan: " << line << "\n";
     }
     out.flush();  // the notes below go to standard error: keep them after the values
-    if (!r.found)
+    if (!item.empty() && !r.found)
         err << "lumaro-admin: note: no row for item \"" << item << "\" at location "
             << settings.location << " (the panel shows such an item as not found)\n";
-    for (const auto& c : r.columns)
-        if (!c.present)
-            err << "lumaro-admin: warning: the query returns no column " << c.name
-                << " (the panel shows 0 for it)\n";
-    if (r.Slow())
-        err << "lumaro-admin: warning: the lookup took " << Milliseconds(r.lookupMs) << " ms, over "
-            << kSlowLookupMs
-            << " ms; a missing index on the location-quantity table (ICILOC: ITEMNO, LOCATION) "
-            << "is the usual cause\n";
+    PrintWarnings(r, err);
     return 0;
 }
 
@@ -215,7 +252,7 @@ int RunSettings(const Args& input, std::ostream& out, std::ostream& err) {
         return 2;
     }
     AccpacPaths paths;
-    SettingsAdmin admin(paths, PlatformCompanies);
+    SettingsAdmin admin(paths, PlatformCompanies, PlatformLocations);
     try {
         if (what == "show") return Show(args, admin, out, err);
         if (what == "set") return Set(args, admin, out, err);

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "accpac/local/LocalErrorList.h"
+#include "ado/ConnectionString.h"
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 
@@ -197,10 +198,7 @@ void CompanyDatabase::Create(const std::string& companyId, const std::string& fi
 }
 
 std::string CompanyDatabase::ConnectionString(const std::string& file) {
-    const bool quote = file.find_first_of(";\"'") != std::string::npos || file.front() == ' ' ||
-                       file.back() == ' ';
-    if (!quote) return "Provider=SQLite;Data Source=" + file;
-    return "Provider=SQLite;Data Source=\"" + lumaro::ReplaceAll(file, "\"", "\"\"") + "\"";
+    return "Provider=SQLite;Data Source=" + ado::QuoteConnectionValue(file);
 }
 
 void CompanyDatabase::Fail(const std::string& what) const {
