@@ -29,6 +29,8 @@ public:
     // Reads the listed fields of the first record of a view (e.g. the options view "IC0380").
     virtual std::vector<Variant> ReadViewFields(const std::string& viewId,
                                                 const std::vector<int>& fieldIndexes) = 0;
+    // The codes of the company's locations, sorted; nullopt when the link cannot list them.
+    virtual std::optional<std::vector<std::string>> LocationCodes() { return std::nullopt; }
 };
 
 struct ErrorEntry {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "accpac/Session.h"
+#include "common/ErrorHandling.h"
 #include "common/MessageBox.h"
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
@@ -194,6 +195,10 @@ bool ProgramSettings::CheckProgramSettings() {
     dialog.SetLocation(kFirstRunLocation);
     dialog.SetQuery(kFirstRunQuery);
     dialog.SetDrilldown(kFirstRunDrilldown);
+    // The dialog refuses a location the company does not have, when the platform lists them.
+    IgnoreErrors([&] {
+        if (auto link = session_().OpenDBLink(1, 1)) dialog.SetLocations(link->LocationCodes());
+    });
     dialog.ShowModal();
 
     if (dialog.ReturnCode() != frmSettings::kReturnOK) return false;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLockFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <map>
 
 #include "accpac/local/Registry.h"
@@ -66,6 +67,16 @@ LocalDBLink::~LocalDBLink() = default;
 
 std::optional<std::vector<ActiveApplication>> LocalDBLink::ActiveApplications() {
     return company_.applications;
+}
+
+std::optional<std::vector<std::string>> LocalDBLink::LocationCodes() {
+    return Scope()("DBLink", [&] {
+        std::vector<std::string> codes;
+        for (const LocationInfo& location : database_->Locations())
+            codes.push_back(location.location);
+        std::sort(codes.begin(), codes.end());
+        return std::optional(codes);
+    });
 }
 
 std::vector<Variant> LocalDBLink::ReadViewFields(const std::string& viewId,

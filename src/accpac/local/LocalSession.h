@@ -40,6 +40,7 @@ public:
     // or a view without records.
     std::vector<Variant> ReadViewFields(const std::string& viewId,
                                         const std::vector<int>& fieldIndexes) override;
+    std::optional<std::vector<std::string>> LocationCodes() override;
 
     const std::string& CompanyID() const { return company_.id; }
     CompanyDatabase& Database() { return *database_; }
