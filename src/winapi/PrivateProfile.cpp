@@ -101,6 +101,7 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     const std::string section = lpAppName;
     const std::string key = lpKeyName ? lpKeyName : "";
     const std::string text = lpString ? lpString : "";
+    std::shared_ptr<const IniDocument> written;
     auto edit = [&](bool exists, const std::string& content, std::string& out) {
         using winapi::detail::Edit;
         if (!exists && (!lpKeyName || !lpString)) return Edit::Keep;  // nothing to delete
@@ -108,10 +109,16 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
         bool changed = !lpKeyName  ? doc.DeleteSection(section, out)
                        : !lpString ? doc.DeleteKey(section, key, out)
                                    : doc.SetValue(section, key, text, out);
+        if (changed) written = std::make_shared<const IniDocument>(out);
         return changed ? Edit::Replace : Edit::Keep;
     };
-    auto status = winapi::detail::LockedUpdate(path, edit);
-    Cache().Forget(path);
+    winapi::detail::FileStamp stamp;
+    auto status = winapi::detail::LockedUpdate(path, edit, &stamp);
+    // The process's own write is kept as read, so the next read costs what a steady one does.
+    if (status == winapi::detail::UpdateStatus::Written)
+        Cache().Wrote(path, stamp, written);
+    else
+        Cache().Forget(path);
     using winapi::detail::UpdateStatus;
     return (status == UpdateStatus::Written || status == UpdateStatus::Unchanged) ? TRUE : FALSE;
 }

@@ -1,13 +1,14 @@
 #include "winapi/RegHive.h"
 
-#include <cstring>
+#include <locale.h>
+#include <wctype.h>
+
+#include <cstdint>
 
 #include "winapi/RegText.h"
 
 namespace winapi::detail {
 namespace {
-
-using regtext::Trim;
 
 void WriteKey(const RegKey& key, const std::string& path, bool isRoot, std::string& out) {
     if (!isRoot || !key.values.empty() || !key.kept.empty()) {
@@ -16,30 +17,65 @@ void WriteKey(const RegKey& key, const std::string& path, bool isRoot, std::stri
         for (const std::string& line : key.kept) out += line + "\r\n";
         out += "\r\n";
     }
-    for (const auto& [upper, child] : key.children)
+    for (const auto& [name, child] : key.children)
         WriteKey(*child, path + "\\" + child->name, false, out);
 }
 
-inline unsigned char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 'a' + 'A') : (unsigned char)c;
+// The next character of a name, upper-cased, as a number that orders as Windows orders
+// UTF-16 text; a byte that does not begin well-formed UTF-8 stands for itself.
+uint32_t NextUpper(std::string_view s, size_t& i) {
+    const uint8_t c = uint8_t(s[i]);
+    if (c < 0x80) {
+        ++i;
+        return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+    }
+    const size_t extra = (c & 0xE0) == 0xC0   ? 1
+                         : (c & 0xF0) == 0xE0 ? 2
+                         : (c & 0xF8) == 0xF0 ? 3
+                                              : 0;
+    uint32_t cp = c & (0x3F >> extra);
+    bool ok = extra > 0 && i + extra < s.size();
+    for (size_t k = 1; ok && k <= extra; ++k) {
+        const uint8_t d = uint8_t(s[i + k]);
+        ok = (d & 0xC0) == 0x80;
+        cp = (cp << 6) | (d & 0x3F);
+    }
+    if (!ok) {
+        ++i;
+        return 0x400000 + c;  // after every character
+    }
+    i += extra + 1;
+    if (cp < 0x10000) {
+        static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+        if (unicode) cp = uint32_t(::towupper_l(wint_t(cp), unicode));
+        // UTF-16 puts the characters from U+E000 after those beyond U+FFFF (surrogates).
+        if (cp >= 0xE000 && cp < 0x10000) cp += 0x200000;
+    }
+    return cp;
 }
 
 }  // namespace
 
 bool NameLess::operator()(std::string_view a, std::string_view b) const {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = Upper(a[i]), y = Upper(b[i]);
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const uint32_t x = NextUpper(a, i), y = NextUpper(b, j);
         if (x != y) return x < y;
     }
-    return a.size() < b.size();
+    return i == a.size() && j < b.size();
 }
 
 bool NamesEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i])) return false;
-    return true;
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size())
+        if (NextUpper(a, i) != NextUpper(b, j)) return false;
+    return i == a.size() && j == b.size();
+}
+
+size_t NameHash::operator()(std::string_view name) const {
+    uint64_t h = 1469598103934665603ULL;
+    for (size_t i = 0; i < name.size();) h = (h ^ NextUpper(name, i)) * 1099511628211ULL;
+    return size_t(h);
 }
 
 bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& parts) {
@@ -72,6 +108,10 @@ bool RegKey::RemoveChild(std::string_view childName) {
 }
 
 const RegValue* RegKey::FindValue(std::string_view valueName) const {
+    if (index_) {
+        auto it = index_->find(valueName);
+        return it == index_->end() ? nullptr : &values[it->second];
+    }
     for (const RegValue& v : values)
         if (NamesEqual(v.name, valueName)) return &v;
     return nullptr;
@@ -84,16 +124,26 @@ void RegKey::SetValue(std::string_view valueName, DWORD type, std::string data) 
         return;
     }
     values.push_back(RegValue{std::string(valueName), type, std::move(data)});
+    if (index_)
+        index_->emplace(values.back().name, values.size() - 1);
+    else if (values.size() >= kIndexFrom)
+        Reindex();
 }
 
 bool RegKey::DeleteValue(std::string_view valueName) {
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        if (NamesEqual(it->name, valueName)) {
-            values.erase(it);
-            return true;
-        }
-    }
-    return false;
+    const RegValue* v = FindValue(valueName);
+    if (!v) return false;
+    values.erase(values.begin() + (v - values.data()));
+    Reindex();
+    return true;
+}
+
+void RegKey::Reindex() {
+    index_.reset();
+    if (values.size() < kIndexFrom) return;
+    index_ = std::make_unique<Index>();
+    index_->reserve(values.size());
+    for (size_t i = 0; i < values.size(); ++i) index_->emplace(values[i].name, i);
 }
 
 RegHive::RegHive(std::string rootName) : rootName_(std::move(rootName)) { root_.name = rootName_; }
@@ -109,73 +159,41 @@ RegKey* RegHive::Find(const std::vector<std::string_view>& path) const {
 
 std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string& content) {
     auto hive = std::make_shared<RegHive>(std::move(rootName));
-    std::string converted;
-    const std::vector<std::string_view> lines =
-        regtext::SplitLines(regtext::DecodeFile(content, converted));
-
-    size_t i = 0;
-    while (i < lines.size() && Trim(lines[i]).empty()) ++i;
-    if (i == lines.size()) return hive;  // an empty file is an empty hive
-    std::string_view header = Trim(lines[i]);
-    if (header != regtext::kHeader && header != regtext::kHeader4) {
+    regtext::Document doc;
+    regtext::ReadDocument(content, doc);
+    if (doc.empty) return hive;  // an empty file is an empty hive
+    if (!doc.hasHeader) {
         hive->readable_ = false;
         return hive;
     }
-    ++i;
 
     RegKey* current = nullptr;
-    bool skipping = false;  // under a section header that could not be read
-    auto keep = [&](std::string_view line) {
-        (current ? current->kept : hive->preamble_).emplace_back(line);
-    };
+    bool skipping = false;  // under a key header this hive cannot take
     std::vector<std::string_view> parts;
-    for (; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
-        std::string_view trimmed = Trim(line);
-        if (trimmed.empty()) continue;
-        if (std::memchr(line.data(), '\0', line.size())) {
-            keep(line);
-            continue;
-        }
-        if (trimmed[0] == '[') {
-            bool ok = trimmed.size() >= 2 && trimmed.back() == ']';
-            std::string_view inner =
-                ok ? trimmed.substr(1, trimmed.size() - 2) : std::string_view();
-            size_t slash = inner.find('\\');
-            std::string_view first = inner.substr(0, slash);
-            ok = ok && NamesEqual(first, hive->rootName_);
-            ok = ok && (slash == std::string_view::npos ||
-                        (SplitKeyPath(inner.substr(slash + 1), parts) && !parts.empty() &&
-                         inner.back() != '\\' && parts.size() <= kMaxDepth));
-            if (!ok) {
-                skipping = true;
-                keep(line);
-                continue;
-            }
-            skipping = false;
-            current = &hive->root_;
-            if (slash != std::string_view::npos)
+    for (const regtext::Entry& e : doc.entries) {
+        using Kind = regtext::Entry::Kind;
+        bool readable = false;
+        if (e.kind == Kind::Key && !e.remove) {
+            const size_t slash = e.keyPath.find('\\');
+            readable = NamesEqual(e.keyPath.substr(0, slash), hive->rootName_) &&
+                       SplitKeyPath(slash == std::string_view::npos ? std::string_view()
+                                                                    : e.keyPath.substr(slash + 1),
+                                    parts) &&
+                       parts.size() <= kMaxDepth;
+            skipping = !readable;
+            if (readable) {
+                current = &hive->root_;
                 for (std::string_view p : parts) current = &current->AddChild(p);
-            continue;
+            }
+        } else if (e.kind == Kind::Key) {
+            skipping = true;
+        } else if (e.kind == Kind::Value && !e.remove && current && !skipping) {
+            current->SetValue(e.name, e.type, e.data);
+            readable = true;
         }
-        // A value line; hex data may continue over lines ending in a backslash.
-        const size_t first = i;
-        std::string joined;
-        std::string_view logical = trimmed;
-        if (trimmed.back() == '\\' && line.find("=hex") != std::string_view::npos) {
-            i = regtext::JoinContinued(lines, i, joined);
-            logical = joined;
-        }
-        std::string name, data;
-        DWORD type = REG_NONE;
-        size_t pos = 0;
-        if (skipping || !current ||
-            regtext::ReadValueName(logical, name, pos) != regtext::Error::None ||
-            regtext::ReadData(logical.substr(pos), type, data) != regtext::Error::None) {
-            for (size_t k = first; k <= i; ++k) keep(lines[k]);
-            continue;
-        }
-        current->SetValue(name, type, std::move(data));
+        if (readable) continue;
+        auto& kept = current ? current->kept : hive->preamble_;
+        for (size_t k = e.firstLine; k <= e.lastLine; ++k) kept.emplace_back(doc.lines[k]);
     }
     return hive;
 }

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "winapi/windows.h"
@@ -30,18 +31,28 @@ struct RegValue {
     std::string data;  // the bytes as the ANSI functions see them (strings in UTF-8)
 };
 
-// Orders names as Windows lists subkeys: by their upper-cased form.
+// Names compare as Windows compares them: by their upper-cased form, character by character
+// (UTF-8 decoded; each character of the Basic Multilingual Plane upper-cased on its own, as
+// Windows' table does). Orders subkeys as Windows lists them.
 struct NameLess {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const;
 };
 bool NamesEqual(std::string_view a, std::string_view b);
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const;
+};
+struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return NamesEqual(a, b); }
+};
 
 struct RegKey {
     std::string name;
     std::map<std::string, std::unique_ptr<RegKey>, NameLess>
-        children;  // keyed by the key's own name
-    std::vector<RegValue> values;
+        children;                   // keyed by the key's own name
+    std::vector<RegValue> values;   // in creation order
     std::vector<std::string> kept;  // unreadable lines, written back unchanged
 
     RegKey* Child(std::string_view childName) const;
@@ -50,6 +61,14 @@ struct RegKey {
     const RegValue* FindValue(std::string_view valueName) const;
     void SetValue(std::string_view valueName, DWORD type, std::string data);
     bool DeleteValue(std::string_view valueName);
+
+private:
+    // Position of each value by name, kept once a key holds many values so that finding one
+    // does not search them all (built while the key is changed, so reads never write).
+    static constexpr size_t kIndexFrom = 16;
+    using Index = std::unordered_map<std::string, size_t, NameHash, NameEqual>;
+    std::unique_ptr<Index> index_;
+    void Reindex();
 };
 
 class RegHive {

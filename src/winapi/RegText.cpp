@@ -260,7 +260,7 @@ Error ReadData(std::string_view text, DWORD& type, std::string& data) {
     }
     if (StartsWithIgnoreCase(text, "dword:")) {
         uint32_t x = 0;
-        if (!ReadHexNumber(text.substr(6), x)) return Error::BadDword;
+        if (!ReadHexNumber(Trim(text.substr(6)), x)) return Error::BadDword;
         data.assign({char(x & 0xFF), char((x >> 8) & 0xFF), char((x >> 16) & 0xFF), char(x >> 24)});
         type = REG_DWORD;
         return Error::None;
@@ -308,6 +308,77 @@ void AppendValue(std::string_view name, DWORD type, const std::string& data, std
     }
     out += line;
     out += "\r\n";
+}
+
+void ReadDocument(const std::string& content, Document& doc) {
+    doc = Document();
+    doc.lines = SplitLines(DecodeFile(content, doc.converted));
+    const std::vector<std::string_view>& lines = doc.lines;
+    size_t i = 0;
+    while (i < lines.size() && Trim(lines[i]).empty()) ++i;
+    if (i == lines.size()) return;
+    doc.empty = false;
+    doc.headerLine = i;
+    const std::string_view header = Trim(lines[i]);
+    doc.hasHeader = header == kHeader || header == kHeader4;
+    if (!doc.hasHeader) return;
+
+    for (++i; i < lines.size(); ++i) {
+        const std::string_view trimmed = Trim(lines[i]);
+        if (trimmed.empty()) continue;
+        Entry e;
+        e.firstLine = e.lastLine = i;
+        if (trimmed.find('\0') != std::string_view::npos) {
+            e.lineError = LineError::Nul;
+        } else if (trimmed[0] == ';') {
+            e.kind = Entry::Kind::Comment;
+        } else if (trimmed[0] == '[') {
+            std::string_view inner = trimmed.substr(1);
+            if (trimmed.size() < 2 || trimmed.back() != ']') {
+                e.lineError = LineError::KeyBracket;
+            } else {
+                inner.remove_suffix(1);
+                if (!inner.empty() && inner[0] == '-') {
+                    e.remove = true;
+                    inner.remove_prefix(1);
+                }
+                if (!inner.empty() && inner.back() == '\\') inner.remove_suffix(1);
+                std::vector<std::string_view> names;
+                if (inner.empty() || !SplitPath(inner, names))
+                    e.lineError = LineError::KeyName;
+                else {
+                    e.kind = Entry::Kind::Key;
+                    e.keyPath = inner;
+                }
+            }
+        } else {
+            size_t pos = 0;
+            e.valueError = ReadValueName(trimmed, e.name, pos);
+            if (e.valueError != Error::None) {
+                e.lineError = LineError::Value;
+            } else {
+                std::string joined;
+                std::string_view data = Trim(trimmed.substr(pos));
+                if (StartsWithIgnoreCase(data, "hex") && trimmed.back() == '\\') {
+                    e.lastLine = i = JoinContinued(lines, i, joined);
+                    if (joined.back() == '\\' && i + 1 >= lines.size())
+                        e.lineError = LineError::PastTheEnd;
+                    data = Trim(std::string_view(joined).substr(pos));
+                }
+                if (e.lineError == LineError::None && data == "-") {
+                    e.kind = Entry::Kind::Value;
+                    e.remove = true;
+                } else if (e.lineError == LineError::None) {
+                    e.valueError = ReadData(data, e.type, e.data);
+                    if (e.valueError == Error::None)
+                        e.kind = Entry::Kind::Value;
+                    else
+                        e.lineError = LineError::Value;
+                }
+            }
+        }
+        doc.entries.push_back(std::move(e));
+    }
 }
 
 }  // namespace winapi::regtext

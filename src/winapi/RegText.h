@@ -79,6 +79,53 @@ enum class Error {
     UnknownData,     // none of "...", dword:, hex:, hex(N):
 };
 
+// ---- Whole files ------------------------------------------------------------------
+//
+// One reader for the text of a registry file, used both for the registry store's hive files
+// and for the files an administrator imports, so that both read every line the same way.
+// It splits the text into entries; what an entry means for the reader's purpose (a key of
+// another root, a deletion in a hive file) is left to the caller.
+
+// What is wrong with a line beyond its value data.
+enum class LineError {
+    None,
+    Value,       // see `valueError`
+    Nul,         // the line holds a NUL character
+    KeyBracket,  // "[" without the closing "]"
+    KeyName,     // an empty name inside the key path
+    PastTheEnd,  // hex data continued ("\") past the end of the text
+};
+
+struct Entry {
+    enum class Kind { Key, Value, Comment, Bad };
+    Kind kind = Kind::Bad;
+    size_t firstLine = 0;  // 0-based line indices of the entry, both included
+    size_t lastLine = 0;
+    bool remove = false;  // "[-key]" or "name"=-
+    // Key: the path inside the brackets, root name first, one trailing "\" dropped.
+    std::string_view keyPath;
+    // Value: name ("" for @), type and data.
+    std::string name;
+    DWORD type = REG_NONE;
+    std::string data;
+    // Bad: what is wrong.
+    LineError lineError = LineError::None;
+    Error valueError = Error::None;
+};
+
+struct Document {
+    bool empty = true;       // no line other than blanks
+    bool hasHeader = false;  // the first line that is not blank is a registry editor header
+    size_t headerLine = 0;
+    std::string converted;  // the text of a UTF-16 file, as UTF-8 (lines point into it)
+    std::vector<std::string_view> lines;
+    std::vector<Entry> entries;  // after the header, in file order
+};
+
+// Reads the text of a registry file (UTF-8, or UTF-16LE after its byte-order mark). `content`
+// must outlive the document. Nothing after a missing header is read.
+void ReadDocument(const std::string& content, Document& doc);
+
 // The name at the start of a (trimmed) value line: "" for @. pos ends after the "=" that
 // follows the name and any blanks.
 Error ReadValueName(std::string_view line, std::string& name, size_t& pos);

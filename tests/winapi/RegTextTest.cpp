@@ -28,7 +28,7 @@ TEST(RegText, DataTextReadsAsTheRegistryEditorWritesItAndNamesWhatIsWrong) {
         {"\"open", Error::UnclosedQuote, 0, ""},
         {"\"x\" more", Error::TextAfterQuote, 0, ""},
         {"dword:123456789", Error::BadDword, 0, ""},
-        {"dword: 1", Error::BadDword, 0, ""},
+        {"dword: 2a", Error::None, REG_DWORD, "\x2a\0\0\0"s},
         {"dword:", Error::BadDword, 0, ""},
         {"hex():01", Error::BadHexType, 0, ""},
         {"hex(100000000):01", Error::BadHexType, 0, ""},
