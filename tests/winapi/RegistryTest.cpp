@@ -454,3 +454,58 @@ TEST(Registry, ChangesByOtherWritersAreSeen) {
     EXPECT_EQ(Query(key, "v").second, "two\0"s);
     RegCloseKey(key);
 }
+
+// Hive files written by hand read as the import reads them: hex data continued over lines,
+// blanks after "dword:", a key header ending in "\".
+TEST(Registry, HandWrittenHiveReadsAsAnImportWould) {
+    TempMachine machine;
+    WriteFile(machine.path() / "HKEY_CURRENT_USER.reg",
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Hand\\]\r\n"
+              "\"bin\"=hex:01,02,\\\r\n  03,\\\r\n  04\r\n"
+              "\"num\"=dword: 2a\r\n"
+              "; kept\r\n");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Hand", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key, "bin"), std::make_pair(DWORD(REG_BINARY), "\x01\x02\x03\x04"s));
+    EXPECT_EQ(Query(key, "num"), std::make_pair(DWORD(REG_DWORD), "\x2a\0\0\0"s));
+    SetText(key, "new", "x");
+    EXPECT_NE(ReadFile(machine.path() / "HKEY_CURRENT_USER.reg").find("; kept\r\n"),
+              std::string::npos);
+    RegCloseKey(key);
+}
+
+// A batch writes each hive once, keeps what another writer changed meanwhile, and changes no
+// hive when one of them cannot be written.
+TEST(Registry, BatchWritesEachHiveOnceAndAllOrNothing) {
+    TempMachine machine;
+    const auto hklm = machine.path() / "HKEY_LOCAL_MACHINE.reg";
+    const auto hkcu = machine.path() / "HKEY_CURRENT_USER.reg";
+    ASSERT_EQ(StoreRegText(HKEY_CURRENT_USER, "B", "old", "1"), ERROR_SUCCESS);
+    const unsigned long writes = winapi::RegistryBatch::WriteCount();
+    {
+        winapi::RegistryBatch batch;
+        for (int i = 0; i < 50; ++i)
+            StoreRegText(HKEY_LOCAL_MACHINE, "B\\K" + std::to_string(i), "v", "x");
+        EXPECT_EQ(LoadRegText(HKEY_LOCAL_MACHINE, "B\\K7", "v"), "x");  // seen before the write
+        EXPECT_EQ(ReadFile(hklm), "");
+        // Another process changes the hive meanwhile.
+        WriteFile(hkcu, ReadFile(hkcu) + "\"other\"=\"2\"\r\n");
+        StoreRegText(HKEY_CURRENT_USER, "B", "mine", "3");
+    }
+    EXPECT_EQ(winapi::RegistryBatch::WriteCount() - writes, 2u);
+    EXPECT_EQ(LoadRegText(HKEY_LOCAL_MACHINE, "B\\K49", "v"), "x");
+    EXPECT_EQ(LoadRegText(HKEY_CURRENT_USER, "B", "other"), "2");
+    EXPECT_EQ(LoadRegText(HKEY_CURRENT_USER, "B", "mine"), "3");
+
+    const std::string before = ReadFile(hklm);
+    {
+        winapi::RegistryBatch batch;
+        StoreRegText(HKEY_LOCAL_MACHINE, "B", "lost", "1");
+        StoreRegText(HKEY_CURRENT_USER, "B", "lost", "1");
+        std::filesystem::permissions(hkcu, std::filesystem::perms::owner_read);
+        EXPECT_EQ(batch.Commit(), ERROR_ACCESS_DENIED);
+    }
+    std::filesystem::permissions(hkcu, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadFile(hklm), before);
+    EXPECT_EQ(LoadRegText(HKEY_CURRENT_USER, "B", "lost"), "<error 2>");
+}
