@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -396,10 +397,11 @@ void RegKeyHandle::reset(HKEY key) {
     key_ = key;
 }
 
-RegistryBatch::RegistryBatch() { ++tBatch.depth; }
+RegistryBatch::RegistryBatch() : exceptions_(std::uncaught_exceptions()) { ++tBatch.depth; }
 
 RegistryBatch::~RegistryBatch() {
-    if (!done_) Commit();
+    if (!done_ && std::uncaught_exceptions() > exceptions_) Discard();
+    Commit();
 }
 
 LONG RegistryBatch::Commit() {
@@ -525,8 +527,9 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwT
         return ERROR_INVALID_PARAMETER;  // a value name cannot hold a line break here
     if (winapi::Widen(std::string(name)).size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
     std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
-    // A string stored without its terminating NUL gets one, as the registry stores it.
-    if (IsStringType(dwType) && (data.empty() || data.back() != '\0')) data.push_back('\0');
+    // A string given without its terminating NUL gets one, as Windows stores it (no data at
+    // all stays none).
+    if (IsStringType(dwType) && !data.empty() && data.back() != '\0') data.push_back('\0');
     return UpdateHive(key.hive, [key, name = std::string(name), dwType, data = std::move(data)](
                                     RegHive& h, bool& changed) {
         RegKey* k;

@@ -69,7 +69,9 @@ private:
 class RegistryBatch {
 public:
     RegistryBatch();
-    ~RegistryBatch();  // commits what is still pending, when this is the outermost batch
+    // Commits what is still pending when this is the outermost batch; left by an exception,
+    // discards it instead.
+    ~RegistryBatch();
     RegistryBatch(const RegistryBatch&) = delete;
     RegistryBatch& operator=(const RegistryBatch&) = delete;
 
@@ -83,6 +85,7 @@ public:
 
 private:
     bool done_ = false;
+    int exceptions_;  // uncaught when the batch began
 };
 
 }  // namespace winapi

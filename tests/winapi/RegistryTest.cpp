@@ -301,7 +301,7 @@ TEST(Registry, StringsAndNamesAsWindowsStoresThem) {
         std::string stored;
     } sets[] = {
         {"FullString", REG_SZ, "FullString", "FullString\0"s},
-        {"empty", REG_EXPAND_SZ, "", "\0"s},
+        {"empty", REG_EXPAND_SZ, "", ""},
         {"multi", REG_MULTI_SZ, "a\0b"s, "a\0b\0"s},
         {"bin", REG_BINARY, "ab", "ab"},
     };
