@@ -559,26 +559,19 @@ std::vector<RegFileKey> ParseRegText(const std::string& content) {
     if (content.size() >= 2 && uint8_t(content[0]) == 0xFE && uint8_t(content[1]) == 0xFF)
         SyntaxError(
             1, "UTF-16 big-endian files are not supported; save the file as UTF-16LE or UTF-8");
-    regtext::Document doc;
-    regtext::ReadDocument(content, doc);
-    if (doc.empty) SyntaxError(1, "not a registry file: it is empty");
-    if (!doc.hasHeader)
-        SyntaxError(doc.headerLine + 1, "not a registry file: it must begin with \"" +
-                                            std::string(regtext::kHeader) + "\"");
-
     std::vector<RegFileKey> keys;
-    for (regtext::Entry& e : doc.entries) {
+    auto take = [&](regtext::Entry& e) {
         const size_t lineNo = e.firstLine + 1;
         using Kind = regtext::Entry::Kind;
-        if (e.kind == Kind::Comment) continue;
+        if (e.kind == Kind::Comment) return;
         if (e.kind == Kind::Bad) SyntaxError(lineNo, LineProblem(e));
         if (e.kind == Kind::Key) {
             RegFileKey key;
             key.line = lineNo;
             key.remove = e.remove;
-            const winapi::RegRoot* root =
-                winapi::FindRegRoot(e.keyPath.substr(0, e.keyPath.find('\\')));
-            if (!root || !EqualsIgnoreCase(e.keyPath.substr(0, e.keyPath.find('\\')), root->name))
+            const std::string_view rootName = e.keyPath.substr(0, e.keyPath.find('\\'));
+            const winapi::RegRoot* root = winapi::FindRegRoot(rootName);
+            if (!root || !EqualsIgnoreCase(rootName, root->name))
                 SyntaxError(lineNo,
                             "the key must begin with HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
                             "HKEY_CLASSES_ROOT or HKEY_USERS");
@@ -587,7 +580,7 @@ std::vector<RegFileKey> ParseRegText(const std::string& content) {
             if (key.remove && key.key.subKey.empty())
                 SyntaxError(lineNo, "a root key cannot be deleted");
             keys.push_back(std::move(key));
-            continue;
+            return;
         }
         RegFileKey::Value value;
         value.line = lineNo;
@@ -601,7 +594,13 @@ std::vector<RegFileKey> ParseRegText(const std::string& content) {
         if (keys.empty()) SyntaxError(lineNo, "a value before the first key");
         if (keys.back().remove) SyntaxError(lineNo, "a value under a key that is being deleted");
         keys.back().values.push_back(std::move(value));
-    }
+    };
+    regtext::Document doc;
+    regtext::ReadDocument(content, doc, take);
+    if (doc.empty) SyntaxError(1, "not a registry file: it is empty");
+    if (!doc.hasHeader)
+        SyntaxError(doc.headerLine + 1, "not a registry file: it must begin with \"" +
+                                            std::string(regtext::kHeader) + "\"");
     return keys;
 }
 

@@ -112,6 +112,8 @@ private:
                std::string content, int64_t readTime) {
         if (entries_.size() >= kMaxEntries && !entries_.count(path)) entries_.clear();
         const bool trusted = std::max(stamp.mtimeNs, stamp.ctimeNs) < readTime - kRacyWindowNs;
+        // The bytes are kept only while they may still be needed to tell a racy change.
+        if (trusted) content = std::string();
         entries_[path] = Entry{stamp, std::move(doc), std::move(content), trusted};
     }
 

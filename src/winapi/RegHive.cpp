@@ -10,15 +10,26 @@
 namespace winapi::detail {
 namespace {
 
-void WriteKey(const RegKey& key, const std::string& path, bool isRoot, std::string& out) {
+// `path` is the key's full name; it is extended for the subkeys and given back as it was.
+void WriteKey(const RegKey& key, std::string& path, bool isRoot, std::string& out) {
     if (!isRoot || !key.values.empty() || !key.kept.empty()) {
-        out += "[" + path + "]\r\n";
+        out += '[';
+        out += path;
+        out += "]\r\n";
         for (const RegValue& v : key.values) regtext::AppendValue(v.name, v.type, v.data, out);
-        for (const std::string& line : key.kept) out += line + "\r\n";
+        for (const std::string& line : key.kept) {
+            out += line;
+            out += "\r\n";
+        }
         out += "\r\n";
     }
-    for (const auto& [name, child] : key.children)
-        WriteKey(*child, path + "\\" + child->name, false, out);
+    const size_t length = path.size();
+    for (const auto& [name, child] : key.children) {
+        path += '\\';
+        path += child->name;
+        WriteKey(*child, path, false, out);
+        path.resize(length);
+    }
 }
 
 // The next character of a name, upper-cased, as a number that orders as Windows orders
@@ -58,6 +69,14 @@ uint32_t NextUpper(std::string_view s, size_t& i) {
 
 bool NameLess::operator()(std::string_view a, std::string_view b) const {
     size_t i = 0, j = 0;
+    // ASCII, the usual case, byte by byte.
+    for (; i < a.size() && i < b.size() && (uint8_t(a[i]) | uint8_t(b[i])) < 0x80; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
+        if (x != y) return x < y;
+    }
+    j = i;
     while (i < a.size() && j < b.size()) {
         const uint32_t x = NextUpper(a, i), y = NextUpper(b, j);
         if (x != y) return x < y;
@@ -91,12 +110,16 @@ RegKey* RegKey::Child(std::string_view childName) const {
 }
 
 RegKey& RegKey::AddChild(std::string_view childName) {
-    auto it = children.find(childName);
-    if (it != children.end()) return *it->second;
+    // Keys mostly come in order (a hive file lists them so): then the new one goes last.
+    const NameLess less;
+    auto it = children.empty() || less(children.rbegin()->first, childName)
+                  ? children.end()
+                  : children.lower_bound(childName);
+    if (it != children.end() && !less(childName, it->first)) return *it->second;
     auto key = std::make_unique<RegKey>();
     key->name = std::string(childName);
     RegKey& added = *key;
-    children.emplace(key->name, std::move(key));
+    children.emplace_hint(it, key->name, std::move(key));
     return added;
 }
 
@@ -159,18 +182,15 @@ RegKey* RegHive::Find(const std::vector<std::string_view>& path) const {
 
 std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string& content) {
     auto hive = std::make_shared<RegHive>(std::move(rootName));
-    regtext::Document doc;
-    regtext::ReadDocument(content, doc);
-    if (doc.empty) return hive;  // an empty file is an empty hive
-    if (!doc.hasHeader) {
-        hive->readable_ = false;
-        return hive;
-    }
-
     RegKey* current = nullptr;
     bool skipping = false;  // under a key header this hive cannot take
     std::vector<std::string_view> parts;
-    for (const regtext::Entry& e : doc.entries) {
+    // The path of the previous key header and its keys: the next header mostly shares all of
+    // it but the last name.
+    std::vector<std::string> prevNames;
+    std::vector<RegKey*> prevKeys;
+    regtext::Document doc;
+    auto take = [&](regtext::Entry& e) {
         using Kind = regtext::Entry::Kind;
         bool readable = false;
         if (e.kind == Kind::Key && !e.remove) {
@@ -182,19 +202,31 @@ std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string&
                        parts.size() <= kMaxDepth;
             skipping = !readable;
             if (readable) {
-                current = &hive->root_;
-                for (std::string_view p : parts) current = &current->AddChild(p);
+                size_t same = 0;
+                while (same < parts.size() && same < prevNames.size() &&
+                       prevNames[same] == parts[same])
+                    ++same;
+                prevNames.resize(same);
+                prevKeys.resize(same);
+                current = same ? prevKeys.back() : &hive->root_;
+                for (size_t k = same; k < parts.size(); ++k) {
+                    current = &current->AddChild(parts[k]);
+                    prevNames.emplace_back(parts[k]);
+                    prevKeys.push_back(current);
+                }
             }
         } else if (e.kind == Kind::Key) {
             skipping = true;
         } else if (e.kind == Kind::Value && !e.remove && current && !skipping) {
-            current->SetValue(e.name, e.type, e.data);
+            current->SetValue(e.name, e.type, std::move(e.data));
             readable = true;
         }
-        if (readable) continue;
+        if (readable) return;
         auto& kept = current ? current->kept : hive->preamble_;
         for (size_t k = e.firstLine; k <= e.lastLine; ++k) kept.emplace_back(doc.lines[k]);
-    }
+    };
+    regtext::ReadDocument(content, doc, take);
+    if (!doc.empty && !doc.hasHeader) hive->readable_ = false;
     return hive;
 }
 
@@ -205,7 +237,8 @@ std::string RegHive::Serialize() const {
     out += "\r\n\r\n";
     for (const std::string& line : preamble_) out += line + "\r\n";
     if (!preamble_.empty()) out += "\r\n";
-    WriteKey(root_, rootName_, true, out);
+    std::string path = rootName_;
+    WriteKey(root_, path, true, out);
     return out;
 }
 

@@ -148,13 +148,22 @@ bool SplitPath(std::string_view path, std::vector<std::string_view>& names) {
     }
 }
 
-std::string Quote(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') out.push_back('\\');
-        out.push_back(c);
-    }
+void AppendQuoted(std::string_view text, std::string& out) {
     out.push_back('"');
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' && text[i] != '"') continue;
+        out.append(text.substr(start, i - start));
+        out.push_back('\\');
+        start = i;
+    }
+    out.append(text.substr(start));
+    out.push_back('"');
+}
+
+std::string Quote(std::string_view text) {
+    std::string out;
+    AppendQuoted(text, out);
     return out;
 }
 
@@ -288,10 +297,18 @@ Error ReadData(std::string_view text, DWORD& type, std::string& data) {
 }
 
 void AppendValue(std::string_view name, DWORD type, const std::string& data, std::string& out) {
+    if (type == REG_SZ && FitsQuoted(data)) {  // the common case, straight into `out`
+        if (name.empty())
+            out += '@';
+        else
+            AppendQuoted(name, out);
+        out += '=';
+        AppendQuoted(std::string_view(data.data(), data.size() - 1), out);
+        out += "\r\n";
+        return;
+    }
     std::string line = name.empty() ? "@=" : Quote(name) + "=";
-    if (type == REG_SZ && FitsQuoted(data)) {
-        line += Quote(std::string_view(data.data(), data.size() - 1));
-    } else if (type == REG_DWORD && data.size() == 4) {
+    if (type == REG_DWORD && data.size() == 4) {
         uint32_t x = uint32_t(uint8_t(data[0])) | uint32_t(uint8_t(data[1])) << 8 |
                      uint32_t(uint8_t(data[2])) << 16 | uint32_t(uint8_t(data[3])) << 24;
         char buf[16];
@@ -310,7 +327,8 @@ void AppendValue(std::string_view name, DWORD type, const std::string& data, std
     out += "\r\n";
 }
 
-void ReadDocument(const std::string& content, Document& doc) {
+void ReadDocument(const std::string& content, Document& doc,
+                  const std::function<void(Entry&)>& each) {
     doc = Document();
     doc.lines = SplitLines(DecodeFile(content, doc.converted));
     const std::vector<std::string_view>& lines = doc.lines;
@@ -377,7 +395,7 @@ void ReadDocument(const std::string& content, Document& doc) {
                 }
             }
         }
-        doc.entries.push_back(std::move(e));
+        each(e);
     }
 }
 

@@ -19,6 +19,7 @@
 // headers, comments, deletions) is up to the reader.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,8 +41,9 @@ int HexDigit(char c);
 // The names of a key path "a\b\c"; false when a name is empty. "" has no names.
 bool SplitPath(std::string_view path, std::vector<std::string_view>& names);
 
-// "text" with \ and " escaped.
+// "text" with \ and " escaped (returned, or appended to `out`).
 std::string Quote(std::string_view text);
+void AppendQuoted(std::string_view text, std::string& out);
 // Reads a quoted text starting at text[pos] == '"', undoing the escapes \\ and \" (any other
 // backslash stands for itself); pos ends after the closing quote. False when there is no
 // opening or no closing quote.
@@ -119,12 +121,13 @@ struct Document {
     size_t headerLine = 0;
     std::string converted;  // the text of a UTF-16 file, as UTF-8 (lines point into it)
     std::vector<std::string_view> lines;
-    std::vector<Entry> entries;  // after the header, in file order
 };
 
-// Reads the text of a registry file (UTF-8, or UTF-16LE after its byte-order mark). `content`
+// Reads the text of a registry file (UTF-8, or UTF-16LE after its byte-order mark), handing
+// each entry after the header to `each` in file order (the entry may be moved from). `content`
 // must outlive the document. Nothing after a missing header is read.
-void ReadDocument(const std::string& content, Document& doc);
+void ReadDocument(const std::string& content, Document& doc,
+                  const std::function<void(Entry&)>& each);
 
 // The name at the start of a (trimmed) value line: "" for @. pos ends after the "=" that
 // follows the name and any blanks.
