@@ -56,6 +56,8 @@ public:
         std::shared_ptr<const Doc> doc;
         if (it != entries_.end() && it->second.content == content)
             doc = it->second.doc;
+        else if (Trusted(stamp, readTime))
+            doc = parse_(std::move(content));  // the bytes are not kept: no copy
         else
             doc = parse_(content);
         Store(path, stamp, doc, std::move(content), readTime);
@@ -108,10 +110,14 @@ private:
         return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
     }
 
+    static bool Trusted(const FileStamp& stamp, int64_t readTime) {
+        return std::max(stamp.mtimeNs, stamp.ctimeNs) < readTime - kRacyWindowNs;
+    }
+
     void Store(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc,
                std::string content, int64_t readTime) {
         if (entries_.size() >= kMaxEntries && !entries_.count(path)) entries_.clear();
-        const bool trusted = std::max(stamp.mtimeNs, stamp.ctimeNs) < readTime - kRacyWindowNs;
+        const bool trusted = Trusted(stamp, readTime);
         // The bytes are kept only while they may still be needed to tell a racy change.
         if (trusted) content = std::string();
         entries_[path] = Entry{stamp, std::move(doc), std::move(content), trusted};

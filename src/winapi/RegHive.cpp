@@ -86,6 +86,14 @@ bool NameLess::operator()(std::string_view a, std::string_view b) const {
 
 bool NamesEqual(std::string_view a, std::string_view b) {
     size_t i = 0, j = 0;
+    for (; i < a.size() && i < b.size() && (uint8_t(a[i]) | uint8_t(b[i])) < 0x80; ++i) {
+        char x = a[i], y = b[i];
+        if (x == y) continue;
+        if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    j = i;
     while (i < a.size() && j < b.size())
         if (NextUpper(a, i) != NextUpper(b, j)) return false;
     return i == a.size() && j == b.size();
@@ -227,18 +235,20 @@ std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string&
     };
     regtext::ReadDocument(content, doc, take);
     if (!doc.empty && !doc.hasHeader) hive->readable_ = false;
+    hive->sizeHint_ = content.size();
     return hive;
 }
 
 std::string RegHive::Serialize() const {
     std::string out;
-    out.reserve(4096);
+    out.reserve(sizeHint_ + sizeHint_ / 8 + 4096);
     out += regtext::kHeader;
     out += "\r\n\r\n";
     for (const std::string& line : preamble_) out += line + "\r\n";
     if (!preamble_.empty()) out += "\r\n";
     std::string path = rootName_;
     WriteKey(root_, path, true, out);
+    sizeHint_ = out.size();
     return out;
 }
 

@@ -50,8 +50,8 @@ struct NameEqual {
 
 struct RegKey {
     std::string name;
-    std::map<std::string, std::unique_ptr<RegKey>, NameLess>
-        children;                   // keyed by the key's own name
+    // Keyed by a view of the child's own name (which never changes once created).
+    std::map<std::string_view, std::unique_ptr<RegKey>, NameLess> children;
     std::vector<RegValue> values;   // in creation order
     std::vector<std::string> kept;  // unreadable lines, written back unchanged
 
@@ -93,6 +93,7 @@ private:
     RegKey root_;
     std::vector<std::string> preamble_;  // unreadable lines before the first key
     bool readable_ = true;
+    mutable size_t sizeHint_ = 0;  // the size of the text last written
 };
 
 // Splits "a\b\c" into its names; false for an empty name inside the path. One trailing

@@ -170,19 +170,24 @@ std::string Quote(std::string_view text) {
 bool ReadQuoted(std::string_view text, size_t& pos, std::string& out) {
     out.clear();
     if (pos >= text.size() || text[pos] != '"') return false;
-    for (size_t i = pos + 1; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '"') {
-            pos = i + 1;
+    size_t i = pos + 1;
+    while (true) {
+        const size_t stop = text.find_first_of("\"\\", i);
+        if (stop == std::string_view::npos) return false;
+        out.append(text.substr(i, stop - i));
+        if (text[stop] == '"') {
+            pos = stop + 1;
             return true;
         }
-        if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"')) {
-            out.push_back(text[++i]);
-            continue;
+        // \\ and \" stand for the character after; any other backslash for itself.
+        if (stop + 1 < text.size() && (text[stop + 1] == '\\' || text[stop + 1] == '"')) {
+            out.push_back(text[stop + 1]);
+            i = stop + 2;
+        } else {
+            out.push_back('\\');
+            i = stop + 1;
         }
-        out.push_back(c);
     }
-    return false;
 }
 
 std::string ToUtf16Le(const std::string& narrow) {
@@ -215,6 +220,7 @@ std::string_view DecodeFile(const std::string& content, std::string& converted) 
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
+    lines.reserve(text.size() / 24);
     size_t pos = 0;
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
@@ -311,9 +317,9 @@ void AppendValue(std::string_view name, DWORD type, const std::string& data, std
     if (type == REG_DWORD && data.size() == 4) {
         uint32_t x = uint32_t(uint8_t(data[0])) | uint32_t(uint8_t(data[1])) << 8 |
                      uint32_t(uint8_t(data[2])) << 16 | uint32_t(uint8_t(data[3])) << 24;
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "dword:%08x", unsigned(x));
-        line += buf;
+        line += "dword:";
+        for (int shift = 28; shift >= 0; shift -= 4)
+            line.push_back("0123456789abcdef"[(x >> shift) & 15]);
     } else if (type == REG_BINARY) {
         line += "hex:";
         AppendHex(line, data, out);
