@@ -12,16 +12,24 @@ namespace {
 
 // `path` is the key's full name; it is extended for the subkeys and given back as it was.
 void WriteKey(const RegKey& key, std::string& path, bool isRoot, std::string& out) {
-    if (!isRoot || !key.values.empty() || !key.kept.empty()) {
+    std::string_view unread;
+    const bool asRead = key.Unread(unread);
+    if (asRead || !isRoot || !key.Values().empty() || !key.Kept().empty()) {
         out += '[';
         out += path;
         out += "]\r\n";
-        for (const RegValue& v : key.values) regtext::AppendValue(v.name, v.type, v.data, out);
-        for (const std::string& line : key.kept) {
-            out += line;
+        if (asRead) {
+            out += unread;  // as it was read, its blank lines included
+            if (!unread.empty() && unread.back() != '\n') out += "\r\n";
+        } else {
+            for (const RegValue& v : key.Values())
+                regtext::AppendValue(v.name, v.type, v.data, out);
+            for (const std::string& line : key.Kept()) {
+                out += line;
+                out += "\r\n";
+            }
             out += "\r\n";
         }
-        out += "\r\n";
     }
     const size_t length = path.size();
     for (const auto& [name, child] : key.children) {
@@ -138,43 +146,100 @@ bool RegKey::RemoveChild(std::string_view childName) {
     return true;
 }
 
+const std::vector<RegValue>& RegKey::Values() const {
+    static const std::vector<RegValue> none;
+    Load();
+    return data_ ? data_->values : none;
+}
+
+const std::vector<std::string>& RegKey::Kept() const {
+    static const std::vector<std::string> none;
+    Load();
+    return data_ ? data_->kept : none;
+}
+
+RegKey::Data& RegKey::Own() {
+    if (!data_) data_ = std::make_unique<Data>();
+    return *data_;
+}
+
+void RegKey::Load() const {
+    if (!lazy_) return;
+    std::call_once(loaded_, [this] {
+        ReadLines(const_cast<RegKey&>(*this), unread_);
+        read_ = true;
+    });
+}
+
+// Reads the lines of one key (those below its header up to the next key header it owns) into
+// it. A header of another hive or a deletion stops the reading: the lines from there on are
+// kept unchanged.
+void RegKey::ReadLines(RegKey& key, std::string_view text) {
+    const std::vector<std::string_view> lines = regtext::SplitLines(text);
+    bool skipping = false;
+    regtext::ReadEntries(lines, 0, [&](regtext::Entry& e) {
+        using Kind = regtext::Entry::Kind;
+        if (e.kind == Kind::Key) skipping = true;
+        if (e.kind == Kind::Value && !e.remove && !skipping) {
+            key.Put(e.name, e.type, std::move(e.data));
+            return;
+        }
+        for (size_t k = e.firstLine; k <= e.lastLine; ++k) key.Own().kept.emplace_back(lines[k]);
+    });
+}
+
 const RegValue* RegKey::FindValue(std::string_view valueName) const {
-    if (index_) {
-        auto it = index_->find(valueName);
-        return it == index_->end() ? nullptr : &values[it->second];
+    Load();
+    return FindRead(valueName);
+}
+
+const RegValue* RegKey::FindRead(std::string_view valueName) const {
+    if (!data_) return nullptr;
+    if (data_->index) {
+        auto it = data_->index->find(valueName);
+        return it == data_->index->end() ? nullptr : &data_->values[it->second];
     }
-    for (const RegValue& v : values)
+    for (const RegValue& v : data_->values)
         if (NamesEqual(v.name, valueName)) return &v;
     return nullptr;
 }
 
 void RegKey::SetValue(std::string_view valueName, DWORD type, std::string data) {
-    if (auto* v = const_cast<RegValue*>(FindValue(valueName))) {
+    Load();
+    Put(valueName, type, std::move(data));
+}
+
+void RegKey::Put(std::string_view valueName, DWORD type, std::string data) {
+    if (auto* v = const_cast<RegValue*>(FindRead(valueName))) {
         v->type = type;
         v->data = std::move(data);
         return;
     }
-    values.push_back(RegValue{std::string(valueName), type, std::move(data)});
-    if (index_)
-        index_->emplace(values.back().name, values.size() - 1);
-    else if (values.size() >= kIndexFrom)
+    Data& d = Own();
+    d.values.push_back(RegValue{std::string(valueName), type, std::move(data)});
+    if (d.index)
+        d.index->emplace(d.values.back().name, d.values.size() - 1);
+    else if (d.values.size() >= kIndexFrom)
         Reindex();
 }
 
 bool RegKey::DeleteValue(std::string_view valueName) {
     const RegValue* v = FindValue(valueName);
     if (!v) return false;
-    values.erase(values.begin() + (v - values.data()));
+    Data& d = Own();
+    d.values.erase(d.values.begin() + (v - d.values.data()));
     Reindex();
     return true;
 }
 
+
 void RegKey::Reindex() {
-    index_.reset();
-    if (values.size() < kIndexFrom) return;
-    index_ = std::make_unique<Index>();
-    index_->reserve(values.size());
-    for (size_t i = 0; i < values.size(); ++i) index_->emplace(values[i].name, i);
+    Data& d = Own();
+    d.index.reset();
+    if (d.values.size() < kIndexFrom) return;
+    d.index = std::make_unique<Index>();
+    d.index->reserve(d.values.size());
+    for (size_t i = 0; i < d.values.size(); ++i) d.index->emplace(d.values[i].name, i);
 }
 
 RegHive::RegHive(std::string rootName) : rootName_(std::move(rootName)) { root_.name = rootName_; }
@@ -188,55 +253,102 @@ RegKey* RegHive::Find(const std::vector<std::string_view>& path) const {
     return const_cast<RegKey*>(key);
 }
 
-std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string& content) {
+std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, std::string content) {
     auto hive = std::make_shared<RegHive>(std::move(rootName));
-    RegKey* current = nullptr;
-    bool skipping = false;  // under a key header this hive cannot take
-    std::vector<std::string_view> parts;
-    // The path of the previous key header and its keys: the next header mostly shares all of
-    // it but the last name.
-    std::vector<std::string> prevNames;
-    std::vector<RegKey*> prevKeys;
-    regtext::Document doc;
-    auto take = [&](regtext::Entry& e) {
-        using Kind = regtext::Entry::Kind;
-        bool readable = false;
-        if (e.kind == Kind::Key && !e.remove) {
-            const size_t slash = e.keyPath.find('\\');
-            readable = NamesEqual(e.keyPath.substr(0, slash), hive->rootName_) &&
-                       SplitKeyPath(slash == std::string_view::npos ? std::string_view()
-                                                                    : e.keyPath.substr(slash + 1),
-                                    parts) &&
-                       parts.size() <= kMaxDepth;
-            skipping = !readable;
-            if (readable) {
-                size_t same = 0;
-                while (same < parts.size() && same < prevNames.size() &&
-                       prevNames[same] == parts[same])
-                    ++same;
-                prevNames.resize(same);
-                prevKeys.resize(same);
-                current = same ? prevKeys.back() : &hive->root_;
-                for (size_t k = same; k < parts.size(); ++k) {
-                    current = &current->AddChild(parts[k]);
-                    prevNames.emplace_back(parts[k]);
-                    prevKeys.push_back(current);
-                }
-            }
-        } else if (e.kind == Kind::Key) {
-            skipping = true;
-        } else if (e.kind == Kind::Value && !e.remove && current && !skipping) {
-            current->SetValue(e.name, e.type, std::move(e.data));
-            readable = true;
-        }
-        if (readable) return;
-        auto& kept = current ? current->kept : hive->preamble_;
-        for (size_t k = e.firstLine; k <= e.lastLine; ++k) kept.emplace_back(doc.lines[k]);
-    };
-    regtext::ReadDocument(content, doc, take);
-    if (!doc.empty && !doc.hasHeader) hive->readable_ = false;
     hive->sizeHint_ = content.size();
+    std::string converted;
+    const std::string_view decoded = regtext::DecodeFile(content, converted);
+    if (decoded.data() == converted.data())
+        hive->text_ = std::move(converted);  // UTF-16, now UTF-8
+    else if (decoded.size() == content.size())
+        hive->text_ = std::move(content);
+    else
+        hive->text_ = std::string(decoded);  // after a byte-order mark
+    const std::string_view text = hive->text_;
+
+    // The header: the first line that is not blank.
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t nl = text.find('\n', pos);
+        const size_t end = nl == std::string_view::npos ? text.size() : nl;
+        std::string_view line = regtext::Trim(text.substr(pos, end - pos));
+        if (!line.empty() && line.back() == '\r')
+            line = regtext::Trim(line.substr(0, line.size() - 1));
+        pos = nl == std::string_view::npos ? text.size() : nl + 1;
+        if (line.empty()) continue;
+        if (line != regtext::kHeader && line != regtext::kHeader4) hive->readable_ = false;
+        hive->ReadLines(text.substr(pos));
+        break;
+    }
     return hive;
+}
+
+void RegHive::ReadLines(std::string_view text) {
+    if (!readable_) return;
+    // Each key takes the lines up to the next header of a key of this hive; lines before the
+    // first one are kept with the file's preamble.
+    RegKey* current = nullptr;
+    size_t bodyStart = 0;
+    std::vector<std::string_view> parts;
+    auto close = [&](size_t end) {
+        const std::string_view body = text.substr(bodyStart, end - bodyStart);
+        if (!current) {
+            const std::vector<std::string_view> lines = regtext::SplitLines(body);
+            regtext::ReadEntries(lines, 0, [&](regtext::Entry& e) {
+                for (size_t k = e.firstLine; k <= e.lastLine; ++k) preamble_.emplace_back(lines[k]);
+            });
+        } else if (!current->lazy_ && !current->data_) {
+            current->unread_ = body;
+            current->lazy_ = true;
+        } else {
+            current->Load();  // a key listed twice: both parts are read
+            RegKey::ReadLines(*current, body);
+        }
+    };
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t nl = text.find('\n', pos);
+        const size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
+        const std::string_view trimmed = regtext::Trim(text.substr(pos, next - pos));
+        if (trimmed.empty() || trimmed[0] != '[') {
+            pos = next;
+            continue;
+        }
+        std::string_view line = trimmed;
+        while (!line.empty() &&
+               (line.back() == '\n' || line.back() == '\r' || regtext::IsBlank(line.back())))
+            line.remove_suffix(1);
+        regtext::Entry e;
+        if (line.find('\0') == std::string_view::npos) regtext::ReadKeyLine(line, e);
+        const size_t slash = e.keyPath.find('\\');
+        if (e.kind != regtext::Entry::Kind::Key || e.remove ||
+            !NamesEqual(e.keyPath.substr(0, slash), rootName_) ||
+            !SplitKeyPath(
+                slash == std::string_view::npos ? std::string_view() : e.keyPath.substr(slash + 1),
+                parts) ||
+            parts.size() > kMaxDepth) {
+            pos = next;  // not a key of this hive: a line of the key before it
+            continue;
+        }
+        close(pos);
+        // The next header mostly shares all of the previous one's path but its last name.
+        size_t same = 0;
+        while (same < parts.size() && same < prevNames_.size() && prevNames_[same] == parts[same])
+            ++same;
+        prevNames_.resize(same);
+        prevKeys_.resize(same);
+        current = same ? prevKeys_.back() : &root_;
+        for (size_t k = same; k < parts.size(); ++k) {
+            current = &current->AddChild(parts[k]);
+            prevNames_.emplace_back(parts[k]);
+            prevKeys_.push_back(current);
+        }
+        bodyStart = next;
+        pos = next;
+    }
+    close(text.size());
+    prevNames_ = {};
+    prevKeys_ = {};
 }
 
 std::string RegHive::Serialize() const {

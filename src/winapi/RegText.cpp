@@ -333,6 +333,28 @@ void AppendValue(std::string_view name, DWORD type, const std::string& data, std
     out += "\r\n";
 }
 
+void ReadKeyLine(std::string_view trimmed, Entry& e) {
+    std::string_view inner = trimmed.substr(1);
+    if (trimmed.size() < 2 || trimmed.back() != ']') {
+        e.lineError = LineError::KeyBracket;
+        return;
+    }
+    inner.remove_suffix(1);
+    if (!inner.empty() && inner[0] == '-') {
+        e.remove = true;
+        inner.remove_prefix(1);
+    }
+    if (!inner.empty() && inner.back() == '\\') inner.remove_suffix(1);
+    // No empty name: no backslash first, last or doubled.
+    if (inner.empty() || inner.front() == '\\' || inner.back() == '\\' ||
+        inner.find("\\\\") != std::string_view::npos) {
+        e.lineError = LineError::KeyName;
+        return;
+    }
+    e.kind = Entry::Kind::Key;
+    e.keyPath = inner;
+}
+
 void ReadDocument(const std::string& content, Document& doc,
                   const std::function<void(Entry&)>& each) {
     doc = Document();
@@ -347,7 +369,12 @@ void ReadDocument(const std::string& content, Document& doc,
     doc.hasHeader = header == kHeader || header == kHeader4;
     if (!doc.hasHeader) return;
 
-    for (++i; i < lines.size(); ++i) {
+    ReadEntries(lines, i + 1, each);
+}
+
+void ReadEntries(const std::vector<std::string_view>& lines, size_t from,
+                 const std::function<void(Entry&)>& each) {
+    for (size_t i = from; i < lines.size(); ++i) {
         const std::string_view trimmed = Trim(lines[i]);
         if (trimmed.empty()) continue;
         Entry e;
@@ -357,24 +384,7 @@ void ReadDocument(const std::string& content, Document& doc,
         } else if (trimmed[0] == ';') {
             e.kind = Entry::Kind::Comment;
         } else if (trimmed[0] == '[') {
-            std::string_view inner = trimmed.substr(1);
-            if (trimmed.size() < 2 || trimmed.back() != ']') {
-                e.lineError = LineError::KeyBracket;
-            } else {
-                inner.remove_suffix(1);
-                if (!inner.empty() && inner[0] == '-') {
-                    e.remove = true;
-                    inner.remove_prefix(1);
-                }
-                if (!inner.empty() && inner.back() == '\\') inner.remove_suffix(1);
-                std::vector<std::string_view> names;
-                if (inner.empty() || !SplitPath(inner, names))
-                    e.lineError = LineError::KeyName;
-                else {
-                    e.kind = Entry::Kind::Key;
-                    e.keyPath = inner;
-                }
-            }
+            ReadKeyLine(trimmed, e);
         } else {
             size_t pos = 0;
             e.valueError = ReadValueName(trimmed, e.name, pos);

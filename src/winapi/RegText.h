@@ -128,6 +128,11 @@ struct Document {
 // must outlive the document. Nothing after a missing header is read.
 void ReadDocument(const std::string& content, Document& doc,
                   const std::function<void(Entry&)>& each);
+// The entries of lines[from...] (a part of a file after its header), as ReadDocument gives
+// them; and the key header of one trimmed line beginning with "[".
+void ReadEntries(const std::vector<std::string_view>& lines, size_t from,
+                 const std::function<void(Entry&)>& each);
+void ReadKeyLine(std::string_view trimmed, Entry& e);
 
 // The name at the start of a (trimmed) value line: "" for @. pos ends after the "=" that
 // follows the name and any blanks.

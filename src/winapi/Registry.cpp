@@ -41,9 +41,11 @@ std::string HivePath(int hive) { return winapi::MachineFolder() + "/" + RootName
 ParsedFileCache<RegHive>& HiveCache(int hive) {
     static ParsedFileCache<RegHive> caches[kHiveCount] = {
         ParsedFileCache<RegHive>(
-            [](std::string c) { return RegHive::Parse(RootName(kMachine), c); }),
-        ParsedFileCache<RegHive>([](std::string c) { return RegHive::Parse(RootName(kUser), c); }),
-        ParsedFileCache<RegHive>([](std::string c) { return RegHive::Parse(RootName(kUsers), c); }),
+            [](std::string c) { return RegHive::Parse(RootName(kMachine), std::move(c)); }),
+        ParsedFileCache<RegHive>(
+            [](std::string c) { return RegHive::Parse(RootName(kUser), std::move(c)); }),
+        ParsedFileCache<RegHive>(
+            [](std::string c) { return RegHive::Parse(RootName(kUsers), std::move(c)); }),
     };
     return caches[hive];
 }
@@ -309,12 +311,15 @@ LONG CommitBatch() {
         FileStamp written;
     };
     std::vector<Done> done;
+    int left = 0;
+    for (int h = 0; h < kHiveCount; ++h) left += tBatch.changes[h].empty() ? 0 : 1;
     LONG rc = ERROR_SUCCESS;
     for (int h = 0; h < kHiveCount && rc == ERROR_SUCCESS; ++h) {
         if (tBatch.changes[h].empty()) continue;
         Done d{h, std::string(), FileStamp()};
-        rc = WriteHive(h, tBatch.hives[h], tBatch.base[h], tBatch.changes[h], false, &d.before,
-                       d.written);
+        // The content before is needed only to put a hive back when a later one fails.
+        rc = WriteHive(h, tBatch.hives[h], tBatch.base[h], tBatch.changes[h], false,
+                       --left > 0 ? &d.before : nullptr, d.written);
         if (rc == ERROR_SUCCESS) done.push_back(std::move(d));
     }
     if (rc != ERROR_SUCCESS) {
@@ -614,8 +619,8 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     std::shared_ptr<const RegHive> hive;
     const RegKey* k;
     if (LONG rc = Locate(key, hive, k)) return rc;
-    if (dwIndex >= k->values.size()) return ERROR_NO_MORE_ITEMS;
-    const RegValue& v = k->values[dwIndex];
+    if (dwIndex >= k->Values().size()) return ERROR_NO_MORE_ITEMS;
+    const RegValue& v = k->Values()[dwIndex];
     // As Windows: a data buffer too small reports the type and size and leaves the name
     // alone; a name buffer too small still reports the type and size and copies the data
     // when it fits, leaving the name's count as it was.
@@ -654,13 +659,13 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lp
     // Lengths as Windows keeps them: names in UTF-16 characters, data as StoredSize.
     for (const auto& [name, child] : k->children)
         maxSub = std::max(maxSub, Utf16Length(child->name));
-    for (const RegValue& v : k->values) {
+    for (const RegValue& v : k->Values()) {
         maxName = std::max(maxName, Utf16Length(v.name));
         maxData = std::max(maxData, StoredSize(v));
     }
     if (lpcSubKeys) *lpcSubKeys = DWORD(k->children.size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
-    if (lpcValues) *lpcValues = DWORD(k->values.size());
+    if (lpcValues) *lpcValues = DWORD(k->Values().size());
     if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
     if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
     if (lpftLastWriteTime) {
