@@ -463,14 +463,18 @@ TEST(Registry, HandWrittenHiveReadsAsAnImportWould) {
               "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Hand\\]\r\n"
               "\"bin\"=hex:01,02,\\\r\n  03,\\\r\n  04\r\n"
               "\"num\"=dword: 2a\r\n"
-              "; kept\r\n");
+              "; kept\r\n"
+              "[HKEY_CURRENT_USER\\Untouched]\n\"x\"=dword: 1\n");
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Hand", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     EXPECT_EQ(Query(key, "bin"), std::make_pair(DWORD(REG_BINARY), "\x01\x02\x03\x04"s));
     EXPECT_EQ(Query(key, "num"), std::make_pair(DWORD(REG_DWORD), "\x2a\0\0\0"s));
     SetText(key, "new", "x");
-    EXPECT_NE(ReadFile(machine.path() / "HKEY_CURRENT_USER.reg").find("; kept\r\n"),
-              std::string::npos);
+    const std::string file = ReadFile(machine.path() / "HKEY_CURRENT_USER.reg");
+    EXPECT_NE(file.find("; kept\r\n"), std::string::npos);
+    // A key the write did not touch keeps its lines byte for byte.
+    EXPECT_NE(file.find("[HKEY_CURRENT_USER\\Untouched]\r\n\"x\"=dword: 1\n"), std::string::npos)
+        << file;
     RegCloseKey(key);
 }
 
