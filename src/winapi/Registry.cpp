@@ -4,6 +4,12 @@
 // the hive as it is on disk now (parsed files are cached and re-validated on each call), so
 // changes made by other processes are seen at once. A handle whose key has been deleted
 // meanwhile gives ERROR_KEY_DELETED, as on Windows.
+//
+// A change takes the hive file's lock, applies itself to the parsed hive (the cached one
+// when it is still the file's version, so a large hive is not read again) and writes the
+// file whole; the process keeps what it wrote, trusted by the file's new stamp. Inside a
+// RegistryBatch the changes of a thread go to its own copy of the hive and reach the file
+// in one write when the batch ends.
 
 #include <sys/stat.h>
 #include <unistd.h>
