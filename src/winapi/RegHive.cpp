@@ -232,7 +232,6 @@ bool RegKey::DeleteValue(std::string_view valueName) {
     return true;
 }
 
-
 void RegKey::Reindex() {
     Data& d = Own();
     d.index.reset();
