@@ -10,7 +10,9 @@
 
 #include "common/TextUtil.h"
 #include "common/VersionInfo.h"
+#include "winapi/ComText.h"
 #include "winapi/RegText.h"
+#include "winapi/RegistryStore.h"
 
 namespace lumaro {
 
@@ -22,8 +24,9 @@ using regtext::IsBlank;
 using regtext::Trim;
 
 constexpr LONG kErrorFileExists = 80;
-// Deepest key path the registry accepts.
+// Deepest key path the registry accepts, and longest value name (UTF-16 characters).
 constexpr size_t kMaxKeyDepth = 512;
+constexpr size_t kMaxValueName = 16383;
 
 std::string Source() { return ExecutableName() + ".RegFile"; }
 
@@ -35,34 +38,7 @@ void Check(LONG code, const std::string& what) {
     if (code != ERROR_SUCCESS) Fail(code, what);
 }
 
-// An open key, closed with the object.
-class Key {
-public:
-    Key() = default;
-    ~Key() {
-        if (handle_) RegCloseKey(handle_);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    HKEY* out() { return &handle_; }
-    HKEY get() const { return handle_; }
-
-private:
-    HKEY handle_ = nullptr;
-};
-
-struct RootInfo {
-    const char* name;
-    const char* shortName;
-    HKEY key;
-};
-
-const RootInfo kRoots[] = {
-    {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
-    {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
-    {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
-    {"HKEY_USERS", "HKU", HKEY_USERS},
-};
+using Key = winapi::RegKeyHandle;
 
 std::string JoinKey(const std::string& base, const std::string& name) {
     return base.empty() ? name : base + "\\" + name;
@@ -126,23 +102,6 @@ const char* Problem(regtext::Error error) {
     return "";
 }
 
-// The data after "=" of a value line.
-void ReadData(std::string_view data, size_t line, RegFileKey::Value& value) {
-    data = Trim(data);
-    if (data == "-") {
-        value.remove = true;
-        return;
-    }
-    // A file to import may also have blanks between "dword:" and the digits.
-    std::string dword;
-    if (EqualsIgnoreCase(data.substr(0, 6), "dword:")) {
-        dword = "dword:" + std::string(Trim(data.substr(6)));
-        data = dword;
-    }
-    const regtext::Error error = regtext::ReadData(data, value.value.type, value.value.data);
-    if (error != regtext::Error::None) SyntaxError(line, Problem(error));
-}
-
 std::string ReadWholeFile(const std::string& fileName) {
     std::ifstream in(fileName, std::ios::binary);
     if (!in) Fail(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED, fileName);
@@ -175,6 +134,40 @@ void DeleteTree(HKEY root, const std::string& subKey, const std::string& fullNam
     Check(RegDeleteKeyA(root, subKey.c_str()), fullName);
 }
 
+void ImportKey(const RegFileKey& k, RegImportSummary& summary) {
+    const std::string where = "line " + std::to_string(k.line) + ", " + k.key.FullName();
+    if (k.remove) {
+        Key probe;
+        if (RegOpenKeyExA(k.key.root, k.key.subKey.c_str(), 0, KEY_READ, probe.out()) ==
+            ERROR_SUCCESS) {
+            DeleteTree(k.key.root, k.key.subKey, k.key.FullName());
+            ++summary.deleted;
+        }
+        return;
+    }
+    Key key;
+    Check(RegCreateKeyExA(k.key.root, k.key.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_WRITE | KEY_QUERY_VALUE, nullptr, key.out(), nullptr),
+          where);
+    ++summary.keys;
+    for (const RegFileKey::Value& v : k.values) {
+        const std::string& n = v.value.name;
+        if (v.remove) {
+            LONG rc = RegDeleteValueA(key.get(), n.c_str());
+            if (rc == ERROR_SUCCESS)
+                ++summary.deleted;
+            else if (rc != ERROR_FILE_NOT_FOUND)
+                Fail(rc, "line " + std::to_string(v.line));
+            continue;
+        }
+        Check(RegSetValueExA(key.get(), n.c_str(), 0, v.value.type,
+                             reinterpret_cast<const BYTE*>(v.value.data.data()),
+                             DWORD(v.value.data.size())),
+              "line " + std::to_string(v.line));
+        ++summary.values;
+    }
+}
+
 }  // namespace
 
 // ---- Names, types and data as text -------------------------------------------------------
@@ -189,12 +182,12 @@ bool ParseRegKeyName(std::string_view text, RegKeyName& out) {
     std::string_view sub =
         slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
     if (!sub.empty() && sub.back() == '\\') sub.remove_suffix(1);
-    const RootInfo* found = nullptr;
-    for (const RootInfo& r : kRoots)
-        if (EqualsIgnoreCase(root, r.name) || EqualsIgnoreCase(root, r.shortName)) found = &r;
+    const winapi::RegRoot* found = winapi::FindRegRoot(root);
     if (!found) return false;
     std::vector<std::string_view> parts;
-    if (!regtext::SplitPath(sub, parts) || parts.size() > kMaxKeyDepth) return false;
+    // HKEY_CLASSES_ROOT is HKEY_LOCAL_MACHINE\Software\Classes: two levels already used.
+    const size_t depth = found->key == HKEY_CLASSES_ROOT ? kMaxKeyDepth - 2 : kMaxKeyDepth;
+    if (!regtext::SplitPath(sub, parts) || parts.size() > depth) return false;
     if (sub.find_first_of("\r\n") != std::string_view::npos) return false;
     out.root = found->key;
     out.rootName = found->name;
@@ -541,6 +534,24 @@ RegFileSyntaxError::RegFileSyntaxError(size_t line, const std::string& problem)
                    "line " + std::to_string(line) + ": " + problem),
       line_(line) {}
 
+// The message for a line the reader could not take.
+std::string LineProblem(const regtext::Entry& e) {
+    switch (e.lineError) {
+        case regtext::LineError::Nul:
+            return "the line holds a NUL character";
+        case regtext::LineError::KeyBracket:
+            return "a key name in brackets must end with ']'";
+        case regtext::LineError::KeyName:
+            return "the key name has an empty part";
+        case regtext::LineError::PastTheEnd:
+            return "the value goes on past the end of the file";
+        case regtext::LineError::Value:
+        case regtext::LineError::None:
+            break;
+    }
+    return Problem(e.valueError);
+}
+
 std::vector<RegFileKey> ParseRegText(const std::string& content) {
     if (content.size() >= 2 && uint8_t(content[0]) == 0xFF && uint8_t(content[1]) == 0xFE &&
         content.size() % 2 != 0)
@@ -548,69 +559,48 @@ std::vector<RegFileKey> ParseRegText(const std::string& content) {
     if (content.size() >= 2 && uint8_t(content[0]) == 0xFE && uint8_t(content[1]) == 0xFF)
         SyntaxError(
             1, "UTF-16 big-endian files are not supported; save the file as UTF-16LE or UTF-8");
-    std::string converted;
-    const std::vector<std::string_view> lines =
-        regtext::SplitLines(regtext::DecodeFile(content, converted));
-
     std::vector<RegFileKey> keys;
-    bool header = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const size_t lineNo = i + 1;
-        std::string_view trimmed = Trim(lines[i]);
-        if (trimmed.empty()) continue;
-        if (trimmed.find('\0') != std::string_view::npos)
-            SyntaxError(lineNo, "the line holds a NUL character");
-        if (!header) {
-            if (trimmed != regtext::kHeader && trimmed != regtext::kHeader4)
-                SyntaxError(lineNo, "not a registry file: it must begin with \"" +
-                                        std::string(regtext::kHeader) + "\"");
-            header = true;
-            continue;
-        }
-        if (trimmed[0] == ';') continue;
-        if (trimmed[0] == '[') {
-            if (trimmed.back() != ']')
-                SyntaxError(lineNo, "a key name in brackets must end with ']'");
-            std::string_view inner = trimmed.substr(1, trimmed.size() - 2);
+    auto take = [&](regtext::Entry& e) {
+        const size_t lineNo = e.firstLine + 1;
+        using Kind = regtext::Entry::Kind;
+        if (e.kind == Kind::Comment) return;
+        if (e.kind == Kind::Bad) SyntaxError(lineNo, LineProblem(e));
+        if (e.kind == Kind::Key) {
             RegFileKey key;
             key.line = lineNo;
-            if (!inner.empty() && inner[0] == '-') {
-                key.remove = true;
-                inner.remove_prefix(1);
-            }
-            std::string_view root = inner.substr(0, inner.find('\\'));
-            bool fullRoot = false;
-            for (const RootInfo& r : kRoots) fullRoot = fullRoot || EqualsIgnoreCase(root, r.name);
-            if (!fullRoot)
+            key.remove = e.remove;
+            const std::string_view rootName = e.keyPath.substr(0, e.keyPath.find('\\'));
+            const winapi::RegRoot* root = winapi::FindRegRoot(rootName);
+            if (!root || !EqualsIgnoreCase(rootName, root->name))
                 SyntaxError(lineNo,
                             "the key must begin with HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
                             "HKEY_CLASSES_ROOT or HKEY_USERS");
-            if (!ParseRegKeyName(inner, key.key))
+            if (!ParseRegKeyName(e.keyPath, key.key))
                 SyntaxError(lineNo, "the key name has an empty part or is too deep");
             if (key.remove && key.key.subKey.empty())
                 SyntaxError(lineNo, "a root key cannot be deleted");
             keys.push_back(std::move(key));
-            continue;
+            return;
         }
-        // A value line.
         RegFileKey::Value value;
         value.line = lineNo;
-        size_t pos = 0;
-        const regtext::Error nameError = regtext::ReadValueName(trimmed, value.value.name, pos);
-        if (nameError != regtext::Error::None) SyntaxError(lineNo, Problem(nameError));
-        // Hex data may go on over lines ending in a backslash.
-        std::string joined(trimmed);
-        if (EqualsIgnoreCase(Trim(trimmed.substr(pos)).substr(0, 3), "hex")) {
-            i = regtext::JoinContinued(lines, i, joined);
-            if (!joined.empty() && joined.back() == '\\' && i + 1 >= lines.size())
-                SyntaxError(lineNo, "the value goes on past the end of the file");
-        }
-        ReadData(std::string_view(joined).substr(pos), lineNo, value);
+        value.remove = e.remove;
+        value.value = RegValueData{std::move(e.name), e.type, std::move(e.data)};
+        const std::string& name = value.value.name;
+        if (name.find_first_of("\r\n") != std::string::npos)
+            SyntaxError(lineNo, "the value name holds a line break");
+        if (winapi::Widen(name).size() > kMaxValueName)
+            SyntaxError(lineNo, "the value name is longer than 16,383 characters");
         if (keys.empty()) SyntaxError(lineNo, "a value before the first key");
         if (keys.back().remove) SyntaxError(lineNo, "a value under a key that is being deleted");
         keys.back().values.push_back(std::move(value));
-    }
-    if (!header) SyntaxError(1, "not a registry file: it is empty");
+    };
+    regtext::Document doc;
+    regtext::ReadDocument(content, doc, take);
+    if (doc.empty) SyntaxError(1, "not a registry file: it is empty");
+    if (!doc.hasHeader)
+        SyntaxError(doc.headerLine + 1, "not a registry file: it must begin with \"" +
+                                            std::string(regtext::kHeader) + "\"");
     return keys;
 }
 
@@ -627,46 +617,17 @@ RegImportSummary ImportRegText(const std::string& text) {
             Fail(rc, "nothing was imported: " + rootName + " cannot be changed");
     }
 
+    // All changes go to one batch: each hive is written once at the end, and a change the
+    // registry refuses leaves every hive as it was.
+    winapi::RegistryBatch batch;
     RegImportSummary summary;
-    for (const RegFileKey& k : keys) {
-        const std::string where = "line " + std::to_string(k.line) + ", " + k.key.FullName();
-        try {
-            if (k.remove) {
-                Key probe;
-                if (RegOpenKeyExA(k.key.root, k.key.subKey.c_str(), 0, KEY_READ, probe.out()) ==
-                    ERROR_SUCCESS) {
-                    DeleteTree(k.key.root, k.key.subKey, k.key.FullName());
-                    ++summary.deleted;
-                }
-                continue;
-            }
-            Key key;
-            Check(RegCreateKeyExA(k.key.root, k.key.subKey.c_str(), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_WRITE | KEY_QUERY_VALUE, nullptr,
-                                  key.out(), nullptr),
-                  where);
-            ++summary.keys;
-            for (const RegFileKey::Value& v : k.values) {
-                const std::string& n = v.value.name;
-                if (v.remove) {
-                    LONG rc = RegDeleteValueA(key.get(), n.c_str());
-                    if (rc == ERROR_SUCCESS)
-                        ++summary.deleted;
-                    else if (rc != ERROR_FILE_NOT_FOUND)
-                        Fail(rc, "line " + std::to_string(v.line));
-                    continue;
-                }
-                Check(RegSetValueExA(key.get(), n.c_str(), 0, v.value.type,
-                                     reinterpret_cast<const BYTE*>(v.value.data.data()),
-                                     DWORD(v.value.data.size())),
-                      "line " + std::to_string(v.line));
-                ++summary.values;
-            }
-        } catch (const RuntimeError& e) {
-            throw RuntimeError(e.Number(), e.Source(),
-                               e.Description() + "; the keys before it in the file were imported");
-        }
+    try {
+        for (const RegFileKey& k : keys) ImportKey(k, summary);
+    } catch (const RuntimeError& e) {
+        batch.Discard();
+        throw RuntimeError(e.Number(), e.Source(), e.Description() + "; nothing was imported");
     }
+    if (LONG rc = batch.Commit()) Fail(rc, "nothing was imported");
     return summary;
 }
 

@@ -6,6 +6,7 @@
 #include "common/ErrorHandling.h"
 #include "common/Variant.h"
 #include "winapi/ComText.h"
+#include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
 
 namespace lumaro {
@@ -23,15 +24,15 @@ struct KeyWrite {
 
 KeyWrite WriteDefaultValue(const std::string& path, const std::string& text) {
     KeyWrite result;
-    HKEY key = nullptr;
+    winapi::RegKeyHandle key;
     DWORD disposition = 0;
     result.createCode =
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, &key, &disposition);
+                        KEY_WRITE, nullptr, key.out(), &disposition);
     if (result.createCode != ERROR_SUCCESS) return result;
-    result.setCode = RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                    static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
+    result.setCode =
+        RegSetValueExA(key.get(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
     return result;
 }
 
@@ -130,17 +131,21 @@ bool AccpacOcxRegHelper::CreateRegEntry(int32_t sessionID, const std::string& pr
                                         const std::string& clsid) {
     QVariant context;
     try {
+        // Both keys and values are written to the hive at once, or not at all.
+        winapi::RegistryBatch batch;
         Trace("BeginContext", "CreateRegEntry", context);
         const std::string keyA = kClassesRoot + TempProgID(sessionID, progId);
         KeyWrite a = WriteDefaultValue(keyA, progId);
         if (a.createCode != ERROR_SUCCESS) {
             Trace("ReportEvent", keyA, context);
             Trace("EndContext", "RegCreateKeyEx failed " + std::to_string(a.createCode), context);
+            batch.Discard();
             return false;
         }
         if (a.setCode != ERROR_SUCCESS) {
             Trace("ReportEvent", progId, context);
             Trace("EndContext", "RegSetValueEx failed", context);
+            batch.Discard();
             return false;
         }
         Trace("ReportEvent", keyA + " : " + progId, context);
@@ -150,11 +155,17 @@ bool AccpacOcxRegHelper::CreateRegEntry(int32_t sessionID, const std::string& pr
         if (b.createCode != ERROR_SUCCESS) {
             Trace("ReportEvent", "sSubKey : " + keyB, context);
             Trace("EndContext", "RegCreateKeyEx failed " + std::to_string(b.createCode), context);
+            batch.Discard();
             return false;
         }
         if (b.setCode != ERROR_SUCCESS) {
             Trace("ReportEvent", "sClsID : " + clsid, context);
             Trace("EndContext", "RegSetValueEx failed " + std::to_string(b.setCode), context);
+            batch.Discard();
+            return false;
+        }
+        if (LONG code = batch.Commit()) {
+            Trace("EndContext", "writing the registry failed " + std::to_string(code), context);
             return false;
         }
         Trace("ReportEvent", keyB + " : " + clsid, context);
@@ -171,10 +182,13 @@ void AccpacOcxRegHelper::ClearProgID(const std::string& sEntry) {
     try {
         Trace("ReportEvent", "DeleteTempRegEntry : " + sEntry, context);
         const std::string parent = kClassesRoot + sEntry;
+        winapi::RegistryBatch batch;  // both deletions in one write
         for (const std::string& path : {parent + "\\Clsid", parent}) {
             LONG code = RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
             Trace("ReportEvent", "RegDeleteKey : " + path + "," + std::to_string(code), context);
         }
+        if (LONG code = batch.Commit())
+            Trace("ReportEvent", "writing the registry failed " + std::to_string(code), context);
     } catch (...) {
         Trace("ReportEvent", "RegDeleteKey failed", context);
     }

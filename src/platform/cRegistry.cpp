@@ -6,6 +6,7 @@
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
 #include "common/VersionInfo.h"
+#include "winapi/RegistryStore.h"
 
 namespace lumaro {
 
@@ -17,26 +18,7 @@ constexpr REGSAM kWriteAccess = 0x3F;
 // Buffer for one subkey name: the longest key name plus its terminating NUL.
 constexpr DWORD kSubkeyNameBuffer = 256;
 
-// Closes a key handle when it goes out of scope.
-class KeyHandle {
-public:
-    KeyHandle() = default;
-    ~KeyHandle() { Close(); }
-    KeyHandle(const KeyHandle&) = delete;
-    KeyHandle& operator=(const KeyHandle&) = delete;
-    PHKEY Out() {
-        Close();
-        return &key_;
-    }
-    HKEY get() const { return key_; }
-    void Close() {
-        if (key_) RegCloseKey(key_);
-        key_ = nullptr;
-    }
-
-private:
-    HKEY key_ = nullptr;
-};
+using KeyHandle = winapi::RegKeyHandle;
 
 std::string Source() { return ExecutableName() + ".cRegistry"; }
 
@@ -77,7 +59,7 @@ void cRegistry::SetMachine(const std::string& sMachine) {
 bool cRegistry::KeyExists() const {
     if (!classKey_) return false;
     KeyHandle key;
-    return RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, KEY_QUERY_VALUE, key.Out()) ==
+    return RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, KEY_QUERY_VALUE, key.out()) ==
            ERROR_SUCCESS;
 }
 
@@ -101,13 +83,13 @@ Variant cRegistry::value() {
     HKEY root = classKey_;
     KeyHandle remote;
     if (!machine_.empty()) {
-        if (RegConnectRegistryA(machine_.c_str(), classKey_, remote.Out()) != ERROR_SUCCESS)
+        if (RegConnectRegistryA(machine_.c_str(), classKey_, remote.out()) != ERROR_SUCCESS)
             return default_;
         root = remote.get();
     }
     KeyHandle key;
     if (!root ||
-        RegOpenKeyExA(root, sectionKey_.c_str(), 0, KEY_QUERY_VALUE, key.Out()) != ERROR_SUCCESS)
+        RegOpenKeyExA(root, sectionKey_.c_str(), 0, KEY_QUERY_VALUE, key.out()) != ERROR_SUCCESS)
         return default_;
 
     // Type and size only: a zero-size offer answers ERROR_MORE_DATA when there is data.
@@ -160,7 +142,7 @@ void cRegistry::SetValue(const Variant& vValue) {
     HKEY root = classKey_;
     KeyHandle remote;
     if (!machine_.empty()) {
-        if (RegConnectRegistryA(machine_.c_str(), classKey_, remote.Out()) != ERROR_SUCCESS)
+        if (RegConnectRegistryA(machine_.c_str(), classKey_, remote.out()) != ERROR_SUCCESS)
             throw RuntimeError(kErrKeyAccess, Source(), SetValueErrorText(vValue));
         root = remote.get();
     }
@@ -168,7 +150,7 @@ void cRegistry::SetValue(const Variant& vValue) {
     char emptyClass[1] = {'\0'};
     DWORD disposition = 0;
     if (!root || RegCreateKeyExA(root, sectionKey_.c_str(), 0, emptyClass, REG_OPTION_NON_VOLATILE,
-                                 kWriteAccess, nullptr, key.Out(), &disposition) != ERROR_SUCCESS)
+                                 kWriteAccess, nullptr, key.out(), &disposition) != ERROR_SUCCESS)
         throw RuntimeError(kErrKeyAccess, Source(), SetValueErrorText(vValue));
 
     LONG rc = ERROR_SUCCESS;
@@ -208,7 +190,7 @@ void cRegistry::SetValue(const Variant& vValue) {
             rc = ERROR_INVALID_DATA;
             break;
     }
-    key.Close();
+    key.reset();
     if (rc != ERROR_SUCCESS) throw RuntimeError(kErrSetValue, Source(), SetValueErrorText(vValue));
 }
 
@@ -243,7 +225,7 @@ bool cRegistry::CreateKey() {
     DWORD disposition = 0;
     if (!classKey_ ||
         RegCreateKeyExA(classKey_, sectionKey_.c_str(), 0, emptyClass, REG_OPTION_NON_VOLATILE,
-                        kWriteAccess, nullptr, key.Out(), &disposition) != ERROR_SUCCESS)
+                        kWriteAccess, nullptr, key.out(), &disposition) != ERROR_SUCCESS)
         throw RuntimeError(kErrKeyAccess, Source(),
                            "Failed to create registry Key: '" + sectionKey_);
     return true;
@@ -260,12 +242,12 @@ bool cRegistry::DeleteKey() {
 bool cRegistry::DeleteValue() {
     KeyHandle key;
     if (!classKey_ ||
-        RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, kWriteAccess, key.Out()) != ERROR_SUCCESS)
+        RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, kWriteAccess, key.out()) != ERROR_SUCCESS)
         throw RuntimeError(kErrKeyAccess, Source(),
                            "Failed to open key '" + KeyNumber(classKey_) + "',Section: '" +
                                sectionKey_ + "' for delete access");
     LONG rc = RegDeleteValueA(key.get(), valueKey_.c_str());
-    key.Close();
+    key.reset();
     if (rc != ERROR_SUCCESS)
         throw RuntimeError(kErrKeyAccess, Source(),
                            "Failed to delete registry Key: '" + KeyNumber(classKey_) +
@@ -278,7 +260,7 @@ bool cRegistry::EnumerateValues(std::vector<std::string>& names, int32_t& count)
     count = 0;
     KeyHandle key;
     if (!classKey_ || RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, KEY_QUERY_VALUE,
-                                    key.Out()) != ERROR_SUCCESS)
+                                    key.out()) != ERROR_SUCCESS)
         return true;
     DWORD longest = 0;
     RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -303,7 +285,7 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& names, int32_t& coun
         count = 0;
         KeyHandle key;
         if (!classKey_ || RegOpenKeyExA(classKey_, sectionKey_.c_str(), 0, KEY_ENUMERATE_SUB_KEYS,
-                                        key.Out()) != ERROR_SUCCESS)
+                                        key.out()) != ERROR_SUCCESS)
             return true;
         for (DWORD index = 0;; ++index) {
             std::string buffer(kSubkeyNameBuffer, '\0');

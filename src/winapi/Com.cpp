@@ -7,6 +7,7 @@
 #include <string>
 
 #include "winapi/ComText.h"
+#include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
 
 namespace {
@@ -44,22 +45,20 @@ bool ParseGuid(const std::u16string& s, GUID& g) {
 
 // The default value (a text) of HKEY_CLASSES_ROOT\<path>.
 std::optional<std::string> ClassesText(const std::string& path) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    winapi::RegKeyHandle key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, key.out()) !=
+        ERROR_SUCCESS)
         return std::nullopt;
-    std::optional<std::string> result;
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-        (type == REG_SZ || type == REG_EXPAND_SZ)) {
-        std::string data(size, '\0');
-        if (RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<LPBYTE>(data.data()),
-                             &size) == ERROR_SUCCESS) {
-            data.resize(std::min<size_t>(size, data.size()));
-            result = data.substr(0, data.find('\0'));
-        }
-    }
-    RegCloseKey(key);
-    return result;
+    if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    std::string data(size, '\0');
+    if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<LPBYTE>(data.data()),
+                         &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    data.resize(std::min<size_t>(size, data.size()));
+    return data.substr(0, data.find('\0'));
 }
 
 bool ValidProgId(const std::string& progId) {

@@ -151,6 +151,8 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& content, FileStam
         return ReadStatus::Failed;
     }
     if (stamp) *stamp = StampOf(st);
+    // Room for the probe that finds the end of the file, so that it does not copy the file.
+    content.reserve(size_t(st.st_size) + 4096);
     content.resize(size_t(st.st_size));
     size_t done = 0;
     while (true) {

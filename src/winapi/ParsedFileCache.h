@@ -3,11 +3,12 @@
 // stamp (device, inode, size, modification and change times): a call costs one stat()
 // while the file is unchanged, and a re-read and re-parse once it has changed.
 //
-// File times are coarse (a few milliseconds), so a file changed again within one tick of
-// being read could keep its whole stamp. As git does with "racily clean" entries, a parse
-// is trusted only when the file was last modified well before the moment it was read;
-// until then every call reads the file again (and parses it again only when its bytes
-// differ from the ones parsed).
+// File times are coarse (a few milliseconds), so a file changed by someone else within one
+// tick of being read could keep its whole stamp. As git does with "racily clean" entries, a
+// parse read from disk is trusted only when the file was last modified well before the
+// moment it was read; until then every call reads the file again (and parses it again only
+// when its bytes differ from the ones parsed). A file the process wrote itself is trusted
+// by its stamp at once (Wrote).
 
 #include <time.h>
 
@@ -55,10 +56,37 @@ public:
         std::shared_ptr<const Doc> doc;
         if (it != entries_.end() && it->second.content == content)
             doc = it->second.doc;
+        else if (Trusted(stamp, readTime))
+            doc = parse_(std::move(content));  // the bytes are not kept: no copy
         else
             doc = parse_(content);
         Store(path, stamp, doc, std::move(content), readTime);
         return doc;
+    }
+
+    // Hands the parsed file over to a caller about to change it, when it is the one of the
+    // file read under the write lock (`stamp` and `content`): the entry leaves the cache. Null
+    // when the cache holds another version, or when another thread still uses it.
+    std::shared_ptr<Doc> Take(const std::string& path, const FileStamp& stamp,
+                              const std::string& content) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        auto it = entries_.find(path);
+        if (it == entries_.end()) return nullptr;
+        Entry& e = it->second;
+        const bool same = (e.trusted && e.stamp == stamp) || (!e.trusted && e.content == content);
+        std::shared_ptr<Doc> doc;
+        if (same && e.doc.use_count() == 1) doc = std::const_pointer_cast<Doc>(std::move(e.doc));
+        entries_.erase(it);
+        return doc;
+    }
+
+    // Keeps a file the process has just written (or read under the write lock) as the version
+    // with `stamp`. Trusted at once: every writer replaces the file, so no other version can
+    // carry this stamp.
+    void Wrote(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (entries_.size() >= kMaxEntries && !entries_.count(path)) entries_.clear();
+        entries_[path] = Entry{stamp, std::move(doc), std::string(), true};
     }
 
     void Forget(const std::string& path) {
@@ -82,10 +110,16 @@ private:
         return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
     }
 
+    static bool Trusted(const FileStamp& stamp, int64_t readTime) {
+        return std::max(stamp.mtimeNs, stamp.ctimeNs) < readTime - kRacyWindowNs;
+    }
+
     void Store(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc,
                std::string content, int64_t readTime) {
         if (entries_.size() >= kMaxEntries && !entries_.count(path)) entries_.clear();
-        const bool trusted = std::max(stamp.mtimeNs, stamp.ctimeNs) < readTime - kRacyWindowNs;
+        const bool trusted = Trusted(stamp, readTime);
+        // The bytes are kept only while they may still be needed to tell a racy change.
+        if (trusted) content = std::string();
         entries_[path] = Entry{stamp, std::move(doc), std::move(content), trusted};
     }
 

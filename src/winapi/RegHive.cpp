@@ -1,45 +1,116 @@
 #include "winapi/RegHive.h"
 
-#include <cstring>
+#include <locale.h>
+#include <wctype.h>
+
+#include <cstdint>
 
 #include "winapi/RegText.h"
 
 namespace winapi::detail {
 namespace {
 
-using regtext::Trim;
-
-void WriteKey(const RegKey& key, const std::string& path, bool isRoot, std::string& out) {
-    if (!isRoot || !key.values.empty() || !key.kept.empty()) {
-        out += "[" + path + "]\r\n";
-        for (const RegValue& v : key.values) regtext::AppendValue(v.name, v.type, v.data, out);
-        for (const std::string& line : key.kept) out += line + "\r\n";
-        out += "\r\n";
+// `path` is the key's full name; it is extended for the subkeys and given back as it was.
+void WriteKey(const RegKey& key, std::string& path, bool isRoot, std::string& out) {
+    std::string_view unread;
+    const bool asRead = key.Unread(unread);
+    if (asRead || !isRoot || !key.Values().empty() || !key.Kept().empty()) {
+        out += '[';
+        out += path;
+        out += "]\r\n";
+        if (asRead) {
+            out += unread;  // as it was read, its blank lines included
+            if (!unread.empty() && unread.back() != '\n') out += "\r\n";
+        } else {
+            for (const RegValue& v : key.Values())
+                regtext::AppendValue(v.name, v.type, v.data, out);
+            for (const std::string& line : key.Kept()) {
+                out += line;
+                out += "\r\n";
+            }
+            out += "\r\n";
+        }
     }
-    for (const auto& [upper, child] : key.children)
-        WriteKey(*child, path + "\\" + child->name, false, out);
+    const size_t length = path.size();
+    for (const auto& [name, child] : key.children) {
+        path += '\\';
+        path += child->name;
+        WriteKey(*child, path, false, out);
+        path.resize(length);
+    }
 }
 
-inline unsigned char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 'a' + 'A') : (unsigned char)c;
+// The next character of a name, upper-cased, as a number that orders as Windows orders
+// UTF-16 text; a byte that does not begin well-formed UTF-8 stands for itself.
+uint32_t NextUpper(std::string_view s, size_t& i) {
+    const uint8_t c = uint8_t(s[i]);
+    if (c < 0x80) {
+        ++i;
+        return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+    }
+    const size_t extra = (c & 0xE0) == 0xC0   ? 1
+                         : (c & 0xF0) == 0xE0 ? 2
+                         : (c & 0xF8) == 0xF0 ? 3
+                                              : 0;
+    uint32_t cp = c & (0x3F >> extra);
+    bool ok = extra > 0 && i + extra < s.size();
+    for (size_t k = 1; ok && k <= extra; ++k) {
+        const uint8_t d = uint8_t(s[i + k]);
+        ok = (d & 0xC0) == 0x80;
+        cp = (cp << 6) | (d & 0x3F);
+    }
+    if (!ok) {
+        ++i;
+        return 0x400000 + c;  // after every character
+    }
+    i += extra + 1;
+    if (cp < 0x10000) {
+        static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+        if (unicode) cp = uint32_t(::towupper_l(wint_t(cp), unicode));
+        // UTF-16 puts the characters from U+E000 after those beyond U+FFFF (surrogates).
+        if (cp >= 0xE000 && cp < 0x10000) cp += 0x200000;
+    }
+    return cp;
 }
 
 }  // namespace
 
 bool NameLess::operator()(std::string_view a, std::string_view b) const {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = Upper(a[i]), y = Upper(b[i]);
+    size_t i = 0, j = 0;
+    // ASCII, the usual case, byte by byte.
+    for (; i < a.size() && i < b.size() && (uint8_t(a[i]) | uint8_t(b[i])) < 0x80; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
         if (x != y) return x < y;
     }
-    return a.size() < b.size();
+    j = i;
+    while (i < a.size() && j < b.size()) {
+        const uint32_t x = NextUpper(a, i), y = NextUpper(b, j);
+        if (x != y) return x < y;
+    }
+    return i == a.size() && j < b.size();
 }
 
 bool NamesEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i])) return false;
-    return true;
+    size_t i = 0, j = 0;
+    for (; i < a.size() && i < b.size() && (uint8_t(a[i]) | uint8_t(b[i])) < 0x80; ++i) {
+        char x = a[i], y = b[i];
+        if (x == y) continue;
+        if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    j = i;
+    while (i < a.size() && j < b.size())
+        if (NextUpper(a, i) != NextUpper(b, j)) return false;
+    return i == a.size() && j == b.size();
+}
+
+size_t NameHash::operator()(std::string_view name) const {
+    uint64_t h = 1469598103934665603ULL;
+    for (size_t i = 0; i < name.size();) h = (h ^ NextUpper(name, i)) * 1099511628211ULL;
+    return size_t(h);
 }
 
 bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& parts) {
@@ -55,12 +126,16 @@ RegKey* RegKey::Child(std::string_view childName) const {
 }
 
 RegKey& RegKey::AddChild(std::string_view childName) {
-    auto it = children.find(childName);
-    if (it != children.end()) return *it->second;
+    // Keys mostly come in order (a hive file lists them so): then the new one goes last.
+    const NameLess less;
+    auto it = children.empty() || less(children.rbegin()->first, childName)
+                  ? children.end()
+                  : children.lower_bound(childName);
+    if (it != children.end() && !less(childName, it->first)) return *it->second;
     auto key = std::make_unique<RegKey>();
     key->name = std::string(childName);
     RegKey& added = *key;
-    children.emplace(key->name, std::move(key));
+    children.emplace_hint(it, key->name, std::move(key));
     return added;
 }
 
@@ -71,29 +146,99 @@ bool RegKey::RemoveChild(std::string_view childName) {
     return true;
 }
 
+const std::vector<RegValue>& RegKey::Values() const {
+    static const std::vector<RegValue> none;
+    Load();
+    return data_ ? data_->values : none;
+}
+
+const std::vector<std::string>& RegKey::Kept() const {
+    static const std::vector<std::string> none;
+    Load();
+    return data_ ? data_->kept : none;
+}
+
+RegKey::Data& RegKey::Own() {
+    if (!data_) data_ = std::make_unique<Data>();
+    return *data_;
+}
+
+void RegKey::Load() const {
+    if (!lazy_) return;
+    std::call_once(loaded_, [this] {
+        ReadLines(const_cast<RegKey&>(*this), unread_);
+        read_ = true;
+    });
+}
+
+// Reads the lines of one key (those below its header up to the next key header it owns) into
+// it. A header of another hive or a deletion stops the reading: the lines from there on are
+// kept unchanged.
+void RegKey::ReadLines(RegKey& key, std::string_view text) {
+    const std::vector<std::string_view> lines = regtext::SplitLines(text);
+    bool skipping = false;
+    regtext::ReadEntries(lines, 0, [&](regtext::Entry& e) {
+        using Kind = regtext::Entry::Kind;
+        if (e.kind == Kind::Key) skipping = true;
+        if (e.kind == Kind::Value && !e.remove && !skipping) {
+            key.Put(e.name, e.type, std::move(e.data));
+            return;
+        }
+        for (size_t k = e.firstLine; k <= e.lastLine; ++k) key.Own().kept.emplace_back(lines[k]);
+    });
+}
+
 const RegValue* RegKey::FindValue(std::string_view valueName) const {
-    for (const RegValue& v : values)
+    Load();
+    return FindRead(valueName);
+}
+
+const RegValue* RegKey::FindRead(std::string_view valueName) const {
+    if (!data_) return nullptr;
+    if (data_->index) {
+        auto it = data_->index->find(valueName);
+        return it == data_->index->end() ? nullptr : &data_->values[it->second];
+    }
+    for (const RegValue& v : data_->values)
         if (NamesEqual(v.name, valueName)) return &v;
     return nullptr;
 }
 
 void RegKey::SetValue(std::string_view valueName, DWORD type, std::string data) {
-    if (auto* v = const_cast<RegValue*>(FindValue(valueName))) {
+    Load();
+    Put(valueName, type, std::move(data));
+}
+
+void RegKey::Put(std::string_view valueName, DWORD type, std::string data) {
+    if (auto* v = const_cast<RegValue*>(FindRead(valueName))) {
         v->type = type;
         v->data = std::move(data);
         return;
     }
-    values.push_back(RegValue{std::string(valueName), type, std::move(data)});
+    Data& d = Own();
+    d.values.push_back(RegValue{std::string(valueName), type, std::move(data)});
+    if (d.index)
+        d.index->emplace(d.values.back().name, d.values.size() - 1);
+    else if (d.values.size() >= kIndexFrom)
+        Reindex();
 }
 
 bool RegKey::DeleteValue(std::string_view valueName) {
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        if (NamesEqual(it->name, valueName)) {
-            values.erase(it);
-            return true;
-        }
-    }
-    return false;
+    const RegValue* v = FindValue(valueName);
+    if (!v) return false;
+    Data& d = Own();
+    d.values.erase(d.values.begin() + (v - d.values.data()));
+    Reindex();
+    return true;
+}
+
+void RegKey::Reindex() {
+    Data& d = Own();
+    d.index.reset();
+    if (d.values.size() < kIndexFrom) return;
+    d.index = std::make_unique<Index>();
+    d.index->reserve(d.values.size());
+    for (size_t i = 0; i < d.values.size(); ++i) d.index->emplace(d.values[i].name, i);
 }
 
 RegHive::RegHive(std::string rootName) : rootName_(std::move(rootName)) { root_.name = rootName_; }
@@ -107,87 +252,114 @@ RegKey* RegHive::Find(const std::vector<std::string_view>& path) const {
     return const_cast<RegKey*>(key);
 }
 
-std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, const std::string& content) {
+std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, std::string content) {
     auto hive = std::make_shared<RegHive>(std::move(rootName));
+    hive->sizeHint_ = content.size();
     std::string converted;
-    const std::vector<std::string_view> lines =
-        regtext::SplitLines(regtext::DecodeFile(content, converted));
+    const std::string_view decoded = regtext::DecodeFile(content, converted);
+    if (decoded.data() == converted.data())
+        hive->text_ = std::move(converted);  // UTF-16, now UTF-8
+    else if (decoded.size() == content.size())
+        hive->text_ = std::move(content);
+    else
+        hive->text_ = std::string(decoded);  // after a byte-order mark
+    const std::string_view text = hive->text_;
 
-    size_t i = 0;
-    while (i < lines.size() && Trim(lines[i]).empty()) ++i;
-    if (i == lines.size()) return hive;  // an empty file is an empty hive
-    std::string_view header = Trim(lines[i]);
-    if (header != regtext::kHeader && header != regtext::kHeader4) {
-        hive->readable_ = false;
-        return hive;
-    }
-    ++i;
-
-    RegKey* current = nullptr;
-    bool skipping = false;  // under a section header that could not be read
-    auto keep = [&](std::string_view line) {
-        (current ? current->kept : hive->preamble_).emplace_back(line);
-    };
-    std::vector<std::string_view> parts;
-    for (; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
-        std::string_view trimmed = Trim(line);
-        if (trimmed.empty()) continue;
-        if (std::memchr(line.data(), '\0', line.size())) {
-            keep(line);
-            continue;
-        }
-        if (trimmed[0] == '[') {
-            bool ok = trimmed.size() >= 2 && trimmed.back() == ']';
-            std::string_view inner =
-                ok ? trimmed.substr(1, trimmed.size() - 2) : std::string_view();
-            size_t slash = inner.find('\\');
-            std::string_view first = inner.substr(0, slash);
-            ok = ok && NamesEqual(first, hive->rootName_);
-            ok = ok && (slash == std::string_view::npos ||
-                        (SplitKeyPath(inner.substr(slash + 1), parts) && !parts.empty() &&
-                         inner.back() != '\\' && parts.size() <= kMaxDepth));
-            if (!ok) {
-                skipping = true;
-                keep(line);
-                continue;
-            }
-            skipping = false;
-            current = &hive->root_;
-            if (slash != std::string_view::npos)
-                for (std::string_view p : parts) current = &current->AddChild(p);
-            continue;
-        }
-        // A value line; hex data may continue over lines ending in a backslash.
-        const size_t first = i;
-        std::string joined;
-        std::string_view logical = trimmed;
-        if (trimmed.back() == '\\' && line.find("=hex") != std::string_view::npos) {
-            i = regtext::JoinContinued(lines, i, joined);
-            logical = joined;
-        }
-        std::string name, data;
-        DWORD type = REG_NONE;
-        size_t pos = 0;
-        if (skipping || !current ||
-            regtext::ReadValueName(logical, name, pos) != regtext::Error::None ||
-            regtext::ReadData(logical.substr(pos), type, data) != regtext::Error::None) {
-            for (size_t k = first; k <= i; ++k) keep(lines[k]);
-            continue;
-        }
-        current->SetValue(name, type, std::move(data));
+    // The header: the first line that is not blank.
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t nl = text.find('\n', pos);
+        const size_t end = nl == std::string_view::npos ? text.size() : nl;
+        std::string_view line = regtext::Trim(text.substr(pos, end - pos));
+        if (!line.empty() && line.back() == '\r')
+            line = regtext::Trim(line.substr(0, line.size() - 1));
+        pos = nl == std::string_view::npos ? text.size() : nl + 1;
+        if (line.empty()) continue;
+        if (line != regtext::kHeader && line != regtext::kHeader4) hive->readable_ = false;
+        hive->ReadLines(text.substr(pos));
+        break;
     }
     return hive;
 }
 
+void RegHive::ReadLines(std::string_view text) {
+    if (!readable_) return;
+    // Each key takes the lines up to the next header of a key of this hive; lines before the
+    // first one are kept with the file's preamble.
+    RegKey* current = nullptr;
+    size_t bodyStart = 0;
+    std::vector<std::string_view> parts;
+    auto close = [&](size_t end) {
+        const std::string_view body = text.substr(bodyStart, end - bodyStart);
+        if (!current) {
+            const std::vector<std::string_view> lines = regtext::SplitLines(body);
+            regtext::ReadEntries(lines, 0, [&](regtext::Entry& e) {
+                for (size_t k = e.firstLine; k <= e.lastLine; ++k) preamble_.emplace_back(lines[k]);
+            });
+        } else if (!current->lazy_ && !current->data_) {
+            current->unread_ = body;
+            current->lazy_ = true;
+        } else {
+            current->Load();  // a key listed twice: both parts are read
+            RegKey::ReadLines(*current, body);
+        }
+    };
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t nl = text.find('\n', pos);
+        const size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
+        const std::string_view trimmed = regtext::Trim(text.substr(pos, next - pos));
+        if (trimmed.empty() || trimmed[0] != '[') {
+            pos = next;
+            continue;
+        }
+        std::string_view line = trimmed;
+        while (!line.empty() &&
+               (line.back() == '\n' || line.back() == '\r' || regtext::IsBlank(line.back())))
+            line.remove_suffix(1);
+        regtext::Entry e;
+        if (line.find('\0') == std::string_view::npos) regtext::ReadKeyLine(line, e);
+        const size_t slash = e.keyPath.find('\\');
+        if (e.kind != regtext::Entry::Kind::Key || e.remove ||
+            !NamesEqual(e.keyPath.substr(0, slash), rootName_) ||
+            !SplitKeyPath(
+                slash == std::string_view::npos ? std::string_view() : e.keyPath.substr(slash + 1),
+                parts) ||
+            parts.size() > kMaxDepth) {
+            pos = next;  // not a key of this hive: a line of the key before it
+            continue;
+        }
+        close(pos);
+        // The next header mostly shares all of the previous one's path but its last name.
+        size_t same = 0;
+        while (same < parts.size() && same < prevNames_.size() && prevNames_[same] == parts[same])
+            ++same;
+        prevNames_.resize(same);
+        prevKeys_.resize(same);
+        current = same ? prevKeys_.back() : &root_;
+        for (size_t k = same; k < parts.size(); ++k) {
+            current = &current->AddChild(parts[k]);
+            prevNames_.emplace_back(parts[k]);
+            prevKeys_.push_back(current);
+        }
+        bodyStart = next;
+        pos = next;
+    }
+    close(text.size());
+    prevNames_ = {};
+    prevKeys_ = {};
+}
+
 std::string RegHive::Serialize() const {
     std::string out;
-    out.reserve(4096);
+    out.reserve(sizeHint_ + sizeHint_ / 8 + 4096);
     out += regtext::kHeader;
     out += "\r\n\r\n";
     for (const std::string& line : preamble_) out += line + "\r\n";
     if (!preamble_.empty()) out += "\r\n";
-    WriteKey(root_, rootName_, true, out);
+    std::string path = rootName_;
+    WriteKey(root_, path, true, out);
+    sizeHint_ = out.size();
     return out;
 }
 

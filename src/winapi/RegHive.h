@@ -16,8 +16,10 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "winapi/windows.h"
@@ -30,19 +32,33 @@ struct RegValue {
     std::string data;  // the bytes as the ANSI functions see them (strings in UTF-8)
 };
 
-// Orders names as Windows lists subkeys: by their upper-cased form.
+// Names compare as Windows compares them: by their upper-cased form, character by character
+// (UTF-8 decoded; each character of the Basic Multilingual Plane upper-cased on its own, as
+// Windows' table does). Orders subkeys as Windows lists them.
 struct NameLess {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const;
 };
 bool NamesEqual(std::string_view a, std::string_view b);
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const;
+};
+struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return NamesEqual(a, b); }
+};
 
+// One key. A key read from a file keeps the text of its value lines until its values are
+// first asked for (most keys of a large hive never are): then they are read, once, safely
+// from any number of threads. A key never asked for is written back as it was read.
 struct RegKey {
     std::string name;
-    std::map<std::string, std::unique_ptr<RegKey>, NameLess>
-        children;  // keyed by the key's own name
-    std::vector<RegValue> values;
-    std::vector<std::string> kept;  // unreadable lines, written back unchanged
+    // Keyed by a view of the child's own name (which never changes once created).
+    std::map<std::string_view, std::unique_ptr<RegKey>, NameLess> children;
+
+    const std::vector<RegValue>& Values() const;   // in creation order
+    const std::vector<std::string>& Kept() const;  // unreadable lines, written back unchanged
 
     RegKey* Child(std::string_view childName) const;
     RegKey& AddChild(std::string_view childName);  // the existing one when present
@@ -50,6 +66,41 @@ struct RegKey {
     const RegValue* FindValue(std::string_view valueName) const;
     void SetValue(std::string_view valueName, DWORD type, std::string data);
     bool DeleteValue(std::string_view valueName);
+    // The key's lines as they were read, while its values have never been asked for (to be
+    // called only by the hive's one user, when it writes the hive).
+    bool Unread(std::string_view& lines) const {
+        lines = unread_;
+        return lazy_ && !read_;
+    }
+
+private:
+    friend class RegHive;
+    // Position of each value by name, kept once a key holds many values so that finding one
+    // does not search them all (built while the key is changed or loaded).
+    static constexpr size_t kIndexFrom = 16;
+    using Index = std::unordered_map<std::string, size_t, NameHash, NameEqual>;
+    struct Data {
+        std::vector<RegValue> values;
+        std::vector<std::string> kept;
+        std::unique_ptr<Index> index;
+    };
+    Data& Own();  // the values and lines, created when first needed
+    void Load() const;
+    // Reads a key's lines (those below its header, up to the next header of a key of the
+    // hive) into it. A header of another hive or a deletion stops the reading of values: the
+    // lines from there on are kept unchanged.
+    static void ReadLines(RegKey& key, std::string_view text);
+    const RegValue* FindRead(std::string_view valueName) const;
+    void Reindex();
+    void Put(std::string_view valueName, DWORD type, std::string data);
+
+    // The lines below the key's header in the file it was read from (owned by the hive), not
+    // read yet: read by Load, or written back as they are. Set only while the hive is read.
+    std::string_view unread_;
+    bool lazy_ = false;
+    mutable bool read_ = false;
+    mutable std::once_flag loaded_;
+    mutable std::unique_ptr<Data> data_;
 };
 
 class RegHive {
@@ -58,7 +109,7 @@ public:
     static constexpr size_t kMaxDepth = 512;
 
     explicit RegHive(std::string rootName);
-    static std::shared_ptr<RegHive> Parse(std::string rootName, const std::string& content);
+    static std::shared_ptr<RegHive> Parse(std::string rootName, std::string content);
 
     // False when the file could not be read at all; such a hive is never written.
     bool readable() const { return readable_; }
@@ -70,10 +121,17 @@ public:
     RegKey* Find(const std::vector<std::string_view>& path) const;
 
 private:
+    // The lines of the file after its header.
+    void ReadLines(std::string_view text);
+
     std::string rootName_;
+    std::string text_;  // the file's text, which unread keys point into
     RegKey root_;
-    std::vector<std::string> preamble_;  // unreadable lines before the first key
+    std::vector<std::string> preamble_;   // unreadable lines before the first key
+    std::vector<std::string> prevNames_;  // the last key header read, and its keys
+    std::vector<RegKey*> prevKeys_;
     bool readable_ = true;
+    mutable size_t sizeHint_ = 0;  // the size of the text last written
 };
 
 // Splits "a\b\c" into its names; false for an empty name inside the path. One trailing

@@ -148,32 +148,46 @@ bool SplitPath(std::string_view path, std::vector<std::string_view>& names) {
     }
 }
 
-std::string Quote(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') out.push_back('\\');
-        out.push_back(c);
-    }
+void AppendQuoted(std::string_view text, std::string& out) {
     out.push_back('"');
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' && text[i] != '"') continue;
+        out.append(text.substr(start, i - start));
+        out.push_back('\\');
+        start = i;
+    }
+    out.append(text.substr(start));
+    out.push_back('"');
+}
+
+std::string Quote(std::string_view text) {
+    std::string out;
+    AppendQuoted(text, out);
     return out;
 }
 
 bool ReadQuoted(std::string_view text, size_t& pos, std::string& out) {
     out.clear();
     if (pos >= text.size() || text[pos] != '"') return false;
-    for (size_t i = pos + 1; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '"') {
-            pos = i + 1;
+    size_t i = pos + 1;
+    while (true) {
+        const size_t stop = text.find_first_of("\"\\", i);
+        if (stop == std::string_view::npos) return false;
+        out.append(text.substr(i, stop - i));
+        if (text[stop] == '"') {
+            pos = stop + 1;
             return true;
         }
-        if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"')) {
-            out.push_back(text[++i]);
-            continue;
+        // \\ and \" stand for the character after; any other backslash for itself.
+        if (stop + 1 < text.size() && (text[stop + 1] == '\\' || text[stop + 1] == '"')) {
+            out.push_back(text[stop + 1]);
+            i = stop + 2;
+        } else {
+            out.push_back('\\');
+            i = stop + 1;
         }
-        out.push_back(c);
     }
-    return false;
 }
 
 std::string ToUtf16Le(const std::string& narrow) {
@@ -206,6 +220,7 @@ std::string_view DecodeFile(const std::string& content, std::string& converted) 
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
+    lines.reserve(text.size() / 24);
     size_t pos = 0;
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
@@ -260,7 +275,7 @@ Error ReadData(std::string_view text, DWORD& type, std::string& data) {
     }
     if (StartsWithIgnoreCase(text, "dword:")) {
         uint32_t x = 0;
-        if (!ReadHexNumber(text.substr(6), x)) return Error::BadDword;
+        if (!ReadHexNumber(Trim(text.substr(6)), x)) return Error::BadDword;
         data.assign({char(x & 0xFF), char((x >> 8) & 0xFF), char((x >> 16) & 0xFF), char(x >> 24)});
         type = REG_DWORD;
         return Error::None;
@@ -288,15 +303,23 @@ Error ReadData(std::string_view text, DWORD& type, std::string& data) {
 }
 
 void AppendValue(std::string_view name, DWORD type, const std::string& data, std::string& out) {
+    if (type == REG_SZ && FitsQuoted(data)) {  // the common case, straight into `out`
+        if (name.empty())
+            out += '@';
+        else
+            AppendQuoted(name, out);
+        out += '=';
+        AppendQuoted(std::string_view(data.data(), data.size() - 1), out);
+        out += "\r\n";
+        return;
+    }
     std::string line = name.empty() ? "@=" : Quote(name) + "=";
-    if (type == REG_SZ && FitsQuoted(data)) {
-        line += Quote(std::string_view(data.data(), data.size() - 1));
-    } else if (type == REG_DWORD && data.size() == 4) {
+    if (type == REG_DWORD && data.size() == 4) {
         uint32_t x = uint32_t(uint8_t(data[0])) | uint32_t(uint8_t(data[1])) << 8 |
                      uint32_t(uint8_t(data[2])) << 16 | uint32_t(uint8_t(data[3])) << 24;
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "dword:%08x", unsigned(x));
-        line += buf;
+        line += "dword:";
+        for (int shift = 28; shift >= 0; shift -= 4)
+            line.push_back("0123456789abcdef"[(x >> shift) & 15]);
     } else if (type == REG_BINARY) {
         line += "hex:";
         AppendHex(line, data, out);
@@ -308,6 +331,88 @@ void AppendValue(std::string_view name, DWORD type, const std::string& data, std
     }
     out += line;
     out += "\r\n";
+}
+
+void ReadKeyLine(std::string_view trimmed, Entry& e) {
+    std::string_view inner = trimmed.substr(1);
+    if (trimmed.size() < 2 || trimmed.back() != ']') {
+        e.lineError = LineError::KeyBracket;
+        return;
+    }
+    inner.remove_suffix(1);
+    if (!inner.empty() && inner[0] == '-') {
+        e.remove = true;
+        inner.remove_prefix(1);
+    }
+    if (!inner.empty() && inner.back() == '\\') inner.remove_suffix(1);
+    // No empty name: no backslash first, last or doubled.
+    if (inner.empty() || inner.front() == '\\' || inner.back() == '\\' ||
+        inner.find("\\\\") != std::string_view::npos) {
+        e.lineError = LineError::KeyName;
+        return;
+    }
+    e.kind = Entry::Kind::Key;
+    e.keyPath = inner;
+}
+
+void ReadDocument(const std::string& content, Document& doc,
+                  const std::function<void(Entry&)>& each) {
+    doc = Document();
+    doc.lines = SplitLines(DecodeFile(content, doc.converted));
+    const std::vector<std::string_view>& lines = doc.lines;
+    size_t i = 0;
+    while (i < lines.size() && Trim(lines[i]).empty()) ++i;
+    if (i == lines.size()) return;
+    doc.empty = false;
+    doc.headerLine = i;
+    const std::string_view header = Trim(lines[i]);
+    doc.hasHeader = header == kHeader || header == kHeader4;
+    if (!doc.hasHeader) return;
+
+    ReadEntries(lines, i + 1, each);
+}
+
+void ReadEntries(const std::vector<std::string_view>& lines, size_t from,
+                 const std::function<void(Entry&)>& each) {
+    for (size_t i = from; i < lines.size(); ++i) {
+        const std::string_view trimmed = Trim(lines[i]);
+        if (trimmed.empty()) continue;
+        Entry e;
+        e.firstLine = e.lastLine = i;
+        if (trimmed.find('\0') != std::string_view::npos) {
+            e.lineError = LineError::Nul;
+        } else if (trimmed[0] == ';') {
+            e.kind = Entry::Kind::Comment;
+        } else if (trimmed[0] == '[') {
+            ReadKeyLine(trimmed, e);
+        } else {
+            size_t pos = 0;
+            e.valueError = ReadValueName(trimmed, e.name, pos);
+            if (e.valueError != Error::None) {
+                e.lineError = LineError::Value;
+            } else {
+                std::string joined;
+                std::string_view data = Trim(trimmed.substr(pos));
+                if (StartsWithIgnoreCase(data, "hex") && trimmed.back() == '\\') {
+                    e.lastLine = i = JoinContinued(lines, i, joined);
+                    if (joined.back() == '\\' && i + 1 >= lines.size())
+                        e.lineError = LineError::PastTheEnd;
+                    data = Trim(std::string_view(joined).substr(pos));
+                }
+                if (e.lineError == LineError::None && data == "-") {
+                    e.kind = Entry::Kind::Value;
+                    e.remove = true;
+                } else if (e.lineError == LineError::None) {
+                    e.valueError = ReadData(data, e.type, e.data);
+                    if (e.valueError == Error::None)
+                        e.kind = Entry::Kind::Value;
+                    else
+                        e.lineError = LineError::Value;
+                }
+            }
+        }
+        each(e);
+    }
 }
 
 }  // namespace winapi::regtext

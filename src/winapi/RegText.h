@@ -19,6 +19,7 @@
 // headers, comments, deletions) is up to the reader.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,8 +41,9 @@ int HexDigit(char c);
 // The names of a key path "a\b\c"; false when a name is empty. "" has no names.
 bool SplitPath(std::string_view path, std::vector<std::string_view>& names);
 
-// "text" with \ and " escaped.
+// "text" with \ and " escaped (returned, or appended to `out`).
 std::string Quote(std::string_view text);
+void AppendQuoted(std::string_view text, std::string& out);
 // Reads a quoted text starting at text[pos] == '"', undoing the escapes \\ and \" (any other
 // backslash stands for itself); pos ends after the closing quote. False when there is no
 // opening or no closing quote.
@@ -78,6 +80,59 @@ enum class Error {
     OddUtf16,        // a string type in hex form with an odd number of bytes
     UnknownData,     // none of "...", dword:, hex:, hex(N):
 };
+
+// ---- Whole files ------------------------------------------------------------------
+//
+// One reader for the text of a registry file, used both for the registry store's hive files
+// and for the files an administrator imports, so that both read every line the same way.
+// It splits the text into entries; what an entry means for the reader's purpose (a key of
+// another root, a deletion in a hive file) is left to the caller.
+
+// What is wrong with a line beyond its value data.
+enum class LineError {
+    None,
+    Value,       // see `valueError`
+    Nul,         // the line holds a NUL character
+    KeyBracket,  // "[" without the closing "]"
+    KeyName,     // an empty name inside the key path
+    PastTheEnd,  // hex data continued ("\") past the end of the text
+};
+
+struct Entry {
+    enum class Kind { Key, Value, Comment, Bad };
+    Kind kind = Kind::Bad;
+    size_t firstLine = 0;  // 0-based line indices of the entry, both included
+    size_t lastLine = 0;
+    bool remove = false;  // "[-key]" or "name"=-
+    // Key: the path inside the brackets, root name first, one trailing "\" dropped.
+    std::string_view keyPath;
+    // Value: name ("" for @), type and data.
+    std::string name;
+    DWORD type = REG_NONE;
+    std::string data;
+    // Bad: what is wrong.
+    LineError lineError = LineError::None;
+    Error valueError = Error::None;
+};
+
+struct Document {
+    bool empty = true;       // no line other than blanks
+    bool hasHeader = false;  // the first line that is not blank is a registry editor header
+    size_t headerLine = 0;
+    std::string converted;  // the text of a UTF-16 file, as UTF-8 (lines point into it)
+    std::vector<std::string_view> lines;
+};
+
+// Reads the text of a registry file (UTF-8, or UTF-16LE after its byte-order mark), handing
+// each entry after the header to `each` in file order (the entry may be moved from). `content`
+// must outlive the document. Nothing after a missing header is read.
+void ReadDocument(const std::string& content, Document& doc,
+                  const std::function<void(Entry&)>& each);
+// The entries of lines[from...] (a part of a file after its header), as ReadDocument gives
+// them; and the key header of one trimmed line beginning with "[".
+void ReadEntries(const std::vector<std::string_view>& lines, size_t from,
+                 const std::function<void(Entry&)>& each);
+void ReadKeyLine(std::string_view trimmed, Entry& e);
 
 // The name at the start of a (trimmed) value line: "" for @. pos ends after the "=" that
 // follows the name and any blanks.

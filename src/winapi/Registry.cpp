@@ -4,16 +4,25 @@
 // the hive as it is on disk now (parsed files are cached and re-validated on each call), so
 // changes made by other processes are seen at once. A handle whose key has been deleted
 // meanwhile gives ERROR_KEY_DELETED, as on Windows.
+//
+// A change takes the hive file's lock, applies itself to the parsed hive (the cached one
+// when it is still the file's version, so a large hive is not read again) and writes the
+// file whole; the process keeps what it wrote, trusted by the file's new stamp. Inside a
+// RegistryBatch the changes of a thread go to its own copy of the hive and reach the file
+// in one write when the batch ends.
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <unordered_map>
 
+#include "winapi/ComText.h"
 #include "winapi/FileStore.h"
 #include "winapi/MachineFolder.h"
 #include "winapi/ParsedFileCache.h"
@@ -26,23 +35,23 @@ using namespace winapi::detail;
 namespace {
 
 enum Hive { kMachine, kUser, kUsers, kHiveCount };
-const char* const kRootNames[kHiveCount] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER",
-                                            "HKEY_USERS"};
+// The hives are the first roots of the table (HKEY_CLASSES_ROOT is a view into the first).
+const char* RootName(int hive) { return winapi::kRegRoots[hive].name; }
 constexpr const char* kClassesPath = "Software\\Classes";
 
 constexpr REGSAM kWriteRights =
     KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
 
-std::string HivePath(int hive) { return winapi::MachineFolder() + "/" + kRootNames[hive] + ".reg"; }
+std::string HivePath(int hive) { return winapi::MachineFolder() + "/" + RootName(hive) + ".reg"; }
 
 ParsedFileCache<RegHive>& HiveCache(int hive) {
     static ParsedFileCache<RegHive> caches[kHiveCount] = {
         ParsedFileCache<RegHive>(
-            [](std::string c) { return RegHive::Parse(kRootNames[kMachine], c); }),
+            [](std::string c) { return RegHive::Parse(RootName(kMachine), std::move(c)); }),
         ParsedFileCache<RegHive>(
-            [](std::string c) { return RegHive::Parse(kRootNames[kUser], c); }),
+            [](std::string c) { return RegHive::Parse(RootName(kUser), std::move(c)); }),
         ParsedFileCache<RegHive>(
-            [](std::string c) { return RegHive::Parse(kRootNames[kUsers], c); }),
+            [](std::string c) { return RegHive::Parse(RootName(kUsers), std::move(c)); }),
     };
     return caches[hive];
 }
@@ -99,6 +108,13 @@ std::string JoinKeyPath(const std::string& base, std::string_view sub) {
     return base + "\\" + std::string(sub);
 }
 
+// Longest value name, in UTF-16 characters.
+constexpr size_t kMaxValueName = 16383;
+
+bool IsStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 void EnsureMachineFolder() {
@@ -121,16 +137,41 @@ REGSAM GrantedAccess(REGSAM desired, int hive) {
     return granted;
 }
 
+// A change to one hive (returns a Windows error code; sets `changed` when it altered
+// anything). It may be applied again, on top of other processes' changes, when a batch is
+// written, so it holds copies of everything it needs.
+using Change = std::function<LONG(RegHive& hive, bool& changed)>;
+
+// Changes pending in this thread's open batches, per hive: the hive as changed so far (this
+// thread reads it), the file version it started from, and the changes in order.
+struct Batch {
+    int depth = 0;
+    std::shared_ptr<RegHive> hives[kHiveCount];
+    FileStamp base[kHiveCount];
+    std::vector<Change> changes[kHiveCount];
+    void Clear() {
+        for (int h = 0; h < kHiveCount; ++h) {
+            hives[h].reset();
+            changes[h].clear();
+        }
+    }
+};
+thread_local Batch tBatch;
+
 // The hive as it is on disk now; an empty hive when there is no file yet.
 LONG Load(int hive, std::shared_ptr<const RegHive>& out) {
+    if (tBatch.hives[hive]) {
+        out = tBatch.hives[hive];
+        return ERROR_SUCCESS;
+    }
     ReadStatus status;
     out = HiveCache(hive).Get(HivePath(hive), &status);
     if (!out) {
         if (status == ReadStatus::Failed) return ERROR_ACCESS_DENIED;
         static const std::shared_ptr<const RegHive> empty[kHiveCount] = {
-            std::make_shared<RegHive>(kRootNames[kMachine]),
-            std::make_shared<RegHive>(kRootNames[kUser]),
-            std::make_shared<RegHive>(kRootNames[kUsers])};
+            std::make_shared<RegHive>(RootName(kMachine)),
+            std::make_shared<RegHive>(RootName(kUser)),
+            std::make_shared<RegHive>(RootName(kUsers))};
         out = empty[hive];
         return ERROR_SUCCESS;
     }
@@ -166,41 +207,141 @@ LONG LocateForChange(RegHive& hive, const OpenKey& key, RegKey*& out) {
     return ERROR_SUCCESS;
 }
 
-// Changes one hive under its lock: re-reads the file, applies `change` (which sets
-// `changed` when it altered anything and returns a Windows error code), writes it back.
-using Change = std::function<LONG(RegHive& hive, bool& changed)>;
-LONG UpdateHive(int hive, const Change& change) {
-    EnsureMachineFolder();
-    const std::string path = HivePath(hive);
-    LONG result = ERROR_SUCCESS;
-    auto edit = [&](bool exists, const std::string& content, std::string& out) {
-        auto parsed = RegHive::Parse(kRootNames[hive], exists ? content : std::string());
-        if (!parsed->readable()) {
-            result = ERROR_BADDB;  // never overwrite a hive that could not be read
-            return Edit::Refuse;
-        }
-        bool changed = false;
-        result = change(*parsed, changed);
-        if (result != ERROR_SUCCESS) return Edit::Refuse;
-        if (!changed) return Edit::Keep;
-        out = parsed->Serialize();
-        return Edit::Replace;
-    };
-    UpdateStatus status = LockedUpdate(path, edit);
-    HiveCache(hive).Forget(path);
+std::atomic<unsigned long> gWrites{0};
+
+// The hive to change: the cached parse when it is the file read under the lock, else a
+// fresh parse of `content`.
+std::shared_ptr<RegHive> Working(int hive, const std::string& path, const FileStamp& stamp,
+                                 const std::string& content) {
+    if (auto doc = HiveCache(hive).Take(path, stamp, content)) return doc;
+    return RegHive::Parse(RootName(hive), content);
+}
+
+LONG StatusCode(UpdateStatus status, LONG refused) {
     switch (status) {
         case UpdateStatus::Written:
-            return ERROR_SUCCESS;
         case UpdateStatus::Unchanged:
             return ERROR_SUCCESS;
         case UpdateStatus::Refused:
-            return result;
+            return refused;
         case UpdateStatus::AccessDenied:
             return ERROR_ACCESS_DENIED;
         case UpdateStatus::Failed:
             return ERROR_CANTWRITE;
     }
     return ERROR_CANTWRITE;
+}
+
+// Writes `hive` with the changes of `replay` applied to the file as it stands: the working
+// copy as it is when the file is still the version it started from, else the file re-read
+// with the changes applied again. `before` receives the file's content as it was.
+// Changes that fail now are left out when `strict` is false (another process deleted the
+// key meanwhile, say), else the whole write is refused with their error.
+LONG WriteHive(int hive, std::shared_ptr<RegHive>& working, const FileStamp& base,
+               const std::vector<Change>& replay, bool strict, std::string* before,
+               FileStamp& written) {
+    EnsureMachineFolder();
+    const std::string path = HivePath(hive);
+    LONG result = ERROR_SUCCESS;
+    auto edit = [&](bool exists, const std::string& content, std::string& out) {
+        FileStamp now;
+        if (!exists || !StatFile(path, now)) now = FileStamp();
+        if (before) *before = content;
+        if (!working || !(now == base)) {
+            working = Working(hive, path, now, exists ? content : std::string());
+            if (!working->readable()) {
+                result = ERROR_BADDB;  // never overwrite a hive that could not be read
+                return Edit::Refuse;
+            }
+            bool any = false;
+            for (const Change& c : replay) {
+                bool changed = false;
+                result = c(*working, changed);
+                if (result != ERROR_SUCCESS && strict) return Edit::Refuse;
+                any = any || changed;
+            }
+            result = ERROR_SUCCESS;
+            if (!any) {
+                written = now;
+                return Edit::Keep;
+            }
+        }
+        out = working->Serialize();
+        return Edit::Replace;
+    };
+    const UpdateStatus status = LockedUpdate(path, edit, &written);
+    if (status == UpdateStatus::Written) ++gWrites;
+    if (status == UpdateStatus::Written || status == UpdateStatus::Unchanged)
+        HiveCache(hive).Wrote(path, written, working);
+    else
+        HiveCache(hive).Forget(path);
+    return StatusCode(status, result);
+}
+
+// Applies one change: to the batch's working copy while a batch is open, else to the file
+// at once (one locked read, change and write).
+LONG UpdateHive(int hive, Change change) {
+    if (tBatch.depth == 0) {
+        std::shared_ptr<RegHive> working;
+        FileStamp written;
+        return WriteHive(hive, working, FileStamp(), {std::move(change)}, true, nullptr, written);
+    }
+    std::shared_ptr<RegHive>& working = tBatch.hives[hive];
+    if (!working) {
+        if (!HiveWritable(hive)) return ERROR_ACCESS_DENIED;
+        const std::string path = HivePath(hive);
+        std::string content;
+        FileStamp stamp;
+        const ReadStatus read = ReadWholeFile(path, content, &stamp);
+        if (read == ReadStatus::Failed) return ERROR_ACCESS_DENIED;
+        if (read == ReadStatus::Missing) stamp = FileStamp();
+        working = Working(hive, path, stamp, content);
+        if (!working->readable()) {
+            working.reset();
+            return ERROR_BADDB;
+        }
+        tBatch.base[hive] = stamp;
+    }
+    bool changed = false;
+    if (LONG rc = change(*working, changed)) return rc;
+    if (changed) tBatch.changes[hive].push_back(std::move(change));
+    return ERROR_SUCCESS;
+}
+
+// Writes every hive the batch changed; when one cannot be written, the ones written before
+// it are put back as they were.
+LONG CommitBatch() {
+    struct Done {
+        int hive;
+        std::string before;
+        FileStamp written;
+    };
+    std::vector<Done> done;
+    int left = 0;
+    for (int h = 0; h < kHiveCount; ++h) left += tBatch.changes[h].empty() ? 0 : 1;
+    LONG rc = ERROR_SUCCESS;
+    for (int h = 0; h < kHiveCount && rc == ERROR_SUCCESS; ++h) {
+        if (tBatch.changes[h].empty()) continue;
+        Done d{h, std::string(), FileStamp()};
+        // The content before is needed only to put a hive back when a later one fails.
+        rc = WriteHive(h, tBatch.hives[h], tBatch.base[h], tBatch.changes[h], false,
+                       --left > 0 ? &d.before : nullptr, d.written);
+        if (rc == ERROR_SUCCESS) done.push_back(std::move(d));
+    }
+    if (rc != ERROR_SUCCESS) {
+        for (const Done& d : done) {
+            const std::string path = HivePath(d.hive);
+            LockedUpdate(path, [&](bool, const std::string&, std::string& out) {
+                FileStamp now;
+                if (!StatFile(path, now) || !(now == d.written)) return Edit::Keep;
+                out = d.before;
+                return Edit::Replace;
+            });
+            HiveCache(d.hive).Forget(path);
+        }
+    }
+    tBatch.Clear();
+    return rc;
 }
 
 LONG CopyName(const std::string& name, LPSTR buffer, DWORD capacity) {
@@ -210,7 +351,10 @@ LONG CopyName(const std::string& name, LPSTR buffer, DWORD capacity) {
     return ERROR_SUCCESS;
 }
 
-// The data-buffer rules shared by RegQueryValueExA and RegEnumValueA.
+bool EndsInNul(const std::string& data) { return !data.empty() && data.back() == '\0'; }
+
+// The data-buffer rules shared by RegQueryValueExA and RegEnumValueA. String data stored
+// without its NUL gets one in the caller's buffer when there is room for it.
 LONG CopyData(const RegValue& v, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     if (lpType) *lpType = v.type;
     if (!lpcbData) return ERROR_SUCCESS;
@@ -221,14 +365,65 @@ LONG CopyData(const RegValue& v, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData
             return ERROR_MORE_DATA;
         }
         if (size) std::memcpy(lpData, v.data.data(), size);
+        if (IsStringType(v.type) && *lpcbData > size && !EndsInNul(v.data)) lpData[size] = 0;
     }
     *lpcbData = size;
     return ERROR_SUCCESS;
 }
 
+// The size Windows gives a value's data: strings as it stores them, in UTF-16 with their
+// NUL.
+DWORD StoredSize(const RegValue& v) {
+    if (!IsStringType(v.type)) return DWORD(v.data.size());
+    return DWORD(2 * (winapi::Widen(v.data).size() + (EndsInNul(v.data) ? 0 : 1)));
+}
+
+DWORD Utf16Length(const std::string& name) { return DWORD(winapi::Widen(name).size()); }
+
 }  // namespace
 
 namespace winapi {
+
+const RegRoot kRegRoots[kRegRootCount] = {
+    {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
+    {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
+    {"HKEY_USERS", "HKU", HKEY_USERS},
+    {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
+};
+
+const RegRoot* FindRegRoot(std::string_view name) {
+    for (const RegRoot& r : kRegRoots)
+        if (NamesEqual(name, r.name) || NamesEqual(name, r.shortName)) return &r;
+    return nullptr;
+}
+
+const RegRoot* FindRegRoot(HKEY key) {
+    for (const RegRoot& r : kRegRoots)
+        if (r.key == key) return &r;
+    return nullptr;
+}
+
+void RegKeyHandle::reset(HKEY key) {
+    if (key_ && !FindRegRoot(key_)) RegCloseKey(key_);
+    key_ = key;
+}
+
+RegistryBatch::RegistryBatch() : exceptions_(std::uncaught_exceptions()) { ++tBatch.depth; }
+
+RegistryBatch::~RegistryBatch() {
+    if (!done_ && std::uncaught_exceptions() > exceptions_) Discard();
+    Commit();
+}
+
+LONG RegistryBatch::Commit() {
+    if (done_) return ERROR_SUCCESS;
+    done_ = true;
+    return --tBatch.depth == 0 ? CommitBatch() : ERROR_SUCCESS;
+}
+
+void RegistryBatch::Discard() { tBatch.Clear(); }
+
+unsigned long RegistryBatch::WriteCount() { return gWrites; }
 
 std::string HiveFilePath(HKEY root) {
     OpenKey key;
@@ -294,13 +489,16 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     if (!hive->Find(parts)) {
         if (!writable) return ERROR_ACCESS_DENIED;
-        LONG rc = UpdateHive(key.hive, [&](RegHive& h, bool& changed) {
-            if (h.Find(parts)) return LONG(ERROR_SUCCESS);  // created meanwhile by someone else
+        hive.reset();
+        disposition = REG_CREATED_NEW_KEY;
+        std::vector<std::string> names(subParts.begin(), subParts.end());
+        LONG rc = UpdateHive(key.hive, [base, names](RegHive& h, bool& changed) {
             RegKey* k;
             if (LONG e = LocateForChange(h, base, k)) return e;
-            for (std::string_view p : subParts) k = &k->AddChild(p);
-            changed = true;
-            disposition = REG_CREATED_NEW_KEY;
+            for (const std::string& p : names) {
+                changed = changed || !k->Child(p);  // else created meanwhile by someone else
+                k = &k->AddChild(p);
+            }
             return LONG(ERROR_SUCCESS);
         });
         if (rc != ERROR_SUCCESS) return rc;
@@ -322,7 +520,10 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD /*lpReserved*/, LPD
     const RegKey* k;
     if (LONG rc = Locate(key, hive, k)) return rc;
     const RegValue* v = k->FindValue(lpValueName ? lpValueName : "");
-    if (!v) return ERROR_FILE_NOT_FOUND;
+    if (!v) {
+        if (lpcbData) *lpcbData = 0;
+        return ERROR_FILE_NOT_FOUND;
+    }
     return CopyData(*v, lpType, lpData, lpcbData);
 }
 
@@ -335,8 +536,13 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwT
     std::string_view name = lpValueName ? lpValueName : "";
     if (HasLineBreak(name))
         return ERROR_INVALID_PARAMETER;  // a value name cannot hold a line break here
+    if (winapi::Widen(std::string(name)).size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
     std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
-    return UpdateHive(key.hive, [&](RegHive& h, bool& changed) {
+    // A string given without its terminating NUL gets one, as Windows stores it (no data at
+    // all stays none).
+    if (IsStringType(dwType) && !data.empty() && data.back() != '\0') data.push_back('\0');
+    return UpdateHive(key.hive, [key, name = std::string(name), dwType, data = std::move(data)](
+                                    RegHive& h, bool& changed) {
         RegKey* k;
         if (LONG e = LocateForChange(h, key, k)) return e;
         const RegValue* old = k->FindValue(name);
@@ -363,13 +569,17 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     const RegKey* target = hive->Find(parts);
     if (!target) return ERROR_FILE_NOT_FOUND;
     if (!target->children.empty()) return ERROR_ACCESS_DENIED;  // as Windows: subkeys first
-    return UpdateHive(base.hive, [&](RegHive& h, bool& changed) {
-        std::vector<std::string_view> parentPath(parts.begin(), parts.end() - 1);
-        RegKey* parent = h.Find(parentPath);
-        RegKey* victim = parent ? parent->Child(parts.back()) : nullptr;
+    hive.reset();
+    return UpdateHive(base.hive, [path](RegHive& h, bool& changed) {
+        std::vector<std::string_view> names;
+        SplitKeyPath(path, names);
+        const std::string_view last = names.back();
+        names.pop_back();
+        RegKey* parent = h.Find(names);
+        RegKey* victim = parent ? parent->Child(last) : nullptr;
         if (!victim) return LONG(ERROR_FILE_NOT_FOUND);
         if (!victim->children.empty()) return LONG(ERROR_ACCESS_DENIED);
-        parent->RemoveChild(parts.back());
+        parent->RemoveChild(last);
         changed = true;
         return LONG(ERROR_SUCCESS);
     });
@@ -384,7 +594,8 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     const RegKey* k;
     if (LONG rc = Locate(key, hive, k)) return rc;
     if (!k->FindValue(name)) return ERROR_FILE_NOT_FOUND;
-    return UpdateHive(key.hive, [&](RegHive& h, bool& changed) {
+    hive.reset();
+    return UpdateHive(key.hive, [key, name = std::string(name)](RegHive& h, bool& changed) {
         RegKey* target;
         if (LONG e = LocateForChange(h, key, target)) return e;
         if (!target->DeleteValue(name)) return LONG(ERROR_FILE_NOT_FOUND);
@@ -414,13 +625,21 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     std::shared_ptr<const RegHive> hive;
     const RegKey* k;
     if (LONG rc = Locate(key, hive, k)) return rc;
-    if (dwIndex >= k->values.size()) return ERROR_NO_MORE_ITEMS;
-    const RegValue& v = k->values[dwIndex];
-    // A name that does not fit leaves the size as it was and reports ERROR_MORE_DATA.
+    if (dwIndex >= k->Values().size()) return ERROR_NO_MORE_ITEMS;
+    const RegValue& v = k->Values()[dwIndex];
+    // As Windows: a data buffer too small reports the type and size and leaves the name
+    // alone; a name buffer too small still reports the type and size and copies the data
+    // when it fits, leaving the name's count as it was.
+    const bool dataFits = !lpData || *lpcbData >= v.data.size();
+    if (v.name.size() + 1 > *lpcchValueName || !dataFits) {
+        if (dataFits) CopyData(v, lpType, lpData, lpcbData);
+        if (lpType) *lpType = v.type;
+        if (lpcbData) *lpcbData = DWORD(v.data.size());
+        return ERROR_MORE_DATA;
+    }
     if (LONG rc = CopyName(v.name, lpValueName, *lpcchValueName)) return rc;
-    LONG rc = CopyData(v, lpType, lpData, lpcbData);
-    if (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) *lpcchValueName = DWORD(v.name.size());
-    return rc;
+    *lpcchValueName = DWORD(v.name.size());
+    return CopyData(v, lpType, lpData, lpcbData);
 }
 
 LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lpReserved*/,
@@ -443,15 +662,16 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lp
     if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
     if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
     DWORD maxSub = 0, maxName = 0, maxData = 0;
-    for (const auto& [upper, child] : k->children)
-        maxSub = std::max<DWORD>(maxSub, DWORD(child->name.size()));
-    for (const RegValue& v : k->values) {
-        maxName = std::max<DWORD>(maxName, DWORD(v.name.size()));
-        maxData = std::max<DWORD>(maxData, DWORD(v.data.size()));
+    // Lengths as Windows keeps them: names in UTF-16 characters, data as StoredSize.
+    for (const auto& [name, child] : k->children)
+        maxSub = std::max(maxSub, Utf16Length(child->name));
+    for (const RegValue& v : k->Values()) {
+        maxName = std::max(maxName, Utf16Length(v.name));
+        maxData = std::max(maxData, StoredSize(v));
     }
     if (lpcSubKeys) *lpcSubKeys = DWORD(k->children.size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
-    if (lpcValues) *lpcValues = DWORD(k->values.size());
+    if (lpcValues) *lpcValues = DWORD(k->Values().size());
     if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
     if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
     if (lpftLastWriteTime) {

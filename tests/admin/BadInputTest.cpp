@@ -38,6 +38,8 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
         return [&, content] { WriteFile(importFile, content); };
     };
 
+    std::string deepKey;  // 511 levels: one too many under HKEY_CLASSES_ROOT
+    for (int i = 0; i < 511; ++i) deepKey += "\\k";
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -138,6 +140,15 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
          1,
          "line 4: not a key, a value or a comment",
          importing(kHeader + "[HKEY_CURRENT_USER\\Software\\Imported]\r\nb=1\r\n")},
+        // What the registry would refuse is found before anything is written.
+        {{"registry", "import", importFile.string()},
+         1,
+         "line 5: the value name holds a line break",
+         importing(kHeader + kGoodKey + "\"a\rb\"=\"1\"\r\n")},
+        {{"registry", "import", importFile.string()},
+         1,
+         "line 5: the key name has an empty part or is too deep",
+         importing(kHeader + kGoodKey + "[HKEY_CLASSES_ROOT" + deepKey + "]\r\n")},
         {{"registry", "import", (files.path() / "missing.reg").string()}, 1, "missing.reg"},
         {{"registry", "query", "BOGUS\\Software"}, 2, "is not a key"},
         {{"registry", "query", "HKLM\\Software\\Nope"}, 1, "unable to find"},

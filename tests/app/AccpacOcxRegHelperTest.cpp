@@ -12,6 +12,7 @@
 #include "app/AccpacOcxRegHelper.h"
 #include "common/RuntimeError.h"
 #include "winapi/MachineFolder.h"
+#include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
 
 namespace lumaro {
@@ -32,7 +33,9 @@ protected:
 TEST_F(AccpacOcxRegHelperTest, RegistersTheTemporaryProgIDAndRemovesItAgain) {
     AccpacOcxRegHelper helper;
     std::string id;
+    const unsigned long writes = winapi::RegistryBatch::WriteCount();
     ASSERT_TRUE(helper.SetProgID("42", kOE1100Clsid, id));
+    EXPECT_EQ(winapi::RegistryBatch::WriteCount() - writes, 1u);  // one write of the hive
     const std::string temp = std::string(kOE1100ProgID) + ".42";
     EXPECT_EQ(id, temp);
     EXPECT_EQ(DefaultValue("Software\\Classes\\" + temp), kOE1100ProgID);
@@ -44,6 +47,7 @@ TEST_F(AccpacOcxRegHelperTest, RegistersTheTemporaryProgIDAndRemovesItAgain) {
     EXPECT_EQ(CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(wide.c_str()), &clsid), S_OK);
 
     helper.ClearProgID(id);
+    EXPECT_EQ(winapi::RegistryBatch::WriteCount() - writes, 2u);
     EXPECT_EQ(DefaultValue("Software\\Classes\\" + temp), "<none>");
     EXPECT_EQ(DefaultValue("Software\\Classes\\" + temp + "\\Clsid"), "<none>");
     helper.ClearProgID(id);  // again: only failing deletions, no error

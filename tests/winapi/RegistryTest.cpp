@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/RegTestUtil.h"
@@ -100,14 +101,6 @@ TEST(Registry, CreateOpenQueryRoundTrip) {
               "@=\"default\"\r\n\r\n");
 }
 
-TEST(Registry, ClassesRootIsTheMachineClassesKey) {
-    TempMachine machine;
-    const std::string clsid = "{00000000-0000-0000-0000-000000000001}";
-    ASSERT_EQ(StoreRegText(HKEY_CLASSES_ROOT, "My.ProgId\\Clsid", nullptr, clsid), ERROR_SUCCESS);
-    EXPECT_EQ(LoadRegText(HKEY_LOCAL_MACHINE, "Software\\Classes\\my.progid\\CLSID", nullptr),
-              clsid);
-}
-
 TEST(Registry, SubkeysSortedValuesInCreationOrder) {
     TempMachine machine;
     HKEY key = Create(HKEY_CURRENT_USER, "Order");
@@ -135,8 +128,6 @@ TEST(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
          "\"utf8\"=\"M\xC3\xBCller \xE2\x82\xAC\""},
         {"linebreak", REG_SZ, "one\r\ntwo\0"s,
          "\"linebreak\"=hex(1):6f,00,6e,00,65,00,0d,00,0a,00,74,00,77,00,6f,00,00,00"},
-        {"noNul", REG_SZ, "abc"s, "\"noNul\"=hex(1):61,00,62,00,63,00"},
-        {"emptySz", REG_SZ, ""s, "\"emptySz\"=hex(1):"},
         {"nulOnly", REG_SZ, "\0"s, "\"nulOnly\"=\"\""},
         {"badUtf8", REG_SZ, "\xFF\xC3(\0"s, ""},
         {"expand", REG_EXPAND_SZ, "%TEMP%\\x\0"s,
@@ -175,6 +166,12 @@ TEST(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
         if (c.fileLine.empty()) continue;
         EXPECT_NE(file.find("\r\n" + c.fileLine + "\r\n"), std::string::npos) << c.fileLine;
     }
+    // Long data goes on over lines of at most 80 columns, each next one indented.
+    for (size_t pos = file.find("\\\r\n"); pos != std::string::npos;
+         pos = file.find("\\\r\n", pos + 3)) {
+        EXPECT_EQ(file.substr(pos + 3, 2), "  ");
+        EXPECT_LE(pos - file.rfind('\n', pos), 80u);
+    }
 
     // A second machine holding a copy of the file parses it afresh.
     TempMachine reader;
@@ -191,7 +188,7 @@ TEST(Registry, QueryBufferRules) {
     TempMachine machine;
     HKEY key = Create(HKEY_LOCAL_MACHINE, "Buffers");
     SetText(key, "text", "abc");  // 4 bytes with the NUL
-    RegSetValueExA(key, "empty", 0, REG_SZ, nullptr, 0);
+    RegSetValueExA(key, "empty", 0, REG_BINARY, nullptr, 0);
     struct Case {
         const char* name;
         bool withBuffer;
@@ -206,8 +203,8 @@ TEST(Registry, QueryBufferRules) {
         {"text", true, 3, ERROR_MORE_DATA, 4, REG_SZ},
         {"text", true, 4, ERROR_SUCCESS, 4, REG_SZ},
         {"text", true, 10, ERROR_SUCCESS, 4, REG_SZ},
-        {"empty", true, 0, ERROR_SUCCESS, 0, REG_SZ},  // exists, no data at all
-        {"missing", true, 10, ERROR_FILE_NOT_FOUND, 10, 99},
+        {"empty", true, 0, ERROR_SUCCESS, 0, REG_BINARY},  // exists, no data at all
+        {"missing", true, 10, ERROR_FILE_NOT_FOUND, 0, 99},
     };
     for (const Case& c : cases) {
         BYTE buffer[16];
@@ -241,28 +238,35 @@ TEST(Registry, EnumerationBufferRules) {
     EXPECT_STREQ(name, "Alpha");
     EXPECT_EQ(RegEnumKeyA(key, 1, name, 16), ERROR_NO_MORE_ITEMS);
 
+    // As Windows: ERROR_MORE_DATA still reports type and data size; a name that does not fit
+    // keeps its count (the data is copied when it fits); data that does not fit leaves the
+    // name buffer and count alone.
     struct Case {
         DWORD nameSize;
         bool withData;
         DWORD dataSize;
         LONG rc;
         DWORD nameSizeAfter;
-        DWORD dataSizeAfter;
+        const char* nameAfter;
+        const char* dataAfter;
     } cases[] = {
-        {4, false, 0, ERROR_MORE_DATA, 4, 0},  // the name does not fit: its size stays
-        {5, true, 16, ERROR_SUCCESS, 4, 5},   {5, false, 0, ERROR_SUCCESS, 4, 5},
-        {5, true, 4, ERROR_MORE_DATA, 4, 5},  {5, true, 5, ERROR_SUCCESS, 4, 5},
+        {4, false, 0, ERROR_MORE_DATA, 4, "#", "#"},
+        {4, true, 16, ERROR_MORE_DATA, 4, "#", "data"},
+        {5, true, 4, ERROR_MORE_DATA, 5, "#", "#"},
+        {5, true, 5, ERROR_SUCCESS, 4, "Name", "data"},
+        {5, false, 0, ERROR_SUCCESS, 4, "Name", "#"},
     };
     for (const Case& c : cases) {
         DWORD nameSize = c.nameSize, dataSize = c.dataSize, type = 0;
-        BYTE data[16];
+        char data[16] = "#";
+        std::strcpy(name, "#");
         LONG rc = RegEnumValueA(key, 0, name, &nameSize, nullptr, &type,
-                                c.withData ? data : nullptr, &dataSize);
-        EXPECT_EQ(rc, c.rc) << c.nameSize << "/" << c.dataSize;
-        EXPECT_EQ(nameSize, c.nameSizeAfter) << c.nameSize << "/" << c.dataSize;
-        if (rc != ERROR_MORE_DATA || c.nameSize >= 5) {
-            EXPECT_EQ(dataSize, c.dataSizeAfter);
-        }
+                                c.withData ? reinterpret_cast<BYTE*>(data) : nullptr, &dataSize);
+        EXPECT_EQ(
+            std::make_tuple(rc, nameSize, type, dataSize, std::string(name), std::string(data)),
+            std::make_tuple(c.rc, c.nameSizeAfter, DWORD(REG_SZ), DWORD(5),
+                            std::string(c.nameAfter), std::string(c.dataAfter)))
+            << c.nameSize << "/" << c.dataSize;
     }
     DWORD size = sizeof name;
     EXPECT_EQ(RegEnumValueA(key, 1, name, &size, nullptr, nullptr, nullptr, nullptr),
@@ -274,8 +278,62 @@ TEST(Registry, EnumerationBufferRules) {
                                &maxName, &maxData, nullptr, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(std::vector<DWORD>({subKeys, maxSub, values, maxName, maxData, cls}),
-              std::vector<DWORD>({1, 5, 1, 4, 5, 0}));
+              std::vector<DWORD>({1, 5, 1, 4, 10, 0}));  // "data": 5 UTF-16 characters
     EXPECT_STREQ(className, "");
+    RegCloseKey(key);
+}
+
+// Strings keep a terminating NUL, names compare with Unicode case folding and have
+// Windows' length limit.
+TEST(Registry, StringsAndNamesAsWindowsStoresThem) {
+    TempMachine machine;
+    // "FullStrin" stored by hand without its NUL; "Wide" holds a character outside ASCII.
+    WriteFile(machine.path() / "HKEY_LOCAL_MACHINE.reg",
+              "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\S]\r\n"
+              "\"raw\"=hex(1):46,00,75,00,6c,00,6c,00,53,00,74,00,72,00,69,00,6e,00\r\n");
+    HKEY key = Create(HKEY_LOCAL_MACHINE, "S");
+    struct Set {
+        const char* name;
+        DWORD type;
+        std::string data;
+        std::string stored;
+    } sets[] = {
+        {"FullString", REG_SZ, "FullString", "FullString\0"s},
+        {"empty", REG_EXPAND_SZ, "", ""},
+        {"multi", REG_MULTI_SZ, "a\0b"s, "a\0b\0"s},
+        {"bin", REG_BINARY, "ab", "ab"},
+    };
+    for (const Set& c : sets) {
+        RegSetValueExA(key, c.name, 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()),
+                       DWORD(c.data.size()));
+        EXPECT_EQ(Query(key, c.name), std::make_pair(c.type, c.stored)) << c.name;
+    }
+    // A read adds the missing NUL when the buffer has room for it.
+    for (DWORD room : {9u, 10u}) {
+        char buffer[12];
+        std::memset(buffer, '#', sizeof buffer);
+        DWORD size = room;
+        EXPECT_EQ(
+            RegQueryValueExA(key, "raw", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size),
+            ERROR_SUCCESS);
+        EXPECT_EQ(std::string(buffer, 10), room == 10 ? "FullStrin\0"s : "FullStrin#"s);
+        EXPECT_EQ(size, 9u);
+    }
+    DWORD maxData = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &maxData, nullptr, nullptr);
+    EXPECT_EQ(maxData, 22u);  // "FullString" and its NUL in UTF-16
+
+    DWORD disposition = 0;
+    RegCloseKey(Create(key, "\xC3\x84rger"));  // Ärger
+    RegCloseKey(Create(key, "\xC3\xA4RGER", KEY_ALL_ACCESS, &disposition));
+    EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
+    SetText(key, "\xCE\xA3\xC3\x9C", "x");  // ΣÜ
+    EXPECT_EQ(Query(key, "\xCF\x83\xC3\xBC").first, DWORD(REG_SZ));
+
+    const std::string longest(16383, 'n'), tooLong(16384, 'n');
+    EXPECT_EQ(SetText(key, longest.c_str(), "x"), ERROR_SUCCESS);
+    EXPECT_EQ(SetText(key, tooLong.c_str(), "x"), ERROR_INVALID_PARAMETER);
     RegCloseKey(key);
 }
 
@@ -393,4 +451,63 @@ TEST(Registry, ChangesByOtherWritersAreSeen) {
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"two\"\r\n");
     EXPECT_EQ(Query(key, "v").second, "two\0"s);
     RegCloseKey(key);
+}
+
+// Hive files written by hand read as the import reads them: hex data continued over lines,
+// blanks after "dword:", a key header ending in "\".
+TEST(Registry, HandWrittenHiveReadsAsAnImportWould) {
+    TempMachine machine;
+    WriteFile(machine.path() / "HKEY_CURRENT_USER.reg",
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Hand\\]\r\n"
+              "\"bin\"=hex:01,02,\\\r\n  03,\\\r\n  04\r\n"
+              "\"num\"=dword: 2a\r\n"
+              "; kept\r\n"
+              "[HKEY_CURRENT_USER\\Untouched]\n\"x\"=dword: 1\n");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Hand", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key, "bin"), std::make_pair(DWORD(REG_BINARY), "\x01\x02\x03\x04"s));
+    EXPECT_EQ(Query(key, "num"), std::make_pair(DWORD(REG_DWORD), "\x2a\0\0\0"s));
+    SetText(key, "new", "x");
+    const std::string file = ReadFile(machine.path() / "HKEY_CURRENT_USER.reg");
+    EXPECT_NE(file.find("; kept\r\n"), std::string::npos);
+    // A key the write did not touch keeps its lines byte for byte.
+    EXPECT_NE(file.find("[HKEY_CURRENT_USER\\Untouched]\r\n\"x\"=dword: 1\n"), std::string::npos)
+        << file;
+    RegCloseKey(key);
+}
+
+// A batch writes each hive once, keeps what another writer changed meanwhile, and changes no
+// hive when one of them cannot be written.
+TEST(Registry, BatchWritesEachHiveOnceAndAllOrNothing) {
+    TempMachine machine;
+    const auto hklm = machine.path() / "HKEY_LOCAL_MACHINE.reg";
+    const auto hkcu = machine.path() / "HKEY_CURRENT_USER.reg";
+    ASSERT_EQ(StoreRegText(HKEY_CURRENT_USER, "B", "old", "1"), ERROR_SUCCESS);
+    const unsigned long writes = winapi::RegistryBatch::WriteCount();
+    {
+        winapi::RegistryBatch batch;
+        for (int i = 0; i < 50; ++i)
+            StoreRegText(HKEY_LOCAL_MACHINE, "B\\K" + std::to_string(i), "v", "x");
+        EXPECT_EQ(LoadRegText(HKEY_LOCAL_MACHINE, "B\\K7", "v"), "x");  // seen before the write
+        EXPECT_EQ(ReadFile(hklm), "");
+        // Another process changes the hive meanwhile.
+        WriteFile(hkcu, ReadFile(hkcu) + "\"other\"=\"2\"\r\n");
+        StoreRegText(HKEY_CURRENT_USER, "B", "mine", "3");
+    }
+    EXPECT_EQ(winapi::RegistryBatch::WriteCount() - writes, 2u);
+    EXPECT_EQ(LoadRegText(HKEY_LOCAL_MACHINE, "B\\K49", "v"), "x");
+    EXPECT_EQ(LoadRegText(HKEY_CURRENT_USER, "B", "other"), "2");
+    EXPECT_EQ(LoadRegText(HKEY_CURRENT_USER, "B", "mine"), "3");
+
+    const std::string before = ReadFile(hklm);
+    {
+        winapi::RegistryBatch batch;
+        StoreRegText(HKEY_LOCAL_MACHINE, "B", "lost", "1");
+        StoreRegText(HKEY_CURRENT_USER, "B", "lost", "1");
+        std::filesystem::permissions(hkcu, std::filesystem::perms::owner_read);
+        EXPECT_EQ(batch.Commit(), ERROR_ACCESS_DENIED);
+    }
+    std::filesystem::permissions(hkcu, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadFile(hklm), before);
+    EXPECT_EQ(LoadRegText(HKEY_CURRENT_USER, "B", "lost"), "<error 2>");
 }

@@ -12,6 +12,7 @@
 #include "accpac/local/Site.h"
 #include "common/TextUtil.h"
 #include "winapi/MachineFolder.h"
+#include "winapi/RegistryStore.h"
 
 namespace accpac::local {
 
@@ -154,10 +155,14 @@ void Installation::InstallDemo(bool force) {
     if (Exists() && !force)
         Fail("A platform is installed already in " + machine_ +
              "; install again with --force to replace it.");
+    // Every registry change of the installation goes to its hive in one write at the end.
+    winapi::RegistryBatch batch;
     CreatePlatform(true);
     AddCompany({"SAMLTD", "Sample Company Ltd.", {}}, 1000);
     AddCompany({"SAMINC", "Sample Company Inc.", {"IC"}}, 40);
     LocalSessionManager::RememberSignon("SYSOP", "SAMLTD");
+    if (LONG rc = batch.Commit())
+        Fail("The registry cannot be written (error " + std::to_string(rc) + ").");
 }
 
 namespace {
