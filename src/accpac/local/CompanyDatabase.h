@@ -34,6 +34,8 @@
 #include <utility>
 #include <vector>
 
+class QSqlError;
+
 namespace accpac::local {
 
 struct ItemInfo {
@@ -208,6 +210,13 @@ private:
     void Commit();
     void Rollback();
     [[noreturn]] void Fail(const std::string& what) const;
+    // What a driver error means for the clerk (locked, not a database, damaged, or its text).
+    static std::string Describe(const QSqlError& error);
+    // SaveOrder's steps: the order checked and completed (raises before anything is
+    // written), then written with the item/location pairs whose sums it changes.
+    Order ValidateOrder(const Order& input);
+    void WriteOrder(Order& order);
+    std::string NextOrderNumber();
 
     std::string companyId_;
     std::string file_;

@@ -65,7 +65,22 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
     header_->setObjectName("adsOEORDH");
     detail_->setObjectName("adsOEORDD");
 
-    // Order header.
+    auto* layout = new QVBoxLayout(content_);
+    layout->setContentsMargins(TwipsToPixelsX(120), TwipsToPixelsY(90), TwipsToPixelsX(120),
+                               TwipsToPixelsY(90));
+    layout->addWidget(BuildHeaderBox());
+    layout->addWidget(BuildLinesBox(), 1);
+    layout->addLayout(BuildButtonRow());
+    content_->setGeometry(0, 0, TwipsToPixelsX(kDesignWidth), TwipsToPixelsY(kDesignHeight));
+
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{orderNumber_, newButton_, orderDate_, customer_,
+                                         reference_, list_, addLine_, deleteLine_, save_})
+        w->setEnabled(false);
+    ConnectActions();
+}
+
+QWidget* OrderEntryScreen::BuildHeaderBox() {
     auto* headerBox = new QGroupBox(tr("Order"), content_);
     orderNumber_ = new QComboBox(headerBox);
     orderNumber_->setMinimumWidth(TwipsToPixelsX(2000));
@@ -98,8 +113,10 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
     grid->addWidget(Caption(tr("Reference"), reference_, headerBox), 2, 0);
     grid->addWidget(reference_, 2, 1, 1, 3);
     grid->setColumnStretch(1, 1);
+    return headerBox;
+}
 
-    // Lines.
+QWidget* OrderEntryScreen::BuildLinesBox() {
     auto* linesBox = new QGroupBox(tr("Lines"), content_);
     list_ = new DetailListControl(linesBox);
     list_->setObjectName("avlOEORDDdetail1");
@@ -112,10 +129,12 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
     lineButtons->addWidget(deleteLine_);
     lineButtons->addStretch(1);
     linesLayout->addLayout(lineButtons);
+    return linesBox;
+}
 
+QLayout* OrderEntryScreen::BuildButtonRow() {
     status_ = new QLabel(content_);
     status_->setWordWrap(true);
-
     save_ = new QPushButton(tr("&Save"), content_);
     close_ = new QPushButton(tr("&Close"), content_);
     for (QPushButton* b : {save_, close_}) b->setMinimumWidth(TwipsToPixelsX(1200));
@@ -123,20 +142,10 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
     bottom->addWidget(save_);
     bottom->addWidget(status_, 1);
     bottom->addWidget(close_);
+    return bottom;
+}
 
-    auto* layout = new QVBoxLayout(content_);
-    layout->setContentsMargins(TwipsToPixelsX(120), TwipsToPixelsY(90), TwipsToPixelsX(120),
-                               TwipsToPixelsY(90));
-    layout->addWidget(headerBox);
-    layout->addWidget(linesBox, 1);
-    layout->addLayout(bottom);
-    content_->setGeometry(0, 0, TwipsToPixelsX(kDesignWidth), TwipsToPixelsY(kDesignHeight));
-
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{orderNumber_, newButton_, orderDate_, customer_,
-                                         reference_, list_, addLine_, deleteLine_, save_})
-        w->setEnabled(false);
-
+void OrderEntryScreen::ConnectActions() {
     connect(newButton_, &QPushButton::clicked, this, &OrderEntryScreen::NewOrder);
     connect(addLine_, &QPushButton::clicked, this, &OrderEntryScreen::AddLine);
     connect(deleteLine_, &QPushButton::clicked, this, &OrderEntryScreen::DeleteLine);

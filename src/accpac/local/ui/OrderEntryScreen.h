@@ -24,6 +24,7 @@
 #include "accpac/local/OrderEntry.h"
 
 class QComboBox;
+class QLayout;
 class QLabel;
 class QPushButton;
 
@@ -112,6 +113,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The constructor's parts: the header box, the lines box, the bottom row, the signals.
+    QWidget* BuildHeaderBox();
+    QWidget* BuildLinesBox();
+    QLayout* BuildButtonRow();
+    void ConnectActions();
     void Open();
     void NewOrder();
     void AddLine();
