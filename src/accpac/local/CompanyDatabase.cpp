@@ -389,9 +389,11 @@ std::optional<Order> CompanyDatabase::LoadOrderByNumber(const std::string& order
     return LoadOrder(uniq);
 }
 
-std::vector<std::string> CompanyDatabase::OrderNumbers() {
+std::vector<std::string> CompanyDatabase::OrderNumbers(const std::string& after, int limit) {
     std::vector<std::string> result;
-    QSqlQuery q = Exec("SELECT ORDNUMBER FROM OEORDH ORDER BY ORDNUMBER");
+    QSqlQuery q =
+        Exec("SELECT ORDNUMBER FROM OEORDH WHERE ORDNUMBER > ? ORDER BY ORDNUMBER LIMIT ?",
+             {Q(after), limit});
     while (q.next()) result.push_back(S(q.value(0)));
     return result;
 }
@@ -425,11 +427,12 @@ Order CompanyDatabase::ValidateOrder(const Order& input) {
         Invalid("The order type " + std::to_string(header.type) +
                 " is not 1 (active) or 2 (future).");
 
-    for (const OrderLine& in : input.lines) {
-        OrderLine line = in;
+    for (size_t row = 0; row < input.lines.size(); ++row) {
+        OrderLine line = input.lines[row];
         line.item = lumaro::TrimSpaces(line.item);
         if (line.item.empty()) continue;  // a line left without an item is not kept
-        const std::string where = "Line " + std::to_string(order.lines.size() + 1) + ": ";
+        // Errors name the line as the clerk sees it: its place among the lines given.
+        const std::string where = "Line " + std::to_string(row + 1) + ": ";
         auto item = FindItem(line.item);
         if (!item) Invalid(where + "item \"" + line.item + "\" does not exist.");
         line.itemNo = item->itemNo;

@@ -4,6 +4,7 @@
 // dialog (types, clicks OK or Cancel) instead, so no modal dialog ever blocks a test run.
 
 #include <QDialog>
+#include <QMessageBox>
 #include <functional>
 
 namespace accpac::local {
@@ -17,5 +18,10 @@ ModalHandler SetModalHandler(ModalHandler handler);
 
 // Runs the dialog modally and returns its result (QDialog::Accepted or QDialog::Rejected).
 int RunModal(QDialog& dialog);
+
+// Asks a question in a message box run through RunModal; the button the user pressed
+// (the box's escape answer when it was closed without one: Cancel, or else No).
+QMessageBox::StandardButton Ask(QWidget* parent, const QString& text,
+                                QMessageBox::StandardButtons buttons);
 
 }  // namespace accpac::local
