@@ -1,4 +1,8 @@
+#include <unistd.h>
+
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <clocale>
 #include <cstdlib>
 #include <iostream>
@@ -16,6 +20,16 @@ bool HasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         if (const char* value = std::getenv(name); value && *value) return true;
     return false;
+}
+
+// Without XDG_RUNTIME_DIR Qt warns on every start and picks a folder itself: give it a
+// private one of this user.
+void UsePrivateRuntimeFolder() {
+    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) return;
+    const QString dir = "/tmp/lumaro-runtime-" + QString::number(getuid());
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    setenv("XDG_RUNTIME_DIR", dir.toLocal8Bit().constData(), 1);
 }
 
 }  // namespace
@@ -40,6 +54,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    UsePrivateRuntimeFolder();
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");  // numbers in SQL text and settings use the point
     app.setApplicationName(QString::fromStdString(lumaro::ProductName()));

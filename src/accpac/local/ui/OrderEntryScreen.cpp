@@ -320,8 +320,10 @@ int OrderEntryScreen::PreferredHeight() const { return kDesignHeight + kHostBand
 void OrderEntryScreen::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!content_) return;
+    // Room beyond the preferred height goes to the band, whose lines grid takes it.
+    const int extra = std::max(0, height() - TwipsToPixelsY(PreferredHeight()));
     content_->setGeometry(0, 0, std::max(width(), TwipsToPixelsX(kDesignWidth)),
-                          TwipsToPixelsY(kDesignHeight));
+                          TwipsToPixelsY(kDesignHeight) + extra);
     setMask(QRegion(content_->geometry()));
 }
 
