@@ -113,12 +113,7 @@ TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !host->mask().isEmpty(); }));
     EXPECT_FALSE(host->mask().contains(QPoint(10, host->height() - 10)));
     EXPECT_TRUE(host->mask().contains(QPoint(10, 10)));
-
     EXPECT_THROW(control("UIAppControls", "APP_Delete_Button"), lumaro::RuntimeError);
-    EXPECT_EQ(lumaro::test::RaisedBy([&] {
-                  Platform::Get().AddControl("Nobody.NoSuchScreen", "x", &window);
-              }).Number(),
-              429);
 }
 
 TEST_F(OrderEntryScreenTest, MovingBetweenLinesRaisesReason0WithTheLinesItem) {
@@ -299,20 +294,16 @@ TEST_F(OrderEntryScreenTest, KeyboardInTheLines) {
     EXPECT_EQ(screen.Order()->LineCount(), lines - 1);
 
     // The location cell: typing replaces the location; one the company lacks is refused.
-    const struct {
-        Qt::Key keys[3];
-        const char* location;
-    } typed[] = {{{Qt::Key_W, Qt::Key_H, Qt::Key_2}, "WH2"},
-                 {{Qt::Key_W, Qt::Key_H, Qt::Key_9}, "WH2"}};
     const QModelIndex location = List().Lines()->index(0, OrderLinesModel::ColLocation);
-    for (const auto& t : typed) {
+    for (const char* typed : {"wh2", "wh9"}) {
         List().setCurrentIndex(location);
-        QTest::keyClick(&List(), t.keys[0]);
+        QTest::keyClick(&List(), typed[0]);  // starts the edit
         auto* combo = List().viewport()->findChild<QComboBox*>();
         ASSERT_NE(combo, nullptr);
-        for (Qt::Key key : {t.keys[1], t.keys[2], Qt::Key_Return}) QTest::keyClick(combo, key);
+        QTest::keyClicks(combo, typed + 1);
+        QTest::keyClick(combo, Qt::Key_Return);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !List().viewport()->findChild<QComboBox*>(); }));
-        EXPECT_EQ(location.data().toString(), t.location);
+        EXPECT_EQ(location.data().toString(), "WH2");
     }
 
     // Enter on the last line's last column adds a line; Tab and Shift+Tab leave the list.
