@@ -19,6 +19,7 @@
 #include "accpac/local/ui/DetailList.h"
 #include "accpac/local/ui/FieldEditControl.h"
 #include "accpac/local/ui/OrderEntryScreen.h"
+#include "accpac/local/ui/OrderNumberList.h"
 
 namespace accpac::local {
 namespace {
@@ -318,6 +319,31 @@ TEST_F(OrderEntryScreenTest, KeyboardInTheLines) {
                      QApplication::focusWidget() == &List());
     }
     screen.Order()->SetModified(false);
+}
+
+// The order numbers are read a page at a time; a number shown before its page was read
+// is not listed twice.
+TEST(OrderNumberListTest, ReadsPagesAndKeepsAddedNumbersInPlace) {
+    std::vector<std::string> all;
+    for (int n = 1; n <= 250; ++n)
+        all.push_back(QString("ORD%1").arg(n, 6, 10, QChar('0')).toStdString());
+    int reads = 0;
+    OrderNumberList list;
+    list.Reset([&](const std::string& after, int limit) {
+        ++reads;
+        auto from = std::upper_bound(all.begin(), all.end(), after);
+        return std::vector<std::string>(from, std::min(from + limit, all.end()));
+    });
+    EXPECT_EQ(list.rowCount(), 1 + OrderNumberList::kPageSize);
+    EXPECT_EQ(list.Add("ORD000240"), 1 + OrderNumberList::kPageSize);  // before its page
+    EXPECT_EQ(list.Add("ORD000050"), 50);                              // already there
+    while (list.canFetchMore({})) list.fetchMore({});
+    EXPECT_EQ(reads, 3);
+    ASSERT_EQ(list.rowCount(), 251);
+    EXPECT_EQ(list.index(0).data().toString(), "*** NEW ***");
+    for (int row = 1; row <= 250; ++row)
+        EXPECT_EQ(list.index(row).data().toString().toStdString(),
+                  all[static_cast<size_t>(row - 1)]);
 }
 
 }  // namespace
