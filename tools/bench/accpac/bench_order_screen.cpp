@@ -1,7 +1,9 @@
 // The Order Entry screen's order numbers as the installation grows: opening the screen and
 // saving an order on the demo company, then again once the company has 100,000 orders, in
 // one run. The order number box reads its numbers a page at a time, so both figures must
-// stay within 1.1x of the demo's. Prints the medians and the ratios.
+// stay within 1.1x of the demo's. Prints the medians of wall and CPU time and the ratios
+// (a save waits for the disk: its wall time varies with other work on the machine, its
+// CPU time tells what the program does).
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -24,7 +27,7 @@ using namespace accpac::local;
 
 namespace {
 
-constexpr int kRuns = 15;
+constexpr int kRuns = 31;
 constexpr int kGrownOrders = 100000;
 
 double Median(std::vector<double> values) {
@@ -41,17 +44,25 @@ std::unique_ptr<OrderEntryScreen> OpenScreen(int sessionID) {
     return screen;
 }
 
+double CpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
 struct Figures {
-    double openMs, saveMs;
+    double openMs, saveMs, openCpuMs, saveCpuMs;
 };
 
 Figures Measure(int sessionID) {
-    std::vector<double> opens, saves;
+    std::vector<double> opens, saves, openCpu, saveCpu;
     for (int run = 0; run < kRuns; ++run) {
         QElapsedTimer timer;
         timer.start();
+        double cpu = CpuMs();
         auto screen = OpenScreen(sessionID);
         opens.push_back(timer.nsecsElapsed() / 1e6);
+        openCpu.push_back(CpuMs() - cpu);
 
         OrderEntry& order = *screen->Order();
         order.SetHeaderValue(orderheader::CUSTOMER, lumaro::Variant("1120"));
@@ -59,11 +70,13 @@ Figures Measure(int sessionID) {
         order.SetLineValue(line, orderdetail::ITEM, lumaro::Variant(kDemoItemFormatted));
         order.SetLineValue(line, orderdetail::QTYORDERED, lumaro::Variant(int32_t{2}));
         timer.restart();
+        cpu = CpuMs();
         screen->SaveButton()->click();
         saves.push_back(timer.nsecsElapsed() / 1e6);
+        saveCpu.push_back(CpuMs() - cpu);
         if (order.Modified()) std::fprintf(stderr, "the order was not saved\n");
     }
-    return {Median(opens), Median(saves)};
+    return {Median(opens), Median(saves), Median(openCpu), Median(saveCpu)};
 }
 
 // Adds orders (headers only) up to the given count, numbered as the program numbers them.
@@ -101,11 +114,17 @@ int main(int argc, char** argv) {
     GrowOrders(*session, kGrownOrders);
     const Figures grown = Measure(session->SessionID());
 
-    std::printf("%-28s %10s %12s %8s\n", "Order Entry screen", "demo", "100,000 ord.", "ratio");
-    std::printf("%-28s %8.2f ms %9.2f ms %7.2fx  target <= 1.1x\n", "open (order numbers)",
-                demo.openMs, grown.openMs, grown.openMs / demo.openMs);
-    std::printf("%-28s %8.2f ms %9.2f ms %7.2fx  target <= 1.1x\n", "save a new order", demo.saveMs,
-                grown.saveMs, grown.saveMs / demo.saveMs);
+    std::printf("%-26s %10s %12s %7s\n", "Order Entry screen", "demo", "100,000 ord.", "ratio");
+    const struct {
+        const char* what;
+        double demo, grown;
+    } rows[] = {{"open, wall", demo.openMs, grown.openMs},
+                {"open, CPU", demo.openCpuMs, grown.openCpuMs},
+                {"save a new order, wall", demo.saveMs, grown.saveMs},
+                {"save a new order, CPU", demo.saveCpuMs, grown.saveCpuMs}};
+    for (const auto& r : rows)
+        std::printf("%-26s %7.2f ms %9.2f ms %6.2fx  target <= 1.1x\n", r.what, r.demo, r.grown,
+                    r.grown / r.demo);
     manager.EndSignon(session->SessionID());
     accpac::Platform::Install(nullptr);
     return 0;
