@@ -11,6 +11,7 @@
 #include "accpac/local/Site.h"
 
 using namespace accpac::local;
+using lumaro::test::CompanyFile;
 using lumaro::test::RaisedBy;
 using lumaro::test::SignOn;
 using lumaro::test::TempMachine;
@@ -22,11 +23,6 @@ bool IsActive(accpac::DBLink& link, const std::string& appId) {
     for (const auto& app : *apps)
         if (app.appId == appId) return app.active;
     return false;
-}
-
-std::string CompanyFile(const std::string& id) {
-    Site site = Site::Load();
-    return site.DatabaseFile(*site.FindCompany(id));
 }
 
 }  // namespace
