@@ -26,4 +26,14 @@ int RunModal(QDialog& dialog) {
     return dialog.result();
 }
 
+QMessageBox::StandardButton Ask(QWidget* parent, const QString& text,
+                                QMessageBox::StandardButtons buttons) {
+    QMessageBox box(QMessageBox::Question, parent ? parent->window()->windowTitle() : QString(),
+                    text, buttons, parent);
+    RunModal(box);
+    const QMessageBox::StandardButton pressed = box.standardButton(box.clickedButton());
+    if (pressed != QMessageBox::NoButton && box.clickedButton()) return pressed;
+    return buttons & QMessageBox::Cancel ? QMessageBox::Cancel : QMessageBox::No;
+}
+
 }  // namespace accpac

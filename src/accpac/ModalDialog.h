@@ -6,6 +6,7 @@
 // which code without Qt can call too.
 
 #include <QDialog>
+#include <QMessageBox>
 #include <functional>
 
 namespace accpac {
@@ -19,5 +20,10 @@ ModalHandler SetModalHandler(ModalHandler handler);
 
 // Runs the dialog modally and returns its result (QDialog::Accepted or QDialog::Rejected).
 int RunModal(QDialog& dialog);
+
+// Asks a question in a message box run through RunModal; the button the user pressed
+// (the box's escape answer when it was closed without one: Cancel, or else No).
+QMessageBox::StandardButton Ask(QWidget* parent, const QString& text,
+                                QMessageBox::StandardButtons buttons);
 
 }  // namespace accpac

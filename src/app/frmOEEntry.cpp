@@ -401,6 +401,9 @@ void frmOEEntry::ctlDynamic_ObjectEvent(const QString& name, const QVariantMap& 
 void frmOEEntry::UI_OnUiForceSize(int16_t& width, int16_t& height) {
     IgnoreErrors([&] { SetOuterHeightTwips(height); });
     IgnoreErrors([&] { SetOuterWidthTwips(width); });
+    // The size the screen asks for shows every button and the whole panel: the window
+    // cannot be made smaller.
+    setMinimumSize(size());
 }
 
 void frmOEEntry::UI_OnUIAppOpened() {

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QLabel>
+#include <QShortcut>
 #include <QVariant>
 #include <cstdlib>
 #include <exception>
@@ -336,15 +337,17 @@ void QuantityPanel::RefreshQuantities() {
 
 void QuantityPanel::UpdateZoomButtons() {
     bool zoom = false;
+    std::string item;
     IgnoreErrors([&] {
         // No answer counts as an empty list.
         const QVariant empty = accpac::CallByName(detailList_.data(), "IsListEmpty");
         if (!empty.isValid() || empty.isNull() || empty.toBool()) return;
         accpac::DataSource* detail = DetailSource();
         IgnoreErrors([&] { detail->Fields().FieldList({kDetailItemNumber, kDetailZoomAllowed}); });
-        zoom = !TrimSpaces(detail->Fields().Item(kDetailItemNumber).Value().ToString()).empty() &&
-               detail->Fields().Item(kDetailZoomAllowed).Value().ToBool();
+        item = TrimSpaces(detail->Fields().Item(kDetailItemNumber).Value().ToString());
+        zoom = !item.empty() && detail->Fields().Item(kDetailZoomAllowed).Value().ToBool();
     });
+    LabelZoomButtons(item);
 
     // A quantity that cannot be read counts as none.
     auto positive = [](const accpac::FieldEdit* control) {
@@ -355,6 +358,36 @@ void QuantityPanel::UpdateZoomButtons() {
     IgnoreErrors([&] { btnSalesOrderZoom->setEnabled(zoom); });
     IgnoreErrors([&] { btnPurchaseOrderZoom->setEnabled(zoom && positive(afeICLOCIqtyonorder)); });
     IgnoreErrors([&] { btnCommittedZoom->setEnabled(zoom && positive(afeICLOCIqtycommitted)); });
+}
+
+// The zoom buttons' shortcuts, Alt+1, 2 and 3 from left to right, and tooltips that say
+// what each opens and its shortcut.
+void QuantityPanel::LabelZoomButtons(const std::string& item) {
+    const struct {
+        accpac::FieldEdit* button;
+        const char* lists;
+        void (QuantityPanel::*click)();
+    } zooms[] = {
+        {btnSalesOrderZoom, "Sales orders", &QuantityPanel::btnSalesOrderZoom_Click},
+        {btnPurchaseOrderZoom, "Purchase orders", &QuantityPanel::btnPurchaseOrderZoom_Click},
+        {btnCommittedZoom, "Committed quantities", &QuantityPanel::btnCommittedZoom_Click},
+    };
+    for (int i = 0; i < 3; ++i) {
+        const auto& zoom = zooms[i];
+        const QKeySequence keys(Qt::ALT | Qt::Key(Qt::Key_1 + i));
+        if (!zoom.button->findChild<QShortcut*>()) {
+            auto* shortcut = new QShortcut(keys, zoom.button);
+            connect(shortcut, &QShortcut::activated, this, [this, zoom] {
+                if (zoom.button->isEnabled()) (this->*zoom.click)();
+            });
+        }
+        QString text = zoom.lists;
+        if (!item.empty())
+            text += QString(" of %1 at %2")
+                        .arg(QString::fromStdString(item), QString::fromStdString(locationCode_));
+        zoom.button->setToolTip(
+            QString("%1 (%2)").arg(text, keys.toString(QKeySequence::NativeText)));
+    }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -76,6 +76,8 @@ public:
     void RefreshQuantities();
     // Enables each zoom button from the detail line and the quantities. Never raises.
     void UpdateZoomButtons();
+    // Sets the zoom buttons' shortcuts and tooltips for the item on the line.
+    void LabelZoomButtons(const std::string& item);
     // Closes the external connection and deactivates the data sources. Never raises.
     void CloseQuantitySources();
     // Puts the item's quantities at the location into the quantity record, or the

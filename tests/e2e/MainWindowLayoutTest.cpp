@@ -7,8 +7,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
+#include "accpac/local/ui/DetailList.h"
 #include "accpac/local/ui/OrderEntryScreen.h"
 #include "app/AppTestSupport.h"
 #include "app/frmOEEntry.h"
@@ -43,6 +45,24 @@ TEST(MainWindowLayoutTest, PanelCaptionsFitOnADemoOrder) {
     EXPECT_TRUE(panel.frmQTY->isVisible());
     EXPECT_LE(panel.frmQTY->geometry().bottom(), window.centralWidget()->height())
         << "the panel is inside the window";
+
+    // Squeezed, the window keeps every button and the whole panel; enlarged, the extra
+    // room goes to the lines.
+    auto inside = [&](QWidget* w) {
+        return window.rect().contains(QRect(w->mapTo(&window, QPoint(0, 0)), w->size()));
+    };
+    const QSize start = window.size();
+    const int linesHeight = screen->DetailList()->height();
+    for (QSize size : {QSize(10, 10), start + QSize(0, 200)}) {
+        window.resize(size);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.size() == size.expandedTo(start); }));
+        for (QWidget* w : std::initializer_list<QWidget*>{screen->SaveButton(),
+                                                          screen->CloseButton(), panel.frmQTY})
+            EXPECT_TRUE(inside(w)) << w->objectName().toStdString();
+    }
+    EXPECT_EQ(window.minimumSize(), start);
+    EXPECT_EQ(screen->DetailList()->height(), linesHeight + 200);
+    window.resize(start);
 
     const QString folder = qEnvironmentVariable("LUMARO_SCREENSHOT_DIR");
     if (folder.isEmpty()) return;

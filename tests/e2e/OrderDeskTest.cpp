@@ -119,7 +119,12 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
 
     // The committed zoom opens the inquiry for the item, the location and kind 2.
     ASSERT_TRUE(panel.btnCommittedZoom->isEnabled()) << "the demo item has committed quantities";
-    emit panel.btnCommittedZoom->Clicked();
+    EXPECT_EQ(panel.btnCommittedZoom->toolTip(),
+              QString("Committed quantities of %1 at WH1 (Alt+3)")
+                  .arg(accpac::local::kDemoItemFormatted));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_3, Qt::AltModifier);
     accpac::local::InquiryScreen* inquiry = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* s = qobject_cast<accpac::local::InquiryScreen*>(w)) inquiry = s;

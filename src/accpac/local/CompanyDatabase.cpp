@@ -1,7 +1,5 @@
 #include "accpac/local/CompanyDatabase.h"
 
-#include <sqlite3.h>
-
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -14,6 +12,7 @@
 #include <cmath>
 #include <set>
 
+#include "accpac/local/CompanyDatabaseRows.h"
 #include "accpac/local/LocalErrorList.h"
 #include "ado/ConnectionString.h"
 #include "common/RuntimeError.h"
@@ -95,7 +94,9 @@ std::string FormatOrderNumber(qlonglong n) {
     return "ORD" + digits;
 }
 
-std::string Describe(const QSqlError& error) {
+}  // namespace
+
+std::string CompanyDatabase::Describe(const QSqlError& error) {
     const QString code = error.nativeErrorCode();
     if (code == "5" || code == "6" || error.text().contains("locked", Qt::CaseInsensitive))
         return "the database is locked by another user or program";
@@ -104,8 +105,6 @@ std::string Describe(const QSqlError& error) {
     if (code == "11") return "the database is damaged";
     return error.text().trimmed().toStdString();
 }
-
-}  // namespace
 
 CompanyDatabase::CompanyDatabase(std::string companyId, std::string file)
     : companyId_(std::move(companyId)), file_(std::move(file)) {
@@ -214,142 +213,6 @@ QSqlQuery CompanyDatabase::Exec(const std::string& sql, const QVariantList& valu
     for (const QVariant& value : values) query.addBindValue(value);
     if (!query.exec()) Fail(Describe(query.lastError()));
     return query;
-}
-
-struct CompanyDatabase::KeptStatement {
-    QSqlQuery query;
-    bool inUse = false;
-};
-
-CompanyDatabase::KeptQuery::KeptQuery(CompanyDatabase& database, const std::string& sql,
-                                      const QVariantList& values) {
-    std::unique_ptr<KeptStatement>& slot = database.kept_[sql];
-    if (!slot) {
-        auto statement = std::make_unique<KeptStatement>();
-        statement->query = QSqlQuery(database.db_);
-        statement->query.setForwardOnly(true);
-        if (!statement->query.prepare(Q(sql))) {
-            const std::string why = Describe(statement->query.lastError());
-            database.kept_.erase(sql);
-            database.Fail(why);
-        }
-        slot = std::move(statement);
-    }
-    if (slot->inUse) {
-        own_ = QSqlQuery(database.db_);
-        own_.setForwardOnly(true);
-        if (!own_.prepare(Q(sql))) database.Fail(Describe(own_.lastError()));
-        query_ = &own_;
-    } else {
-        kept_ = slot.get();
-        kept_->inUse = true;
-        query_ = &kept_->query;
-    }
-    for (int i = 0; i < values.size(); ++i) query_->bindValue(i, values[i]);
-    if (!query_->exec()) {
-        const std::string why = Describe(query_->lastError());
-        query_->finish();
-        if (kept_) kept_->inUse = false;
-        kept_ = nullptr;
-        database.Fail(why);
-    }
-}
-
-CompanyDatabase::KeptQuery::~KeptQuery() {
-    query_->finish();
-    if (kept_) kept_->inUse = false;
-}
-
-// What tells whether the database changed since rows were read: the file's change counter,
-// read straight from the database header through the connection's own file handle (one
-// read call, no lock: SQLite increments it with every commit in rollback-journal mode, so
-// that other processes can see a change); in WAL mode, where the counter is not kept up,
-// "PRAGMA data_version". Both only tell of other connections' commits; this connection's
-// own changes are counted by its total changes.
-struct CompanyDatabase::ChangeCheck {
-    sqlite3* handle = nullptr;
-    sqlite3_file* file = nullptr;
-    sqlite3_stmt* dataVersion = nullptr;
-
-    explicit ChangeCheck(const QSqlDatabase& db) {
-        const QVariant driverHandle = db.driver() ? db.driver()->handle() : QVariant();
-        if (!driverHandle.isValid() || qstrcmp(driverHandle.typeName(), "sqlite3*") != 0) return;
-        handle = *static_cast<sqlite3* const*>(driverHandle.constData());
-        if (sqlite3_file_control(handle, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK)
-            file = nullptr;
-        if (sqlite3_prepare_v2(handle, "PRAGMA data_version", -1, &dataVersion, nullptr) !=
-            SQLITE_OK) {
-            sqlite3_finalize(dataVersion);
-            dataVersion = nullptr;
-        }
-    }
-    ~ChangeCheck() { sqlite3_finalize(dataVersion); }
-    ChangeCheck(const ChangeCheck&) = delete;
-    ChangeCheck& operator=(const ChangeCheck&) = delete;
-
-    // The database's state now; nullopt when it cannot be told (nothing is remembered then).
-    std::optional<ChangeStamp> Stamp() {
-        ChangeStamp stamp;
-        stamp.totalChanges = sqlite3_total_changes64(handle);
-        unsigned char header[28];
-        if (file && file->pMethods &&
-            file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK && header[18] == 1) {
-            stamp.fileCounter =
-                (int64_t{header[24]} << 24) | (header[25] << 16) | (header[26] << 8) | header[27];
-            return stamp;
-        }
-        if (!dataVersion) return std::nullopt;
-        const bool row = sqlite3_step(dataVersion) == SQLITE_ROW;
-        if (row) stamp.dataVersion = sqlite3_column_int64(dataVersion, 0);
-        sqlite3_reset(dataVersion);
-        if (!row) return std::nullopt;
-        return stamp;
-    }
-};
-
-const std::optional<CompanyDatabase::Row>& CompanyDatabase::ReadRow(const std::string& sql,
-                                                                    const QVariantList& values,
-                                                                    int columns) {
-    if (!changeCheck_) changeCheck_ = std::make_unique<ChangeCheck>(db_);
-    // Inside a transaction a row may be rolled back after it was read: nothing is remembered.
-    std::optional<ChangeStamp> before;
-    if (changeCheck_->handle && sqlite3_get_autocommit(changeCheck_->handle))
-        before = changeCheck_->Stamp();
-    const bool remember = before.has_value();
-    if (remember && *before != rowsStamp_) {
-        rows_.clear();
-        rowsStamp_ = *before;
-    }
-    std::string& key = rowKey_;
-    if (remember) {
-        key.assign(sql);
-        for (const QVariant& value : values) {
-            key += '\x1f';
-            key += std::to_string(value.typeId());
-            key += ':';
-            key += value.toString().toStdString();
-        }
-        auto found = rows_.find(key);
-        if (found != rows_.end()) return found->second;
-    }
-    std::optional<Row> row;
-    {
-        KeptQuery read(*this, sql, values);
-        QSqlQuery& q = read.Query();
-        if (q.next()) {
-            row.emplace();
-            row->reserve(static_cast<size_t>(columns));
-            for (int i = 0; i < columns; ++i) row->push_back(q.value(i));
-        }
-    }
-    // A commit while the row was read (or a crashed writer's change rolled back by that read)
-    // leaves a different stamp: that row is not remembered.
-    if (!remember || changeCheck_->Stamp() != before) {
-        unremembered_ = std::move(row);
-        return unremembered_;
-    }
-    if (rows_.size() >= 4096) rows_.clear();  // a bound for a long session of many records
-    return rows_.emplace(key, std::move(row)).first->second;
 }
 
 void CompanyDatabase::Begin() {
@@ -524,42 +387,52 @@ std::optional<Order> CompanyDatabase::LoadOrderByNumber(const std::string& order
     return LoadOrder(uniq);
 }
 
-std::vector<std::string> CompanyDatabase::OrderNumbers() {
+std::vector<std::string> CompanyDatabase::OrderNumbers(const std::string& after, int limit) {
     std::vector<std::string> result;
-    QSqlQuery q = Exec("SELECT ORDNUMBER FROM OEORDH ORDER BY ORDNUMBER");
+    QSqlQuery q =
+        Exec("SELECT ORDNUMBER FROM OEORDH WHERE ORDNUMBER > ? ORDER BY ORDNUMBER LIMIT ?",
+             {Q(after), limit});
     while (q.next()) result.push_back(S(q.value(0)));
     return result;
 }
 
-Order CompanyDatabase::SaveOrder(const Order& input) {
-    auto invalid = [&](const std::string& what) -> void {
-        throw lumaro::RuntimeError(kErrRecordInvalid, "OE0520", what);
-    };
+namespace {
+[[noreturn]] void Invalid(const std::string& what) {
+    throw lumaro::RuntimeError(kErrRecordInvalid, "OE0520", what);
+}
+}  // namespace
 
-    // Check and complete the order before anything is written.
+Order CompanyDatabase::SaveOrder(const Order& input) {
+    Order order = ValidateOrder(input);
+    Transaction([&] { WriteOrder(order); });
+    return *LoadOrder(order.header.orderUniq);
+}
+
+Order CompanyDatabase::ValidateOrder(const Order& input) {
     Order order;
     order.header = input.header;
     OrderHeader& header = order.header;
     header.customer = lumaro::ToUpperAscii(lumaro::TrimSpaces(header.customer));
-    if (header.customer.empty()) invalid("The order has no customer.");
+    if (header.customer.empty()) Invalid("The order has no customer.");
     auto customer = FindCustomer(header.customer);
-    if (!customer) invalid("Customer \"" + header.customer + "\" does not exist.");
+    if (!customer) Invalid("Customer \"" + header.customer + "\" does not exist.");
     header.customerName = customer->name;
     if (header.orderDate.empty())
         header.orderDate = QDate::currentDate().toString(Qt::ISODate).toStdString();
     if (!QDate::fromString(Q(header.orderDate), Qt::ISODate).isValid())
-        invalid("The order date \"" + header.orderDate + "\" is not a date (yyyy-mm-dd).");
+        Invalid("The order date \"" + header.orderDate + "\" is not a date (yyyy-mm-dd).");
     if (header.type != 1 && header.type != 2)
-        invalid("The order type " + std::to_string(header.type) +
+        Invalid("The order type " + std::to_string(header.type) +
                 " is not 1 (active) or 2 (future).");
 
-    for (const OrderLine& in : input.lines) {
-        OrderLine line = in;
+    for (size_t row = 0; row < input.lines.size(); ++row) {
+        OrderLine line = input.lines[row];
         line.item = lumaro::TrimSpaces(line.item);
         if (line.item.empty()) continue;  // a line left without an item is not kept
-        const std::string where = "Line " + std::to_string(order.lines.size() + 1) + ": ";
+        // Errors name the line as the clerk sees it: its place among the lines given.
+        const std::string where = "Line " + std::to_string(row + 1) + ": ";
         auto item = FindItem(line.item);
-        if (!item) invalid(where + "item \"" + line.item + "\" does not exist.");
+        if (!item) Invalid(where + "item \"" + line.item + "\" does not exist.");
         line.itemNo = item->itemNo;
         line.item = item->formattedItemNo;
         if (lumaro::TrimSpaces(line.description).empty()) line.description = item->description;
@@ -568,81 +441,83 @@ Order CompanyDatabase::SaveOrder(const Order& input) {
         line.location = lumaro::ToUpperAscii(lumaro::TrimSpaces(line.location));
         if (line.stockItem || !line.location.empty()) {
             if (line.location.empty())
-                invalid(where + "the stock item " + line.item + " needs a location.");
+                Invalid(where + "the stock item " + line.item + " needs a location.");
             if (!FindLocation(line.location))
-                invalid(where + "location \"" + line.location + "\" does not exist.");
+                Invalid(where + "location \"" + line.location + "\" does not exist.");
         }
         if (!std::isfinite(line.quantityOrdered) || line.quantityOrdered <= 0)
-            invalid(where + "the quantity ordered must be greater than zero.");
+            Invalid(where + "the quantity ordered must be greater than zero.");
         line.quantityCommitted = header.type == 1 && line.stockItem ? line.quantityOrdered : 0;
         line.lineNumber = static_cast<int32_t>(order.lines.size() + 1);
         order.lines.push_back(line);
     }
+    return order;
+}
 
+std::string CompanyDatabase::NextOrderNumber() {
+    qlonglong next = 1;
+    {
+        QSqlQuery q = Exec("SELECT NEXTORDNUM FROM OEOPT WHERE OPTKEY = 1");
+        if (q.next()) next = q.value(0).toLongLong();
+    }
+    // Skip numbers already taken (orders imported with their own numbers).
+    for (;;) {
+        QSqlQuery q =
+            Exec("SELECT 1 FROM OEORDH WHERE ORDNUMBER = ?", {Q(FormatOrderNumber(next))});
+        if (!q.next()) break;
+        ++next;
+    }
+    Exec("UPDATE OEOPT SET NEXTORDNUM = ? WHERE OPTKEY = 1", {next + 1});
+    return FormatOrderNumber(next);
+}
+
+void CompanyDatabase::WriteOrder(Order& order) {
+    OrderHeader& header = order.header;
     std::set<std::pair<std::string, std::string>> touched;
     for (const OrderLine& line : order.lines)
         if (line.stockItem) touched.insert({line.itemNo, line.location});
-
-    Transaction([&] {
-        if (header.orderUniq == 0) {
-            {
-                QSqlQuery q = Exec("SELECT COALESCE(MAX(ORDUNIQ), 0) + 1 FROM OEORDH");
-                q.next();
-                header.orderUniq = q.value(0).toInt();
-            }
-            qlonglong next = 1;
-            {
-                QSqlQuery q = Exec("SELECT NEXTORDNUM FROM OEOPT WHERE OPTKEY = 1");
-                if (q.next()) next = q.value(0).toLongLong();
-            }
-            // Skip numbers already taken (orders imported with their own numbers).
-            for (;;) {
-                QSqlQuery q =
-                    Exec("SELECT 1 FROM OEORDH WHERE ORDNUMBER = ?", {Q(FormatOrderNumber(next))});
-                if (!q.next()) break;
-                ++next;
-            }
-            header.orderNumber = FormatOrderNumber(next);
-            Exec("UPDATE OEOPT SET NEXTORDNUM = ? WHERE OPTKEY = 1", {next + 1});
-            Exec(
-                "INSERT INTO OEORDH (ORDUNIQ, ORDNUMBER, CUSTOMER, BILNAME, ORDDATE, TYPE, "
-                "REFERENCE)"
-                " VALUES (?, ?, ?, ?, ?, ?, ?)",
-                {header.orderUniq, Q(header.orderNumber), Q(header.customer),
-                 Q(header.customerName), Q(header.orderDate), header.type, Q(header.reference)});
-        } else {
-            {
-                QSqlQuery q =
-                    Exec("SELECT ORDNUMBER FROM OEORDH WHERE ORDUNIQ = ?", {header.orderUniq});
-                if (!q.next())
-                    invalid(
-                        "The order no longer exists; it may have been deleted by another user.");
-                header.orderNumber = S(q.value(0));
-            }
-            {
-                QSqlQuery q =
-                    Exec("SELECT ITEMNO, LOCATION FROM OEORDD WHERE ORDUNIQ = ? AND STOCKITEM = 1",
-                         {header.orderUniq});
-                while (q.next()) touched.insert({S(q.value(0)), S(q.value(1))});
-            }
-            Exec(
-                "UPDATE OEORDH SET CUSTOMER = ?, BILNAME = ?, ORDDATE = ?, TYPE = ?, REFERENCE = ? "
-                "WHERE ORDUNIQ = ?",
-                {Q(header.customer), Q(header.customerName), Q(header.orderDate), header.type,
-                 Q(header.reference), header.orderUniq});
-            Exec("DELETE FROM OEORDD WHERE ORDUNIQ = ?", {header.orderUniq});
+    if (header.orderUniq == 0) {
+        {
+            QSqlQuery q = Exec("SELECT COALESCE(MAX(ORDUNIQ), 0) + 1 FROM OEORDH");
+            q.next();
+            header.orderUniq = q.value(0).toInt();
         }
-        for (const OrderLine& line : order.lines)
-            Exec(
-                "INSERT INTO OEORDD (ORDUNIQ, LINENUM, ITEMNO, ITEM, \"DESC\", LOCATION, "
-                "QTYORDERED, QTYCOMMIT, UNIT,"
-                " UNITPRICE, STOCKITEM) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                {header.orderUniq, line.lineNumber, Q(line.itemNo), Q(line.item),
-                 Q(line.description), Q(line.location), line.quantityOrdered,
-                 line.quantityCommitted, Q(line.unit), line.unitPrice, line.stockItem ? 1 : 0});
-        RecalculateQuantities({touched.begin(), touched.end()});
-    });
-    return *LoadOrder(header.orderUniq);
+        header.orderNumber = NextOrderNumber();
+        Exec(
+            "INSERT INTO OEORDH (ORDUNIQ, ORDNUMBER, CUSTOMER, BILNAME, ORDDATE, TYPE, REFERENCE)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?)",
+            {header.orderUniq, Q(header.orderNumber), Q(header.customer), Q(header.customerName),
+             Q(header.orderDate), header.type, Q(header.reference)});
+    } else {
+        {
+            QSqlQuery q =
+                Exec("SELECT ORDNUMBER FROM OEORDH WHERE ORDUNIQ = ?", {header.orderUniq});
+            if (!q.next())
+                Invalid("The order no longer exists; it may have been deleted by another user.");
+            header.orderNumber = S(q.value(0));
+        }
+        {
+            // The sums of the lines the order had change too.
+            QSqlQuery q =
+                Exec("SELECT ITEMNO, LOCATION FROM OEORDD WHERE ORDUNIQ = ? AND STOCKITEM = 1",
+                     {header.orderUniq});
+            while (q.next()) touched.insert({S(q.value(0)), S(q.value(1))});
+        }
+        Exec(
+            "UPDATE OEORDH SET CUSTOMER = ?, BILNAME = ?, ORDDATE = ?, TYPE = ?, REFERENCE = ? "
+            "WHERE ORDUNIQ = ?",
+            {Q(header.customer), Q(header.customerName), Q(header.orderDate), header.type,
+             Q(header.reference), header.orderUniq});
+        Exec("DELETE FROM OEORDD WHERE ORDUNIQ = ?", {header.orderUniq});
+    }
+    for (const OrderLine& line : order.lines)
+        Exec(
+            "INSERT INTO OEORDD (ORDUNIQ, LINENUM, ITEMNO, ITEM, \"DESC\", LOCATION, QTYORDERED,"
+            " QTYCOMMIT, UNIT, UNITPRICE, STOCKITEM) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+            {header.orderUniq, line.lineNumber, Q(line.itemNo), Q(line.item), Q(line.description),
+             Q(line.location), line.quantityOrdered, line.quantityCommitted, Q(line.unit),
+             line.unitPrice, line.stockItem ? 1 : 0});
+    RecalculateQuantities({touched.begin(), touched.end()});
 }
 
 }  // namespace accpac::local

@@ -34,6 +34,8 @@
 #include <utility>
 #include <vector>
 
+class QSqlError;
+
 namespace accpac::local {
 
 struct ItemInfo {
@@ -190,11 +192,14 @@ public:
     // Orders. Save validates (customer, items, locations, quantities), assigns the order
     // number of a new order, commits the stock lines of an active order, stores the order
     // and brings the location quantities of every item and location involved up to date,
-    // all in one transaction. Returns the order as stored.
+    // all in one transaction. Returns the order as stored. An error about a line names it
+    // by its place among the lines given ("Line 3": the third), blank lines counted.
     Order SaveOrder(const Order& order);
     std::optional<Order> LoadOrder(int32_t orderUniq);
     std::optional<Order> LoadOrderByNumber(const std::string& orderNumber);
-    std::vector<std::string> OrderNumbers();
+    // The order numbers after `after` ("": from the first), in order; at most `limit`
+    // of them (-1: all).
+    std::vector<std::string> OrderNumbers(const std::string& after = {}, int limit = -1);
 
     // Recomputes QTYSALORDR, QTYCOMMIT and QTYONORDER of the given item/location pairs
     // (all rows when the list is empty) from the open orders and purchase orders.
@@ -208,6 +213,13 @@ private:
     void Commit();
     void Rollback();
     [[noreturn]] void Fail(const std::string& what) const;
+    // What a driver error means for the clerk (locked, not a database, damaged, or its text).
+    static std::string Describe(const QSqlError& error);
+    // SaveOrder's steps: the order checked and completed (raises before anything is
+    // written), then written with the item/location pairs whose sums it changes.
+    Order ValidateOrder(const Order& input);
+    void WriteOrder(Order& order);
+    std::string NextOrderNumber();
 
     std::string companyId_;
     std::string file_;

@@ -230,189 +230,213 @@ const char* VendorFor(const std::string& category) {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-}  // namespace
+const char* const kLocations[][2] = {{"WH1", "Central Warehouse"},
+                                     {"WH2", "Eastern Distribution Centre"},
+                                     {"WH3", "Downtown Showroom"}};
+const QDate kFirstDay(2024, 5, 1);
 
-void GenerateDemoData(const std::string& companyFile, int itemCount) {
-    Random random(0x4C554D41524FULL);  // fixed seed
-    CompanyDatabase db("DEMO", companyFile);
+// Writes the demo data in steps that draw from one sequence of random numbers, in a fixed
+// order, so that every run writes the same data.
+class DemoGenerator {
+public:
+    DemoGenerator(CompanyDatabase& db, int itemCount) : db_(db) { SelectItems(itemCount); }
+
+    void Write() {
+        WriteSetup();
+        WriteItems();
+        for (const DemoItem& item : items_) (item.stock ? stockItems_ : services_).push_back(&item);
+        if (stockItems_.empty()) return;
+        for (const DemoItem* item : stockItems_)
+            if (item->itemNo == kDemoItemStored) showcase_ = item;
+        WriteSalesOrders();
+        WritePurchaseOrders();
+        db_.RecalculateQuantities();
+    }
+
+private:
+    int Pick(size_t count) { return random_.Between(0, static_cast<int>(count) - 1); }
+    const DemoItem* AnyStockItem() {
+        return stockItems_[static_cast<size_t>(Pick(stockItems_.size()))];
+    }
+    std::string AnyLocationOf(const DemoItem& item) {
+        const auto& at = stockedAt_[item.itemNo];
+        return at[static_cast<size_t>(Pick(at.size()))];
+    }
 
     // Items: the whole catalogue, or an even selection of it.
-    std::vector<DemoItem> catalogue;
-    for (const ProductLine& line : Catalogue())
-        for (size_t m = 0; m < line.models.size(); ++m)
-            for (size_t f = 0; f < line.finishes.size(); ++f) {
-                const std::string model = std::to_string(101 + m);
-                const std::string finish = std::to_string(f);
-                std::string description = line.models[m];
-                if (*line.finishes[f]) description += std::string(", ") + line.finishes[f];
-                const double price = random.Between(line.priceLo * 100, line.priceHi * 100) / 100.0;
-                catalogue.push_back({line.code + model + finish,
-                                     std::string(line.code) + "-" + model + "/" + finish,
-                                     description, line.code, line.unit, line.stock, price,
-                                     line.qtyLo, line.qtyHi});
-            }
-    std::vector<DemoItem> items;
-    const size_t count = std::min(catalogue.size(), static_cast<size_t>(std::max(itemCount, 1)));
-    for (size_t i = 0; i < count; ++i) items.push_back(catalogue[i * catalogue.size() / count]);
+    void SelectItems(int itemCount) {
+        std::vector<DemoItem> catalogue;
+        for (const ProductLine& line : Catalogue())
+            for (size_t m = 0; m < line.models.size(); ++m)
+                for (size_t f = 0; f < line.finishes.size(); ++f) {
+                    const std::string model = std::to_string(101 + m);
+                    const std::string finish = std::to_string(f);
+                    std::string description = line.models[m];
+                    if (*line.finishes[f]) description += std::string(", ") + line.finishes[f];
+                    const double price =
+                        random_.Between(line.priceLo * 100, line.priceHi * 100) / 100.0;
+                    catalogue.push_back({line.code + model + finish,
+                                         std::string(line.code) + "-" + model + "/" + finish,
+                                         description, line.code, line.unit, line.stock, price,
+                                         line.qtyLo, line.qtyHi});
+                }
+        const size_t count =
+            std::min(catalogue.size(), static_cast<size_t>(std::max(itemCount, 1)));
+        for (size_t i = 0; i < count; ++i)
+            items_.push_back(catalogue[i * catalogue.size() / count]);
+    }
 
-    const char* const locations[][2] = {{"WH1", "Central Warehouse"},
-                                        {"WH2", "Eastern Distribution Centre"},
-                                        {"WH3", "Downtown Showroom"}};
-
-    db.Transaction([&] {
-        for (const auto& location : locations)
-            db.Exec("INSERT INTO ICLOC (LOCATION, \"DESC\") VALUES (?, ?)",
-                    {location[0], location[1]});
-        db.Exec("UPDATE ICOPT SET DEFLOC = 'WH1', QTYDECS = 2");
+    void WriteSetup() {
+        for (const auto& location : kLocations)
+            db_.Exec("INSERT INTO ICLOC (LOCATION, \"DESC\") VALUES (?, ?)",
+                     {location[0], location[1]});
+        db_.Exec("UPDATE ICOPT SET DEFLOC = 'WH1', QTYDECS = 2");
         for (const auto& customer : kCustomers)
-            db.Exec("INSERT INTO ARCUS (IDCUST, NAMECUST) VALUES (?, ?)",
-                    {customer[0], customer[1]});
+            db_.Exec("INSERT INTO ARCUS (IDCUST, NAMECUST) VALUES (?, ?)",
+                     {customer[0], customer[1]});
+    }
 
-        // Stock: every stock item at WH1, most at WH2, some at the showroom.
-        std::map<std::string, std::vector<std::string>> stockedAt;
-        for (const DemoItem& item : items) {
-            db.Exec(
-                "INSERT INTO ICITEM (ITEMNO, FMTITEMNO, \"DESC\", CATEGORY, STOCKITEM, STOCKUNIT, "
-                "UNITPRICE)"
-                " VALUES (?, ?, ?, ?, ?, ?, ?)",
+    // Stock: every stock item at WH1, most at WH2, some at the showroom.
+    void WriteItems() {
+        for (const DemoItem& item : items_) {
+            db_.Exec(
+                "INSERT INTO ICITEM (ITEMNO, FMTITEMNO, \"DESC\", CATEGORY, STOCKITEM, STOCKUNIT,"
+                " UNITPRICE) VALUES (?, ?, ?, ?, ?, ?, ?)",
                 {Q(item.itemNo), Q(item.formatted), Q(item.description), Q(item.category),
                  item.stock ? 1 : 0, Q(item.unit), item.price});
             if (!item.stock) continue;
             for (int l = 0; l < 3; ++l) {
-                const bool stocked = l == 0 || (l == 1 ? random.Chance(70) : random.Chance(40));
-                if (!stocked) continue;
-                stockedAt[item.itemNo].push_back(locations[l][0]);
-                const int onHand =
-                    random.Chance(10) ? 0 : random.Between(item.qtyHi, item.qtyHi * 25);
-                const int received = random.Chance(15) ? random.Between(1, item.qtyHi * 2) : 0;
-                const int adjusted =
-                    random.Chance(10) ? random.Between(-std::min(onHand, 5), 10) : 0;
-                const int shipped =
-                    random.Chance(15)
-                        ? random.Between(0, std::min(onHand + received + adjusted, 15))
-                        : 0;
-                db.Exec(
-                    "INSERT INTO ICILOC (ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, QTYADNOCST, "
-                    "QTYSHNOCST)"
-                    " VALUES (?, ?, ?, ?, ?, ?)",
-                    {Q(item.itemNo), locations[l][0], onHand, received, adjusted, shipped});
+                const bool stocked = l == 0 || (l == 1 ? random_.Chance(70) : random_.Chance(40));
+                if (stocked) WriteStock(item, kLocations[l][0]);
             }
         }
         // The showcase item has quantities of every kind at WH1.
-        db.Exec(
+        db_.Exec(
             "UPDATE ICILOC SET QTYONHAND = 140, QTYRENOCST = 12, QTYADNOCST = -2, QTYSHNOCST = 5"
             " WHERE ITEMNO = ? AND LOCATION = 'WH1'",
             {kDemoItemStored});
+    }
 
-        std::vector<const DemoItem*> stockItems, services;
-        for (const DemoItem& item : items) (item.stock ? stockItems : services).push_back(&item);
-        if (stockItems.empty()) return;
-        const DemoItem* showcase = nullptr;
-        for (const DemoItem* item : stockItems)
-            if (item->itemNo == kDemoItemStored) showcase = item;
+    void WriteStock(const DemoItem& item, const char* location) {
+        stockedAt_[item.itemNo].push_back(location);
+        const int onHand = random_.Chance(10) ? 0 : random_.Between(item.qtyHi, item.qtyHi * 25);
+        const int received = random_.Chance(15) ? random_.Between(1, item.qtyHi * 2) : 0;
+        const int adjusted = random_.Chance(10) ? random_.Between(-std::min(onHand, 5), 10) : 0;
+        const int shipped =
+            random_.Chance(15) ? random_.Between(0, std::min(onHand + received + adjusted, 15)) : 0;
+        db_.Exec(
+            "INSERT INTO ICILOC (ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, QTYADNOCST, QTYSHNOCST)"
+            " VALUES (?, ?, ?, ?, ?, ?)",
+            {Q(item.itemNo), location, onHand, received, adjusted, shipped});
+    }
 
-        // Open sales orders: about four in five active (committing their stock lines).
-        const QDate firstDay(2024, 5, 1);
-        const int orders = std::max(4, static_cast<int>(items.size()) / 3);
-        for (int o = 1; o <= orders; ++o) {
-            const auto& customer =
-                kCustomers[random.Between(0, static_cast<int>(std::size(kCustomers)) - 1)];
-            const int type = random.Chance(80) ? 1 : 2;
-            const QString date = firstDay.addDays(random.Between(0, 45)).toString(Qt::ISODate);
+    // Open sales orders: about four in five active (committing their stock lines).
+    void WriteSalesOrders() {
+        orders_ = std::max(4, static_cast<int>(items_.size()) / 3);
+        for (int o = 1; o <= orders_; ++o) {
+            const auto& customer = kCustomers[Pick(std::size(kCustomers))];
+            const int type = random_.Chance(80) ? 1 : 2;
+            const QString date = kFirstDay.addDays(random_.Between(0, 45)).toString(Qt::ISODate);
             const std::string number =
                 "ORD" + std::string(6 - std::to_string(o).size(), '0') + std::to_string(o);
-            db.Exec(
-                "INSERT INTO OEORDH (ORDUNIQ, ORDNUMBER, CUSTOMER, BILNAME, ORDDATE, TYPE, "
-                "REFERENCE)"
-                " VALUES (?, ?, ?, ?, ?, ?, ?)",
+            db_.Exec(
+                "INSERT INTO OEORDH (ORDUNIQ, ORDNUMBER, CUSTOMER, BILNAME, ORDDATE, TYPE,"
+                " REFERENCE) VALUES (?, ?, ?, ?, ?, ?, ?)",
                 {o, Q(number), customer[0], customer[1], date, type,
-                 random.Chance(30) ? "Phone order" : ""});
-            const int lineCount = random.Between(1, 6);
-            for (int n = 1; n <= lineCount; ++n) {
-                const DemoItem* item =
-                    stockItems[random.Between(0, static_cast<int>(stockItems.size()) - 1)];
-                if (!services.empty() && random.Chance(8))
-                    item = services[random.Between(0, static_cast<int>(services.size()) - 1)];
-                if (showcase && n == 1 && o <= 3)
-                    item = showcase;  // active and future orders for it
-                std::string location;
-                if (item->stock) {
-                    const auto& at = stockedAt[item->itemNo];
-                    location = item == showcase && o <= 3
-                                   ? "WH1"
-                                   : at[random.Between(0, static_cast<int>(at.size()) - 1)];
-                }
-                const int qty = random.Between(item->qtyLo, item->qtyHi);
-                const int committed = type == 1 && item->stock ? qty : 0;
-                db.Exec(
-                    "INSERT INTO OEORDD (ORDUNIQ, LINENUM, ITEMNO, ITEM, \"DESC\", LOCATION, "
-                    "QTYORDERED, QTYCOMMIT, UNIT,"
-                    " UNITPRICE, STOCKITEM) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                    {o, n, Q(item->itemNo), Q(item->formatted), Q(item->description), Q(location),
-                     qty, committed, Q(item->unit), item->price, item->stock ? 1 : 0});
-            }
+                 random_.Chance(30) ? "Phone order" : ""});
+            const int lineCount = random_.Between(1, 6);
+            for (int n = 1; n <= lineCount; ++n) WriteSalesOrderLine(o, n, type);
         }
-        db.Exec("UPDATE OEOPT SET NEXTORDNUM = ?", {orders + 1});
-        if (showcase) {
-            // Make sure one order for the showcase item is a future order (not committed).
-            db.Exec("UPDATE OEORDH SET TYPE = 2 WHERE ORDUNIQ = 2");
-            db.Exec("UPDATE OEORDH SET TYPE = 1 WHERE ORDUNIQ IN (1, 3)");
-            db.Exec(
-                "UPDATE OEORDD SET QTYCOMMIT = CASE WHEN STOCKITEM = 1 AND"
-                " (SELECT h.TYPE FROM OEORDH h WHERE h.ORDUNIQ = OEORDD.ORDUNIQ) = 1 THEN "
-                "QTYORDERED ELSE 0 END"
-                " WHERE ORDUNIQ IN (1, 2, 3)");
-        }
+        db_.Exec("UPDATE OEOPT SET NEXTORDNUM = ?", {orders_ + 1});
+        if (!showcase_) return;
+        // Make sure one order for the showcase item is a future order (not committed).
+        db_.Exec("UPDATE OEORDH SET TYPE = 2 WHERE ORDUNIQ = 2");
+        db_.Exec("UPDATE OEORDH SET TYPE = 1 WHERE ORDUNIQ IN (1, 3)");
+        db_.Exec(
+            "UPDATE OEORDD SET QTYCOMMIT = CASE WHEN STOCKITEM = 1 AND"
+            " (SELECT h.TYPE FROM OEORDH h WHERE h.ORDUNIQ = OEORDD.ORDUNIQ) = 1 THEN "
+            "QTYORDERED ELSE 0 END"
+            " WHERE ORDUNIQ IN (1, 2, 3)");
+    }
 
-        // Purchase orders, some partly or fully received.
-        const int purchaseOrders = std::max(2, orders / 3);
+    void WriteSalesOrderLine(int o, int n, int type) {
+        const DemoItem* item = AnyStockItem();
+        if (!services_.empty() && random_.Chance(8))
+            item = services_[static_cast<size_t>(Pick(services_.size()))];
+        const bool showcaseLine = showcase_ && n == 1 && o <= 3;
+        if (showcaseLine) item = showcase_;  // active and future orders for it
+        std::string location;
+        if (item->stock) location = item == showcase_ && o <= 3 ? "WH1" : AnyLocationOf(*item);
+        const int qty = random_.Between(item->qtyLo, item->qtyHi);
+        const int committed = type == 1 && item->stock ? qty : 0;
+        db_.Exec(
+            "INSERT INTO OEORDD (ORDUNIQ, LINENUM, ITEMNO, ITEM, \"DESC\", LOCATION, QTYORDERED,"
+            " QTYCOMMIT, UNIT, UNITPRICE, STOCKITEM) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+            {o, n, Q(item->itemNo), Q(item->formatted), Q(item->description), Q(location), qty,
+             committed, Q(item->unit), item->price, item->stock ? 1 : 0});
+    }
+
+    // Purchase orders, some partly or fully received.
+    void WritePurchaseOrders() {
+        const int purchaseOrders = std::max(2, orders_ / 3);
         for (int p = 1; p <= purchaseOrders; ++p) {
-            const DemoItem* first =
-                stockItems[random.Between(0, static_cast<int>(stockItems.size()) - 1)];
-            if (showcase && p <= 2) first = showcase;
+            const DemoItem* first = AnyStockItem();
+            if (showcase_ && p <= 2) first = showcase_;
             const char* vendor = VendorFor(first->category);
             const char* vendorName = "";
             for (const auto& v : kVendors)
                 if (std::string(v[0]) == vendor) vendorName = v[1];
-            const QDate date = firstDay.addDays(random.Between(-20, 40));
-            db.Exec(
+            const QDate date = kFirstDay.addDays(random_.Between(-20, 40));
+            db_.Exec(
                 "INSERT INTO POPORH (PORHSEQ, PONUMBER, VENDOR, VENDNAME, PODATE, EXPARRIVAL) "
                 "VALUES (?, ?, ?, ?, ?, ?)",
                 {p, Q("PO" + std::to_string(4000 + p)), vendor, vendorName,
                  date.toString(Qt::ISODate),
-                 date.addDays(random.Between(7, 30)).toString(Qt::ISODate)});
-            const int lineCount = random.Between(1, 5);
-            for (int n = 1; n <= lineCount; ++n) {
-                const DemoItem* item = first;
-                if (n > 1) {  // further lines from the same vendor
-                    for (int tries = 0; tries < 20; ++tries) {
-                        const DemoItem* candidate =
-                            stockItems[random.Between(0, static_cast<int>(stockItems.size()) - 1)];
-                        if (std::string(VendorFor(candidate->category)) == vendor) {
-                            item = candidate;
-                            break;
-                        }
-                    }
+                 date.addDays(random_.Between(7, 30)).toString(Qt::ISODate)});
+            const int lineCount = random_.Between(1, 5);
+            for (int n = 1; n <= lineCount; ++n) WritePurchaseOrderLine(p, n, first, vendor);
+        }
+    }
+
+    void WritePurchaseOrderLine(int p, int n, const DemoItem* first, const char* vendor) {
+        const DemoItem* item = first;
+        if (n > 1) {  // further lines from the same vendor
+            for (int tries = 0; tries < 20; ++tries) {
+                const DemoItem* candidate = AnyStockItem();
+                if (std::string(VendorFor(candidate->category)) == vendor) {
+                    item = candidate;
+                    break;
                 }
-                const auto& at = stockedAt[item->itemNo];
-                const std::string location =
-                    item == showcase && p <= 2
-                        ? "WH1"
-                        : at[random.Between(0, static_cast<int>(at.size()) - 1)];
-                const int ordered = random.Between(item->qtyHi, item->qtyHi * 10);
-                const int received = random.Chance(65)   ? 0
-                                     : random.Chance(70) ? random.Between(1, ordered - 1)
-                                                         : ordered;
-                db.Exec(
-                    "INSERT INTO POPORL (PORHSEQ, LINENUM, ITEMNO, LOCATION, OQORDERED, "
-                    "OQRECEIVED, UNITCOST)"
-                    " VALUES (?, ?, ?, ?, ?, ?, ?)",
-                    {p, n, Q(item->itemNo), Q(location), ordered, item == showcase ? 0 : received,
-                     static_cast<double>(static_cast<int>(item->price * 60)) / 100.0});
             }
         }
-        db.RecalculateQuantities();
-    });
+        const std::string location =
+            item == showcase_ && p <= 2 ? std::string("WH1") : AnyLocationOf(*item);
+        const int ordered = random_.Between(item->qtyHi, item->qtyHi * 10);
+        const int received = random_.Chance(65)   ? 0
+                             : random_.Chance(70) ? random_.Between(1, ordered - 1)
+                                                  : ordered;
+        db_.Exec(
+            "INSERT INTO POPORL (PORHSEQ, LINENUM, ITEMNO, LOCATION, OQORDERED, OQRECEIVED,"
+            " UNITCOST) VALUES (?, ?, ?, ?, ?, ?, ?)",
+            {p, n, Q(item->itemNo), Q(location), ordered, item == showcase_ ? 0 : received,
+             static_cast<double>(static_cast<int>(item->price * 60)) / 100.0});
+    }
+
+    CompanyDatabase& db_;
+    Random random_{0x4C554D41524FULL};  // fixed seed
+    std::vector<DemoItem> items_;
+    std::vector<const DemoItem*> stockItems_, services_;
+    const DemoItem* showcase_ = nullptr;
+    std::map<std::string, std::vector<std::string>> stockedAt_;
+    int orders_ = 0;
+};
+
+}  // namespace
+
+void GenerateDemoData(const std::string& companyFile, int itemCount) {
+    CompanyDatabase db("DEMO", companyFile);
+    DemoGenerator generator(db, itemCount);
+    db.Transaction([&] { generator.Write(); });
 }
 
 }  // namespace accpac::local

@@ -43,6 +43,10 @@ OrderEntry::OrderEntry(LocalDataSource& header, LocalDataSource& detail, QObject
         throw lumaro::RuntimeError(
             kErrRecordInvalid, "OrderEntry",
             "The order header and detail data sources are linked to different companies.");
+    for (LocalDataSource* source : {&header_, &detail_})
+        connect(source, &DataSource::OnRecordChanged, this, [this](int reason) {
+            if (reason == ReasonFieldChanged) modified_ = true;
+        });
 }
 
 OrderEntry::~OrderEntry() = default;
@@ -58,6 +62,7 @@ void OrderEntry::NewOrder() {
          {orderheader::ORDDATE, Variant(QDate::currentDate().toString(Qt::ISODate).toStdString())},
          {orderheader::TYPE, Variant(int32_t{1})}},
         ReasonNewRecord);
+    modified_ = false;
     emit LinesChanged();
     detail_.LoadRecord({}, ReasonNewRecord);
 }
@@ -95,6 +100,7 @@ void OrderEntry::ShowOrder(const Order& order, int eReason, int currentLine) {
                           {orderdetail::UNITPRICE, Variant(l.unitPrice)},
                           {orderdetail::STOCKITEM, Variant(l.stockItem)}});
     current_ = lines_.empty() ? -1 : std::clamp(currentLine, 0, LineCount() - 1);
+    modified_ = false;
     emit LinesChanged();
     if (current_ >= 0)
         detail_.LoadRecord(lines_[static_cast<size_t>(current_)], eReason);
@@ -138,6 +144,7 @@ int OrderEntry::AddLine() {
     lines_.push_back(NewLineRecord());
     // The stored copy has every field, like a line read from the database.
     current_ = LineCount() - 1;
+    modified_ = true;
     emit LinesChanged();
     detail_.LoadRecord(lines_.back(), ReasonNewRecord);
     lines_.back() = detail_.CurrentRecord();
@@ -148,6 +155,7 @@ void OrderEntry::DeleteLine(int line) {
     CheckLine(line);
     StoreCurrentLine();
     lines_.erase(lines_.begin() + line);
+    modified_ = true;
     if (line != current_) {
         if (line < current_) --current_;
         emit LinesChanged();
@@ -206,6 +214,16 @@ Order OrderEntry::ToOrder() const {
     return order;
 }
 
+Order OrderEntry::Current() {
+    StoreCurrentLine();
+    return ToOrder();
+}
+
+void OrderEntry::ShowUnsaved(const Order& order) {
+    ShowOrder(order, ReasonRecordChanged, 0);
+    modified_ = true;
+}
+
 std::string OrderEntry::Save() {
     StoreCurrentLine();
     Order saved;
@@ -226,9 +244,10 @@ std::string OrderEntry::Save() {
     return saved.header.orderNumber;
 }
 
-std::vector<std::string> OrderEntry::OrderNumbers() const {
+std::vector<std::string> OrderEntry::OrderNumbers(const std::string& after, int limit) const {
     std::vector<std::string> numbers;
-    header_.LocalLink()->Scope()("OrderEntry", [&] { numbers = Database().OrderNumbers(); });
+    header_.LocalLink()->Scope()("OrderEntry",
+                                 [&] { numbers = Database().OrderNumbers(after, limit); });
     return numbers;
 }
 

@@ -52,8 +52,18 @@ public:
     // order number.
     std::string Save();
 
-    // The numbers of the saved orders, in order.
-    std::vector<std::string> OrderNumbers() const;
+    // Whether the clerk changed the order since it was started, opened or saved: a field
+    // written, a line added or deleted.
+    bool Modified() const { return modified_; }
+    void SetModified(bool modified) { modified_ = modified; }
+    // The order as entered so far (the current line included).
+    Order Current();
+    // Shows an order kept unsaved (a saved order's number and key, lines as entered); it
+    // counts as modified.
+    void ShowUnsaved(const Order& order);
+
+    // The numbers of the saved orders, in order (see CompanyDatabase::OrderNumbers).
+    std::vector<std::string> OrderNumbers(const std::string& after = {}, int limit = -1) const;
     CompanyDatabase& Database() const;
 
 signals:
@@ -73,6 +83,7 @@ private:
     LocalDataSource& detail_;
     std::vector<Record> lines_;
     int current_ = -1;
+    bool modified_ = false;
 };
 
 }  // namespace accpac::local

@@ -14,15 +14,11 @@
 #include "support/IclocFixture.h"
 
 using namespace accpac::local;
+using lumaro::test::CompanyFile;
 using lumaro::test::RaisedBy;
 using lumaro::test::TempMachine;
 
 namespace {
-
-std::string CompanyFile(const std::string& id) {
-    Site site = Site::Load();
-    return site.DatabaseFile(*site.FindCompany(id));
-}
 
 // Every row of the tables that make up the demo data, as text.
 std::string Dump(const std::string& file) {

@@ -9,6 +9,7 @@
 
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalSession.h"
+#include "accpac/local/Site.h"
 #include "support/TestSupport.h"
 
 namespace lumaro::test {
@@ -17,6 +18,12 @@ namespace lumaro::test {
 inline std::shared_ptr<accpac::local::LocalSession> SignOn(const std::string& company = "SAMLTD") {
     accpac::local::LocalSessionManager manager;
     return manager.Signon({"SYSOP", accpac::local::kDemoSysopPassword, company});
+}
+
+// The database file of a company of the installation.
+inline std::string CompanyFile(const std::string& id) {
+    accpac::local::Site site = accpac::local::Site::Load();
+    return site.DatabaseFile(*site.FindCompany(id));
 }
 
 class SharedDemo : public ::testing::Test {

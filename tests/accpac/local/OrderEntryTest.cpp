@@ -148,6 +148,7 @@ TEST_F(OrderEntryTest, OrdersThatCannotBeSavedChangeNothing) {
         const char* location;
         double quantity;
         const char* reason;
+        int blankLines = 0;  // before the line; a line deleted before them all
     };
     const Case cases[] = {
         {"", "A1-103/0", "WH1", 1, "no customer"},
@@ -157,20 +158,23 @@ TEST_F(OrderEntryTest, OrdersThatCannotBeSavedChangeNothing) {
         {"1100", "A1-103/0", "", 1, "needs a location"},
         {"1100", "A1-103/0", "WH1", 0, "greater than zero"},
         {"1100", "A1-103/0", "WH1", -5, "greater than zero"},
+        {"1100", "ZZ-999/9", "WH1", 1, "Line 3: item", 2},  // as the clerk counts lines
     };
     for (const Case& c : cases) {
         order_->NewOrder();
         order_->SetHeaderValue(orderheader::CUSTOMER, Variant(c.customer));
         order_->AddLine();
-        order_->SetLineValue(0, orderdetail::ITEM, Variant(c.item));
-        order_->SetLineValue(0, orderdetail::LOCATION, Variant(c.location));
-        order_->SetLineValue(0, orderdetail::QTYORDERED, Variant(c.quantity));
+        order_->DeleteLine(0);
+        for (int i = 0; i <= c.blankLines; ++i) order_->AddLine();
+        order_->SetLineValue(c.blankLines, orderdetail::ITEM, Variant(c.item));
+        order_->SetLineValue(c.blankLines, orderdetail::LOCATION, Variant(c.location));
+        order_->SetLineValue(c.blankLines, orderdetail::QTYORDERED, Variant(c.quantity));
         session_->Errors().Clear();
         auto error = RaisedBy([&] { order_->Save(); });
         EXPECT_EQ(error.Number(), kErrRecordInvalid) << c.reason;
         EXPECT_NE(error.Description().find(c.reason), std::string::npos) << error.Description();
         EXPECT_EQ(session_->Errors().Count(), 1) << c.reason;
-        EXPECT_EQ(order_->LineCount(), 1);  // the clerk can correct the order
+        EXPECT_EQ(order_->LineCount(), c.blankLines + 1);  // the clerk can correct the order
     }
     EXPECT_EQ(Db().OrderNumbers().size(), orders);
     EXPECT_EQ(Quantities("A11030", "WH1").qtyCommitted, before.qtyCommitted);

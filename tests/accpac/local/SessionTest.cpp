@@ -11,6 +11,7 @@
 #include "accpac/local/Site.h"
 
 using namespace accpac::local;
+using lumaro::test::CompanyFile;
 using lumaro::test::RaisedBy;
 using lumaro::test::SignOn;
 using lumaro::test::TempMachine;
@@ -24,28 +25,11 @@ bool IsActive(accpac::DBLink& link, const std::string& appId) {
     return false;
 }
 
-std::string CompanyFile(const std::string& id) {
-    Site site = Site::Load();
-    return site.DatabaseFile(*site.FindCompany(id));
-}
-
 }  // namespace
 
 class SessionTest : public lumaro::test::SharedDemo {};
 
-TEST_F(SessionTest, SignonGivesASessionOfTheUserAndCompany) {
-    auto session = SignOn();
-    EXPECT_EQ(session->UserID(), "SYSOP");
-    EXPECT_EQ(session->CompanyID(), "SAMLTD");
-    EXPECT_EQ(session->CompanyName(), "Sample Company Ltd.");
-    EXPECT_EQ(session->Errors().Count(), 0);
-    EXPECT_GT(session->SessionID(), 0);
-    // Every sign-on has its own ID.
-    auto second = SignOn("SAMINC");
-    EXPECT_GT(second->SessionID(), session->SessionID());
-}
-
-TEST_F(SessionTest, SignonIsRefusedWithAReason) {
+TEST_F(SessionTest, SignonGivesASessionOrIsRefusedWithAReason) {
     struct Case {
         SignonCredentials credentials;
         const char* reason;
@@ -64,7 +48,10 @@ TEST_F(SessionTest, SignonIsRefusedWithAReason) {
         EXPECT_EQ(error.Number(), kErrSignonFailed) << c.reason;
         EXPECT_NE(error.Description().find(c.reason), std::string::npos) << error.Description();
     }
-    EXPECT_NE(manager.Signon({"sysop", kDemoSysopPassword, "samltd"}), nullptr);  // IDs ignore case
+    auto session = manager.Signon({"sysop", kDemoSysopPassword, "samltd"});  // IDs ignore case
+    EXPECT_EQ(session->UserID() + " " + session->CompanyName(), "SYSOP Sample Company Ltd.");
+    EXPECT_EQ(session->Errors().Count(), 0);
+    EXPECT_GT(SignOn("SAMINC")->SessionID(), session->SessionID());  // every sign-on its own ID
 }
 
 TEST_F(SessionTest, DBLinkListsActiveApplicationsAndReadsViewFields) {
@@ -155,20 +142,37 @@ protected:
     TempMachine machine_;
 };
 
-TEST_F(CreateSessionTest, RememberedSignonNeedsNoPrompt) {
-    int prompts = 0;
-    LocalSessionManager manager([&](const SignonPromptRequest&) {
-        ++prompts;
-        return std::nullopt;
-    });
-    Result r = Create(manager);
-    ASSERT_NE(r.session, nullptr);
-    EXPECT_EQ(r.session->UserID(), "SYSOP");
-    EXPECT_EQ(r.session->CompanyID(), "SAMLTD");
-    EXPECT_GT(r.id, 0);
-    EXPECT_EQ(prompts, 0);
-    Result again = Create(manager);
-    EXPECT_NE(again.id, r.id);
+// Without the prompt option: the remembered sign-on needs no prompt; a remembered user
+// that is gone leads to the prompt; with nothing remembered and no prompt, no session.
+TEST_F(CreateSessionTest, RememberedSignonOrThePrompt) {
+    const struct {
+        const char* remembered;  // the user remembered for SAMLTD; nullptr: none
+        bool prompt;             // a prompt that answers SYSOP is installed
+        int prompts;
+        const char* user;  // of the session; "": none
+    } cases[] = {{"SYSOP", true, 0, "SYSOP"}, {"GHOST", true, 1, "SYSOP"}, {nullptr, false, 0, ""}};
+    for (const auto& c : cases) {
+        if (c.remembered)
+            LocalSessionManager::RememberSignon(c.remembered, "SAMLTD");
+        else
+            LocalSessionManager::ForgetSignon();
+        int prompts = 0;
+        SignonPromptHook prompt;
+        if (c.prompt)
+            prompt = [&](const SignonPromptRequest&) {
+                ++prompts;
+                return std::optional<SignonCredentials>({"SYSOP", kDemoSysopPassword, "SAMLTD"});
+            };
+        LocalSessionManager manager(prompt);
+        Result r = Create(manager);
+        EXPECT_EQ(prompts, c.prompts) << c.user;
+        EXPECT_EQ(r.session ? r.session->UserID() : "", c.user);
+        EXPECT_EQ(r.id > 0, r.session != nullptr);
+        EXPECT_EQ(manager.LastError().empty(), r.session != nullptr);
+        if (r.session) {
+            EXPECT_NE(Create(manager).id, r.id);
+        }
+    }
 }
 
 TEST_F(CreateSessionTest, PromptWhenAskedOrNothingRemembered) {
@@ -220,27 +224,6 @@ TEST_F(CreateSessionTest, PromptWhenAskedOrNothingRemembered) {
     EXPECT_NE(Create(manager).session, nullptr);
     EXPECT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].userID, "");
-}
-
-TEST_F(CreateSessionTest, NoSessionWithoutAnyWayToSignOn) {
-    LocalSessionManager::ForgetSignon();
-    LocalSessionManager manager;
-    EXPECT_EQ(Create(manager).session, nullptr);
-    EXPECT_FALSE(manager.LastError().empty());
-}
-
-TEST_F(CreateSessionTest, RememberedUserThatIsGoneLeadsToThePrompt) {
-    LocalSessionManager::RememberSignon("GHOST", "SAMLTD");
-    int prompts = 0;
-    LocalSessionManager manager([&](const SignonPromptRequest&) {
-        ++prompts;
-        return std::optional<SignonCredentials>(
-            SignonCredentials{"SYSOP", kDemoSysopPassword, "SAMLTD"});
-    });
-    Result r = Create(manager);
-    EXPECT_EQ(prompts, 1);
-    ASSERT_NE(r.session, nullptr);
-    EXPECT_EQ(r.session->UserID(), "SYSOP");
 }
 
 TEST_F(CreateSessionTest, DamagedSiteFileIsReportedClearly) {

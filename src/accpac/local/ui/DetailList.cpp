@@ -5,7 +5,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QStyledItemDelegate>
+#include <QValidator>
 
 #include "accpac/Twips.h"
 #include "accpac/local/ui/FieldEditControl.h"
@@ -15,12 +17,43 @@ namespace accpac::local {
 
 namespace {
 
+// Accepts the beginning of one of the company's locations (any case); blank is accepted
+// (a line of a non-stock item needs none).
+class LocationValidator : public QValidator {
+public:
+    LocationValidator(const QStringList& locations, QObject* parent)
+        : QValidator(parent), locations_(locations) {}
+    State validate(QString& input, int&) const override {
+        input = input.toUpper();
+        const QString text = input.trimmed();
+        if (text.isEmpty() || locations_.contains(text)) return Acceptable;
+        for (const QString& l : locations_)
+            if (l.startsWith(text)) return Intermediate;
+        return Invalid;
+    }
+
+private:
+    QStringList locations_;
+};
+
 // Editors of the cells: item numbers in upper case, locations from the company's list,
-// quantities as numbers.
+// quantities as numbers. The current cell has a focus frame.
 class LineDelegate : public QStyledItemDelegate {
 public:
-    LineDelegate(std::vector<std::string> locations, QObject* parent)
-        : QStyledItemDelegate(parent), locations_(std::move(locations)) {}
+    LineDelegate(const std::vector<std::string>& locations, QObject* parent)
+        : QStyledItemDelegate(parent) {
+        for (const std::string& l : locations) locations_ << QString::fromStdString(l);
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (!(option.state & QStyle::State_HasFocus)) return;
+        painter->save();
+        painter->setPen(QPen(option.palette.color(QPalette::Text), 1, Qt::DotLine));
+        painter->drawRect(option.rect.adjusted(1, 1, -2, -2));
+        painter->restore();
+    }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
@@ -29,7 +62,8 @@ public:
                 auto* combo = new QComboBox(parent);
                 combo->setEditable(true);
                 combo->setInsertPolicy(QComboBox::NoInsert);
-                for (const std::string& l : locations_) combo->addItem(QString::fromStdString(l));
+                combo->addItems(locations_);
+                combo->setValidator(new LocationValidator(locations_, combo));
                 return combo;
             }
             case OrderLinesModel::ColItem: {
@@ -58,9 +92,10 @@ public:
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
         const QString text = index.data(Qt::EditRole).toString();
-        if (auto* combo = qobject_cast<QComboBox*>(editor))
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
             combo->setCurrentText(text);
-        else if (auto* edit = qobject_cast<QLineEdit*>(editor))
+            combo->lineEdit()->selectAll();  // typing replaces the location
+        } else if (auto* edit = qobject_cast<QLineEdit*>(editor))
             edit->setText(text);
         else
             QStyledItemDelegate::setEditorData(editor, index);
@@ -68,16 +103,18 @@ public:
 
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override {
-        if (auto* combo = qobject_cast<QComboBox*>(editor))
-            model->setData(index, combo->currentText().trimmed().toUpper(), Qt::EditRole);
-        else if (auto* edit = qobject_cast<QLineEdit*>(editor))
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            const QString location = combo->currentText().trimmed().toUpper();
+            if (location.isEmpty() || locations_.contains(location))
+                model->setData(index, location, Qt::EditRole);
+        } else if (auto* edit = qobject_cast<QLineEdit*>(editor))
             model->setData(index, edit->text(), Qt::EditRole);
         else
             QStyledItemDelegate::setModelData(editor, model, index);
     }
 
 private:
-    std::vector<std::string> locations_;
+    QStringList locations_;
 };
 
 int Alignment(int column) {
@@ -129,8 +166,8 @@ QVariant OrderLinesModel::data(const QModelIndex& index, int role) const {
     try {
         value = order_->LineValue(index.row(), FieldOf(column));
         switch (column) {
-            case ColLine:
-                return QString::number(value.IsEmpty() ? index.row() + 1 : value.ToLong());
+            case ColLine:  // the line's place, as save errors name it
+                return QString::number(index.row() + 1);
             case ColQuantity:
                 if (role == Qt::EditRole)
                     return QString::fromStdString(lumaro::DoubleToText(value.ToDouble()));
@@ -220,7 +257,7 @@ DetailListControl::DetailListControl(QWidget* parent)
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     setAlternatingRowColors(true);
-    setTabKeyNavigation(true);
+    setTabKeyNavigation(false);  // Tab leaves the list
     setWordWrap(false);
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(TwipsToPixelsY(330));
@@ -300,8 +337,25 @@ void DetailListControl::OnCurrentRowChanged(const QModelIndex& current) {
     }
 }
 
+bool DetailListControl::AtLastCell() const {
+    return currentIndex().isValid() && currentIndex().row() == model_->rowCount() - 1 &&
+           currentIndex().column() >= OrderLinesModel::ColQuantity;
+}
+
+void DetailListControl::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    // Tab and Shift+Tab in a cell write it and leave the list.
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    const bool leave = next || hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableView::closeEditor(editor, leave ? QAbstractItemDelegate::NoHint : hint);
+    if (leave) focusNextPrevChild(next);
+}
+
 void DetailListControl::keyPressEvent(QKeyEvent* event) {
     if (state() != QAbstractItemView::EditingState && event->modifiers() == Qt::NoModifier) {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && AtLastCell()) {
+            emit AddLineRequested();
+            return;
+        }
         if (event->key() == Qt::Key_Insert) {
             emit AddLineRequested();
             return;

@@ -73,14 +73,16 @@ public:
     void CommitEdit();
 
 signals:
-    void AddLineRequested();     // Insert
+    void AddLineRequested();     // Insert; Enter on the last line's last column, outside an edit
     void DeleteLineRequested();  // Delete, outside an edit
     void ErrorsPending();        // the platform refused a value; its error list holds why
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    bool AtLastCell() const;  // the last line's last column (the quantity or after)
     void OnCurrentRowChanged(const QModelIndex& current);
 
     OrderLinesModel* model_;

@@ -1,5 +1,6 @@
 #include "accpac/local/ui/FieldEditControl.h"
 
+#include <QEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPainter>
@@ -325,6 +326,12 @@ void FieldEditControl::paintEvent(QPaintEvent* event) {
         numeric_ ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter;
     painter.drawText(text, int(alignment),
                      fontMetrics().elidedText(shownText_, Qt::ElideRight, text.width()));
+}
+
+bool FieldEditControl::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTipChange && !toolTip().isEmpty())
+        zoomButton_->setToolTip(toolTip());
+    return accpac::FieldEdit::event(event);
 }
 
 void FieldEditControl::resizeEvent(QResizeEvent* event) {

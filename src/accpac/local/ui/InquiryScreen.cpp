@@ -4,10 +4,12 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "accpac/Twips.h"
 #include "accpac/local/LocalSession.h"
@@ -110,6 +112,17 @@ InquiryScreen::InquiryScreen(QWidget* parent)
     layout->addWidget(documents_, 1);
     layout->addLayout(buttons);
     resize(TwipsToPixelsX(10800), TwipsToPixelsY(5400));
+    // Every heading and the Close button stay visible; extra room goes to the documents.
+    setMinimumSize(std::max(layout->minimumSize().width(), TwipsToPixelsX(6000)),
+                   std::max(layout->minimumSize().height(), TwipsToPixelsY(3600)));
+}
+
+void InquiryScreen::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 QString InquiryScreen::ItemText() const { return item_->text(); }
@@ -148,7 +161,10 @@ void InquiryScreen::Load(LocalSession& session, const std::string& parameters) {
     const int decimals = db.QuantityDecimals();
     const Kind& kind = KindOf(docType);
 
-    setWindowTitle(tr("%1 - Inventory Inquiry").arg(Q(session.CompanyID())));
+    // The title says which figure the window lists: several may be open at once.
+    setWindowTitle(tr("%1 of %2 at %3 - %4")
+                       .arg(tr(kind.title), Q(item->formattedItemNo), Q(location->location),
+                            Q(session.CompanyID())));
     item_->setText(Q(item->formattedItemNo));
     itemDescription_->setText(Q(item->description));
     location_->setText(Q(location->location));

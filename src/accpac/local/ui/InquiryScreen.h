@@ -43,6 +43,9 @@ public:
     double Total() const { return total_; }
     QPushButton* CloseButton() const { return close_; }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;  // Esc closes the window
+
 private:
     QLabel* item_;
     QLabel* itemDescription_;

@@ -1,19 +1,27 @@
 #include "accpac/local/ui/OrderEntryScreen.h"
 
 #include <QComboBox>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "accpac/ModalDialog.h"
 #include "accpac/Twips.h"
 #include "accpac/local/LocalSession.h"
 #include "accpac/local/ui/DetailList.h"
 #include "accpac/local/ui/ErrorDisplayDialog.h"
 #include "accpac/local/ui/FieldEditControl.h"
+#include "accpac/local/ui/OrderNumberList.h"
 #include "common/RuntimeError.h"
 
 namespace accpac::local {
@@ -27,6 +35,50 @@ constexpr int kDesignHeight = 6600;
 constexpr int kHostBand = 2100;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string Text(const QJsonValue& value) { return value.toString().toStdString(); }
+
+// The unsaved order's file: when it was kept, the header, the lines as entered.
+QByteArray UnsavedToJson(const Order& order) {
+    const OrderHeader& h = order.header;
+    QJsonArray lines;
+    for (const OrderLine& l : order.lines)
+        lines.append(QJsonObject{{"item", Q(l.item)},
+                                 {"description", Q(l.description)},
+                                 {"location", Q(l.location)},
+                                 {"quantity", l.quantityOrdered},
+                                 {"unit", Q(l.unit)},
+                                 {"price", l.unitPrice}});
+    return QJsonDocument(QJsonObject{{"kept", QDateTime::currentDateTime().toString(Qt::ISODate)},
+                                     {"orderUniq", h.orderUniq},
+                                     {"orderNumber", Q(h.orderNumber)},
+                                     {"customer", Q(h.customer)},
+                                     {"orderDate", Q(h.orderDate)},
+                                     {"type", h.type},
+                                     {"reference", Q(h.reference)},
+                                     {"lines", lines}})
+        .toJson();
+}
+
+Order UnsavedFromJson(const QJsonObject& o) {
+    Order order;
+    order.header = {o["orderUniq"].toInt(), Text(o["orderNumber"]), Text(o["customer"]), {},
+                    Text(o["orderDate"]),   o["type"].toInt(1),     Text(o["reference"])};
+    int32_t number = 0;
+    for (const QJsonValue& v : o["lines"].toArray()) {
+        const QJsonObject l = v.toObject();
+        OrderLine line;
+        line.lineNumber = ++number;
+        line.item = Text(l["item"]);
+        line.description = Text(l["description"]);
+        line.location = Text(l["location"]);
+        line.quantityOrdered = l["quantity"].toDouble();
+        line.unit = Text(l["unit"]);
+        line.unitPrice = l["price"].toDouble();
+        order.lines.push_back(line);
+    }
+    return order;
+}
 
 QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -65,10 +117,27 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
     header_->setObjectName("adsOEORDH");
     detail_->setObjectName("adsOEORDD");
 
-    // Order header.
+    auto* layout = new QVBoxLayout(content_);
+    layout->setContentsMargins(TwipsToPixelsX(120), TwipsToPixelsY(90), TwipsToPixelsX(120),
+                               TwipsToPixelsY(90));
+    layout->addWidget(BuildHeaderBox());
+    layout->addWidget(BuildLinesBox(), 1);
+    layout->addLayout(BuildButtonRow());
+    content_->setGeometry(0, 0, TwipsToPixelsX(kDesignWidth), TwipsToPixelsY(kDesignHeight));
+
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{orderNumber_, newButton_, orderDate_, customer_,
+                                         reference_, list_, addLine_, deleteLine_, save_})
+        w->setEnabled(false);
+    ConnectActions();
+}
+
+QWidget* OrderEntryScreen::BuildHeaderBox() {
     auto* headerBox = new QGroupBox(tr("Order"), content_);
     orderNumber_ = new QComboBox(headerBox);
     orderNumber_->setMinimumWidth(TwipsToPixelsX(2000));
+    numbers_ = new OrderNumberList(orderNumber_);
+    orderNumber_->setModel(numbers_);
     newButton_ = new QPushButton(tr("&New"), headerBox);
     orderDate_ = new FieldEditControl(header_, "ORDDATE", headerBox);
     orderDate_->SetEditable(true);
@@ -98,8 +167,10 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
     grid->addWidget(Caption(tr("Reference"), reference_, headerBox), 2, 0);
     grid->addWidget(reference_, 2, 1, 1, 3);
     grid->setColumnStretch(1, 1);
+    return headerBox;
+}
 
-    // Lines.
+QWidget* OrderEntryScreen::BuildLinesBox() {
     auto* linesBox = new QGroupBox(tr("Lines"), content_);
     list_ = new DetailListControl(linesBox);
     list_->setObjectName("avlOEORDDdetail1");
@@ -112,10 +183,12 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
     lineButtons->addWidget(deleteLine_);
     lineButtons->addStretch(1);
     linesLayout->addLayout(lineButtons);
+    return linesBox;
+}
 
+QLayout* OrderEntryScreen::BuildButtonRow() {
     status_ = new QLabel(content_);
     status_->setWordWrap(true);
-
     save_ = new QPushButton(tr("&Save"), content_);
     close_ = new QPushButton(tr("&Close"), content_);
     for (QPushButton* b : {save_, close_}) b->setMinimumWidth(TwipsToPixelsX(1200));
@@ -123,43 +196,37 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
     bottom->addWidget(save_);
     bottom->addWidget(status_, 1);
     bottom->addWidget(close_);
+    return bottom;
+}
 
-    auto* layout = new QVBoxLayout(content_);
-    layout->setContentsMargins(TwipsToPixelsX(120), TwipsToPixelsY(90), TwipsToPixelsX(120),
-                               TwipsToPixelsY(90));
-    layout->addWidget(headerBox);
-    layout->addWidget(linesBox, 1);
-    layout->addLayout(bottom);
-    content_->setGeometry(0, 0, TwipsToPixelsX(kDesignWidth), TwipsToPixelsY(kDesignHeight));
-
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{orderNumber_, newButton_, orderDate_, customer_,
-                                         reference_, list_, addLine_, deleteLine_, save_})
-        w->setEnabled(false);
-
+void OrderEntryScreen::ConnectActions() {
     connect(newButton_, &QPushButton::clicked, this, &OrderEntryScreen::NewOrder);
     connect(addLine_, &QPushButton::clicked, this, &OrderEntryScreen::AddLine);
     connect(deleteLine_, &QPushButton::clicked, this, &OrderEntryScreen::DeleteLine);
     connect(save_, &QPushButton::clicked, this, &OrderEntryScreen::Save);
-    connect(close_, &QPushButton::clicked, this, [this] { emit ObjectEvent("OnUIAppClosed", {}); });
+    connect(close_, &QPushButton::clicked, this, &OrderEntryScreen::Close);
     connect(list_, &DetailListControl::AddLineRequested, this, &OrderEntryScreen::AddLine);
-    connect(list_, &DetailListControl::DeleteLineRequested, this, &OrderEntryScreen::DeleteLine);
+    connect(list_, &DetailListControl::DeleteLineRequested, this,
+            &OrderEntryScreen::DeleteLineAsked);
     connect(list_, &DetailListControl::ErrorsPending, this, &OrderEntryScreen::ShowErrors);
-    connect(orderNumber_, &QComboBox::activated, this, [this](int index) {
+    // The order number box and the list follow the records the platform shows.
+    auto showNumber = [this] {
+        const bool saved = header_->FieldValue(orderheader::ORDUNIQ).ToLong() != 0;
+        orderNumber_->setCurrentIndex(
+            saved ? numbers_->Add(Q(header_->FieldValue(orderheader::ORDNUMBER).ToString())) : 0);
+    };
+    connect(orderNumber_, &QComboBox::activated, this, [this, showNumber](int index) {
+        const QString number = orderNumber_->itemText(index);
+        if (!ConfirmDiscard()) {
+            showNumber();  // back to the order being entered
+            return;
+        }
         if (index <= 0)
             NewOrder();
         else
-            OpenOrder(orderNumber_->itemText(index));
+            OpenOrder(number);
     });
-    // The order number box and the list follow the records the platform shows.
-    connect(header_, &DataSource::OnRecordChanged, this, [this] {
-        const bool saved = header_->FieldValue(orderheader::ORDUNIQ).ToLong() != 0;
-        const int index =
-            saved
-                ? orderNumber_->findText(Q(header_->FieldValue(orderheader::ORDNUMBER).ToString()))
-                : 0;
-        orderNumber_->setCurrentIndex(std::max(index, 0));
-    });
+    connect(header_, &DataSource::OnRecordChanged, this, showNumber);
     connect(detail_, &DataSource::OnRecordChanged, this, [this] {
         list_->ShowCurrentLine();
         deleteLine_->setEnabled(order_ && !order_->IsListEmpty());
@@ -167,6 +234,9 @@ OrderEntryScreen::OrderEntryScreen(QWidget* parent)
 }
 
 OrderEntryScreen::~OrderEntryScreen() {
+    // Going away with unsaved changes (the host window closed): nothing is asked or saved,
+    // the order is kept for the next start.
+    if (order_ && order_->Modified()) KeepUnsaved();
     // The controls go first: they refer to the order and its data sources.
     delete content_;
     content_ = nullptr;
@@ -202,7 +272,9 @@ void OrderEntryScreen::Open() {
         for (const LocationInfo& l : link->Database().Locations()) locations.push_back(l.location);
         list_->SetOrder(order.get(), link->Database().QuantityDecimals(), locations);
         order_ = std::move(order);
-        FillOrderNumbers();
+        numbers_->Reset([this](const std::string& after, int limit) {
+            return order_ ? order_->OrderNumbers(after, limit) : std::vector<std::string>();
+        });
         order_->NewOrder();
     });
     if (!opened) {
@@ -217,6 +289,7 @@ void OrderEntryScreen::Open() {
     emit ObjectEvent("OnUIForceSize",
                      {{"sNewWidth", PreferredWidth()}, {"sNewHeight", PreferredHeight()}});
     emit ObjectEvent("OnUIAppOpened", {});
+    OfferUnsaved();
 }
 
 QObject* OrderEntryScreen::UIDSControls(const QString& name) {
@@ -247,8 +320,10 @@ int OrderEntryScreen::PreferredHeight() const { return kDesignHeight + kHostBand
 void OrderEntryScreen::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!content_) return;
+    // Room beyond the preferred height goes to the band, whose lines grid takes it.
+    const int extra = std::max(0, height() - TwipsToPixelsY(PreferredHeight()));
     content_->setGeometry(0, 0, std::max(width(), TwipsToPixelsX(kDesignWidth)),
-                          TwipsToPixelsY(kDesignHeight));
+                          TwipsToPixelsY(kDesignHeight) + extra);
     setMask(QRegion(content_->geometry()));
 }
 
@@ -273,21 +348,8 @@ void OrderEntryScreen::ShowErrors() {
     session_->Errors().Clear();
 }
 
-void OrderEntryScreen::FillOrderNumbers() {
-    std::vector<std::string> numbers = order_->OrderNumbers();
-    const QSignalBlocker blocker(orderNumber_);
-    orderNumber_->clear();
-    orderNumber_->addItem(tr("*** NEW ***"));
-    for (const std::string& n : numbers) orderNumber_->addItem(Q(n));
-    const bool saved = header_->Active() && header_->FieldValue(orderheader::ORDUNIQ).ToLong() != 0;
-    orderNumber_->setCurrentIndex(
-        saved ? std::max(0, orderNumber_->findText(
-                                Q(header_->FieldValue(orderheader::ORDNUMBER).ToString())))
-              : 0);
-}
-
 void OrderEntryScreen::NewOrder() {
-    if (!order_) return;
+    if (!order_ || !ConfirmDiscard()) return;
     Run([&] { order_->NewOrder(); });
     status_->clear();
 }
@@ -306,23 +368,84 @@ void OrderEntryScreen::AddLine() {
     if (Run([&] { line = order_->AddLine(); })) list_->EditCell(line, OrderLinesModel::ColItem);
 }
 
+void OrderEntryScreen::DeleteLineAsked() {
+    if (!order_ || order_->CurrentLine() < 0) return;
+    const int line = order_->CurrentLine();
+    const QString item = Q(order_->LineValue(line, orderdetail::ITEM).ToString()).trimmed();
+    if (!item.isEmpty() && Ask(this, tr("Delete line %1 (%2)?").arg(line + 1).arg(item),
+                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    DeleteLine();
+}
+
 void OrderEntryScreen::DeleteLine() {
     if (!order_ || order_->CurrentLine() < 0) return;
     Run([&] { order_->DeleteLine(order_->CurrentLine()); });
 }
 
-void OrderEntryScreen::Save() {
-    if (!order_) return;
+bool OrderEntryScreen::Save() {
+    if (!order_) return false;
     std::string number;
     // What is still being typed is part of the order.
     list_->CommitEdit();
     for (FieldEditControl* edit : {orderDate_, customer_, reference_}) edit->Commit();
-    if (!Run([&] {
-            number = order_->Save();
-            FillOrderNumbers();
-        }))
-        return;
+    if (!Run([&] { number = order_->Save(); })) return false;
     status_->setText(tr("Order %1 saved.").arg(Q(number)));
+    return true;
+}
+
+void OrderEntryScreen::Close() {
+    if (!ConfirmDiscard()) return;
+    if (order_) order_->SetModified(false);  // the clerk chose: nothing to keep
+    emit ObjectEvent("OnUIAppClosed", {});
+}
+
+bool OrderEntryScreen::ConfirmDiscard() {
+    if (!order_) return true;
+    // What is still being typed counts as a change.
+    list_->CommitEdit();
+    for (FieldEditControl* edit : {orderDate_, customer_, reference_}) edit->Commit();
+    if (!order_->Modified()) return true;
+    const bool saved = header_->FieldValue(orderheader::ORDUNIQ).ToLong() != 0;
+    const QString text = saved ? tr("Save changes to order %1?")
+                                     .arg(Q(header_->FieldValue(orderheader::ORDNUMBER).ToString()))
+                               : tr("Save changes to the new order?");
+    switch (Ask(this, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+        case QMessageBox::Yes:
+            return Save();
+        case QMessageBox::No:
+            order_->SetModified(false);
+            return true;
+        default:
+            return false;
+    }
+}
+
+QString OrderEntryScreen::UnsavedOrderFile() const {
+    if (!order_ || !session_) return {};
+    const QString folder = QFileInfo(Q(order_->Database().FileName())).absolutePath();
+    return folder + "/OE1100-" + Q(session_->UserID()).toUpper() + ".unsaved";
+}
+
+void OrderEntryScreen::KeepUnsaved() {
+    QFile file(UnsavedOrderFile());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(UnsavedToJson(order_->Current()));
+}
+
+void OrderEntryScreen::OfferUnsaved() {
+    QFile file(UnsavedOrderFile());
+    if (!file.open(QIODevice::ReadOnly)) return;
+    const QJsonObject kept = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    file.remove();  // offered once, whatever the answer
+    const QDateTime when = QDateTime::fromString(kept["kept"].toString(), Qt::ISODate);
+    const QString time = when.date() == QDate::currentDate() ? when.toString("HH:mm")
+                                                             : when.toString("yyyy-MM-dd HH:mm");
+    if (kept.isEmpty() || Ask(this, tr("Restore the unsaved order from %1?").arg(time),
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    Run([&] { order_->ShowUnsaved(UnsavedFromJson(kept)); });
 }
 
 }  // namespace accpac::local

@@ -9,7 +9,13 @@
 //                                 screen's coordinates
 // It raises its events through ObjectEvent(name, parameters): "OnUIForceSize"
 // (sNewWidth, sNewHeight: its preferred size in twips) and "OnUIAppOpened" once it is
-// open, "OnUIAppClosed" when its Close button is pressed.
+// open, "OnUIAppClosed" when its Close button is pressed (and the clerk did not keep the
+// screen open when asked about unsaved changes).
+//
+// Unsaved changes: Close, New and choosing another order ask whether to save them. When
+// the screen goes away with unsaved changes (its host window closed), it asks nothing and
+// saves nothing, but keeps the order as entered in a file in the company folder; the
+// next time the same user opens the screen on that company, it offers the order back.
 //
 // The screen's controls sit in a band of fixed height at the top; below it the screen
 // is empty and left to the host (its mask leaves that part to the window underneath).
@@ -24,12 +30,14 @@
 #include "accpac/local/OrderEntry.h"
 
 class QComboBox;
+class QLayout;
 class QLabel;
 class QPushButton;
 
 namespace accpac::local {
 
 class DetailListControl;
+class OrderNumberList;
 class FieldEditControl;
 class LocalSession;
 
@@ -104,6 +112,9 @@ public:
 
     // Opens a saved order by number; false when there is none.
     bool OpenOrder(const QString& orderNumber);
+    OrderNumberList* OrderNumbers() const { return numbers_; }
+    // The file that keeps this user's unsaved order of this company ("" before open).
+    QString UnsavedOrderFile() const;
 
 signals:
     void ObjectEvent(const QString& name, const QVariantMap& parameters);
@@ -112,12 +123,23 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The constructor's parts: the header box, the lines box, the bottom row, the signals.
+    QWidget* BuildHeaderBox();
+    QWidget* BuildLinesBox();
+    QLayout* BuildButtonRow();
+    void ConnectActions();
     void Open();
     void NewOrder();
     void AddLine();
     void DeleteLine();
-    void Save();
-    void FillOrderNumbers();
+    bool Save();
+    void Close();
+    void DeleteLineAsked();
+    // Asks whether to save the order's unsaved changes; false when the clerk cancels (or
+    // the save fails).
+    bool ConfirmDiscard();
+    void KeepUnsaved();
+    void OfferUnsaved();
     void ShowErrors();
     // Runs a user action; the platform's errors it raises are shown in its error display.
     template <typename Action>
@@ -134,6 +156,7 @@ private:
 
     QWidget* content_;  // the band with every control
     QComboBox* orderNumber_;
+    OrderNumberList* numbers_;
     QPushButton* newButton_;
     FieldEditControl* orderDate_;
     FieldEditControl* customer_;

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "accpac/ModalDialog.h"
@@ -91,7 +92,13 @@ void SignonDialog::accept() {
         const std::string reason = check_(Answer());
         if (!reason.empty()) {
             if (++refused_ >= kMaxAttempts) {
-                QDialog::reject();
+                // Said before the dialog closes, so the user knows why it went away.
+                message_->setText(tr("Too many attempts."));
+                message_->show();
+                for (QWidget* w :
+                     std::initializer_list<QWidget*>{userId_, password_, company_, OkButton()})
+                    w->setEnabled(false);
+                QTimer::singleShot(1500, this, &QDialog::reject);
                 return;
             }
             message_->setText(QString::fromStdString(reason));

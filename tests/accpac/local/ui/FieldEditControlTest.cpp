@@ -26,12 +26,7 @@ protected:
         quantities->SetActive(true);
     }
     static int Number(const std::function<void()>& call) {
-        try {
-            call();
-        } catch (const lumaro::RuntimeError& e) {
-            return e.Number();
-        }
-        return 0;
+        return lumaro::test::RaisedBy(call).Number();
     }
 
     static test::DemoPlatform* demo;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -23,7 +24,7 @@ using test::ScopedModalHandler;
 // Signs on with the prompt option set, answering the dialog with the typed password
 // (empty: Cancel). Returns the session, nullptr when none came back.
 std::shared_ptr<Session> SignOn(const QString& password, int* dialogs,
-                                QString* companyShown = nullptr) {
+                                QString* companyShown = nullptr, QString* message = nullptr) {
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto* signon = dynamic_cast<SignonDialog*>(&dialog);
         ASSERT_NE(signon, nullptr);
@@ -36,6 +37,7 @@ std::shared_ptr<Session> SignOn(const QString& password, int* dialogs,
             QTest::keyClicks(signon->PasswordEdit(), password);
             QTest::keyClick(signon->PasswordEdit(), Qt::Key_Return);
         }
+        if (message && dialog.isVisible()) *message = signon->MessageLabel()->text();
     });
     std::shared_ptr<SessionManager> manager = Platform::Get().CreateSessionManager();
     manager->SetSignonPrompt(true);
@@ -60,8 +62,10 @@ TEST(GuiPlatformTest, SignonDialogGivesASessionOnlyForTheRightPassword) {
 
     EXPECT_EQ(SignOn("", &dialogs), nullptr);  // Cancel
     EXPECT_EQ(dialogs, 1);
-    EXPECT_EQ(SignOn("wrong", &dialogs), nullptr);  // refused three times
+    QString message;
+    EXPECT_EQ(SignOn("wrong", &dialogs, nullptr, &message), nullptr);  // refused three times
     EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(message, "Too many attempts.");  // said before the dialog closes
 }
 
 TEST(GuiPlatformTest, SignonDialogUpperCasesTheUserAndRequiresOne) {

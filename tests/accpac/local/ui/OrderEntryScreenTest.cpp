@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "UiTestSupport.h"
@@ -15,6 +19,7 @@
 #include "accpac/local/ui/DetailList.h"
 #include "accpac/local/ui/FieldEditControl.h"
 #include "accpac/local/ui/OrderEntryScreen.h"
+#include "accpac/local/ui/OrderNumberList.h"
 
 namespace accpac::local {
 namespace {
@@ -109,12 +114,7 @@ TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !host->mask().isEmpty(); }));
     EXPECT_FALSE(host->mask().contains(QPoint(10, host->height() - 10)));
     EXPECT_TRUE(host->mask().contains(QPoint(10, 10)));
-
     EXPECT_THROW(control("UIAppControls", "APP_Delete_Button"), lumaro::RuntimeError);
-    EXPECT_EQ(lumaro::test::RaisedBy([&] {
-                  Platform::Get().AddControl("Nobody.NoSuchScreen", "x", &window);
-              }).Number(),
-              429);
 }
 
 TEST_F(OrderEntryScreenTest, MovingBetweenLinesRaisesReason0WithTheLinesItem) {
@@ -199,22 +199,151 @@ TEST_F(OrderEntryScreenTest, RefusedSaveShowsThePlatformsErrorsAndStoresNothing)
     EXPECT_EQ(screen.Order()->LineCount(), 1);  // the clerk's work is still there
 }
 
-TEST_F(OrderEntryScreenTest, DeletingLinesAndClosing) {
-    OpenOrderWithLines();
-    const int lines = screen.Order()->LineCount();
-    EventRecorder detail(screen.DetailSource());
-    List().setFocus();
-    QTest::keyClick(&List(), Qt::Key_Delete);
-    EXPECT_EQ(screen.Order()->LineCount(), lines - 1);
-    EXPECT_EQ(List().model()->rowCount(), lines - 1);
-    ASSERT_EQ(detail.Reasons(), std::vector<int>{0});
-    EXPECT_EQ(detail.events[0].field4, screen.Order()->LineValue(0, orderdetail::ITEM).ToString());
+// Answers the message box that asks with the given button; remembers its text.
+struct Answer : ScopedModalHandler {
+    explicit Answer(QMessageBox::StandardButton button)
+        : ScopedModalHandler([this, button](QDialog& dialog) {
+              auto* box = qobject_cast<QMessageBox*>(&dialog);
+              ASSERT_TRUE(box && box->button(button)) << dialog.windowTitle().toStdString();
+              asked = box->text();
+              box->button(button)->click();
+          }) {}
+    QString asked;
+};
 
+TEST_F(OrderEntryScreenTest, UnsavedChangesAreAskedAboutOnCloseNewAndAnotherOrder) {
+    OpenOrderWithLines();
+    const QString number = screen.OrderNumberCombo()->currentText();
     std::vector<QString> events;
     QObject::connect(&screen, &OrderEntryScreen::ObjectEvent,
                      [&](const QString& name, const QVariantMap&) { events.push_back(name); });
-    QTest::mouseClick(screen.CloseButton(), Qt::LeftButton);
-    EXPECT_EQ(events, std::vector<QString>{"OnUIAppClosed"});
+    enum Action { Close, New, Other };
+    const QMessageBox::StandardButton answers[] = {QMessageBox::Yes, QMessageBox::No,
+                                                   QMessageBox::Cancel};
+    int n = 0;
+    for (Action action : {Close, New, Other}) {
+        for (QMessageBox::StandardButton button : answers) {
+            SCOPED_TRACE(testing::Message() << "action " << action << ", answer " << button);
+            ASSERT_TRUE(screen.OpenOrder(number));
+            const std::string reference = "Changed " + std::to_string(++n);
+            screen.Order()->SetHeaderValue(orderheader::REFERENCE, Variant(reference));
+            events.clear();
+            Answer answer(button);
+            if (action == Other) {
+                screen.OrderNumberCombo()->setFocus();
+                QTest::keyClick(screen.OrderNumberCombo(), Qt::Key_Down);
+            } else {
+                QTest::mouseClick(action == Close ? screen.CloseButton() : screen.NewButton(),
+                                  Qt::LeftButton);
+            }
+            EXPECT_EQ(answer.asked, "Save changes to order " + number + "?");
+            const bool stays = button == QMessageBox::Cancel;
+            const auto stored = screen.Order()->Database().LoadOrderByNumber(number.toStdString());
+            EXPECT_EQ(stored->header.reference == reference, button == QMessageBox::Yes);
+            EXPECT_EQ(screen.OrderNumberCombo()->currentText() == number, stays || action == Close);
+            EXPECT_EQ(events.size(), action == Close && !stays ? 1u : 0u);
+            EXPECT_EQ(screen.Order()->Modified(), stays);
+        }
+    }
+}
+
+// The host window closing asks and saves nothing, but keeps the order for the next start.
+TEST_F(OrderEntryScreenTest, UnsavedOrderIsKeptWhenTheHostClosesAndOfferedBackOnce) {
+    auto open = [&] {
+        auto other = std::make_unique<OrderEntryScreen>();
+        other->SetSessionID(demo.session->SessionID());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return other->IsOpen(); }));
+        return other;
+    };
+    for (QMessageBox::StandardButton button : {QMessageBox::Yes, QMessageBox::No}) {
+        auto first = open();
+        first->Order()->SetHeaderValue(orderheader::CUSTOMER, Variant("1120"));
+        first->Order()->SetLineValue(first->Order()->AddLine(), orderdetail::ITEM,
+                                     Variant("A1-103/0"));
+        const QString file = first->UnsavedOrderFile();
+        first.reset();
+        ASSERT_TRUE(QFile::exists(file));
+        Answer answer(button);
+        auto next = open();
+        EXPECT_EQ(answer.shown, 1);
+        EXPECT_TRUE(QRegularExpression("^Restore the unsaved order from \\d\\d:\\d\\d\\?$")
+                        .match(answer.asked)
+                        .hasMatch())
+            << answer.asked.toStdString();
+        EXPECT_FALSE(QFile::exists(file));
+        const bool restored = button == QMessageBox::Yes;
+        EXPECT_EQ(next->Order()->LineCount(), restored ? 1 : 0);
+        EXPECT_EQ(next->Order()->HeaderValue(orderheader::CUSTOMER).ToString(),
+                  restored ? "1120" : "");
+        EXPECT_EQ(next->Order()->Modified(), restored);
+        next->Order()->SetModified(false);
+    }
+}
+
+TEST_F(OrderEntryScreenTest, KeyboardInTheLines) {
+    OpenOrderWithLines();
+    const int lines = screen.Order()->LineCount();
+    screen.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&screen));
+    List().setFocus();
+    // Delete on a line that holds an item asks first.
+    for (QMessageBox::StandardButton button : {QMessageBox::No, QMessageBox::Yes}) {
+        Answer answer(button);
+        QTest::keyClick(&List(), Qt::Key_Delete);
+        EXPECT_TRUE(answer.asked.startsWith("Delete line 1 (")) << answer.asked.toStdString();
+    }
+    EXPECT_EQ(screen.Order()->LineCount(), lines - 1);
+
+    // The location cell: typing replaces the location; one the company lacks is refused.
+    const QModelIndex location = List().Lines()->index(0, OrderLinesModel::ColLocation);
+    for (const char* typed : {"wh2", "wh9"}) {
+        List().setCurrentIndex(location);
+        QTest::keyClick(&List(), typed[0]);  // starts the edit
+        auto* combo = List().viewport()->findChild<QComboBox*>();
+        ASSERT_NE(combo, nullptr);
+        QTest::keyClicks(combo, typed + 1);
+        QTest::keyClick(combo, Qt::Key_Return);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !List().viewport()->findChild<QComboBox*>(); }));
+        EXPECT_EQ(location.data().toString(), "WH2");
+    }
+
+    // Enter on the last line's last column adds a line; Tab and Shift+Tab leave the list.
+    List().setCurrentIndex(List().Lines()->index(lines - 2, OrderLinesModel::ColumnCount - 1));
+    QTest::keyClick(&List(), Qt::Key_Return);
+    EXPECT_EQ(screen.Order()->LineCount(), lines);
+    List().CommitEdit();
+    for (auto modifier : {Qt::NoModifier, Qt::ShiftModifier}) {
+        List().setFocus();
+        QTest::keyClick(&List(), Qt::Key_Tab, modifier);
+        EXPECT_FALSE(List().isAncestorOf(QApplication::focusWidget()) ||
+                     QApplication::focusWidget() == &List());
+    }
+    screen.Order()->SetModified(false);
+}
+
+// The order numbers are read a page at a time; a number shown before its page was read
+// is not listed twice.
+TEST(OrderNumberListTest, ReadsPagesAndKeepsAddedNumbersInPlace) {
+    std::vector<std::string> all;
+    for (int n = 1; n <= 250; ++n)
+        all.push_back(QString("ORD%1").arg(n, 6, 10, QChar('0')).toStdString());
+    int reads = 0;
+    OrderNumberList list;
+    list.Reset([&](const std::string& after, int limit) {
+        ++reads;
+        auto from = std::upper_bound(all.begin(), all.end(), after);
+        return std::vector<std::string>(from, std::min(from + limit, all.end()));
+    });
+    EXPECT_EQ(list.rowCount(), 1 + OrderNumberList::kPageSize);
+    EXPECT_EQ(list.Add("ORD000240"), 1 + OrderNumberList::kPageSize);  // before its page
+    EXPECT_EQ(list.Add("ORD000050"), 50);                              // already there
+    while (list.canFetchMore({})) list.fetchMore({});
+    EXPECT_EQ(reads, 3);
+    ASSERT_EQ(list.rowCount(), 251);
+    EXPECT_EQ(list.index(0).data().toString(), "*** NEW ***");
+    for (int row = 1; row <= 250; ++row)
+        EXPECT_EQ(list.index(row).data().toString().toStdString(),
+                  all[static_cast<size_t>(row - 1)]);
 }
 
 }  // namespace
