@@ -48,7 +48,7 @@ std::string RegistryPermissionMessage() {
 }
 
 [[noreturn]] void NoObject(const char* what) {
-    throw RuntimeError(91, what, "Object variable or With block variable not set");
+    throw RuntimeError::Standard(kErrObjectNotSet, what);
 }
 
 // A notification parameter as a 16-bit integer; values outside the range are clamped.
