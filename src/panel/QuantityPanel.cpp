@@ -367,6 +367,7 @@ void QuantityPanel::RefreshQuantities() {
         [&] { itemNumber = DetailSource()->Fields().Item(kDetailItemNumber).Value().ToString(); });
 
     if (itemNumber.empty()) {
+        rememberedItemKey_.clear();
         ClearShown();
         return;
     }
@@ -401,7 +402,6 @@ void QuantityPanel::ClearShown() {
     });
     IgnoreErrors(
         [&] { lblLocation->setText(QString::fromStdString("Location " + locationCode_)); });
-    rememberedItemKey_.clear();
     SetStatus("");
     ShowFigures(false);
     UpdateZoomButtons();

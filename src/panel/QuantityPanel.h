@@ -159,7 +159,8 @@ private:
     // colour of the available quantity.
     void SetStatus(const std::string& text);
     void ShowFigures(bool shown);
-    // No item on the line: no figures, no item text, every zoom off.
+    // No item on the line: no figures, no item text, every zoom off. The remembered item
+    // stays as the caller leaves it.
     void ClearShown();
     std::string UnreachableText() const;
     void EndProgram();

@@ -88,8 +88,9 @@ public:
     void SetDrilldown(bool value);
 
     // Places the INI file: JoinPath(CompanyPath, "OstrelLumaro.ini"), created with one
-    // empty line when missing. False on any failure (start-up then ends silently).
+    // empty line when missing. False on any failure; CreateFailure() then says why.
     bool CreateINIFile();
+    const std::string& CreateFailure() const { return createFailure_; }
     // Makes sure a connection string is set, offering the settings dialog to SYSOP on the
     // first run. False ends the program.
     bool CheckProgramSettings();
@@ -125,6 +126,7 @@ private:
     // One reader for the life of the owner; every access sets its Section and Key first.
     mutable IniFile ini_;
     std::string currentConnectionString_;
+    std::string createFailure_;
 };
 
 }  // namespace lumaro

@@ -197,99 +197,116 @@ TEST(CommandLineTest, LoginSwitchIsAWholeWordIgnoringCase) {
     for (const auto& c : cases) EXPECT_EQ(frmOEEntry::HasLoginSwitch(c.line), c.expected) << c.line;
 }
 
-// ---- Start-up failures -------------------------------------------------------------------------
+// ---- Start-up endings -------------------------------------------------------------------------
 
-class StartupFailureTest : public OrderDeskTest {
-protected:
-    // The one message box start-up showed.
-    Message OnlyMessage() {
-        EXPECT_EQ(demo.messages.messages.size(), 1u);
-        return demo.messages.messages.empty() ? Message{} : demo.messages.messages.front();
+// Each way start-up ends without the order screen: the window's state, the exit code the
+// program gives, and the last message box (title, icon and a part of its text; none when
+// the text is empty).
+TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
+    using State = frmOEEntry::StartState;
+    namespace fs = std::filesystem;
+    const auto shared = [] { return fs::path(accpac::local::Installation().SharedDataFolder()); };
+    struct Case {
+        const char* what;
+        std::function<void(test::DemoMachine&)> arrange;
+        const char* commandLine;
+        State state;
+        int exitCode;
+        std::string message, title = "Lumaro";
+        MsgIcon icon = MsgIcon::Critical;
+        std::string shownError = "";  // the last entry of the platform's error display
+    } cases[] = {
+        {"cancelled sign-on", [](auto& d) { d.modal = [](QDialog& q) { q.reject(); }; }, "/login",
+         State::Closed, 0, ""},
+        {"three refused passwords",
+         [](auto& d) {
+             d.modal = [](QDialog& q) {
+                 for (int i = 0; i < accpac::local::kMaxSignonAttempts; ++i) {
+                     for (auto* edit : q.findChildren<QLineEdit*>())
+                         if (edit->echoMode() == QLineEdit::Password) edit->setText("wrong");
+                     q.accept();
+                 }
+             };
+         },
+         "/login", State::Ended, 1, "too many attempts"},
+        {"no machine folder", [](auto&) { fs::remove_all(winapi::MachineFolder()); }, "",
+         State::Ended, 1, "Cannot sign on to Sage Accpac."},
+        {"no shared-data folder", [&](auto&) { fs::remove_all(shared()); }, "", State::Ended, 1,
+         "Cannot sign on to Sage Accpac."},
+        {"platform not installed",
+         [](auto&) {
+             fs::remove(accpac::local::Installation().ProgramsFolder() + "/runtime/a4wapi.dll");
+         },
+         "", State::Ended, 1, "Sage Accpac is not installed."},
+        {"settings file cannot be created",
+         [&](auto&) {
+             const fs::path ini = shared() / "COMPANY" / "OstrelLumaro.ini";
+             fs::remove(ini);
+             // A link into a folder that does not exist: neither found nor created.
+             fs::create_symlink("/nonexistent-folder/OstrelLumaro.ini", ini);
+         },
+         "", State::Ended, 1,
+         "OstrelLumaro.ini cannot be created: it is a link to /nonexistent-folder/"},
+        {"SYSOP answers No to the first-run question",
+         [](auto&) { test::DemoMachine::WriteSettings("SAMLTD", ""); }, "", State::Ended, 1,
+         "lumaro-admin settings set --company SAMLTD", "Lumaro", MsgIcon::Information},
+        {"no settings for another user",
+         [](auto&) {
+             test::DemoMachine::WriteSettings("SAMLTD", "");
+             accpac::local::LocalSessionManager::RememberSignon("ADMIN", "SAMLTD");
+         },
+         "", State::Ended, 1,
+         "Program settings have not been set. Please contact the Accpac SYSOP user to set them.",
+         "Error", MsgIcon::Exclamation},
+        {"Order Entry not active",
+         [](auto&) {
+             accpac::local::Installation().CreateCompany({"NOOE", "No Order Entry Ltd.", {"OE"}});
+             test::DemoMachine::WriteSettings("NOOE",
+                                              test::DemoMachine::SQLiteConnection("SAMLTD"));
+             accpac::local::LocalSessionManager::RememberSignon("SYSOP", "NOOE");
+         },
+         "", State::Closed, 1, "Sage Accpac Order Entry is not active.", "Error"},
+        {"Inventory Control not active",
+         [](auto&) {
+             test::DemoMachine::WriteSettings("SAMINC",
+                                              test::DemoMachine::SQLiteConnection("SAMLTD"));
+             accpac::local::LocalSessionManager::RememberSignon("SYSOP", "SAMINC");
+         },
+         "", State::Closed, 1, "Sage Accpac Inventory Control is not active."},
+        {"unreachable external database",
+         [](auto&) {
+             test::DemoMachine::WriteSettings(
+                 "SAMLTD", "Provider=SQLite;Data Source=/nonexistent/folder/quantities.db");
+         },
+         "", State::Ended, 1, " ", "Lumaro", MsgIcon::Exclamation},
+        // The registration failure is shown through the platform's error display instead.
+        {"read-only machine hive",
+         [](auto&) {
+             fs::permissions(fs::path(winapi::MachineFolder()) / "HKEY_LOCAL_MACHINE.reg",
+                             fs::perms::owner_read);
+         },
+         "", State::Ended, 1, "", "", MsgIcon::Critical, kRegistryMessage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::DemoMachine demo;
+        test::DemoMachine::WriteSettings("SAMLTD", test::DemoMachine::SQLiteConnection("SAMLTD"));
+        c.arrange(demo);
+        frmOEEntry window(c.commandLine);
+        window.Load();
+        EXPECT_EQ(window.State(), c.state);
+        EXPECT_EQ(window.StartupExitCode(), c.exitCode);
+        EXPECT_EQ(demo.shownErrors.empty() ? "" : demo.shownErrors.back(), c.shownError);
+        if (c.message.empty()) {
+            EXPECT_TRUE(demo.messages.messages.empty()) << demo.messages.messages[0].text;
+            continue;
+        }
+        ASSERT_FALSE(demo.messages.messages.empty());
+        const Message& m = demo.messages.messages.back();
+        EXPECT_NE(m.text.find(c.message), std::string::npos) << m.text;
+        EXPECT_EQ(m.title, c.title);
+        EXPECT_EQ(m.icon, c.icon);
     }
-};
-
-TEST_F(StartupFailureTest, CancelledSignonClosesWithoutAMessage) {
-    demo.modal = [](QDialog& dialog) { dialog.reject(); };
-    auto window = Start("/login");
-    EXPECT_EQ(demo.dialogsShown, 1);
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
-    EXPECT_TRUE(demo.messages.messages.empty());
-}
-
-TEST_F(StartupFailureTest, PlatformNotInstalled) {
-    std::filesystem::remove(accpac::local::Installation().ProgramsFolder() + "/runtime/a4wapi.dll");
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
-    Message m = OnlyMessage();
-    EXPECT_EQ(m.text, "Sage Accpac is not installed.");
-    EXPECT_EQ(m.title, "Lumaro");
-    EXPECT_EQ(m.icon, MsgIcon::Critical);
-}
-
-TEST_F(StartupFailureTest, SettingsFileThatCannotBeCreatedEndsSilently) {
-    const auto ini = std::filesystem::path(accpac::local::Installation().SharedDataFolder()) /
-                     "COMPANY" / "OstrelLumaro.ini";
-    std::filesystem::remove(ini);
-    // A link into a folder that does not exist: the file can be neither found nor created.
-    std::filesystem::create_symlink("/nonexistent-folder/OstrelLumaro.ini", ini);
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
-    EXPECT_TRUE(demo.messages.messages.empty());
-}
-
-TEST_F(StartupFailureTest, NoSettingsForAnotherUser) {
-    test::DemoMachine::WriteSettings("SAMLTD", "");
-    accpac::local::LocalSessionManager::RememberSignon("ADMIN", "SAMLTD");
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
-    Message m = OnlyMessage();
-    EXPECT_EQ(
-        m.text,
-        "Program settings have not been set. Please contact the Accpac SYSOP user to set them.");
-    EXPECT_EQ(m.title, "Error");
-    EXPECT_EQ(m.icon, MsgIcon::Exclamation);
-}
-
-TEST_F(StartupFailureTest, OrderEntryNotActive) {
-    accpac::local::Installation().CreateCompany({"NOOE", "No Order Entry Ltd.", {"OE"}});
-    test::DemoMachine::WriteSettings("NOOE", test::DemoMachine::SQLiteConnection("SAMLTD"));
-    accpac::local::LocalSessionManager::RememberSignon("SYSOP", "NOOE");
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
-    Message m = OnlyMessage();
-    EXPECT_EQ(m.text, "Sage Accpac Order Entry is not active.");
-    EXPECT_EQ(m.title, "Error");
-    EXPECT_EQ(m.icon, MsgIcon::Critical);
-}
-
-TEST_F(StartupFailureTest, InventoryControlNotActive) {
-    test::DemoMachine::WriteSettings("SAMINC", test::DemoMachine::SQLiteConnection("SAMLTD"));
-    accpac::local::LocalSessionManager::RememberSignon("SYSOP", "SAMINC");
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
-    Message m = OnlyMessage();
-    EXPECT_EQ(m.text, "Sage Accpac Inventory Control is not active.");
-    EXPECT_EQ(m.title, "Lumaro");
-}
-
-TEST_F(StartupFailureTest, ReadOnlyMachineHiveShowsTheSystemErrorThroughTheErrorDisplay) {
-    const auto hive = std::filesystem::path(winapi::MachineFolder()) / "HKEY_LOCAL_MACHINE.reg";
-    std::filesystem::permissions(hive, std::filesystem::perms::owner_read);
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
-    EXPECT_TRUE(demo.messages.messages.empty());
-    ASSERT_FALSE(demo.shownErrors.empty());
-    EXPECT_EQ(demo.shownErrors.back(), kRegistryMessage);
-}
-
-TEST_F(StartupFailureTest, UnreachableExternalDatabase) {
-    test::DemoMachine::WriteSettings(
-        "SAMLTD", "Provider=SQLite;Data Source=/nonexistent/folder/quantities.db");
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
-    Message m = OnlyMessage();
-    EXPECT_EQ(m.icon, MsgIcon::Exclamation);
-    EXPECT_FALSE(m.text.empty());
 }
 
 }  // namespace

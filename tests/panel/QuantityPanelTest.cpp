@@ -388,7 +388,7 @@ TEST_F(QuantityPanelTest, RefreshAndTheRememberedItem) {
         line->LoadRecord({}, reason);
         EXPECT_EQ(Caption(), "Location WH1");
         EXPECT_EQ(panel->adsICITEM->Fields().Item(1).Value().ToString(), "");
-        EXPECT_EQ(panel->RememberedItemKey(), "");
+        EXPECT_EQ(panel->RememberedItemKey(), reason == accpac::ReasonNewRecord ? "~" : "");
         EXPECT_FALSE(panel->afeICLOCIaqtyonhand->isVisibleTo(window.get()));
         EXPECT_EQ(Zooms(), (Flags{false, false, false}));
     }

@@ -14,10 +14,6 @@
 
 namespace accpac::local {
 
-namespace {
-constexpr int kMaxAttempts = 3;  // refused sign-ons before the dialog gives up
-}
-
 SignonDialog::SignonDialog(const std::vector<CompanyInfo>& companies, const std::string& userId,
                            const std::string& companyId, QWidget* parent)
     : QDialog(parent),
@@ -90,7 +86,7 @@ void SignonDialog::accept() {
     if (check_) {
         const std::string reason = check_(Answer());
         if (!reason.empty()) {
-            if (++refused_ >= kMaxAttempts) {
+            if (++refused_ >= kMaxSignonAttempts) {
                 QDialog::reject();
                 return;
             }
