@@ -171,6 +171,9 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
     QFont font = frmQTY->font();
     font.setPointSizeF(8);
     frmQTY->setFont(font);
+    QPalette statusColours = frmQTY->palette();
+    statusColours.setColor(QPalette::WindowText, ErrorColour(statusColours));
+    lblQtyStatus->setPalette(statusColours);
     ShowFigures(false);  // nothing looked up yet
 
     connect(btnSalesOrderZoom, &accpac::FieldEdit::Clicked, this,
@@ -408,6 +411,8 @@ void QuantityPanel::ClearShown() {
 }
 
 void QuantityPanel::ShowFigures(bool shown) {
+    if (shown == figuresShown_) return;
+    figuresShown_ = shown;
     for (accpac::FieldEdit* control :
          {afeICLOCIaqtyonhand, afeICLOCIqtysalordr, afeICLOCIqtyonorder, afeICLOCIqtyavail,
           afeICLOCIqtycommitted})
@@ -415,23 +420,24 @@ void QuantityPanel::ShowFigures(bool shown) {
 }
 
 void QuantityPanel::SetStatus(const std::string& text) {
-    statusText_ = text;
-    const QString shown = QString::fromStdString(text);
-    lblQtyStatus->setText(shown);
-    for (accpac::FieldEdit* control :
-         {afeICLOCIaqtyonhand, afeICLOCIqtysalordr, afeICLOCIqtyonorder, afeICLOCIqtyavail,
-          afeICLOCIqtycommitted})
-        control->setToolTip(shown);
-
+    // Only what changed is set again: a lookup stays as cheap as the query allows.
+    if (text != statusText_) {
+        statusText_ = text;
+        const QString shown = QString::fromStdString(text);
+        lblQtyStatus->setText(shown);
+        for (accpac::FieldEdit* control :
+             {afeICLOCIaqtyonhand, afeICLOCIqtysalordr, afeICLOCIqtyonorder, afeICLOCIqtyavail,
+              afeICLOCIqtycommitted})
+            control->setToolTip(shown);
+    }
     // A real quantity that cannot be served stands out; the marker is explained instead.
     bool negative = false;
     if (text.empty()) IgnoreErrors([&] { negative = afeICLOCIqtyavail->Value().ToDouble() < 0; });
+    if (negative == availableNegative_) return;
+    availableNegative_ = negative;
     QPalette colours = frmQTY->palette();
     if (negative) colours.setColor(QPalette::Text, ErrorColour(colours));
     afeICLOCIqtyavail->setPalette(colours);
-    QPalette statusColours = frmQTY->palette();
-    statusColours.setColor(QPalette::WindowText, ErrorColour(statusColours));
-    lblQtyStatus->setPalette(statusColours);
 }
 
 std::string QuantityPanel::UnreachableText() const {

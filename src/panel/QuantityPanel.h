@@ -183,6 +183,8 @@ private:
     std::string rememberedItemKey_;
     std::string statusText_;
     QTime lastSuccess_;  // of the last lookup that gave figures
+    bool figuresShown_ = true;
+    bool availableNegative_ = false;
     std::shared_ptr<ado::Connection> externalConnection_;
 
     QPointer<QObject> adsOEORDH_;
