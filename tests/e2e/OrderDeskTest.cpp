@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -92,6 +94,14 @@ protected:
             values.push_back(c->Value().ToString());
         return values;
     }
+    // With LUMARO_SCREENSHOT_DIR set, the window is saved there.
+    static void Screenshot(QWidget& window, const char* name) {
+        const QString folder = qEnvironmentVariable("LUMARO_SCREENSHOT_DIR");
+        if (folder.isEmpty()) return;
+        QDir().mkpath(folder);
+        test::DemoMachine::Settle();
+        EXPECT_TRUE(window.grab().save(folder + "/" + name));
+    }
     static bool HiveHasKey(const std::string& path) {
         return accpac::local::registry::KeyExists(HKEY_LOCAL_MACHINE, path);
     }
@@ -130,11 +140,48 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     EXPECT_DOUBLE_EQ(inquiry->Total(), panel.afeICLOCIqtycommitted->Value().ToDouble());
     inquiry->close();
 
-    // An item the platform does not know shows the not-found marker.
+    // A saved order: its first line's item is looked up, and looked up again when the
+    // order is saved, so a quantity changed meanwhile shows at once.
+    ASSERT_GT(screen->OrderNumberCombo()->count(), 1);
+    ASSERT_TRUE(screen->OpenOrder(screen->OrderNumberCombo()->itemText(1)));
+    const std::string stored = panel.adsICITEM->Fields().Item(1).Value().ToString();
+    EXPECT_EQ(Shown(panel), DatabaseQuantities(stored));
+    auto company = std::make_shared<ado::Connection>();
+    company->Open(test::DemoMachine::SQLiteConnection("SAMLTD"));
+    ado::test::OpenQuery(company, "UPDATE ICILOC SET QTYONORDER = QTYONORDER + 7 WHERE ITEMNO = '" +
+                                      stored + "' AND LOCATION = 'WH1'");
+    QTest::mouseClick(screen->SaveButton(), Qt::LeftButton);
+    EXPECT_EQ(Shown(panel), DatabaseQuantities(stored));
+    EXPECT_EQ(panel.StatusText(), "");
+    // No caption of the panel is cut, and the panel lies inside the window.
+    for (QLabel* label : {panel.lblQtyOnHand, panel.lblQtyOnSalesOrder, panel.lblQtyOnPurchase,
+                          panel.lblQtyCommitted, panel.lblQtyAvailable}) {
+        EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+        EXPECT_LT(label->geometry().right(), panel.frmQTY->width()) << label->text().toStdString();
+    }
+    EXPECT_LE(panel.frmQTY->geometry().bottom(), window->centralWidget()->height());
+    Screenshot(*window, "panel-good-item.png");
+
+    // An item the platform does not know shows the not-found marker, and says so.
     TypeNewLine(*screen, "NO-SUCH-ITEM");
     EXPECT_EQ(Shown(panel)[0], "-999999999999");
+    EXPECT_EQ(panel.lblQtyStatus->text(), "Item NO-SUCH-ITEM is not in the item file.");
     EXPECT_FALSE(panel.btnPurchaseOrderZoom->isEnabled());
     EXPECT_FALSE(panel.btnCommittedZoom->isEnabled());
+    Screenshot(*window, "panel-unknown-item.png");
+
+    // The database goes away: the next lookup says so.
+    panel.ExternalConnection()->Close();
+    panel.ExternalConnection()->SetConnectionString("Provider=SQLite;Data Source=/nonexistent/x");
+    TypeNewLine(*screen, accpac::local::kDemoItemFormatted);
+    EXPECT_EQ(panel.StatusText().rfind("The quantity database cannot be reached", 0), 0u);
+    Screenshot(*window, "panel-database-down.png");
+
+    // A new order: no figures and no zoom.
+    QTest::mouseClick(screen->NewButton(), Qt::LeftButton);
+    EXPECT_FALSE(panel.afeICLOCIqtyavail->isVisible());
+    EXPECT_FALSE(panel.btnSalesOrderZoom->isEnabled() || panel.btnCommittedZoom->isEnabled() ||
+                 panel.btnPurchaseOrderZoom->isEnabled());
 }
 
 TEST_F(OrderDeskTest, WindowSizeAndPanelPlacement) {
