@@ -176,6 +176,13 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     TypeNewLine(*screen, accpac::local::kDemoItemFormatted);
     EXPECT_EQ(panel.StatusText().rfind("The quantity database cannot be reached", 0), 0u);
     Screenshot(*window, "panel-database-down.png");
+    // Back again: F5 reads the item again.
+    panel.ExternalConnection()->SetConnectionString(test::DemoMachine::SQLiteConnection("SAMLTD"));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F5);
+    EXPECT_EQ(panel.StatusText(), "");
+    EXPECT_EQ(Shown(panel), DatabaseQuantities(accpac::local::kDemoItemStored));
 
     // A new order: no figures and no zoom.
     QTest::mouseClick(screen->NewButton(), Qt::LeftButton);
