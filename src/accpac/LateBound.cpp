@@ -11,10 +11,8 @@ namespace {
 
 [[noreturn]] void NotSupported(const QObject* object, const char* member) {
     std::string cls = object ? object->metaObject()->className() : "Nothing";
-    if (!object)
-        throw lumaro::RuntimeError(91, cls, "Object variable or With block variable not set");
-    throw lumaro::RuntimeError(438, cls + "." + member,
-                               "Object doesn't support this property or method");
+    if (!object) throw lumaro::RuntimeError::Standard(lumaro::kErrObjectNotSet, cls);
+    throw lumaro::RuntimeError::Standard(lumaro::kErrObjectDoesNotSupport, cls + "." + member);
 }
 
 }  // namespace
@@ -31,8 +29,7 @@ QVariant CallByName(QObject* object, const char* method, const QVariantList& arg
             QVariant a = args[p];
             QMetaType type = m.parameterMetaType(p);
             if (type.id() != QMetaType::QVariant && a.metaType() != type && !a.convert(type)) {
-                throw lumaro::RuntimeError(lumaro::kErrTypeMismatch, meta->className(),
-                                           "Type mismatch");
+                throw lumaro::RuntimeError::Standard(lumaro::kErrTypeMismatch, meta->className());
             }
             converted.push_back(a);
         }
@@ -68,15 +65,14 @@ QVariant GetProperty(const QObject* object, const char* name) {
 void SetProperty(QObject* object, const char* name, const QVariant& value) {
     if (!object || object->metaObject()->indexOfProperty(name) < 0) NotSupported(object, name);
     if (!object->setProperty(name, value))
-        throw lumaro::RuntimeError(lumaro::kErrTypeMismatch, object->metaObject()->className(),
-                                   "Type mismatch");
+        throw lumaro::RuntimeError::Standard(lumaro::kErrTypeMismatch,
+                                             object->metaObject()->className());
 }
 
 QObject* CallObject(QObject* object, const char* method, const QVariantList& args) {
     QVariant v = CallByName(object, method, args);
     QObject* result = v.value<QObject*>();
-    if (!result)
-        throw lumaro::RuntimeError(91, method, "Object variable or With block variable not set");
+    if (!result) throw lumaro::RuntimeError::Standard(lumaro::kErrObjectNotSet, method);
     return result;
 }
 

@@ -11,11 +11,13 @@
 #include "accpac/Controls.h"
 #include "accpac/DataSource.h"
 #include "accpac/Session.h"
+#include "common/StandardErrors.h"
 
 namespace accpac {
 
 // Raised when an object cannot be created (class not registered, no platform).
-enum : int32_t { kErrCannotCreateObject = 429, kErrObjectDoesNotSupport = 438 };
+enum : int32_t { kErrCannotCreateObject = 429 };
+inline constexpr int32_t kErrObjectDoesNotSupport = lumaro::kErrObjectDoesNotSupport;
 
 class Platform {
 public:

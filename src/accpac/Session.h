@@ -83,6 +83,8 @@ public:
     virtual void CreateSession(const std::string& objectHandle, int32_t& sessionID,
                                std::shared_ptr<Session>& session) = 0;
     virtual void EndSignon(int32_t sessionID) = 0;
+    // Why the last CreateSession gave no session; empty after a success or a cancel.
+    virtual std::string LastError() const { return {}; }
 };
 
 class ErrorDisplay {

@@ -48,7 +48,7 @@ std::string RegistryPermissionMessage() {
 }
 
 [[noreturn]] void NoObject(const char* what) {
-    throw RuntimeError(91, what, "Object variable or With block variable not set");
+    throw RuntimeError::Standard(kErrObjectNotSet, what);
 }
 
 // A notification parameter as a 16-bit integer; values outside the range are clamped.
@@ -169,6 +169,7 @@ void frmOEEntry::HandleStartupError(std::exception_ptr error) {
     }
     // Before a session exists there is no error list to show: tell the user directly.
     MsgBox(DescribeException(error), MsgIcon::Critical);
+    startupFailed_ = true;
 }
 
 void frmOEEntry::Load() {
@@ -195,7 +196,15 @@ void frmOEEntry::RunStartup() {
         sessionManager_->CreateSession("", sessionID_, session_);
     });
     if (!session_) {
-        CloseWindow();  // cancelled or failed sign-on: no message of our own
+        // A cancelled sign-on closes without a word; one that failed says why.
+        std::string reason;
+        IgnoreErrors([&] { reason = sessionManager_ ? sessionManager_->LastError() : ""; });
+        if (!reason.empty()) {
+            MsgBox("Cannot sign on to Sage Accpac. " + reason, MsgIcon::Critical);
+            EndProgram();
+            return;
+        }
+        CloseWindow();
         return;
     }
     panel_->SetSession(session_);
@@ -213,12 +222,25 @@ void frmOEEntry::RunStartup() {
     bool placed = false;
     Step([&] { placed = CreateINIFile(); });
     if (!placed) {
+        MsgBox("The settings file " + settings_->IniPath() +
+                   " cannot be created: " + settings_->CreateFailure() + ".",
+               MsgIcon::Critical);
         EndProgram();
         return;
     }
     bool checked = false;
     Step([&] { checked = CheckProgramSettings(); });
     if (!checked) {
+        // Another user has been told already; SYSOP declined to set them now.
+        IgnoreErrors([&] {
+            if (settings_->ConnectionString().empty() &&
+                EqualsIgnoreCase(session_->UserID(), "SYSOP"))
+                MsgBox(ProductName() +
+                           " needs its settings to start. Set them at the next start as SYSOP, "
+                           "or with: lumaro-admin settings set --company " +
+                           session_->CompanyID() + " --connection ...",
+                       MsgIcon::Information);
+        });
         EndProgram();
         return;
     }
@@ -227,6 +249,7 @@ void frmOEEntry::RunStartup() {
     Step([&] { dbLink_ = session_->OpenDBLink(1, 1); });
     if (!dbLink_) {
         MsgBox("Cannot create a database link with Sage Accpac.", MsgIcon::Critical);
+        startupFailed_ = true;
         CloseWindow();
         return;
     }
@@ -236,6 +259,7 @@ void frmOEEntry::RunStartup() {
     if (!orderEntry) {
         MsgBox("Sage Accpac Order Entry is not active.", MsgIcon::Critical, MsgButtons::OK,
                "Error");
+        startupFailed_ = true;
         CloseWindow();
         return;
     }
@@ -243,6 +267,7 @@ void frmOEEntry::RunStartup() {
     Step([&] { inventory = IsApplicationActive(*dbLink_, "IC"); });
     if (!inventory) {
         MsgBox("Sage Accpac Inventory Control is not active.", MsgIcon::Critical);
+        startupFailed_ = true;
         CloseWindow();
         return;
     }

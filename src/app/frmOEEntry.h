@@ -58,6 +58,9 @@ public:
     // The start-up sequence (the window's load). A second call does nothing.
     void Load();
     StartState State() const { return state_; }
+    // The program's exit code when start-up did not leave the window running: 0 after a
+    // cancelled sign-on, 1 when start-up ended or closed the window because of a fault.
+    int StartupExitCode() const { return startupFailed_ || state_ == StartState::Ended ? 1 : 0; }
 
     // Passed to the session manager and the hosted screen; always empty.
     std::string ServerName;
@@ -128,6 +131,7 @@ private:
     bool signonPrompt_ = false;
     bool loaded_ = false;
     bool shutDown_ = false;
+    bool startupFailed_ = false;
     StartState state_ = StartState::NotLoaded;
 
     std::shared_ptr<accpac::SessionManager> sessionManager_;

@@ -93,17 +93,11 @@ int main(int argc, char** argv) {
     {
         lumaro::frmOEEntry window(commandLine);
         window.Load();
-        switch (window.State()) {
-            case lumaro::frmOEEntry::StartState::Ended:
-                exitCode = 1;
-                break;
-            case lumaro::frmOEEntry::StartState::Closed:
-                exitCode = 0;
-                break;
-            default:
-                window.show();
-                exitCode = app.exec();
-                break;
+        if (window.State() == lumaro::frmOEEntry::StartState::Running) {
+            window.show();
+            exitCode = app.exec();
+        } else {
+            exitCode = window.StartupExitCode();
         }
     }
     accpac::Platform::Install(nullptr);

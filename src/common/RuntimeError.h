@@ -7,21 +7,16 @@
 #include <exception>
 #include <string>
 
-namespace lumaro {
+#include "common/StandardErrors.h"
 
-// Numbers of the standard run-time errors the program raises itself.
-enum : int32_t {
-    kErrInvalidProcedureCall = 5,
-    kErrOverflow = 6,
-    kErrTypeMismatch = 13,
-    kErrInvalidUseOfNull = 94,
-};
+namespace lumaro {
 
 class RuntimeError : public std::exception {
 public:
     RuntimeError(int32_t number, std::string source, std::string description);
 
-    // A standard error (5, 6, 13, 94) with its usual description.
+    // A standard error (common/StandardErrors.h) with its usual description; the source
+    // defaults to the product name.
     static RuntimeError Standard(int32_t number, std::string source = {});
 
     int32_t Number() const noexcept { return number_; }

@@ -22,10 +22,6 @@ constexpr const char* kArgumentSource = "Globals.FormatArgument";
 // written for; anything longer is an overflow rather than a huge allocation.
 constexpr size_t kMaxPosition = 32767;
 
-constexpr int32_t kErrMismatchOfParameters = 450;
-constexpr int32_t kErrInvalidFormat = 93;
-constexpr int32_t kErrSubscriptOutOfRange = 9;
-
 bool IsConversionCharacter(char c) {
     return c != '\0' && std::strchr("sSdiulfegEGxX%", c) != nullptr;
 }
@@ -326,7 +322,7 @@ std::string FormatString(const std::string& pattern, const std::vector<Variant>&
             ++placeholders;
     }
     if (placeholders != list.size()) {
-        throw RuntimeError(kErrMismatchOfParameters, kFormatSource,
+        throw RuntimeError(kErrWrongArguments, kFormatSource,
                            "Mismatch of parameters for string " + pattern + ".  Expected " +
                                std::to_string(placeholders) + " but received " +
                                std::to_string(list.size()) + ".");
@@ -342,14 +338,14 @@ std::string FormatString(const std::string& pattern, const std::vector<Variant>&
         while (conversion < pattern.size() && !IsConversionCharacter(pattern[conversion]))
             ++conversion;
         if (conversion >= pattern.size())
-            throw RuntimeError(kErrInvalidFormat, kFormatSource,
+            throw RuntimeError(kErrInvalidPatternString, kFormatSource,
                                "Invalid % format in <" + pattern + ">");
 
         size_t specEnd = conversion + 1;  // one past the conversion character(s)
         if (pattern[conversion] == 'l') {
             if (specEnd >= pattern.size() || pattern[specEnd] != 'd') {
                 throw RuntimeError(
-                    kErrInvalidFormat, kFormatSource,
+                    kErrInvalidPatternString, kFormatSource,
                     "Unrecognized pattern " + pattern.substr(conversion - 1, 3) + " in " + pattern);
             }
             ++specEnd;
@@ -361,8 +357,7 @@ std::string FormatString(const std::string& pattern, const std::vector<Variant>&
         } else {
             result.append(pattern, pending, percent - pending);
             if (nextArgument >= list.size())
-                throw RuntimeError(kErrSubscriptOutOfRange, kFormatSource,
-                                   "Subscript out of range");
+                throw RuntimeError::Standard(kErrSubscriptOutOfRange, kFormatSource);
             const char c = pattern[conversion];
             result += FormatArgument(pattern.substr(percent, specEnd - percent), KindOf(c),
                                      c == 'X', list[nextArgument++]);

@@ -1,10 +1,13 @@
 #include "panel/QuantityPanel.h"
 
+#include <QColor>
 #include <QFont>
+#include <QKeySequence>
 #include <QLabel>
+#include <QPalette>
 #include <QShortcut>
+#include <QToolButton>
 #include <QVariant>
-#include <cstdlib>
 #include <exception>
 
 #include "accpac/LateBound.h"
@@ -43,8 +46,28 @@ constexpr const char* kInquiryScreen = "IC1900";
 // Document kinds of the inquiry.
 enum : int16_t { kDocSalesOrders = 1, kDocCommitted = 2, kDocPurchaseOrders = 3 };
 
+// The frame holds the headings, the values and, under them, the status line.
+constexpr int kFrameWidth = 11055;
+constexpr int kFrameHeight = 1080;
+constexpr int kHeadingTop = 165;
+constexpr int kHeadingHeight = 285;
+// A heading may use the room up to the next heading less this gap, so that no caption is
+// cut with the wider fonts found on this system.
+constexpr int kHeadingGap = 60;
+
+// The palette has no role for errors: a red that reads on the panel's background.
+QColor ErrorColour(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() > 128 ? QColor(0xb0, 0x00, 0x20)
+                                                             : QColor(0xff, 0x6b, 0x6b);
+}
+
+std::string FirstLine(const std::string& text) {
+    const size_t end = text.find_first_of("\r\n");
+    return TrimSpaces(end == std::string::npos ? text : text.substr(0, end));
+}
+
 [[noreturn]] void ObjectNotSet(const char* what) {
-    throw RuntimeError(91, what, "Object variable or With block variable not set");
+    throw RuntimeError::Standard(kErrObjectNotSet, what);
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption) {
@@ -61,7 +84,7 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
     frmQTY = platform.CreateFrame(window);
     frmQTY->setObjectName("frmQTY");
     frmQTY->hide();  // shown once the window has placed it under the screen's buttons
-    accpac::ResizeTwips(frmQTY, 11055, 840);
+    accpac::ResizeTwips(frmQTY, kFrameWidth, kFrameHeight);
 
     adsICLOCQT = platform.CreateDataSource("IC0374", frmQTY);
     adsICLOCQT->setObjectName("adsICLOCQT");
@@ -96,39 +119,62 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
     btnCommittedZoom = fieldEdit("btnCommittedZoom", "");
     afeICLOCIqtyavail = fieldEdit("afeICLOCIqtyavail", "QTAVAIL");
 
+    // Under the values, the reason a figure is missing; in the empty corner left of the
+    // headings, the button that reads the item again.
+    lblQtyStatus = new CaptionLabel(frmQTY);
+    lblQtyStatus->setObjectName("lblQtyStatus");
+    btnRefresh = new QToolButton(frmQTY);
+    btnRefresh->setObjectName("btnRefresh");
+    btnRefresh->setText(QString::fromUtf8("\u21bb"));
+    btnRefresh->setToolTip(QStringLiteral("Read the quantities again (F5)"));
+    btnRefresh->setFocusPolicy(Qt::NoFocus);
+    auto* refreshKey = new QShortcut(QKeySequence(Qt::Key_F5), window);
+    connect(refreshKey, &QShortcut::activated, this, &QuantityPanel::ReadAgain);
+    connect(btnRefresh, &QToolButton::clicked, this, &QuantityPanel::ReadAgain);
+
+    // The headings each take the room up to the next one; the values and buttons sit
+    // under them.
+    const struct {
+        QLabel* heading;
+        int left, right;
+    } headings[] = {
+        {lblQtyOnHand, 1575, 3375},
+        {lblQtyOnSalesOrder, 3375, 5100},
+        {lblQtyOnPurchase, 5100, 7125},
+        {lblQtyCommitted, 7125, 9030},
+        {lblQtyAvailable, 9030, kFrameWidth - 105},
+    };
+    for (const auto& h : headings)
+        accpac::SetTwipsGeometry(h.heading, h.left, kHeadingTop, h.right - h.left - kHeadingGap,
+                                 kHeadingHeight);
     struct Place {
         QWidget* widget;
         int left, top, width, height;
     };
     const Place layout[] = {
-        {lblQtyOnHand, 1575, 165, 1680, 285},        {lblQtyOnSalesOrder, 3375, 165, 1530, 285},
-        {lblQtyOnPurchase, 5100, 165, 1755, 285},    {lblQtyCommitted, 7125, 165, 1575, 285},
-        {lblQtyAvailable, 9030, 165, 1680, 285},     {lblLocation, 105, 435, 1485, 255},
-        {afeICLOCIaqtyonhand, 1575, 435, 1680, 285}, {afeICLOCIqtysalordr, 3375, 435, 1530, 285},
-        {btnSalesOrderZoom, 4950, 375, 270, 315},    {afeICLOCIqtyonorder, 5250, 435, 1605, 285},
-        {btnPurchaseOrderZoom, 6900, 375, 270, 315}, {afeICLOCIqtycommitted, 7215, 435, 1500, 285},
-        {btnCommittedZoom, 8745, 375, 270, 315},     {afeICLOCIqtyavail, 9030, 435, 1680, 285},
+        {btnRefresh, 105, 135, 300, 285},
+        {lblLocation, 105, 435, 1485, 255},
+        {afeICLOCIaqtyonhand, 1575, 435, 1680, 285},
+        {afeICLOCIqtysalordr, 3375, 435, 1530, 285},
+        {btnSalesOrderZoom, 4950, 375, 270, 315},
+        {afeICLOCIqtyonorder, 5250, 435, 1605, 285},
+        {btnPurchaseOrderZoom, 6900, 375, 270, 315},
+        {afeICLOCIqtycommitted, 7215, 435, 1500, 285},
+        {btnCommittedZoom, 8745, 375, 270, 315},
+        {afeICLOCIqtyavail, 9030, 435, 1680, 285},
+        {lblQtyStatus, 105, 750, kFrameWidth - 210, 255},
     };
     for (const Place& p : layout)
         accpac::SetTwipsGeometry(p.widget, p.left, p.top, p.width, p.height);
 
-    // The panel is a compact strip in the design's 8-point type. The headings keep their
-    // places but may use the room up to the next heading, so that no caption is cut with
-    // the wider fonts found on this system.
+    // The panel is a compact strip in the design's 8-point type.
     QFont font = frmQTY->font();
     font.setPointSizeF(8);
     frmQTY->setFont(font);
-    const struct {
-        QLabel* heading;
-        int left, right;
-    } headings[] = {
-        {lblQtyOnHand, 1575, 3375},           {lblQtyOnSalesOrder, 3375, 5100},
-        {lblQtyOnPurchase, 5100, 7125},       {lblQtyCommitted, 7125, 9030},
-        {lblQtyAvailable, 9030, 11055 - 105},
-    };
-    constexpr int kHeadingGap = 60;
-    for (const auto& h : headings)
-        accpac::SetTwipsGeometry(h.heading, h.left, 165, h.right - h.left - kHeadingGap, 285);
+    QPalette statusColours = frmQTY->palette();
+    statusColours.setColor(QPalette::WindowText, ErrorColour(statusColours));
+    lblQtyStatus->setPalette(statusColours);
+    ShowFigures(false);  // nothing looked up yet
 
     connect(btnSalesOrderZoom, &accpac::FieldEdit::Clicked, this,
             &QuantityPanel::btnSalesOrderZoom_Click);
@@ -222,28 +268,27 @@ void QuantityPanel::ShowOpenFailure(std::exception_ptr error) {
     // Errors of the platform are shown as the platform recorded them.
     bool shown = false;
     if (session_) {
-        shown = IgnoreErrors([&] {
-            if (session_->Errors().Count() == 0) throw 0;
+        IgnoreErrors([&] {
+            if (session_->Errors().Count() == 0) return;
             std::shared_ptr<accpac::ErrorDisplay> display =
                 accpac::Platform::Get().CreateErrorDisplay();
             display->ShowErrors(*session_);
             display->ClearErrors(*session_);
+            shown = true;
         });
     }
     if (!shown) MsgBox(DescribeException(error), MsgIcon::Exclamation);
 }
 
 void QuantityPanel::EndProgram() {
-    if (endProgram_)
-        endProgram_();
-    else
-        std::exit(EXIT_FAILURE);
+    // The owner ends the program; OpenQuantitySources returns false to it as well.
+    if (endProgram_) endProgram_();
 }
 
 void QuantityPanel::SetupQuantityControls() {
     if (!dbLink_) ObjectNotSet("DBLink");
     const std::vector<Variant> options = dbLink_->ReadViewFields(kOptionsView, {kOptionsDecimals});
-    if (options.empty()) throw RuntimeError(9, "DBLink", "Subscript out of range");
+    if (options.empty()) throw RuntimeError::Standard(kErrSubscriptOutOfRange, "DBLink");
     const Variant decimals(options[0].ToInteger());
     for (accpac::FieldEdit* control :
          {afeICLOCIaqtyonhand, afeICLOCIqtysalordr, afeICLOCIqtyonorder, afeICLOCIqtyavail,
@@ -275,6 +320,11 @@ void QuantityPanel::CloseQuantitySources() {
 // Events of the hosted screen's data sources
 
 void QuantityPanel::adsOEORDH_OnRecordChanged(int eReason, accpac::Field*, QObject*) {
+    // Another order, a new one or the order read again after a save: its lines' figures
+    // may have changed, so the next line event reads its item again even if it is the same.
+    if (eReason == accpac::ReasonRecordChanged || eReason == accpac::ReasonRecordRefreshed ||
+        eReason == accpac::ReasonNewRecord)
+        rememberedItemKey_ = "~";
     if (eReason == accpac::ReasonRecordChanged || eReason == accpac::ReasonRecordRefreshed)
         UpdateZoomButtons();
 }
@@ -282,12 +332,21 @@ void QuantityPanel::adsOEORDH_OnRecordChanged(int eReason, accpac::Field*, QObje
 void QuantityPanel::adsOEORDD_OnRecordChanged(int eReason, accpac::Field* pField, QObject*) {
     switch (eReason) {
         case accpac::ReasonRecordChanged:
-        case accpac::ReasonRecordRefreshed:
             RefreshQuantities();
             break;
-        case accpac::ReasonNewRecord:
-            rememberedItemKey_ = "~";  // the next change looks the item up again
+        case accpac::ReasonRecordRefreshed:
+            ReadAgain();  // the line was read again (after a save): so are its figures
             break;
+        case accpac::ReasonNewRecord: {
+            rememberedItemKey_ = "~";  // the next change looks the item up again
+            // A new line or an order without lines has no item: no figures stay shown.
+            std::string itemNumber = "?";
+            IgnoreErrors([&] {
+                itemNumber = DetailSource()->Fields().Item(kDetailItemNumber).Value().ToString();
+            });
+            if (itemNumber.empty()) ClearShown();
+            break;
+        }
         case accpac::ReasonFieldChanged: {
             int index = 0;
             IgnoreErrors([&] { index = pField ? pField->Index() : 0; });
@@ -308,20 +367,15 @@ void QuantityPanel::RefreshQuantities() {
         [&] { itemNumber = DetailSource()->Fields().Item(kDetailItemNumber).Value().ToString(); });
 
     if (itemNumber.empty()) {
-        IgnoreErrors([&] {
-            if (adsICITEM->Fields().Item(kItemNumber).Value().ToString().empty()) return;
-            IgnoreErrors([&] { adsICITEM->ClearRecord(); });
-            IgnoreErrors([&] { adsICLOCQT->ClearRecord(); });
-            IgnoreErrors(
-                [&] { lblLocation->setText(QString::fromStdString("Location " + locationCode_)); });
-        });
         rememberedItemKey_.clear();
+        ClearShown();
         return;
     }
 
     if (EqualsIgnoreCase(itemNumber, rememberedItemKey_)) return;  // already shown
 
     IgnoreErrors([&] { LookupQuantities(itemNumber, locationCode_); });
+    ShowFigures(true);
     IgnoreErrors(
         [&] { rememberedItemKey_ = adsICITEM->Fields().Item(kItemKey).Value().ToString(); });
     std::string suffix;
@@ -333,6 +387,62 @@ void QuantityPanel::RefreshQuantities() {
         lblLocation->setText(QString::fromStdString("Location " + locationCode_ + suffix));
     });
     UpdateZoomButtons();
+}
+
+void QuantityPanel::ReadAgain() {
+    rememberedItemKey_ = "~";
+    RefreshQuantities();
+}
+
+void QuantityPanel::ClearShown() {
+    IgnoreErrors([&] {
+        if (adsICITEM->Fields().Item(kItemNumber).Value().ToString().empty()) return;
+        IgnoreErrors([&] { adsICITEM->ClearRecord(); });
+        IgnoreErrors([&] { adsICLOCQT->ClearRecord(); });
+    });
+    IgnoreErrors(
+        [&] { lblLocation->setText(QString::fromStdString("Location " + locationCode_)); });
+    SetStatus("");
+    ShowFigures(false);
+    UpdateZoomButtons();
+}
+
+void QuantityPanel::ShowFigures(bool shown) {
+    if (shown == figuresShown_) return;
+    figuresShown_ = shown;
+    for (accpac::FieldEdit* control :
+         {afeICLOCIaqtyonhand, afeICLOCIqtysalordr, afeICLOCIqtyonorder, afeICLOCIqtyavail,
+          afeICLOCIqtycommitted})
+        control->setVisible(shown);
+}
+
+void QuantityPanel::SetStatus(const std::string& text) {
+    // Only what changed is set again: a lookup stays as cheap as the query allows.
+    if (text != statusText_) {
+        statusText_ = text;
+        const QString shown = QString::fromStdString(text);
+        lblQtyStatus->setText(shown);
+        for (accpac::FieldEdit* control :
+             {afeICLOCIaqtyonhand, afeICLOCIqtysalordr, afeICLOCIqtyonorder, afeICLOCIqtyavail,
+              afeICLOCIqtycommitted})
+            control->setToolTip(shown);
+    }
+    // A real quantity that cannot be served stands out; the marker is explained instead.
+    bool negative = false;
+    if (text.empty()) IgnoreErrors([&] { negative = afeICLOCIqtyavail->Value().ToDouble() < 0; });
+    if (negative == availableNegative_) return;
+    availableNegative_ = negative;
+    QPalette colours = frmQTY->palette();
+    if (negative) colours.setColor(QPalette::Text, ErrorColour(colours));
+    afeICLOCIqtyavail->setPalette(colours);
+}
+
+std::string QuantityPanel::UnreachableText() const {
+    return "The quantity database cannot be reached (" +
+           (lastSuccess_.isValid()
+                ? "last successful lookup at " + lastSuccess_.toString("HH:mm:ss").toStdString()
+                : std::string("no lookup has succeeded yet")) +
+           ").";
 }
 
 void QuantityPanel::UpdateZoomButtons() {
@@ -394,10 +504,13 @@ void QuantityPanel::LabelZoomButtons(const std::string& item) {
 // Lookup
 
 void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::string& sLocation) {
+    std::string status;
     try {
         adsICLOCQT->ClearRecord();
         adsICITEM->Fields().Item(kItemNumber).PutWithoutVerification(Variant(sItemNo));
-        if (adsICITEM->Read()) {
+        if (!adsICITEM->Read()) {
+            status = "Item " + sItemNo + " is not in the item file.";
+        } else {
             // The query gets the item number as the item record holds it.
             const std::string itemNumber = adsICITEM->Fields().Item(kItemNumber).Value().ToString();
             const std::string statement = QuantityStatement(query_, itemNumber, sLocation);
@@ -408,13 +521,27 @@ void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::stri
             } catch (...) {
                 // A connection that broke (the database restarted) is opened again once and
                 // the statement run again; a statement that fails by itself is not retried.
-                if (!queryFailed || !ConnectionBroken() || !ReopenConnection()) throw;
+                if (!queryFailed || !ConnectionBroken()) throw;
+                if (!ReopenConnection()) {
+                    status = UnreachableText();
+                    WriteNotFoundMarker();
+                    SetStatus(status);
+                    return;
+                }
                 found = RunQuantityQuery(statement, queryFailed);
             }
-            if (found) return;
+            if (found) {
+                lastSuccess_ = QTime::currentTime();
+                SetStatus("");
+                return;
+            }
+            status = "Not stocked at " + sLocation + ".";
         }
     } catch (...) {
+        status =
+            "The quantity query failed: " + FirstLine(DescribeException(std::current_exception()));
     }
+    SetStatus(status);
     WriteNotFoundMarker();
 }
 

@@ -12,10 +12,12 @@
 //
 // The quantities are read by running the configured query on the external database; the
 // panel's own data sources hold and format them (the quantity record) and read the item
-// and location records of the platform.
+// and location records of the platform. When the five controls hold the not-found marker,
+// a status line under them (and their tooltip) says why; nothing takes the focus.
 
 #include <QObject>
 #include <QPointer>
+#include <QTime>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,6 +28,7 @@
 #include "accpac/Session.h"
 
 class QLabel;
+class QToolButton;
 class QWidget;
 
 namespace ado {
@@ -50,8 +53,8 @@ public:
     void SetSession(std::shared_ptr<accpac::Session> session) { session_ = std::move(session); }
     void SetDBLink(std::shared_ptr<accpac::DBLink> dbLink) { dbLink_ = std::move(dbLink); }
     void SetSettings(ProgramSettings* settings) { settings_ = settings; }
-    // Ends the program (after the set-up failures of OpenQuantitySources). The program
-    // installs one that does not return; tests install one that records the call.
+    // Asks the owner to end the program (after the set-up failures of OpenQuantitySources,
+    // which then return false). The panel itself never ends the program.
     void SetEndProgram(std::function<void()> endProgram) { endProgram_ = std::move(endProgram); }
     // The handle of the window that owns a launched inquiry (default: the top-level
     // window of frmQTY).
@@ -74,6 +77,9 @@ public:
     void SetupQuantityControls();
     // Looks the detail line's item up when it differs from the remembered one. Never raises.
     void RefreshQuantities();
+    // Reads the detail line's item again even when it is the one shown (F5, the refresh
+    // button). Never raises.
+    void ReadAgain();
     // Enables each zoom button from the detail line and the quantities. Never raises.
     void UpdateZoomButtons();
     // Sets the zoom buttons' shortcuts and tooltips for the item on the line.
@@ -106,6 +112,9 @@ public:
     const std::string& LocationDescription() const { return locationDescription_; }
     // The item last looked up ("~": look the next one up whatever it is; "": none shown).
     const std::string& RememberedItemKey() const { return rememberedItemKey_; }
+    // Why the five controls hold the not-found marker; empty when the figures are good or
+    // no item is shown.
+    const std::string& StatusText() const { return statusText_; }
     void SetRememberedItemKey(const std::string& key) { rememberedItemKey_ = key; }
     const std::shared_ptr<ado::Connection>& ExternalConnection() const {
         return externalConnection_;
@@ -123,6 +132,8 @@ public:
     QLabel* lblQtyCommitted;
     QLabel* lblQtyAvailable;
     QLabel* lblLocation;
+    QLabel* lblQtyStatus;     // the status line: why a figure is missing
+    QToolButton* btnRefresh;  // reads the item again (F5)
     accpac::FieldEdit* afeICLOCIaqtyonhand;
     accpac::FieldEdit* afeICLOCIqtysalordr;
     accpac::FieldEdit* btnSalesOrderZoom;
@@ -146,6 +157,14 @@ private:
     // Closes and opens the external connection again; whether it is open afterwards.
     bool ReopenConnection();
     void WriteNotFoundMarker();
+    // Shows the status line and the controls' tooltip, the figures or no figures, and the
+    // colour of the available quantity.
+    void SetStatus(const std::string& text);
+    void ShowFigures(bool shown);
+    // No item on the line: no figures, no item text, every zoom off. The remembered item
+    // stays as the caller leaves it.
+    void ClearShown();
+    std::string UnreachableText() const;
     void EndProgram();
     void ShowOpenFailure(std::exception_ptr error);
     accpac::DataSource* DetailSource() const;
@@ -164,6 +183,10 @@ private:
     bool drilldown_ = false;
     std::string locationDescription_;
     std::string rememberedItemKey_;
+    std::string statusText_;
+    QTime lastSuccess_;  // of the last lookup that gave figures
+    bool figuresShown_ = true;
+    bool availableNegative_ = false;
     std::shared_ptr<ado::Connection> externalConnection_;
 
     QPointer<QObject> adsOEORDH_;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "accpac/Session.h"
@@ -169,11 +170,25 @@ bool ProgramSettings::CreateINIFile() {
         if (std::filesystem::is_regular_file(path, ec)) return true;
         // "x": create only; a file that another process created meanwhile is kept as is.
         std::FILE* file = std::fopen(path.c_str(), "wbx");
-        if (!file) return errno == EEXIST && std::filesystem::is_regular_file(path, ec);
+        if (!file) {
+            const int error = errno;
+            if (error == EEXIST && std::filesystem::is_regular_file(path, ec)) return true;
+            namespace fs = std::filesystem;
+            if (error != EEXIST)
+                createFailure_ = std::strerror(error);
+            else if (fs::is_symlink(path, ec))
+                createFailure_ = "it is a link to " + fs::read_symlink(path, ec).string() +
+                                 ", which leads nowhere";
+            else
+                createFailure_ = "its name is taken by something that is not a file";
+            return false;
+        }
         const bool written = std::fputs(kNewFileContent, file) >= 0;
         const bool closed = std::fclose(file) == 0;
+        if (!written || !closed) createFailure_ = "the file could not be written";
         return written && closed;
     } catch (...) {
+        createFailure_ = DescribeException(std::current_exception());
         return false;
     }
 }

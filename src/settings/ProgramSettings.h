@@ -95,8 +95,9 @@ public:
 
     // Places the INI file: JoinPath(CompanyPath, "OstrelLumaro.ini"), created with one
     // empty line when missing, where the profile functions look for that name (a relative
-    // name is resolved as they resolve it). False on any failure (start-up then ends silently).
+    // name is resolved as they resolve it). False on any failure; CreateFailure() then says why.
     bool CreateINIFile();
+    const std::string& CreateFailure() const { return createFailure_; }
     // Makes sure a connection string is set, offering the settings dialog to SYSOP on the
     // first run. False ends the program.
     bool CheckProgramSettings();
@@ -128,6 +129,7 @@ private:
     // One reader for the life of the owner; every access sets its Section and Key first.
     mutable IniFile ini_;
     std::string currentConnectionString_;
+    std::string createFailure_;
 };
 
 }  // namespace lumaro

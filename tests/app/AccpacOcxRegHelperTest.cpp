@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "AppTestSupport.h"
 #include "accpac/local/ClassTable.h"
@@ -67,17 +66,6 @@ TEST_F(AccpacOcxRegHelperTest, FailuresGiveFalseAndLeaveTheIDAlone) {
     EXPECT_FALSE(
         helper.InstallControl("{00000000-0000-0000-0000-000000000001}", "http://x/y.cab", 0));
     EXPECT_TRUE(helper.InstallControl(kOE1100Clsid, "a4wOE.cab", 0));
-}
-
-TEST_F(AccpacOcxRegHelperTest, AReadOnlyMachineHiveRefusesTheRegistration) {
-    const auto hive = std::filesystem::path(winapi::MachineFolder()) / "HKEY_LOCAL_MACHINE.reg";
-    std::filesystem::permissions(hive, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::group_read |
-                                           std::filesystem::perms::others_read);
-    AccpacOcxRegHelper helper;
-    std::string id;
-    EXPECT_FALSE(helper.SetProgID("42", kOE1100Clsid, id));
-    EXPECT_EQ(id, "");
 }
 
 TEST_F(AccpacOcxRegHelperTest, TracesEveryStepWhenATraceTargetIsRegistered) {

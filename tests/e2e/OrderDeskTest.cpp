@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -92,6 +94,14 @@ protected:
             values.push_back(c->Value().ToString());
         return values;
     }
+    // With LUMARO_SCREENSHOT_DIR set, the window is saved there.
+    static void Screenshot(QWidget& window, const char* name) {
+        const QString folder = qEnvironmentVariable("LUMARO_SCREENSHOT_DIR");
+        if (folder.isEmpty()) return;
+        QDir().mkpath(folder);
+        test::DemoMachine::Settle();
+        EXPECT_TRUE(window.grab().save(folder + "/" + name));
+    }
     static bool HiveHasKey(const std::string& path) {
         return accpac::local::registry::KeyExists(HKEY_LOCAL_MACHINE, path);
     }
@@ -135,11 +145,55 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     EXPECT_DOUBLE_EQ(inquiry->Total(), panel.afeICLOCIqtycommitted->Value().ToDouble());
     inquiry->close();
 
-    // An item the platform does not know shows the not-found marker.
+    // A saved order: its first line's item is looked up, and looked up again when the
+    // order is saved, so a quantity changed meanwhile shows at once.
+    ASSERT_GT(screen->OrderNumberCombo()->count(), 1);
+    ASSERT_TRUE(screen->OpenOrder(screen->OrderNumberCombo()->itemText(1)));
+    const std::string stored = panel.adsICITEM->Fields().Item(1).Value().ToString();
+    EXPECT_EQ(Shown(panel), DatabaseQuantities(stored));
+    auto company = std::make_shared<ado::Connection>();
+    company->Open(test::DemoMachine::SQLiteConnection("SAMLTD"));
+    ado::test::OpenQuery(company, "UPDATE ICILOC SET QTYONORDER = QTYONORDER + 7 WHERE ITEMNO = '" +
+                                      stored + "' AND LOCATION = 'WH1'");
+    QTest::mouseClick(screen->SaveButton(), Qt::LeftButton);
+    EXPECT_EQ(Shown(panel), DatabaseQuantities(stored));
+    EXPECT_EQ(panel.StatusText(), "");
+    // No caption of the panel is cut, and the panel lies inside the window.
+    for (QLabel* label : {panel.lblQtyOnHand, panel.lblQtyOnSalesOrder, panel.lblQtyOnPurchase,
+                          panel.lblQtyCommitted, panel.lblQtyAvailable}) {
+        EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+        EXPECT_LT(label->geometry().right(), panel.frmQTY->width()) << label->text().toStdString();
+    }
+    EXPECT_LE(panel.frmQTY->geometry().bottom(), window->centralWidget()->height());
+    Screenshot(*window, "panel-good-item.png");
+
+    // An item the platform does not know shows the not-found marker, and says so.
     TypeNewLine(*screen, "NO-SUCH-ITEM");
     EXPECT_EQ(Shown(panel)[0], "-999999999999");
+    EXPECT_EQ(panel.lblQtyStatus->text(), "Item NO-SUCH-ITEM is not in the item file.");
     EXPECT_FALSE(panel.btnPurchaseOrderZoom->isEnabled());
     EXPECT_FALSE(panel.btnCommittedZoom->isEnabled());
+    Screenshot(*window, "panel-unknown-item.png");
+
+    // The database goes away: the next lookup says so.
+    panel.ExternalConnection()->Close();
+    panel.ExternalConnection()->SetConnectionString("Provider=SQLite;Data Source=/nonexistent/x");
+    TypeNewLine(*screen, accpac::local::kDemoItemFormatted);
+    EXPECT_EQ(panel.StatusText().rfind("The quantity database cannot be reached", 0), 0u);
+    Screenshot(*window, "panel-database-down.png");
+    // Back again: F5 reads the item again.
+    panel.ExternalConnection()->SetConnectionString(test::DemoMachine::SQLiteConnection("SAMLTD"));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F5);
+    EXPECT_EQ(panel.StatusText(), "");
+    EXPECT_EQ(Shown(panel), DatabaseQuantities(accpac::local::kDemoItemStored));
+
+    // A new order: no figures and no zoom.
+    QTest::mouseClick(screen->NewButton(), Qt::LeftButton);
+    EXPECT_FALSE(panel.afeICLOCIqtyavail->isVisible());
+    EXPECT_FALSE(panel.btnSalesOrderZoom->isEnabled() || panel.btnCommittedZoom->isEnabled() ||
+                 panel.btnPurchaseOrderZoom->isEnabled());
 }
 
 TEST_F(OrderDeskTest, WindowSizeAndPanelPlacement) {
@@ -169,6 +223,25 @@ TEST_F(OrderDeskTest, WindowSizeAndPanelPlacement) {
         panel.left + panel.width,
         accpac::GetProperty(close, "Left").toInt() + accpac::GetProperty(close, "width").toInt(),
         30);
+
+    // Squeezed, the window keeps every button and the whole panel; enlarged, the extra
+    // room goes to the lines.
+    OrderEntryScreen* orders = Screen(*window);
+    ASSERT_NE(orders, nullptr);
+    auto inside = [&](QWidget* w) {
+        return window->rect().contains(QRect(w->mapTo(window.get(), QPoint(0, 0)), w->size()));
+    };
+    const QSize start = window->size();
+    const int linesHeight = orders->DetailList()->height();
+    for (QSize size : {QSize(10, 10), start + QSize(0, 200)}) {
+        window->resize(size);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->size() == size.expandedTo(start); }));
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 orders->SaveButton(), orders->CloseButton(), window->Panel().frmQTY})
+            EXPECT_TRUE(inside(w)) << w->objectName().toStdString();
+    }
+    EXPECT_EQ(window->minimumSize(), start);
+    EXPECT_EQ(orders->DetailList()->height(), linesHeight + 200);
 }
 
 TEST_F(OrderDeskTest, FileCloseShutsDownAndLeavesNoTemporaryRegistration) {
@@ -202,99 +275,116 @@ TEST(CommandLineTest, LoginSwitchIsAWholeWordIgnoringCase) {
     for (const auto& c : cases) EXPECT_EQ(frmOEEntry::HasLoginSwitch(c.line), c.expected) << c.line;
 }
 
-// ---- Start-up failures -------------------------------------------------------------------------
+// ---- Start-up endings -------------------------------------------------------------------------
 
-class StartupFailureTest : public OrderDeskTest {
-protected:
-    // The one message box start-up showed.
-    Message OnlyMessage() {
-        EXPECT_EQ(demo.messages.messages.size(), 1u);
-        return demo.messages.messages.empty() ? Message{} : demo.messages.messages.front();
+// Each way start-up ends without the order screen: the window's state, the exit code the
+// program gives, and the last message box (title, icon and a part of its text; none when
+// the text is empty).
+TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
+    using State = frmOEEntry::StartState;
+    namespace fs = std::filesystem;
+    const auto shared = [] { return fs::path(accpac::local::Installation().SharedDataFolder()); };
+    struct Case {
+        const char* what;
+        std::function<void(test::DemoMachine&)> arrange;
+        const char* commandLine;
+        State state;
+        int exitCode;
+        std::string message, title = "Lumaro";
+        MsgIcon icon = MsgIcon::Critical;
+        std::string shownError = "";  // the last entry of the platform's error display
+    } cases[] = {
+        {"cancelled sign-on", [](auto& d) { d.modal = [](QDialog& q) { q.reject(); }; }, "/login",
+         State::Closed, 0, ""},
+        {"three refused passwords",
+         [](auto& d) {
+             d.modal = [](QDialog& q) {
+                 for (int i = 0; i < accpac::local::kMaxSignonAttempts; ++i) {
+                     for (auto* edit : q.findChildren<QLineEdit*>())
+                         if (edit->echoMode() == QLineEdit::Password) edit->setText("wrong");
+                     q.accept();
+                 }
+             };
+         },
+         "/login", State::Ended, 1, "too many attempts"},
+        {"no machine folder", [](auto&) { fs::remove_all(winapi::MachineFolder()); }, "",
+         State::Ended, 1, "Cannot sign on to Sage Accpac."},
+        {"no shared-data folder", [&](auto&) { fs::remove_all(shared()); }, "", State::Ended, 1,
+         "Cannot sign on to Sage Accpac."},
+        {"platform not installed",
+         [](auto&) {
+             fs::remove(accpac::local::Installation().ProgramsFolder() + "/runtime/a4wapi.dll");
+         },
+         "", State::Ended, 1, "Sage Accpac is not installed."},
+        {"settings file cannot be created",
+         [&](auto&) {
+             const fs::path ini = shared() / "COMPANY" / "OstrelLumaro.ini";
+             fs::remove(ini);
+             // A link into a folder that does not exist: neither found nor created.
+             fs::create_symlink("/nonexistent-folder/OstrelLumaro.ini", ini);
+         },
+         "", State::Ended, 1,
+         "OstrelLumaro.ini cannot be created: it is a link to /nonexistent-folder/"},
+        {"SYSOP answers No to the first-run question",
+         [](auto&) { test::DemoMachine::WriteSettings("SAMLTD", ""); }, "", State::Ended, 1,
+         "lumaro-admin settings set --company SAMLTD", "Lumaro", MsgIcon::Information},
+        {"no settings for another user",
+         [](auto&) {
+             test::DemoMachine::WriteSettings("SAMLTD", "");
+             accpac::local::LocalSessionManager::RememberSignon("ADMIN", "SAMLTD");
+         },
+         "", State::Ended, 1,
+         "Program settings have not been set. Please contact the Accpac SYSOP user to set them.",
+         "Error", MsgIcon::Exclamation},
+        {"Order Entry not active",
+         [](auto&) {
+             accpac::local::Installation().CreateCompany({"NOOE", "No Order Entry Ltd.", {"OE"}});
+             test::DemoMachine::WriteSettings("NOOE",
+                                              test::DemoMachine::SQLiteConnection("SAMLTD"));
+             accpac::local::LocalSessionManager::RememberSignon("SYSOP", "NOOE");
+         },
+         "", State::Closed, 1, "Sage Accpac Order Entry is not active.", "Error"},
+        {"Inventory Control not active",
+         [](auto&) {
+             test::DemoMachine::WriteSettings("SAMINC",
+                                              test::DemoMachine::SQLiteConnection("SAMLTD"));
+             accpac::local::LocalSessionManager::RememberSignon("SYSOP", "SAMINC");
+         },
+         "", State::Closed, 1, "Sage Accpac Inventory Control is not active."},
+        {"unreachable external database",
+         [](auto&) {
+             test::DemoMachine::WriteSettings(
+                 "SAMLTD", "Provider=SQLite;Data Source=/nonexistent/folder/quantities.db");
+         },
+         "", State::Ended, 1, " ", "Lumaro", MsgIcon::Exclamation},
+        // The registration failure is shown through the platform's error display instead.
+        {"read-only machine hive",
+         [](auto&) {
+             fs::permissions(fs::path(winapi::MachineFolder()) / "HKEY_LOCAL_MACHINE.reg",
+                             fs::perms::owner_read);
+         },
+         "", State::Ended, 1, "", "", MsgIcon::Critical, kRegistryMessage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::DemoMachine demo;
+        test::DemoMachine::WriteSettings("SAMLTD", test::DemoMachine::SQLiteConnection("SAMLTD"));
+        c.arrange(demo);
+        frmOEEntry window(c.commandLine);
+        window.Load();
+        EXPECT_EQ(window.State(), c.state);
+        EXPECT_EQ(window.StartupExitCode(), c.exitCode);
+        EXPECT_EQ(demo.shownErrors.empty() ? "" : demo.shownErrors.back(), c.shownError);
+        if (c.message.empty()) {
+            EXPECT_TRUE(demo.messages.messages.empty()) << demo.messages.messages[0].text;
+            continue;
+        }
+        ASSERT_FALSE(demo.messages.messages.empty());
+        const Message& m = demo.messages.messages.back();
+        EXPECT_NE(m.text.find(c.message), std::string::npos) << m.text;
+        EXPECT_EQ(m.title, c.title);
+        EXPECT_EQ(m.icon, c.icon);
     }
-};
-
-TEST_F(StartupFailureTest, CancelledSignonClosesWithoutAMessage) {
-    demo.modal = [](QDialog& dialog) { dialog.reject(); };
-    auto window = Start("/login");
-    EXPECT_EQ(demo.dialogsShown, 1);
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
-    EXPECT_TRUE(demo.messages.messages.empty());
-}
-
-TEST_F(StartupFailureTest, PlatformNotInstalled) {
-    std::filesystem::remove(accpac::local::Installation().ProgramsFolder() + "/runtime/a4wapi.dll");
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
-    Message m = OnlyMessage();
-    EXPECT_EQ(m.text, "Sage Accpac is not installed.");
-    EXPECT_EQ(m.title, "Lumaro");
-    EXPECT_EQ(m.icon, MsgIcon::Critical);
-}
-
-TEST_F(StartupFailureTest, SettingsFileThatCannotBeCreatedEndsSilently) {
-    const auto ini = std::filesystem::path(accpac::local::Installation().SharedDataFolder()) /
-                     "COMPANY" / "OstrelLumaro.ini";
-    std::filesystem::remove(ini);
-    // A link into a folder that does not exist: the file can be neither found nor created.
-    std::filesystem::create_symlink("/nonexistent-folder/OstrelLumaro.ini", ini);
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
-    EXPECT_TRUE(demo.messages.messages.empty());
-}
-
-TEST_F(StartupFailureTest, NoSettingsForAnotherUser) {
-    test::DemoMachine::WriteSettings("SAMLTD", "");
-    accpac::local::LocalSessionManager::RememberSignon("ADMIN", "SAMLTD");
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
-    Message m = OnlyMessage();
-    EXPECT_EQ(
-        m.text,
-        "Program settings have not been set. Please contact the Accpac SYSOP user to set them.");
-    EXPECT_EQ(m.title, "Error");
-    EXPECT_EQ(m.icon, MsgIcon::Exclamation);
-}
-
-TEST_F(StartupFailureTest, OrderEntryNotActive) {
-    accpac::local::Installation().CreateCompany({"NOOE", "No Order Entry Ltd.", {"OE"}});
-    test::DemoMachine::WriteSettings("NOOE", test::DemoMachine::SQLiteConnection("SAMLTD"));
-    accpac::local::LocalSessionManager::RememberSignon("SYSOP", "NOOE");
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
-    Message m = OnlyMessage();
-    EXPECT_EQ(m.text, "Sage Accpac Order Entry is not active.");
-    EXPECT_EQ(m.title, "Error");
-    EXPECT_EQ(m.icon, MsgIcon::Critical);
-}
-
-TEST_F(StartupFailureTest, InventoryControlNotActive) {
-    test::DemoMachine::WriteSettings("SAMINC", test::DemoMachine::SQLiteConnection("SAMLTD"));
-    accpac::local::LocalSessionManager::RememberSignon("SYSOP", "SAMINC");
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
-    Message m = OnlyMessage();
-    EXPECT_EQ(m.text, "Sage Accpac Inventory Control is not active.");
-    EXPECT_EQ(m.title, "Lumaro");
-}
-
-TEST_F(StartupFailureTest, ReadOnlyMachineHiveShowsTheSystemErrorThroughTheErrorDisplay) {
-    const auto hive = std::filesystem::path(winapi::MachineFolder()) / "HKEY_LOCAL_MACHINE.reg";
-    std::filesystem::permissions(hive, std::filesystem::perms::owner_read);
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
-    EXPECT_TRUE(demo.messages.messages.empty());
-    ASSERT_FALSE(demo.shownErrors.empty());
-    EXPECT_EQ(demo.shownErrors.back(), kRegistryMessage);
-}
-
-TEST_F(StartupFailureTest, UnreachableExternalDatabase) {
-    test::DemoMachine::WriteSettings(
-        "SAMLTD", "Provider=SQLite;Data Source=/nonexistent/folder/quantities.db");
-    auto window = Start();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Ended);
-    Message m = OnlyMessage();
-    EXPECT_EQ(m.icon, MsgIcon::Exclamation);
-    EXPECT_FALSE(m.text.empty());
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ const std::vector<AdminCommand>& AdminCommands() {
     static const std::vector<AdminCommand> commands = {
         {"install",
          "install demo [--force]\n"
-         "install company ID --name NAME [--inactive APP]...",
+         "install company ID --name NAME [--inactive APP]... [--create]",
          RunInstall,
          "demo     creates the demo platform installation (companies SAMLTD and SAMINC, users\n"
          "         ADMIN and SYSOP) and writes SAMLTD's program settings, so that the program\n"

@@ -1,5 +1,5 @@
 // lumaro-admin install demo [--force]
-// lumaro-admin install company ID --name NAME [--inactive APP]...
+// lumaro-admin install company ID --name NAME [--inactive APP]... [--create]
 
 #include "AdminCommands.h"
 #include "accpac/local/Installation.h"
@@ -43,11 +43,18 @@ int RunInstall(const Args& input, std::ostream& out, std::ostream& err) {
         }
         while (TakeOption(args, "--inactive", value, err))
             options.inactiveApplications.push_back(value);
+        const bool create = TakeFlag(args, "--create");
         if (args.size() != 1) {
             err << "lumaro-admin: install company ID --name NAME: give exactly one company ID\n";
             return 2;
         }
         options.id = args[0];
+        // A mistyped --machine must not quietly become a new installation.
+        if (!installation.Exists() && !create) {
+            err << "lumaro-admin: install company: " << installation.MachineFolder()
+                << " holds no installation; give --create to create one there\n";
+            return 1;
+        }
         installation.CreateCompany(options);
         out << "Company " << ToUpperAscii(TrimSpaces(options.id)) << " (" << options.name
             << ") created.\n";

@@ -14,6 +14,7 @@
 #include "AdminCommands.h"
 #include "admin/RegFile.h"
 #include "common/RuntimeError.h"
+#include "winapi/MachineFolder.h"
 
 namespace lumaro::admin {
 
@@ -218,6 +219,13 @@ int Import(const Args& args, std::ostream& out, std::ostream& err) {
                          std::istreambuf_iterator<char>());
         summary = ImportRegText(text);
     } else {
+        std::error_code ec;
+        if (std::filesystem::is_directory(file, ec) || !std::filesystem::exists(file, ec)) {
+            err << "lumaro-admin: registry import: " << file
+                << (ec || !std::filesystem::exists(file, ec) ? " does not exist\n"
+                                                             : " is a folder, not a file\n");
+            return 1;
+        }
         summary = ImportRegFile(file);
     }
     out << "Imported " << summary.keys << " keys and " << summary.values << " values";
@@ -236,6 +244,11 @@ int RunRegistry(const Args& input, std::ostream& out, std::ostream& err) {
     const std::string what = input[0];
     const Args args(input.begin() + 1, input.end());
     try {
+        if (what == "query" && !std::filesystem::is_directory(winapi::MachineFolder())) {
+            err << "lumaro-admin: registry query: the machine folder " << winapi::MachineFolder()
+                << " does not exist\n";
+            return 1;
+        }
         if (what == "query") return Query(args, out, err);
         if (what == "set") return Set(args, out, err);
         if (what == "delete") return Delete(args, out, err);

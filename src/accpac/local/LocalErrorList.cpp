@@ -6,7 +6,7 @@ int LocalErrorList::Count() const { return static_cast<int>(entries_.size()); }
 
 ErrorEntry LocalErrorList::Item(int index) const {
     if (index < 0 || index >= Count())
-        throw lumaro::RuntimeError(9, "ErrorList", "Subscript out of range");
+        throw lumaro::RuntimeError::Standard(lumaro::kErrSubscriptOutOfRange, "ErrorList");
     return entries_[static_cast<size_t>(index)];
 }
 

@@ -302,7 +302,8 @@ void LocalSessionManager::CreateSession(const std::string& /*objectHandle*/, int
         lastError_ = error.Description();
         return;
     }
-    request.check = [](const SignonCredentials& credentials) -> std::string {
+    int refused = 0;
+    const auto check = [](const SignonCredentials& credentials) -> std::string {
         try {
             if (lumaro::TrimSpaces(credentials.userID).empty()) return "Please enter a user ID.";
             if (lumaro::TrimSpaces(credentials.companyID).empty())
@@ -323,9 +324,20 @@ void LocalSessionManager::CreateSession(const std::string& /*objectHandle*/, int
         }
     };
 
+    request.check = [&](const SignonCredentials& credentials) {
+        std::string reason = check(credentials);
+        if (!reason.empty()) ++refused;
+        return reason;
+    };
+
     lastError_.clear();
     const auto credentials = prompt_(request);
-    if (!credentials) return;  // cancelled
+    if (!credentials) {
+        if (refused >= kMaxSignonAttempts)
+            lastError_ = "Sign-on refused: too many attempts (" + std::to_string(refused) +
+                         " sign-ons were refused).";
+        return;  // otherwise cancelled
+    }
     try {
         auto opened = Signon(*credentials);
         // Failing to remember it does not undo the sign-on.

@@ -115,7 +115,10 @@ struct SignonPromptRequest {
     std::vector<CompanyInfo> companies;
     std::function<std::string(const SignonCredentials&)> check;
 };
-// Returns the credentials entered, or nullopt when the user cancelled.
+// Refused sign-ons before the prompt gives up.
+inline constexpr int kMaxSignonAttempts = 3;
+// Returns the credentials entered, or nullopt when the user cancelled or gave up after
+// kMaxSignonAttempts refused sign-ons.
 using SignonPromptHook =
     std::function<std::optional<SignonCredentials>(const SignonPromptRequest&)>;
 
@@ -145,7 +148,7 @@ public:
     // the reason (unknown user or company, wrong password, platform not installed).
     std::shared_ptr<LocalSession> Signon(const SignonCredentials& credentials);
     // The reason the last CreateSession gave no session ("" after a success or a cancel).
-    const std::string& LastError() const { return lastError_; }
+    std::string LastError() const override { return lastError_; }
 
     // The sign-on remembered in HKEY_CURRENT_USER.
     static std::optional<SignonCredentials> RememberedSignon();  // password empty

@@ -46,8 +46,7 @@ QIcon MagnifierIcon(const QColor& color) {
 }
 
 [[noreturn]] void NotSupported() {
-    throw RuntimeError(accpac::kErrObjectDoesNotSupport, "AccpacFieldEditControl",
-                       "Object doesn't support this property or method");
+    throw RuntimeError::Standard(accpac::kErrObjectDoesNotSupport, "AccpacFieldEditControl");
 }
 
 bool IsNumber(const Variant& v) {
@@ -324,8 +323,12 @@ void FieldEditControl::paintEvent(QPaintEvent* event) {
         palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, QPalette::Text));
     const Qt::Alignment alignment =
         numeric_ ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter;
-    painter.drawText(text, int(alignment),
-                     fontMetrics().elidedText(shownText_, Qt::ElideRight, text.width()));
+    painter.drawText(text, int(alignment), FittedText(text.width()));
+}
+
+QString FieldEditControl::FittedText(int width) const {
+    const QString fitted = fontMetrics().elidedText(shownText_, Qt::ElideRight, width);
+    return numeric_ && fitted != shownText_ ? QStringLiteral("\u2013") : fitted;
 }
 
 bool FieldEditControl::event(QEvent* event) {

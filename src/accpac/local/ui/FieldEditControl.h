@@ -43,6 +43,9 @@ public:
     // LocalDataSource::WhenEventsHandled) the control shows the field's value once the
     // cascade has been handled; asked before that, it shows the value first.
     QString DisplayText() const;
+    // The text as painted into width pixels: cut with an ellipsis when it does not fit,
+    // except a number, which is never shown cut: a dash stands for one that does not fit.
+    QString FittedText(int width) const;
     // Reads the bound field again and shows it.
     void Refresh();
     // Writes what the user typed, if anything, to the field (as when editing ends).

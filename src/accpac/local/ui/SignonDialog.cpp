@@ -15,10 +15,6 @@
 
 namespace accpac::local {
 
-namespace {
-constexpr int kMaxAttempts = 3;  // refused sign-ons before the dialog gives up
-}
-
 SignonDialog::SignonDialog(const std::vector<CompanyInfo>& companies, const std::string& userId,
                            const std::string& companyId, QWidget* parent)
     : QDialog(parent),
@@ -91,7 +87,7 @@ void SignonDialog::accept() {
     if (check_) {
         const std::string reason = check_(Answer());
         if (!reason.empty()) {
-            if (++refused_ >= kMaxAttempts) {
+            if (++refused_ >= kMaxSignonAttempts) {
                 // Said before the dialog closes, so the user knows why it went away.
                 message_->setText(tr("Too many attempts."));
                 message_->show();
