@@ -104,7 +104,7 @@ frmOEEntry::frmOEEntry(const std::string& commandLine, QWidget* parent) : QMainW
     connect(mnuFileClose_, &QAction::triggered, this, &QWidget::close);
 
     settings_ = std::make_unique<ProgramSettings>(
-        [this]() -> const accpac::Session& {
+        [this]() -> accpac::Session& {
             if (!session_) NoObject("Session");
             return *session_;
         },

@@ -64,13 +64,13 @@ ProgramSettings::ProgramSettings(SessionSource session, PathsSource paths)
 ProgramSettings::ProgramSettings(CompanyIDSource companyID, PathsSource paths)
     : ProgramSettings(SessionSource(), std::move(paths)) {
     companyID_ = std::move(companyID);
-    session_ = []() -> const accpac::Session& {
+    session_ = []() -> accpac::Session& {
         throw RuntimeError::Standard(kErrInvalidProcedureCall, ExecutableName());
     };
 }
 
-ProgramSettings::ProgramSettings(const accpac::Session& session, const AccpacPaths& paths)
-    : ProgramSettings([&session]() -> const accpac::Session& { return session; },
+ProgramSettings::ProgramSettings(accpac::Session& session, const AccpacPaths& paths)
+    : ProgramSettings([&session]() -> accpac::Session& { return session; },
                       [&paths]() -> const AccpacPaths& { return paths; }) {}
 
 ProgramSettings::~ProgramSettings() = default;

@@ -61,7 +61,7 @@ std::string UnstorableCharacterMessage(const std::string& what, const std::strin
 
 class ProgramSettings {
 public:
-    using SessionSource = std::function<const accpac::Session&()>;
+    using SessionSource = std::function<accpac::Session&()>;
     // Gives the company ID without a session (tools that work on a company's settings
     // without signing on).
     using CompanyIDSource = std::function<std::string()>;
@@ -72,7 +72,7 @@ public:
     // during start-up). Both must be set before any property or function is used.
     ProgramSettings(SessionSource session, PathsSource paths);
     // The same over objects that outlive this one.
-    ProgramSettings(const accpac::Session& session, const AccpacPaths& paths);
+    ProgramSettings(accpac::Session& session, const AccpacPaths& paths);
     // The same with the company ID from `companyID` instead of a session. Such an object
     // has no signed-on user: CheckProgramSettings raises (error 5) on it.
     ProgramSettings(CompanyIDSource companyID, PathsSource paths);
