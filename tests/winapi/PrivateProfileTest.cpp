@@ -16,6 +16,7 @@
 using lumaro::test::ReadFile;
 using lumaro::test::TempDir;
 using lumaro::test::TempMachine;
+using lumaro::test::Utf16;
 using lumaro::test::WriteFile;
 using namespace std::string_literals;
 
@@ -38,12 +39,6 @@ struct ProfileFile {
     }
     std::string Content() const { return ReadFile(path); }
 };
-
-std::string Utf16(const std::string& ascii) {
-    std::string out = "\xFF\xFE";
-    for (char c : ascii) out += std::string{c, '\0'};
-    return out;
-}
 
 }  // namespace
 
