@@ -140,7 +140,7 @@ protected:
     test::TempMachine machine;
 };
 
-TEST_F(AccpacPathsLogTest, PathsOfTheLog) {
+TEST_F(AccpacPathsLogTest, WriteLogAppendsLinesToTheDaysFile) {
     AccpacPaths paths;
     paths.SetLocalTimeSource(FirstOfMarch);
     EXPECT_EQ(paths.LogFileName(), paths.LogPath() + "/20240301.log");
@@ -148,11 +148,6 @@ TEST_F(AccpacPathsLogTest, PathsOfTheLog) {
     EXPECT_EQ(paths.OrgPath("ABC").ToString(), paths.CompanyPath() + "/ABC");
     EXPECT_EQ(AccpacPaths::LogIndent(2), "        ");
     EXPECT_EQ(AccpacPaths::LogIndent(-1), "");
-}
-
-TEST_F(AccpacPathsLogTest, WriteLogAppendsLines) {
-    AccpacPaths paths;
-    paths.SetLocalTimeSource(FirstOfMarch);
     EXPECT_FALSE(paths.LogExists().ToBool());
     paths.WriteLog(0, "first");
     EXPECT_TRUE(paths.LogExists().ToBool());
