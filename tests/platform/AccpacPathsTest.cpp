@@ -88,20 +88,6 @@ TEST(AccpacPathsTest, Discovery) {
     }
 }
 
-TEST(AccpacPathsTest, ExpandedAndUnexpectedValueTypes) {
-    test::TempMachine machine;
-    test::RecordingMessageSink messages;
-    test::ScopedEnv env("LUMARO_PATHS_TEST", "/opt/accpac");
-    StoreConfiguration("Programs", REG_EXPAND_SZ,
-                       std::string("%LUMARO_PATHS_TEST%/programs") + '\0');
-    StoreConfiguration("SharedData", REG_DWORD, std::string("\x07\0\0\0", 4));
-    AccpacPaths paths;
-    EXPECT_EQ(paths.ProgramsPath(), "/opt/accpac/programs");
-    EXPECT_EQ(paths.SharedDataPath(), "7");
-    EXPECT_FALSE(paths.Installed());
-    EXPECT_TRUE(messages.messages.empty());
-}
-
 TEST(AccpacPathsTest, ConstructionErrorIsShownAndAbsorbed) {
     test::TempMachine machine;
     test::RecordingMessageSink messages;
