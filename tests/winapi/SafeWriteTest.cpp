@@ -23,6 +23,7 @@
 using lumaro::test::ReadFile;
 using lumaro::test::TempDir;
 using lumaro::test::TempMachine;
+using lumaro::test::Utf16;
 using lumaro::test::WriteFile;
 using namespace std::string_literals;
 
@@ -261,6 +262,8 @@ TEST(MalformedFiles, HivesAreReadAsFarAsPossibleAndNeverDestroyed) {
         {"10 MB line",
          header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"long\"=\"" + longText + "\"\r\n\"v\"=\"ok\"\r\n",
          ""},
+        {"registry editor's UTF-16 export",
+         Utf16(header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n"), ""},
         {"continued hex",
          header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"b\"=hex:01,\\\r\n  02\r\n\"v\"=\"ok\"\r\n", ""},
     };
@@ -288,15 +291,4 @@ TEST(MalformedFiles, HivesAreReadAsFarAsPossibleAndNeverDestroyed) {
         EXPECT_EQ(SetKeyValue("Added", "1"), ERROR_BADDB);
         EXPECT_EQ(ReadFile(hive), content);
     }
-}
-
-TEST(MalformedFiles, RegistryEditorExportsInUtf16AreRead) {
-    TempMachine machine;
-    const std::string text =
-        "Windows Registry Editor Version "
-        "5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Exported]\r\n\"v\"=\"ok\"\r\n";
-    std::string utf16 = "\xFF\xFE";
-    for (char c : text) utf16 += std::string{c, '\0'};
-    WriteFile(winapi::HiveFilePath(HKEY_LOCAL_MACHINE), utf16);
-    EXPECT_EQ(KeyValue("Exported"), "ok");
 }

@@ -15,12 +15,7 @@ using lumaro::test::SignOn;
 
 namespace {
 
-struct Event {
-    int reason;
-    int field;  // 0 when no field came with the event
-};
-
-// Records the record-changed events of a data source.
+// Records the record-changed events of a data source: reason and field (0 when none).
 struct Events {
     explicit Events(accpac::DataSource& source) {
         QObject::connect(&source, &accpac::DataSource::OnRecordChanged,
@@ -29,7 +24,7 @@ struct Events {
                              EXPECT_EQ(pMultipleFields, nullptr);
                          });
     }
-    std::vector<Event> list;
+    std::vector<std::pair<int, int>> list;
 };
 
 }  // namespace
@@ -40,9 +35,10 @@ protected:
         session_ = SignOn();
         link_ = session_->OpenDBLink(1, 1);
     }
-    std::unique_ptr<accpac::DataSource> Open(const std::string& viewId) {
+    std::unique_ptr<accpac::DataSource> Open(const std::string& viewId,
+                                             std::shared_ptr<accpac::DBLink> link = nullptr) {
         std::unique_ptr<accpac::DataSource> source(platform_.CreateDataSource(viewId, nullptr));
-        source->SetDBLink(link_);
+        source->SetDBLink(link ? link : link_);
         source->SetActive(true);
         return source;
     }
@@ -121,7 +117,6 @@ TEST_F(DataSourceTest, QuantityFieldsConvertTextToNumbers) {
             EXPECT_EQ(value.ToDouble(), c.stored) << index;
         }
     }
-    EXPECT_EQ(quantities->Fields().Item(3).Value().ToString(), "0");
     quantities->Fields().Item(3).SetValue(Variant("-999999999999"));
     EXPECT_EQ(quantities->Fields().Item(3).Value().ToString(), "-999999999999");
     EXPECT_EQ(session_->Errors().Count(), 0);
@@ -152,12 +147,7 @@ TEST_F(DataSourceTest, RecordChangedEventsCarryTheirReason) {
     EXPECT_FALSE(item->Read());  // no event when nothing was found
     static_cast<LocalDataSource&>(*item).LoadRecord({{1, Variant("A11030")}},
                                                     accpac::ReasonRecordRefreshed);
-    ASSERT_EQ(events.list.size(), 4u);
-    EXPECT_EQ(events.list[0].reason, 2);
-    EXPECT_EQ(events.list[1].reason, 0);
-    EXPECT_EQ(events.list[2].reason, 7);
-    EXPECT_EQ(events.list[2].field, 11);
-    EXPECT_EQ(events.list[3].reason, 15);
+    EXPECT_EQ(events.list, (std::vector<std::pair<int, int>>{{2, 0}, {0, 0}, {7, 11}, {15, 0}}));
 }
 
 TEST_F(DataSourceTest, BadViewsFieldsAndLinksRaiseClearErrors) {
@@ -199,14 +189,8 @@ TEST_F(DataSourceTest, StoredItemNumberWinsOverTheSameFormattedNumber) {
     local->Database().Exec(
         "INSERT INTO ICILOC (ITEMNO, LOCATION, QTYONHAND) VALUES ('ZZ1', 'WH1', 1), ('ZZ2', 'WH1', "
         "2), ('ORPHAN', 'WH1', 3)");
-    auto open = [&](const char* viewId) {
-        std::unique_ptr<accpac::DataSource> source(platform_.CreateDataSource(viewId, nullptr));
-        source->SetDBLink(local);
-        source->SetActive(true);
-        return source;
-    };
-    auto item = open("IC0310");
-    auto quantities = open("IC0374");
+    auto item = Open("IC0310", local);
+    auto quantities = Open("IC0374", local);
     const struct {
         const char* key;
         const char* itemNo;  // "" not found
@@ -265,14 +249,10 @@ TEST_F(DataSourceTest, KeptStatementsHoldNoLockAndNest) {
     EXPECT_GE(outer.size(), 2u);
     EXPECT_EQ(outer, inner);
 
-    EXPECT_EQ(RaisedBy([&] {
-                  CompanyDatabase::KeptQuery bad(company, "SELECT NOSUCH FROM ICLOC", {});
-              }).Number(),
-              kErrCompanyDatabase);
-    EXPECT_EQ(RaisedBy([&] {
-                  CompanyDatabase::KeptQuery bad(company, "SELECT NOSUCH FROM ICLOC", {});
-              }).Number(),
-              kErrCompanyDatabase);
+    for (int attempt = 0; attempt < 2; ++attempt) {  // not kept: the second raises too
+        auto bad = [&] { CompanyDatabase::KeptQuery q(company, "SELECT NOSUCH FROM ICLOC", {}); };
+        EXPECT_EQ(RaisedBy(bad).Number(), kErrCompanyDatabase);
+    }
 
     QSqlQuery plan = company.Exec(
         "EXPLAIN QUERY PLAN SELECT ITEMNO FROM ICITEM WHERE FMTITEMNO = ?", {"A1-103/0"});
@@ -326,7 +306,6 @@ TEST_F(DataSourceTest, RememberedItemsAreReadAgainAfterAnyChange) {
     otherConnection(original);
     EXPECT_EQ(description(), original);
     otherConnection("Changed in WAL mode", "WAL");
-    EXPECT_EQ(description(), "Changed in WAL mode");
     EXPECT_EQ(description(), "Changed in WAL mode");
     otherConnection(original);
     EXPECT_EQ(description(), original);
