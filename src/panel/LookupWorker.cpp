@@ -48,6 +48,8 @@ struct LookupWorker::Shared {
     LookupWorker* owner = nullptr;  // cleared when the window lets go of the worker
     LateAnswer lateAnswer;
     bool windowWaiting = false;
+    bool firstOpenDone = false;
+    bool connected = false;
 
     void Run();
     LookupAnswer Lookup(std::shared_ptr<ado::Connection>& connection, const std::string& sql);
@@ -146,7 +148,17 @@ void LookupWorker::Shared::Run() {
     uint64_t taken = 0;
     auto retryDelay = std::chrono::duration_cast<Clock::duration>(kFirstRetry);
     Clock::time_point nextRetry = Clock::time_point::max();
+    // The connection is opened at once, so that the first lookup finds it ready.
+    std::string error;
+    const bool opened = Open(connection, error);
     std::unique_lock lock(mutex);
+    firstOpenDone = true;
+    connected = opened;
+    if (!opened) {
+        reconnecting = true;
+        nextRetry = Clock::now() + retryDelay;
+    }
+    wakeWindow.notify_all();
     while (!stop) {
         if (requested == taken) {
             lock.unlock();
@@ -268,6 +280,12 @@ void LookupWorker::Drop() {
 }
 
 bool LookupWorker::Reconnecting() const { return shared_->reconnecting; }
+
+bool LookupWorker::WaitConnected(std::chrono::milliseconds budget) {
+    std::unique_lock lock(shared_->mutex);
+    shared_->wakeWindow.wait_for(lock, budget, [&] { return shared_->firstOpenDone; });
+    return shared_->connected;
+}
 
 void LookupWorker::TimeOut() {
     std::unique_lock lock(shared_->mutex);

@@ -51,6 +51,9 @@ public:
     void Drop();
     // True while the worker's connection is broken and being opened again.
     bool Reconnecting() const;
+    // Waits up to `budget` for the first opening of the connection (made when the worker
+    // starts); whether it opened.
+    bool WaitConnected(std::chrono::milliseconds budget);
 
     struct Shared;
 

@@ -247,6 +247,13 @@ bool QuantityPanel::OpenQuantitySources() {
             return false;
         }
 
+        // The lookups run on a worker with a connection of its own, opened now.
+        queryTimeout_ = std::chrono::seconds(settings_->QueryTimeout());
+        worker_ = std::make_unique<LookupWorker>(
+            connectionString_, queryTimeout_,
+            [this](uint64_t id, const LookupAnswer& answer) { LateAnswer(id, answer); });
+        worker_->WaitConnected(std::chrono::seconds(5));
+
         for (accpac::DataSource* source : {adsICLOCQT, adsICITEM, adsICLOC}) {
             if (source->Active()) continue;
             source->SetDBLink(dbLink_);
@@ -308,6 +315,8 @@ void QuantityPanel::SetupQuantityControls() {
 }
 
 void QuantityPanel::CloseQuantitySources() {
+    worker_.reset();  // a lookup still running is cancelled; nothing waits for it
+    pendingLookup_ = 0;
     IgnoreErrors([&] {
         if (externalConnection_ && externalConnection_->State() == ado::adStateOpen)
             externalConnection_->Close();
@@ -375,7 +384,7 @@ void QuantityPanel::RefreshQuantities() {
     if (EqualsIgnoreCase(itemNumber, rememberedItemKey_)) return;  // already shown
 
     IgnoreErrors([&] { LookupQuantities(itemNumber, locationCode_); });
-    ShowFigures(true);
+    ShowFigures(!LookupPending());
     IgnoreErrors(
         [&] { rememberedItemKey_ = adsICITEM->Fields().Item(kItemKey).Value().ToString(); });
     std::string suffix;
@@ -395,6 +404,8 @@ void QuantityPanel::ReadAgain() {
 }
 
 void QuantityPanel::ClearShown() {
+    if (worker_) worker_->Drop();
+    pendingLookup_ = 0;
     IgnoreErrors([&] {
         if (adsICITEM->Fields().Item(kItemNumber).Value().ToString().empty()) return;
         IgnoreErrors([&] { adsICITEM->ClearRecord(); });
@@ -442,7 +453,7 @@ std::string QuantityPanel::UnreachableText() const {
            (lastSuccess_.isValid()
                 ? "last successful lookup at " + lastSuccess_.toString("HH:mm:ss").toStdString()
                 : std::string("no lookup has succeeded yet")) +
-           ").";
+           (worker_ && worker_->Reconnecting() ? "); reconnecting." : ").");
 }
 
 void QuantityPanel::UpdateZoomButtons() {
@@ -458,6 +469,7 @@ void QuantityPanel::UpdateZoomButtons() {
         zoom = !item.empty() && detail->Fields().Item(kDetailZoomAllowed).Value().ToBool();
     });
     LabelZoomButtons(item);
+    zoom = zoom && !LookupPending();  // no figures yet: nothing to zoom into
 
     // A quantity that cannot be read counts as none.
     auto positive = [](const accpac::FieldEdit* control) {
@@ -504,84 +516,71 @@ void QuantityPanel::LabelZoomButtons(const std::string& item) {
 // Lookup
 
 void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::string& sLocation) {
-    std::string status;
+    pendingLookup_ = 0;
     try {
         adsICLOCQT->ClearRecord();
         adsICITEM->Fields().Item(kItemNumber).PutWithoutVerification(Variant(sItemNo));
         if (!adsICITEM->Read()) {
-            status = "Item " + sItemNo + " is not in the item file.";
-        } else {
-            // The query gets the item number as the item record holds it.
-            const std::string itemNumber = adsICITEM->Fields().Item(kItemNumber).Value().ToString();
-            const std::string statement = QuantityStatement(query_, itemNumber, sLocation);
-            bool queryFailed = false;
-            bool found = false;
-            try {
-                found = RunQuantityQuery(statement, queryFailed);
-            } catch (...) {
-                // A connection that broke (the database restarted) is opened again once and
-                // the statement run again; a statement that fails by itself is not retried.
-                if (!queryFailed || !ConnectionBroken()) throw;
-                if (!ReopenConnection()) {
-                    status = UnreachableText();
-                    WriteNotFoundMarker();
-                    SetStatus(status);
-                    return;
-                }
-                found = RunQuantityQuery(statement, queryFailed);
-            }
-            if (found) {
-                lastSuccess_ = QTime::currentTime();
-                SetStatus("");
-                return;
-            }
-            status = "Not stocked at " + sLocation + ".";
+            if (worker_) worker_->Drop();
+            WriteNotFoundMarker();
+            SetStatus("Item " + sItemNo + " is not in the item file.");
+            return;
         }
+        // The query gets the item number as the item record holds it.
+        const std::string itemNumber = adsICITEM->Fields().Item(kItemNumber).Value().ToString();
+        const std::string statement = QuantityStatement(query_, itemNumber, sLocation);
+        if (!worker_) throw std::logic_error("the quantity sources are not open");
+        const uint64_t id = worker_->Submit(statement);
+        if (std::optional<LookupAnswer> answer = worker_->Wait(id, kLookupBudget)) {
+            ShowAnswer(*answer, sLocation);
+            return;
+        }
+        // The answer is shown when it comes, if this item is still the line's.
+        pendingLookup_ = id;
+        pendingLocation_ = sLocation;
+        SetStatus("Looking up the quantities\u2026");
     } catch (...) {
-        status =
-            "The quantity query failed: " + FirstLine(DescribeException(std::current_exception()));
+        if (worker_) worker_->Drop();
+        WriteNotFoundMarker();
+        SetStatus("The quantity query failed: " +
+                  FirstLine(DescribeException(std::current_exception())));
     }
-    SetStatus(status);
+}
+
+void QuantityPanel::ShowAnswer(const LookupAnswer& answer, const std::string& location) {
+    using Outcome = LookupAnswer::Outcome;
+    if (answer.outcome == Outcome::Found) {
+        size_t i = 0;
+        for (const QuantityColumn& column : kQuantityColumns)
+            adsICLOCQT->Fields().Item(column.field).SetValue(Variant(answer.values.at(i++)));
+        lastSuccess_ = QTime::currentTime();
+        SetStatus("");
+        return;
+    }
     WriteNotFoundMarker();
-}
-
-bool QuantityPanel::RunQuantityQuery(const std::string& statement, bool& queryFailed) {
-    ado::Recordset recordset;
-    queryFailed = true;
-    ado::OpenTextQuery(recordset, externalConnection_, statement);
-    if (recordset.IsEOF()) {
-        queryFailed = false;
-        return false;
-    }
-    recordset.MoveFirst();
-    queryFailed = false;
-    for (const QuantityColumn& column : kQuantityColumns)
-        adsICLOCQT->Fields()
-            .Item(column.field)
-            .SetValue(Variant(GetFieldText(recordset, column.name)));
-    return true;
-}
-
-bool QuantityPanel::ConnectionBroken() {
-    if (!externalConnection_ || externalConnection_->State() != ado::adStateOpen) return true;
-    try {
-        ado::Recordset recordset;
-        ado::OpenTextQuery(recordset, externalConnection_, "SELECT 1");
-        return false;
-    } catch (...) {
-        return true;
+    switch (answer.outcome) {
+        case Outcome::NoRow:
+            SetStatus("Not stocked at " + location + ".");
+            break;
+        case Outcome::QueryFailed:
+            SetStatus("The quantity query failed: " + answer.error);
+            break;
+        case Outcome::TimedOut:
+            SetStatus("The quantity database did not answer within " +
+                      std::to_string(queryTimeout_.count()) + " s.");
+            break;
+        default:
+            SetStatus(UnreachableText());
+            break;
     }
 }
 
-bool QuantityPanel::ReopenConnection() {
-    if (!externalConnection_) return false;
-    IgnoreErrors([&] { externalConnection_->Close(); });
-    try {
-        externalConnection_->Open({}, {}, {}, ado::adConnectUnspecified);
-    } catch (...) {
-        return false;
-    }
-    return externalConnection_->State() == ado::adStateOpen;
+void QuantityPanel::LateAnswer(uint64_t id, const LookupAnswer& answer) {
+    if (id != pendingLookup_) return;  // the line has moved on
+    pendingLookup_ = 0;
+    IgnoreErrors([&] { ShowAnswer(answer, pendingLocation_); });
+    ShowFigures(true);
+    UpdateZoomButtons();
 }
 
 void QuantityPanel::WriteNotFoundMarker() {

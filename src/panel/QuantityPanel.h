@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTime>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,6 +27,7 @@
 #include "accpac/Controls.h"
 #include "accpac/DataSource.h"
 #include "accpac/Session.h"
+#include "panel/LookupWorker.h"
 
 class QLabel;
 class QToolButton;
@@ -146,16 +148,17 @@ public:
     accpac::DataSource* adsICITEM;   // "IC0310": the item record
     accpac::DataSource* adsICLOC;    // "IC0370": the location record
 
+    // How long the window waits for a lookup before it shows "Looking up" and goes on.
+    static constexpr std::chrono::milliseconds kLookupBudget{100};
+    // Whether a lookup is still out (its answer will be shown when it comes).
+    bool LookupPending() const { return pendingLookup_ != 0; }
+
 private:
-    // Runs the statement and writes its first row into the quantity record; false when it
-    // gives no row. Raises when the statement cannot be run (queryFailed set) or a field
-    // cannot be written.
-    bool RunQuantityQuery(const std::string& statement, bool& queryFailed);
-    // Whether the external connection itself is unusable (closed, or a trivial statement
-    // fails on it), as opposed to the statement that failed.
-    bool ConnectionBroken();
-    // Closes and opens the external connection again; whether it is open afterwards.
-    bool ReopenConnection();
+    // Shows a lookup's answer: the figures in the quantity record, or the not-found marker
+    // and the reason in the status line.
+    void ShowAnswer(const LookupAnswer& answer, const std::string& location);
+    // The answer of the pending lookup that came after the window stopped waiting.
+    void LateAnswer(uint64_t id, const LookupAnswer& answer);
     void WriteNotFoundMarker();
     // Shows the status line and the controls' tooltip, the figures or no figures, and the
     // colour of the available quantity.
@@ -188,6 +191,10 @@ private:
     bool figuresShown_ = true;
     bool availableNegative_ = false;
     std::shared_ptr<ado::Connection> externalConnection_;
+    std::unique_ptr<LookupWorker> worker_;  // runs the lookups off the window's thread
+    uint64_t pendingLookup_ = 0;            // the lookup whose answer is awaited, or 0
+    std::string pendingLocation_;
+    std::chrono::seconds queryTimeout_{15};
 
     QPointer<QObject> adsOEORDH_;
     QPointer<QObject> adsOEORDD_;

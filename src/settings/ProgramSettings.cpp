@@ -9,6 +9,7 @@
 #include "common/ErrorHandling.h"
 #include "common/MessageBox.h"
 #include "common/RuntimeError.h"
+#include "common/StandardErrors.h"
 #include "common/TextUtil.h"
 #include "common/VersionInfo.h"
 #include "common/Windows1252.h"
@@ -128,6 +129,18 @@ bool ProgramSettings::Drilldown() const { return ReadINIBoolean(CompanyID(), kKe
 
 void ProgramSettings::SetDrilldown(bool value) {
     WriteINIBoolean(CompanyID(), kKeyDrilldown, value);
+}
+
+int ProgramSettings::QueryTimeout() const {
+    const int32_t seconds = IniFile::CLngDefault(
+        TrimSpaces(ReadINIString(CompanyID(), kKeyQueryTimeout)), kDefaultQueryTimeout);
+    return seconds >= 1 && seconds <= kMaxQueryTimeout ? seconds : kDefaultQueryTimeout;
+}
+
+void ProgramSettings::SetQueryTimeout(int seconds) {
+    if (seconds < 1 || seconds > kMaxQueryTimeout)
+        throw RuntimeError::Standard(kErrInvalidProcedureCall, ExecutableName());
+    WriteINIString(CompanyID(), kKeyQueryTimeout, std::to_string(seconds));
 }
 
 // ---- INI access ----------------------------------------------------------------------

@@ -32,6 +32,11 @@ inline constexpr char kKeyConnectionString[] = "ConnectionString";
 inline constexpr char kKeyLocation[] = "Location";
 inline constexpr char kKeyQuery[] = "Query";
 inline constexpr char kKeyDrilldown[] = "Drilldown";
+// Seconds a quantity lookup may take before it is cancelled; files written before the key
+// existed, and values that are not a number from 1 to 3600, read as the default.
+inline constexpr char kKeyQueryTimeout[] = "QueryTimeout";
+inline constexpr int kDefaultQueryTimeout = 15;
+inline constexpr int kMaxQueryTimeout = 3600;
 
 // First-run values offered in the settings dialog.
 inline constexpr char kFirstRunConnectionString[] =
@@ -92,6 +97,9 @@ public:
     void SetQuery(const std::string& value);
     bool Drilldown() const;
     void SetDrilldown(bool value);
+    int QueryTimeout() const;
+    // Raises error 5 (invalid procedure call) outside 1..kMaxQueryTimeout.
+    void SetQueryTimeout(int seconds);
 
     // Places the INI file: JoinPath(CompanyPath, "OstrelLumaro.ini"), created with one
     // empty line when missing, where the profile functions look for that name (a relative
