@@ -16,6 +16,7 @@
 using namespace accpac::local;
 using lumaro::test::CompanyFile;
 using lumaro::test::RaisedBy;
+using lumaro::test::Raises;
 using lumaro::test::TempMachine;
 
 namespace {
@@ -160,10 +161,8 @@ TEST(InstallationTest, CreatesCompaniesWithTheirApplications) {
         {{"", "x", {}}, "1 to 6 letters or digits"},
         {{"OK2", "x", {"GL"}}, "no application"},
     };
-    for (const Case& c : cases) {
-        auto error = RaisedBy([&] { installation.CreateCompany(c.options); });
-        EXPECT_EQ(error.Number(), kErrInstallation) << c.options.id;
-        EXPECT_NE(error.Description().find(c.reason), std::string::npos) << error.Description();
-    }
+    for (const Case& c : cases)
+        EXPECT_TRUE(
+            Raises([&] { installation.CreateCompany(c.options); }, kErrInstallation, c.reason));
     EXPECT_EQ(Site::Load().Companies().size(), 1u);
 }

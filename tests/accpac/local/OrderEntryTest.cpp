@@ -8,6 +8,7 @@ using namespace accpac::local;
 using accpac::Field;
 using lumaro::Variant;
 using lumaro::test::RaisedBy;
+using lumaro::test::Raises;
 using lumaro::test::SignOn;
 using lumaro::test::TempMachine;
 
@@ -170,9 +171,7 @@ TEST_F(OrderEntryTest, OrdersThatCannotBeSavedChangeNothing) {
         order_->SetLineValue(c.blankLines, orderdetail::LOCATION, Variant(c.location));
         order_->SetLineValue(c.blankLines, orderdetail::QTYORDERED, Variant(c.quantity));
         session_->Errors().Clear();
-        auto error = RaisedBy([&] { order_->Save(); });
-        EXPECT_EQ(error.Number(), kErrRecordInvalid) << c.reason;
-        EXPECT_NE(error.Description().find(c.reason), std::string::npos) << error.Description();
+        EXPECT_TRUE(Raises([&] { order_->Save(); }, kErrRecordInvalid, c.reason));
         EXPECT_EQ(session_->Errors().Count(), 1) << c.reason;
         EXPECT_EQ(order_->LineCount(), c.blankLines + 1);  // the clerk can correct the order
     }
