@@ -16,18 +16,6 @@ using lumaro::test::SignOn;
 
 namespace {
 
-// Records the record-changed events of a data source: reason and field (0 when none).
-struct Events {
-    explicit Events(accpac::DataSource& source) {
-        QObject::connect(&source, &accpac::DataSource::OnRecordChanged,
-                         [this](int eReason, Field* pField, QObject* pMultipleFields) {
-                             list.push_back({eReason, pField ? pField->Index() : 0});
-                             EXPECT_EQ(pMultipleFields, nullptr);
-                         });
-    }
-    std::vector<std::pair<int, int>> list;
-};
-
 // Runs the statements on a connection of its own to the database file, waiting for no lock;
 // the first value the last one gives.
 QString OnOtherConnection(const std::string& file, const std::vector<QString>& statements) {
@@ -112,11 +100,7 @@ TEST_F(DataSourceTest, LocationAndQuantityRecordsAreReadByKey) {
 
 TEST_F(DataSourceTest, QuantityFieldsConvertTextToNumbers) {
     auto quantities = Open("IC0374");
-    struct Case {
-        Variant written;
-        double stored;
-    };
-    const Case cases[] = {
+    const std::pair<Variant, double> cases[] = {
         {Variant("-999999999999"), -999999999999.0},
         {Variant(" 3.25 "), 3.25},
         {Variant(""), 0},
@@ -125,11 +109,11 @@ TEST_F(DataSourceTest, QuantityFieldsConvertTextToNumbers) {
         {Variant(), 0},
     };
     for (int index : {3, 4, 5, 6, 12}) {
-        for (const Case& c : cases) {
-            quantities->Fields().Item(index).SetValue(c.written);
+        for (const auto& [written, stored] : cases) {
+            quantities->Fields().Item(index).SetValue(written);
             const Variant value = quantities->Fields().Item(index).Value();
             EXPECT_EQ(value.type(), Variant::Type::Double);
-            EXPECT_EQ(value.ToDouble(), c.stored) << index;
+            EXPECT_EQ(value.ToDouble(), stored) << index;
         }
     }
     quantities->Fields().Item(3).SetValue(Variant("-999999999999"));
@@ -150,7 +134,12 @@ TEST_F(DataSourceTest, QuantityFieldsConvertTextToNumbers) {
 
 TEST_F(DataSourceTest, RecordChangedEventsCarryTheirReason) {
     auto item = Open("IC0310");
-    Events events(*item);
+    std::vector<std::pair<int, int>> events;  // reason and field (0 when none)
+    QObject::connect(item.get(), &accpac::DataSource::OnRecordChanged,
+                     [&](int reason, Field* field, QObject* fields) {
+                         events.push_back({reason, field ? field->Index() : 0});
+                         EXPECT_EQ(fields, nullptr);
+                     });
     item->ClearRecord();
     item->Fields().Item(1).PutWithoutVerification(Variant("A11030"));  // no event
     ASSERT_TRUE(item->Read());
@@ -159,7 +148,7 @@ TEST_F(DataSourceTest, RecordChangedEventsCarryTheirReason) {
     EXPECT_FALSE(item->Read());  // no event when nothing was found
     static_cast<LocalDataSource&>(*item).LoadRecord({{1, Variant("A11030")}},
                                                     accpac::ReasonRecordRefreshed);
-    EXPECT_EQ(events.list, (std::vector<std::pair<int, int>>{{2, 0}, {0, 0}, {7, 11}, {15, 0}}));
+    EXPECT_EQ(events, (std::vector<std::pair<int, int>>{{2, 0}, {0, 0}, {7, 11}, {15, 0}}));
 }
 
 TEST_F(DataSourceTest, BadViewsFieldsAndLinksRaiseClearErrors) {

@@ -150,19 +150,14 @@ TEST(InstallationTest, CreatesCompaniesWithTheirApplications) {
     CompanyDatabase db("NEW1", site.DatabaseFile(*company));
     EXPECT_EQ(db.DefaultLocation(), "WH1");
 
-    struct Case {
-        CompanyOptions options;
-        const char* reason;
-    };
-    const Case cases[] = {
+    const std::pair<CompanyOptions, const char*> cases[] = {
         {{"NEW1", "Again", {}}, "exists already"},
         {{"TOOLONG", "x", {}}, "1 to 6 letters or digits"},
         {{"A B", "x", {}}, "1 to 6 letters or digits"},
         {{"", "x", {}}, "1 to 6 letters or digits"},
         {{"OK2", "x", {"GL"}}, "no application"},
     };
-    for (const Case& c : cases)
-        EXPECT_TRUE(
-            Raises([&] { installation.CreateCompany(c.options); }, kErrInstallation, c.reason));
+    for (const auto& [options, reason] : cases)
+        EXPECT_TRUE(Raises([&] { installation.CreateCompany(options); }, kErrInstallation, reason));
     EXPECT_EQ(Site::Load().Companies().size(), 1u);
 }

@@ -31,11 +31,7 @@ bool IsActive(accpac::DBLink& link, const std::string& appId) {
 class SessionTest : public lumaro::test::SharedDemo {};
 
 TEST_F(SessionTest, SignonGivesASessionOrIsRefusedWithAReason) {
-    struct Case {
-        SignonCredentials credentials;
-        const char* reason;
-    };
-    const Case cases[] = {
+    const std::pair<SignonCredentials, const char*> cases[] = {
         {{"SYSOP", "wrong", "SAMLTD"}, "password of user \"SYSOP\" is not correct"},
         {{"SYSOP", "sysop", "SAMLTD"}, "password of user \"SYSOP\" is not correct"},
         {{"NOBODY", "SYSOP", "SAMLTD"}, "User \"NOBODY\" is not defined"},
@@ -44,8 +40,8 @@ TEST_F(SessionTest, SignonGivesASessionOrIsRefusedWithAReason) {
         {{"SYSOP", kDemoSysopPassword, " "}, "choose a company"},
     };
     LocalSessionManager manager;
-    for (const Case& c : cases)
-        EXPECT_TRUE(Raises([&] { manager.Signon(c.credentials); }, kErrSignonFailed, c.reason));
+    for (const auto& [credentials, reason] : cases)
+        EXPECT_TRUE(Raises([&] { manager.Signon(credentials); }, kErrSignonFailed, reason));
     auto session = manager.Signon({"sysop", kDemoSysopPassword, "samltd"});  // IDs ignore case
     EXPECT_EQ(session->UserID() + " " + session->CompanyName(), "SYSOP Sample Company Ltd.");
     EXPECT_EQ(session->Errors().Count(), 0);
@@ -221,11 +217,7 @@ TEST_F(CreateSessionTest, PromptWhenAskedOrNothingRemembered) {
 
 TEST_F(CreateSessionTest, DamagedSiteFileIsReportedClearly) {
     const std::string file = Site::Load().FileName();
-    struct Case {
-        const char* content;
-        const char* reason;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"not json at all", "is damaged"},
         {"{\"users\": [{\"name\": \"no id\"}]}", "user entry 1 has no \"id\""},
         {"{\"users\": [{\"id\": \"X\", \"salt\": \"00\", \"hash\": \"00\"}]}",
@@ -234,9 +226,9 @@ TEST_F(CreateSessionTest, DamagedSiteFileIsReportedClearly) {
     };
     LocalSessionManager manager;
     auto signon = [&] { manager.Signon({"SYSOP", kDemoSysopPassword, "SAMLTD"}); };
-    for (const Case& c : cases) {
-        lumaro::test::WriteFile(file, c.content);
-        EXPECT_TRUE(Raises(signon, kErrSiteDamaged, c.reason));
+    for (const auto& [content, reason] : cases) {
+        lumaro::test::WriteFile(file, content);
+        EXPECT_TRUE(Raises(signon, kErrSiteDamaged, reason));
     }
     std::filesystem::remove(file);
     EXPECT_NE(RaisedBy(signon).Description().find("cannot be found"), std::string::npos);
@@ -245,29 +237,22 @@ TEST_F(CreateSessionTest, DamagedSiteFileIsReportedClearly) {
 TEST_F(CreateSessionTest, UnusableCompanyDatabaseIsAClearErrorInTheSessionsList) {
     const std::string file = CompanyFile("SAMINC");
     const std::string saved = lumaro::test::ReadFile(file);
-    struct Case {
-        const char* name;
-        std::function<void()> spoil;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {"missing", [&] { std::filesystem::remove(file); }, "does not exist"},
-        {"not a database", [&] { lumaro::test::WriteFile(file, std::string(4096, 'x')); },
-         "is not a database"},
-        {"empty database", [&] { lumaro::test::WriteFile(file, ""); }, "is not a company database"},
-        {"a folder",
-         [&] {
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[&] { std::filesystem::remove(file); }, "does not exist"},
+        {[&] { lumaro::test::WriteFile(file, std::string(4096, 'x')); }, "is not a database"},
+        {[&] { lumaro::test::WriteFile(file, ""); }, "is not a company database"},
+        {[&] {
              std::filesystem::remove(file);
              std::filesystem::create_directory(file);
          },
          "is not a database file"},
     };
-    for (const Case& c : cases) {
-        c.spoil();
+    for (const auto& [spoil, reason] : cases) {
+        spoil();
         auto session = SignOn("SAMINC");
-        EXPECT_TRUE(Raises([&] { session->OpenDBLink(1, 1); }, kErrCompanyDatabase, c.reason));
-        ASSERT_EQ(session->Errors().Count(), 1) << c.name;  // naming the company
-        EXPECT_NE(session->Errors().Item(0).message.find("SAMINC"), std::string::npos) << c.name;
+        EXPECT_TRUE(Raises([&] { session->OpenDBLink(1, 1); }, kErrCompanyDatabase, reason));
+        ASSERT_EQ(session->Errors().Count(), 1) << reason;  // naming the company
+        EXPECT_NE(session->Errors().Item(0).message.find("SAMINC"), std::string::npos) << reason;
         std::filesystem::remove_all(file);
     }
     lumaro::test::WriteFile(file, saved);
