@@ -69,6 +69,11 @@ TEST_F(InquiryScreenTest, ShowsTheDocumentsOfTheKindLaunched) {
         EXPECT_TRUE(screen->isWindow());
         EXPECT_EQ(screen->windowTitle(),
                   QString("%1 of %2 at WH1 - SAMLTD").arg(c.kind, kDemoItemFormatted));
+        if (c.item == kDemoItemFormatted && c.docType == "1") {  // every text fits
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
+            EXPECT_EQ(test::ClippedTexts(screen), std::vector<std::string>{});
+            test::SaveScreenshot(screen, "inquiry.png");
+        }
         screen->resize(1, 1);  // the minimum size keeps the Close button in the window
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return screen->rect().contains(screen->CloseButton()->geometry()); }));

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTest>
 
 #include "UiTestSupport.h"
@@ -111,6 +112,18 @@ TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     EXPECT_FALSE(host->mask().contains(QPoint(10, host->height() - 10)));
     EXPECT_TRUE(host->mask().contains(QPoint(10, 10)));
     EXPECT_THROW(control("UIAppControls", "APP_Delete_Button"), lumaro::RuntimeError);
+
+    // On the demo order with the most lines every text fits its control.
+    auto* hosted = qobject_cast<OrderEntryScreen*>(inner);
+    QSqlQuery most = hosted->Order()->Database().Exec(
+        "SELECT h.ORDNUMBER FROM OEORDH h JOIN OEORDD d ON d.ORDUNIQ = h.ORDUNIQ GROUP BY "
+        "h.ORDNUMBER ORDER BY COUNT(*) DESC, h.ORDNUMBER LIMIT 1");
+    ASSERT_TRUE(most.next() && hosted->OpenOrder(most.value(0).toString()));
+    hosted->Order()->GoToLine(1);
+    window.resize(host->size());
+    hosted->DetailList()->setFocus();
+    EXPECT_EQ(test::ClippedTexts(&window), std::vector<std::string>{});
+    test::SaveScreenshot(&window, "order-entry.png");
 }
 
 // Arrows and clicks move the order's current line; each move raises reason 0 once the

@@ -59,4 +59,9 @@ std::vector<InquiryScreen*> OpenInquiries();
 InquiryScreen* LaunchInquiry(LocalSession& session, const std::string& parameters,
                              const std::string& screenId = "IC1900", int32_t owner = 0);
 
+// The controls under root whose text does not fit them, as "kind text".
+std::vector<std::string> ClippedTexts(QWidget* root);
+// With LUMARO_SCREENSHOT_DIR set, saves the window there under the file name.
+void SaveScreenshot(QWidget* window, const char* file);
+
 }  // namespace accpac::local::test
