@@ -152,7 +152,6 @@ TEST_F(OrderEntryScreenTest, ArrowsAndClicksMoveBetweenLines) {
 // What a save stores and the events it raises are OrderEntryTest's; here, that what the clerk
 // types and clicks gets there.
 TEST_F(OrderEntryScreenTest, TypedCustomerItemAndQuantityAreSavedByTheButton) {
-    const size_t ordersBefore = screen.Order()->OrderNumbers().size();
     QTest::mouseClick(screen.CustomerEdit()->Editor(), Qt::LeftButton);
     QTest::keyClicks(screen.CustomerEdit()->Editor(), "1120");
     QTest::keyClick(screen.CustomerEdit()->Editor(), Qt::Key_Return);
@@ -168,7 +167,6 @@ TEST_F(OrderEntryScreenTest, TypedCustomerItemAndQuantityAreSavedByTheButton) {
     QTest::mouseClick(screen.SaveButton(), Qt::LeftButton);
 
     const QString number = screen.OrderNumberCombo()->currentText();
-    EXPECT_EQ(screen.Order()->OrderNumbers().size(), ordersBefore + 1);
     std::optional<Order> stored =
         screen.Order()->Database().LoadOrderByNumber(number.toStdString());
     ASSERT_TRUE(stored && stored->lines.size() == 1u) << number.toStdString();
@@ -177,16 +175,13 @@ TEST_F(OrderEntryScreenTest, TypedCustomerItemAndQuantityAreSavedByTheButton) {
     EXPECT_EQ(stored->lines[0].quantityOrdered, 50.0);
 }
 
-TEST_F(OrderEntryScreenTest, RefusedSaveShowsThePlatformsErrorsAndStoresNothing) {
+TEST_F(OrderEntryScreenTest, RefusedSaveShowsThePlatformsErrorsOnce) {
     ScopedModalHandler errors([](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Return); });
-    const size_t ordersBefore = screen.Order()->OrderNumbers().size();
     QTest::mouseClick(screen.AddLineButton(), Qt::LeftButton);
     TypeIntoCell("NO-SUCH-ITEM");
     QTest::mouseClick(screen.SaveButton(), Qt::LeftButton);  // no customer, an unknown item
-    EXPECT_EQ(errors.shown, 1);
+    EXPECT_EQ(errors.shown, 1);                    // what a refused save keeps is OrderEntryTest's
     EXPECT_EQ(demo.session->Errors().Count(), 0);  // shown, then cleared
-    EXPECT_EQ(screen.Order()->OrderNumbers().size(), ordersBefore);
-    EXPECT_EQ(screen.Order()->LineCount(), 1);  // the clerk's work is still there
 }
 
 // Answers the message box that asks with the given button; remembers its text.
