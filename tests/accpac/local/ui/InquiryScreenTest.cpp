@@ -32,11 +32,6 @@ protected:
         for (InquiryScreen* s : OpenInquiries()) delete s;
     }
 
-    InquiryScreen* Launch(const std::string& parameters, const std::string& screenId = "IC1900",
-                          int32_t owner = 0) {
-        return test::LaunchInquiry(*demo.session, parameters, screenId, owner);
-    }
-
     // The figure the panel shows for the demo item at WH1 (the location's quantity).
     double PanelFigure(int docType) {
         const auto q =
@@ -62,8 +57,9 @@ TEST_F(InquiryScreenTest, ShowsTheDocumentsOfTheKindLaunched) {
     QWidget owner;
     owner.show();
     for (const Case& c : cases) {
-        InquiryScreen* screen = Launch(Parameters(c.item, "WH1", c.docType), "IC1900",
-                                       static_cast<int32_t>(owner.winId()));
+        InquiryScreen* screen =
+            test::LaunchInquiry(*demo.session, Parameters(c.item, "WH1", c.docType), "IC1900",
+                                static_cast<int32_t>(owner.winId()));
         ASSERT_NE(screen, nullptr) << c.docType;
         EXPECT_EQ(screen->parentWidget(), &owner);  // a window of its own, above its owner
         EXPECT_TRUE(screen->isWindow());
@@ -106,8 +102,9 @@ TEST_F(InquiryScreenTest, BadLaunchesRaiseClearErrorsAndOpenNothing) {
     };
     for (const Case& c : cases) {
         demo.session->Errors().Clear();
-        const std::string error =
-            lumaro::test::RaisedBy([&] { Launch(c.parameters, c.screenId); }).Description();
+        const std::string error = lumaro::test::RaisedBy([&] {
+                                      test::LaunchInquiry(*demo.session, c.parameters, c.screenId);
+                                  }).Description();
         EXPECT_NE(error.find(c.fragment), std::string::npos) << error;
         EXPECT_TRUE(OpenInquiries().empty()) << error;
         EXPECT_EQ(demo.session->Errors().Count(), 1) << error;  // once, for the error display
