@@ -14,9 +14,7 @@ using lumaro::test::RaisedBy;
 namespace {
 
 // Stands in for the Order Entry screen control, whose factory the GUI library registers.
-class FakeScreen : public QObject {
-    Q_OBJECT
-public:
+struct FakeScreen : QObject {
     using QObject::QObject;
 };
 
@@ -83,5 +81,3 @@ TEST_F(ClassTableTest, ControlInstallerAcceptsOnlyClassesThePlatformKnows) {
               }).Number(),
               429);
 }
-
-#include "ClassTableTest.moc"

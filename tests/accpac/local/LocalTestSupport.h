@@ -26,6 +26,16 @@ inline std::string CompanyFile(const std::string& id) {
     return site.DatabaseFile(*site.FindCompany(id));
 }
 
+// Whether the statement raises the error number with a description that holds the fragment.
+template <typename Statement>
+::testing::AssertionResult Raises(Statement&& statement, int number, const std::string& fragment) {
+    const RuntimeError error = RaisedBy(statement);
+    if (error.Number() == number && error.Description().find(fragment) != std::string::npos)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "raised " << error.Number() << ": " << error.Description();
+}
+
 class SharedDemo : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {

@@ -13,6 +13,7 @@
 using namespace accpac::local;
 using lumaro::test::CompanyFile;
 using lumaro::test::RaisedBy;
+using lumaro::test::Raises;
 using lumaro::test::SignOn;
 using lumaro::test::TempMachine;
 
@@ -30,11 +31,7 @@ bool IsActive(accpac::DBLink& link, const std::string& appId) {
 class SessionTest : public lumaro::test::SharedDemo {};
 
 TEST_F(SessionTest, SignonGivesASessionOrIsRefusedWithAReason) {
-    struct Case {
-        SignonCredentials credentials;
-        const char* reason;
-    };
-    const Case cases[] = {
+    const std::pair<SignonCredentials, const char*> cases[] = {
         {{"SYSOP", "wrong", "SAMLTD"}, "password of user \"SYSOP\" is not correct"},
         {{"SYSOP", "sysop", "SAMLTD"}, "password of user \"SYSOP\" is not correct"},
         {{"NOBODY", "SYSOP", "SAMLTD"}, "User \"NOBODY\" is not defined"},
@@ -43,11 +40,8 @@ TEST_F(SessionTest, SignonGivesASessionOrIsRefusedWithAReason) {
         {{"SYSOP", kDemoSysopPassword, " "}, "choose a company"},
     };
     LocalSessionManager manager;
-    for (const Case& c : cases) {
-        auto error = RaisedBy([&] { manager.Signon(c.credentials); });
-        EXPECT_EQ(error.Number(), kErrSignonFailed) << c.reason;
-        EXPECT_NE(error.Description().find(c.reason), std::string::npos) << error.Description();
-    }
+    for (const auto& [credentials, reason] : cases)
+        EXPECT_TRUE(Raises([&] { manager.Signon(credentials); }, kErrSignonFailed, reason));
     auto session = manager.Signon({"sysop", kDemoSysopPassword, "samltd"});  // IDs ignore case
     EXPECT_EQ(session->UserID() + " " + session->CompanyName(), "SYSOP Sample Company Ltd.");
     EXPECT_EQ(session->Errors().Count(), 0);
@@ -74,15 +68,15 @@ TEST_F(SessionTest, DBLinkListsActiveApplicationsAndReadsViewFields) {
 TEST_F(SessionTest, BadViewsAndFieldsGoToTheErrorList) {
     auto session = SignOn();
     auto link = session->OpenDBLink(1, 1);
-    auto unknownView = RaisedBy([&] { link->ReadViewFields("IC9999", {1}); });
-    EXPECT_EQ(unknownView.Number(), kErrViewNotFound);
-    EXPECT_NE(unknownView.Description().find("IC9999"), std::string::npos);
-    auto unknownField = RaisedBy([&] { link->ReadViewFields("IC0380", {62, 999}); });
-    EXPECT_EQ(unknownField.Number(), kErrFieldNotFound);
-    EXPECT_NE(unknownField.Description().find("no field 999"), std::string::npos);
+    EXPECT_TRUE(Raises([&] { link->ReadViewFields("IC9999", {1}); }, kErrViewNotFound, "IC9999"));
+    EXPECT_TRUE(Raises(
+        [&] {
+            link->ReadViewFields("IC0380", {62, 999});
+        },
+        kErrFieldNotFound, "no field 999"));
     ASSERT_EQ(session->Errors().Count(), 2);
     EXPECT_EQ(session->Errors().Item(0).level, 3);
-    EXPECT_EQ(session->Errors().Item(1).message, unknownField.Description());
+    EXPECT_NE(session->Errors().Item(1).message.find("no field 999"), std::string::npos);
     EXPECT_EQ(RaisedBy([&] { session->Errors().Item(2); }).Number(), 9);
     EXPECT_EQ(RaisedBy([&] { session->OpenDBLink(7, 1); }).Number(), kErrCompanyDatabase);
 }
@@ -92,7 +86,6 @@ TEST_F(SessionTest, ScreenRegistrationAndPreparation) {
     std::string clsid, codeBase;
     ASSERT_TRUE(session->GetScreenRegistration("OE1100", 1, clsid, codeBase));
     EXPECT_EQ(clsid, kOE1100Clsid);
-    EXPECT_FALSE(codeBase.empty());
     ASSERT_TRUE(session->GetScreenRegistration("IC1900", 0, clsid, codeBase));
     EXPECT_EQ(clsid, kIC1900Clsid);
 
@@ -102,9 +95,7 @@ TEST_F(SessionTest, ScreenRegistrationAndPreparation) {
 
     std::string t1, t2, t3;
     session->PrepareScreen("IC1900", "ITEMNO=A1-103/0\n", t1, t2, t3);
-    EXPECT_EQ(t1, "IC1900");
-    EXPECT_EQ(t2, kIC1900Clsid);
-    EXPECT_EQ(t3, codeBase);
+    EXPECT_EQ(t1 + " " + t2 + " " + t3, "IC1900 " + std::string(kIC1900Clsid) + " " + codeBase);
     EXPECT_EQ(RaisedBy([&] { session->PrepareScreen("XX9999", "", t1, t2, t3); }).Number(),
               kErrScreenNotRegistered);
     EXPECT_EQ(session->Errors().Count(), 1);
@@ -187,8 +178,7 @@ TEST_F(CreateSessionTest, PromptWhenAskedOrNothingRemembered) {
 
     // Cancel: no session, no error.
     Result cancelled = Create(manager);
-    EXPECT_EQ(cancelled.session, nullptr);
-    EXPECT_EQ(cancelled.id, 0);
+    EXPECT_TRUE(cancelled.session == nullptr && cancelled.id == 0);
     EXPECT_EQ(manager.LastError(), "");
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].userID, "SYSOP");  // the remembered sign-on is proposed
@@ -210,8 +200,7 @@ TEST_F(CreateSessionTest, PromptWhenAskedOrNothingRemembered) {
     EXPECT_EQ(ok.session->CompanyID(), "SAMINC");
     auto remembered = LocalSessionManager::RememberedSignon();
     ASSERT_TRUE(remembered);
-    EXPECT_EQ(remembered->userID, "ADMIN");
-    EXPECT_EQ(remembered->companyID, "SAMINC");
+    EXPECT_EQ(remembered->userID + "@" + remembered->companyID, "ADMIN@SAMINC");
     const std::string hive = lumaro::test::ReadFile(machine_.path() / "HKEY_CURRENT_USER.reg");
     // The sign-on key holds the user and the company, nothing else.
     const std::string key = hive.substr(hive.find("\\Signon]"));
@@ -228,11 +217,7 @@ TEST_F(CreateSessionTest, PromptWhenAskedOrNothingRemembered) {
 
 TEST_F(CreateSessionTest, DamagedSiteFileIsReportedClearly) {
     const std::string file = Site::Load().FileName();
-    struct Case {
-        const char* content;
-        const char* reason;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"not json at all", "is damaged"},
         {"{\"users\": [{\"name\": \"no id\"}]}", "user entry 1 has no \"id\""},
         {"{\"users\": [{\"id\": \"X\", \"salt\": \"00\", \"hash\": \"00\"}]}",
@@ -240,51 +225,34 @@ TEST_F(CreateSessionTest, DamagedSiteFileIsReportedClearly) {
         {"{\"companies\": [{\"id\": \"A\"}]}", "company A has no \"database\""},
     };
     LocalSessionManager manager;
-    for (const Case& c : cases) {
-        lumaro::test::WriteFile(file, c.content);
-        auto error = RaisedBy([&] { manager.Signon({"SYSOP", kDemoSysopPassword, "SAMLTD"}); });
-        EXPECT_EQ(error.Number(), kErrSiteDamaged) << c.content;
-        EXPECT_NE(error.Description().find(c.reason), std::string::npos) << error.Description();
+    auto signon = [&] { manager.Signon({"SYSOP", kDemoSysopPassword, "SAMLTD"}); };
+    for (const auto& [content, reason] : cases) {
+        lumaro::test::WriteFile(file, content);
+        EXPECT_TRUE(Raises(signon, kErrSiteDamaged, reason));
     }
     std::filesystem::remove(file);
-    EXPECT_NE(RaisedBy([&] {
-                  manager.Signon({"SYSOP", kDemoSysopPassword, "SAMLTD"});
-              })
-                  .Description()
-                  .find("cannot be found"),
-              std::string::npos);
+    EXPECT_NE(RaisedBy(signon).Description().find("cannot be found"), std::string::npos);
 }
 
 TEST_F(CreateSessionTest, UnusableCompanyDatabaseIsAClearErrorInTheSessionsList) {
     const std::string file = CompanyFile("SAMINC");
     const std::string saved = lumaro::test::ReadFile(file);
-    struct Case {
-        const char* name;
-        std::function<void()> spoil;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {"missing", [&] { std::filesystem::remove(file); }, "does not exist"},
-        {"not a database", [&] { lumaro::test::WriteFile(file, std::string(4096, 'x')); },
-         "is not a database"},
-        {"empty database", [&] { lumaro::test::WriteFile(file, ""); }, "is not a company database"},
-        {"a folder",
-         [&] {
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[&] { std::filesystem::remove(file); }, "does not exist"},
+        {[&] { lumaro::test::WriteFile(file, std::string(4096, 'x')); }, "is not a database"},
+        {[&] { lumaro::test::WriteFile(file, ""); }, "is not a company database"},
+        {[&] {
              std::filesystem::remove(file);
              std::filesystem::create_directory(file);
          },
          "is not a database file"},
     };
-    for (const Case& c : cases) {
-        c.spoil();
+    for (const auto& [spoil, reason] : cases) {
+        spoil();
         auto session = SignOn("SAMINC");
-        auto error = RaisedBy([&] { session->OpenDBLink(1, 1); });
-        EXPECT_EQ(error.Number(), kErrCompanyDatabase) << c.name;
-        EXPECT_NE(error.Description().find(c.reason), std::string::npos)
-            << c.name << ": " << error.Description();
-        EXPECT_NE(error.Description().find("SAMINC"), std::string::npos) << c.name;
-        ASSERT_EQ(session->Errors().Count(), 1) << c.name;
-        EXPECT_EQ(session->Errors().Item(0).message, error.Description());
+        EXPECT_TRUE(Raises([&] { session->OpenDBLink(1, 1); }, kErrCompanyDatabase, reason));
+        ASSERT_EQ(session->Errors().Count(), 1) << reason;  // naming the company
+        EXPECT_NE(session->Errors().Item(0).message.find("SAMINC"), std::string::npos) << reason;
         std::filesystem::remove_all(file);
     }
     lumaro::test::WriteFile(file, saved);
@@ -300,9 +268,7 @@ TEST_F(CreateSessionTest, LockedCompanyDatabaseIsAClearError) {
         QSqlQuery lock(locker);
         ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
         auto session = SignOn("SAMINC");
-        auto error = RaisedBy([&] { session->OpenDBLink(1, 1); });
-        EXPECT_EQ(error.Number(), kErrCompanyDatabase);
-        EXPECT_NE(error.Description().find("locked"), std::string::npos) << error.Description();
+        EXPECT_TRUE(Raises([&] { session->OpenDBLink(1, 1); }, kErrCompanyDatabase, "locked"));
         EXPECT_EQ(session->Errors().Count(), 1);
         lock.exec("ROLLBACK");
         lock = QSqlQuery();

@@ -11,7 +11,6 @@
 #include "accpac/Twips.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/ui/FieldEditControl.h"
-#include "accpac/local/ui/FrameControl.h"
 
 namespace accpac::local {
 namespace {
@@ -59,11 +58,6 @@ TEST_F(FieldEditControlTest, ShowsTheFieldNumbersRightAlignedWithTheDecimalsOfPr
         EXPECT_EQ(bool(edit->Editor()->alignment() & Qt::AlignRight), c.index != 2) << c.written;
         EXPECT_EQ(control->Value(), quantities->Fields().Item(c.index).Value());
     }
-    FieldEdit* onHand = Platform::Get().CreateFieldEdit(quantities, "QTONHAND", &window);
-    onHand->SetNumberedProperty(FieldEditDecimals, Variant(int16_t{2}));
-    quantities->ClearRecord();
-    EXPECT_EQ(static_cast<FieldEditControl*>(onHand)->DisplayText(), "0.00");
-    EXPECT_EQ(onHand->Value().ToDouble(), 0);
     EXPECT_TRUE(Platform::Get().CreateFieldEdit(quantities, "NOSUCH", &window)->Value().IsEmpty());
 }
 
@@ -198,17 +192,6 @@ TEST_F(FieldEditControlTest, EventsHandledTogetherShowTheLastValueOnce) {
     };
     line.RaiseRecordChanged(ReasonRecordChanged);
     EXPECT_EQ(onHand.Editor()->text(), "2.00");
-}
-
-TEST(FrameControlTest, CaptionAndTwipsGeometry) {
-    FrameControl frame;
-    frame.SetCaption("Central Warehouse");
-    SetTwipsGeometry(&frame, 120, 836, 11055, 840);
-    EXPECT_EQ(frame.Caption(), "Central Warehouse");
-    TwipsRect r = TwipsGeometry(&frame);
-    EXPECT_NEAR(r.left, 120, 15);
-    EXPECT_NEAR(r.width, 11055, 15);
-    EXPECT_NEAR(r.height, 840, 15);
 }
 
 }  // namespace

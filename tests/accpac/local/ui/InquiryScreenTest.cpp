@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <array>
 
 #include "UiTestSupport.h"
 #include "accpac/Platform.h"
@@ -31,22 +32,19 @@ protected:
         for (InquiryScreen* s : OpenInquiries()) delete s;
     }
 
-    InquiryScreen* Launch(const std::string& parameters, const std::string& screenId = "IC1900",
-                          int32_t owner = 0) {
-        return test::LaunchInquiry(*demo.session, parameters, screenId, owner);
-    }
-
     // The figure the panel shows for the demo item at WH1 (the location's quantity).
     double PanelFigure(int docType) {
-        const ItemLocationQuantities q =
+        const auto q =
             *demo.session->OpenLocalDBLink()->Database().FindItemLocation(kDemoItemStored, "WH1");
-        return docType == 1 ? q.qtySalesOrder : docType == 2 ? q.qtyCommitted : q.qtyOnOrder;
+        return std::array{q.qtySalesOrder, q.qtyCommitted, q.qtyOnOrder}[docType - 1];
     }
 
     DemoPlatform demo;
 };
 
-TEST_F(InquiryScreenTest, TotalOfTheDocumentsIsThePanelsFigure) {
+// That the documents add up to the panel's figures is InstallationTest's; here, that the
+// screen asks for the documents of the kind launched, and shows and closes as a window.
+TEST_F(InquiryScreenTest, ShowsTheDocumentsOfTheKindLaunched) {
     struct Case {
         std::string item, docType;
         QString kind;
@@ -59,22 +57,23 @@ TEST_F(InquiryScreenTest, TotalOfTheDocumentsIsThePanelsFigure) {
     QWidget owner;
     owner.show();
     for (const Case& c : cases) {
-        InquiryScreen* screen = Launch(Parameters(c.item, "WH1", c.docType), "IC1900",
-                                       static_cast<int32_t>(owner.winId()));
+        InquiryScreen* screen =
+            test::LaunchInquiry(*demo.session, Parameters(c.item, "WH1", c.docType), "IC1900",
+                                static_cast<int32_t>(owner.winId()));
         ASSERT_NE(screen, nullptr) << c.docType;
         EXPECT_EQ(screen->parentWidget(), &owner);  // a window of its own, above its owner
         EXPECT_TRUE(screen->isWindow());
-        EXPECT_EQ(screen->ItemText(), kDemoItemFormatted);
-        EXPECT_EQ(screen->LocationText(), "WH1");
-        EXPECT_EQ(screen->KindText(), c.kind);
         EXPECT_EQ(screen->windowTitle(),
                   QString("%1 of %2 at WH1 - SAMLTD").arg(c.kind, kDemoItemFormatted));
+        if (c.item == kDemoItemFormatted && c.docType == "1") {  // every text fits
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
+            EXPECT_EQ(test::ClippedTexts(screen), std::vector<std::string>{});
+            test::SaveScreenshot(screen, "inquiry.png");
+        }
         screen->resize(1, 1);  // the minimum size keeps the Close button in the window
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return screen->rect().contains(screen->CloseButton()->geometry()); }));
-        EXPECT_GT(screen->DocumentCount(), 0) << c.docType;
         const double figure = PanelFigure(std::stoi(c.docType));
-        EXPECT_GT(figure, 0);
         EXPECT_DOUBLE_EQ(screen->Total(), figure) << c.docType;
         // The total row shows the same figure, in the quantity column.
         QTreeWidget* list = screen->Documents();
@@ -95,8 +94,6 @@ TEST_F(InquiryScreenTest, BadLaunchesRaiseClearErrorsAndOpenNothing) {
     } cases[] = {
         {"ITEMNO=A1-103/0\nLOCATION=WH1\n", "IC1900", "the key DOCTYPE is missing"},
         {Parameters(kDemoItemFormatted, "WH1", "4"), "IC1900", "DOCTYPE \"4\" is none of"},
-        {Parameters("A1\\q", "WH1", "1"), "IC1900",
-         "backslash"},  // malformed: see ParameterStringTest
         {Parameters("ZZ-999/9", "WH1", "1"), "IC1900", "Item \"ZZ-999/9\" does not exist"},
         {Parameters(kDemoItemFormatted, "WH9", "1"), "IC1900", "Location \"WH9\" does not exist"},
         {Parameters(kDemoItemFormatted, "WH1", "1"), "IC9999",
@@ -105,12 +102,12 @@ TEST_F(InquiryScreenTest, BadLaunchesRaiseClearErrorsAndOpenNothing) {
     };
     for (const Case& c : cases) {
         demo.session->Errors().Clear();
-        const std::string error =
-            lumaro::test::RaisedBy([&] { Launch(c.parameters, c.screenId); }).Description();
+        const std::string error = lumaro::test::RaisedBy([&] {
+                                      test::LaunchInquiry(*demo.session, c.parameters, c.screenId);
+                                  }).Description();
         EXPECT_NE(error.find(c.fragment), std::string::npos) << error;
-        EXPECT_TRUE(OpenInquiries().empty()) << c.parameters;
-        EXPECT_EQ(demo.session->Errors().Count(), 1)
-            << c.parameters;  // recorded once, for the error display
+        EXPECT_TRUE(OpenInquiries().empty()) << error;
+        EXPECT_EQ(demo.session->Errors().Count(), 1) << error;  // once, for the error display
     }
 
     std::shared_ptr<ScreenLauncher> launcher = Platform::Get().CreateScreenLauncher();

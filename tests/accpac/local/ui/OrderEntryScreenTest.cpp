@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTest>
 
 #include "UiTestSupport.h"
@@ -25,7 +26,6 @@ namespace accpac::local {
 namespace {
 
 using test::DemoPlatform;
-using test::EventRecorder;
 using test::ScopedModalHandler;
 
 class OrderEntryScreenTest : public ::testing::Test {
@@ -72,10 +72,12 @@ TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     QWidget window;
     ControlExtender* host =
         Platform::Get().AddControl(kOE1100ProgID, "AccpacWrappedControl", &window);
-    std::vector<std::pair<QString, QVariantMap>> events;
-    QObject::connect(
-        host, &ControlExtender::ObjectEvent,
-        [&](const QString& name, const QVariantMap& params) { events.emplace_back(name, params); });
+    std::vector<QString> events;  // name and the size asked for, if any
+    QObject::connect(host, &ControlExtender::ObjectEvent, [&](QString name, const QVariantMap& p) {
+        if (!p.isEmpty())
+            name += QString(" %1x%2").arg(p["sNewWidth"].toInt()).arg(p["sNewHeight"].toInt());
+        events.push_back(name);
+    });
     QObject* inner = host->Object();
     auto control = [&](const char* list, const char* name) {
         return CallObject(CallObject(inner, list, {name}), "GetControl");
@@ -84,17 +86,12 @@ TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     SetProperty(inner, "ServerName", "");
     EXPECT_TRUE(events.empty());  // the host connects first; the screen opens afterwards
     ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() >= 2; }));
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].first, "OnUIForceSize");
-    EXPECT_EQ(events[0].second.value("sNewWidth").toInt(), 11400);
-    EXPECT_EQ(events[0].second.value("sNewHeight").toInt(), 8700);
-    EXPECT_EQ(events[1].first, "OnUIAppOpened");
-
-    auto* header = qobject_cast<DataSource*>(control("UIDSControls", "adsOEORDH"));
-    auto* detail = qobject_cast<DataSource*>(control("UIDSControls", "adsOEORDD"));
-    ASSERT_TRUE(header && detail);
-    EXPECT_EQ(header->ViewID(), "OE0520");
-    EXPECT_EQ(detail->ViewID(), "OE0500");
+    EXPECT_EQ(events, (std::vector<QString>{"OnUIForceSize 11400x8700", "OnUIAppOpened"}));
+    auto view = [&](const char* name) {
+        auto* source = qobject_cast<DataSource*>(control("UIDSControls", name));
+        return source ? source->ViewID() : "";
+    };
+    EXPECT_EQ(view("adsOEORDH") + view("adsOEORDD"), "OE0520OE0500");
     EXPECT_EQ(CallByName(control("UIAppControls", "avlOEORDDdetail1"), "IsListEmpty"),
               QVariant(true));
 
@@ -115,88 +112,76 @@ TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     EXPECT_FALSE(host->mask().contains(QPoint(10, host->height() - 10)));
     EXPECT_TRUE(host->mask().contains(QPoint(10, 10)));
     EXPECT_THROW(control("UIAppControls", "APP_Delete_Button"), lumaro::RuntimeError);
+
+    // On the demo order with the most lines every text fits its control.
+    auto* hosted = qobject_cast<OrderEntryScreen*>(inner);
+    QSqlQuery most = hosted->Order()->Database().Exec(
+        "SELECT h.ORDNUMBER FROM OEORDH h JOIN OEORDD d ON d.ORDUNIQ = h.ORDUNIQ GROUP BY "
+        "h.ORDNUMBER ORDER BY COUNT(*) DESC, h.ORDNUMBER LIMIT 1");
+    ASSERT_TRUE(most.next() && hosted->OpenOrder(most.value(0).toString()));
+    hosted->Order()->GoToLine(1);
+    window.resize(host->size());
+    hosted->DetailList()->setFocus();
+    EXPECT_EQ(test::ClippedTexts(&window), std::vector<std::string>{});
+    test::SaveScreenshot(&window, "order-entry.png");
 }
 
-TEST_F(OrderEntryScreenTest, MovingBetweenLinesRaisesReason0WithTheLinesItem) {
+// Arrows and clicks move the order's current line; each move raises reason 0 once the
+// line's record is loaded.
+TEST_F(OrderEntryScreenTest, ArrowsAndClicksMoveBetweenLines) {
     OpenOrderWithLines();
-    EventRecorder detail(screen.DetailSource());
+    std::vector<std::string> events;  // reason and the line's item at the event
+    QObject::connect(screen.DetailSource(), &DataSource::OnRecordChanged, [&](int reason) {
+        events.push_back(std::to_string(reason) + " " +
+                         screen.DetailSource()->FieldValue(orderdetail::ITEM).ToString());
+    });
+    auto item = [&](int line) {
+        return "0 " + screen.Order()->LineValue(line, orderdetail::ITEM).ToString();
+    };
     List().setFocus();
     ASSERT_EQ(List().currentIndex().row(), 0);
     QTest::keyClick(&List(), Qt::Key_Down);
     QTest::keyClick(&List(), Qt::Key_Up);
     QTest::keyClick(&List(), Qt::Key_Up);  // already on the first line: nothing
-    ASSERT_EQ(detail.events.size(), 2u);
-    for (int i = 0; i < 2; ++i) {
-        const int line = i == 0 ? 1 : 0;
-        EXPECT_EQ(detail.events[i].reason, 0);
-        EXPECT_EQ(detail.events[i].field4,
-                  screen.Order()->LineValue(line, orderdetail::ITEM).ToString());
-        EXPECT_FALSE(detail.events[i].field4.empty());
-    }
-    // A click on another row moves as well.
     const QRect row1 = List().visualRect(List().Lines()->index(1, OrderLinesModel::ColDescription));
     QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, row1.center());
-    ASSERT_EQ(detail.events.size(), 3u);
+    EXPECT_EQ(events, (std::vector<std::string>{item(1), item(0), item(1)}));
     EXPECT_EQ(screen.Order()->CurrentLine(), 1);
-    EXPECT_EQ(CallByName(&List(), "IsListEmpty"), QVariant(false));
 }
 
-TEST_F(OrderEntryScreenTest, StartingALineTypingAnItemAndSavingStoresTheOrder) {
-    EventRecorder header(screen.HeaderSource()), detail(screen.DetailSource());
-    const size_t ordersBefore = screen.Order()->OrderNumbers().size();
-
+// What a save stores and the events it raises are OrderEntryTest's; here, that what the clerk
+// types and clicks gets there.
+TEST_F(OrderEntryScreenTest, TypedCustomerItemAndQuantityAreSavedByTheButton) {
     QTest::mouseClick(screen.CustomerEdit()->Editor(), Qt::LeftButton);
     QTest::keyClicks(screen.CustomerEdit()->Editor(), "1120");
     QTest::keyClick(screen.CustomerEdit()->Editor(), Qt::Key_Return);
-
     QTest::mouseClick(screen.AddLineButton(), Qt::LeftButton);
-    ASSERT_EQ(detail.Reasons(), std::vector<int>{2});
     TypeIntoCell("a1-103/0");
-    ASSERT_EQ(detail.events.size(), 2u);
-    EXPECT_EQ(detail.events[1].reason, 7);
-    EXPECT_EQ(detail.events[1].fieldIndex, 4);
-    EXPECT_EQ(detail.events[1].field4, kDemoItemFormatted);
-    auto cell = [&](int column) { return List().Lines()->index(0, column).data().toString(); };
-    EXPECT_FALSE(cell(OrderLinesModel::ColDescription).isEmpty());
-    EXPECT_EQ(cell(OrderLinesModel::ColStockItem), "Yes");
-    EXPECT_EQ(cell(OrderLinesModel::ColLocation), "WH1");
-
+    EXPECT_EQ(List().Lines()->index(0, OrderLinesModel::ColStockItem).data().toString(), "Yes");
     // Over to the quantity and type it.
     List().setFocus();
     for (int i = OrderLinesModel::ColItem; i < OrderLinesModel::ColQuantity; ++i)
         QTest::keyClick(&List(), Qt::Key_Right);
     QTest::keyClick(&List(), Qt::Key_5);
     TypeIntoCell("0");
-    EXPECT_EQ(screen.Order()->LineValue(0, orderdetail::QTYORDERED).ToDouble(), 50.0);
-
-    header.events.clear();
-    detail.events.clear();
     QTest::mouseClick(screen.SaveButton(), Qt::LeftButton);
-    EXPECT_EQ(header.Reasons(), std::vector<int>{15});
-    EXPECT_EQ(detail.Reasons(), std::vector<int>{15});
-    EXPECT_EQ(detail.events[0].field4, kDemoItemFormatted);
 
     const QString number = screen.OrderNumberCombo()->currentText();
-    EXPECT_TRUE(number.startsWith("ORD")) << number.toStdString();
-    EXPECT_EQ(screen.Order()->OrderNumbers().size(), ordersBefore + 1);
-    // What a save stores is OrderEntryTest's; here, that the typed customer and line got there.
     std::optional<Order> stored =
         screen.Order()->Database().LoadOrderByNumber(number.toStdString());
-    ASSERT_TRUE(stored && stored->lines.size() == 1u);
+    ASSERT_TRUE(stored && stored->lines.size() == 1u) << number.toStdString();
     EXPECT_EQ(stored->header.customer, "1120");
     EXPECT_EQ(stored->lines[0].itemNo, kDemoItemStored);
+    EXPECT_EQ(stored->lines[0].quantityOrdered, 50.0);
 }
 
-TEST_F(OrderEntryScreenTest, RefusedSaveShowsThePlatformsErrorsAndStoresNothing) {
+TEST_F(OrderEntryScreenTest, RefusedSaveShowsThePlatformsErrorsOnce) {
     ScopedModalHandler errors([](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Return); });
-    const size_t ordersBefore = screen.Order()->OrderNumbers().size();
     QTest::mouseClick(screen.AddLineButton(), Qt::LeftButton);
     TypeIntoCell("NO-SUCH-ITEM");
     QTest::mouseClick(screen.SaveButton(), Qt::LeftButton);  // no customer, an unknown item
-    EXPECT_EQ(errors.shown, 1);
+    EXPECT_EQ(errors.shown, 1);                    // what a refused save keeps is OrderEntryTest's
     EXPECT_EQ(demo.session->Errors().Count(), 0);  // shown, then cleared
-    EXPECT_EQ(screen.Order()->OrderNumbers().size(), ordersBefore);
-    EXPECT_EQ(screen.Order()->LineCount(), 1);  // the clerk's work is still there
 }
 
 // Answers the message box that asks with the given button; remembers its text.
@@ -214,20 +199,18 @@ struct Answer : ScopedModalHandler {
 TEST_F(OrderEntryScreenTest, UnsavedChangesAreAskedAboutOnCloseNewAndAnotherOrder) {
     OpenOrderWithLines();
     const QString number = screen.OrderNumberCombo()->currentText();
-    std::vector<QString> events;
-    QObject::connect(&screen, &OrderEntryScreen::ObjectEvent,
-                     [&](const QString& name, const QVariantMap&) { events.push_back(name); });
+    int events = 0;
+    QObject::connect(&screen, &OrderEntryScreen::ObjectEvent, [&] { ++events; });
     enum Action { Close, New, Other };
     const QMessageBox::StandardButton answers[] = {QMessageBox::Yes, QMessageBox::No,
                                                    QMessageBox::Cancel};
     int n = 0;
     for (Action action : {Close, New, Other}) {
         for (QMessageBox::StandardButton button : answers) {
-            SCOPED_TRACE(testing::Message() << "action " << action << ", answer " << button);
             ASSERT_TRUE(screen.OpenOrder(number));
             const std::string reference = "Changed " + std::to_string(++n);
             screen.Order()->SetHeaderValue(orderheader::REFERENCE, Variant(reference));
-            events.clear();
+            events = 0;
             Answer answer(button);
             if (action == Other) {
                 screen.OrderNumberCombo()->setFocus();
@@ -241,7 +224,7 @@ TEST_F(OrderEntryScreenTest, UnsavedChangesAreAskedAboutOnCloseNewAndAnotherOrde
             const auto stored = screen.Order()->Database().LoadOrderByNumber(number.toStdString());
             EXPECT_EQ(stored->header.reference == reference, button == QMessageBox::Yes);
             EXPECT_EQ(screen.OrderNumberCombo()->currentText() == number, stays || action == Close);
-            EXPECT_EQ(events.size(), action == Close && !stays ? 1u : 0u);
+            EXPECT_EQ(events, action == Close && !stays ? 1 : 0);
             EXPECT_EQ(screen.Order()->Modified(), stays);
         }
     }
@@ -266,10 +249,8 @@ TEST_F(OrderEntryScreenTest, UnsavedOrderIsKeptWhenTheHostClosesAndOfferedBackOn
         Answer answer(button);
         auto next = open();
         EXPECT_EQ(answer.shown, 1);
-        EXPECT_TRUE(QRegularExpression("^Restore the unsaved order from \\d\\d:\\d\\d\\?$")
-                        .match(answer.asked)
-                        .hasMatch())
-            << answer.asked.toStdString();
+        const QRegularExpression question("^Restore the unsaved order from \\d\\d:\\d\\d\\?$");
+        EXPECT_TRUE(answer.asked.contains(question)) << answer.asked.toStdString();
         EXPECT_FALSE(QFile::exists(file));
         const bool restored = button == QMessageBox::Yes;
         EXPECT_EQ(next->Order()->LineCount(), restored ? 1 : 0);
@@ -340,10 +321,11 @@ TEST(OrderNumberListTest, ReadsPagesAndKeepsAddedNumbersInPlace) {
     while (list.canFetchMore({})) list.fetchMore({});
     EXPECT_EQ(reads, 3);
     ASSERT_EQ(list.rowCount(), 251);
-    EXPECT_EQ(list.index(0).data().toString(), "*** NEW ***");
-    for (int row = 1; row <= 250; ++row)
-        EXPECT_EQ(list.index(row).data().toString().toStdString(),
-                  all[static_cast<size_t>(row - 1)]);
+    std::vector<std::string> shown;
+    for (int row = 0; row <= 250; ++row)
+        shown.push_back(list.index(row).data().toString().toStdString());
+    all.insert(all.begin(), "*** NEW ***");
+    EXPECT_EQ(shown, all);
 }
 
 }  // namespace

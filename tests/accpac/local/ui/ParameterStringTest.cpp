@@ -1,18 +1,16 @@
 #include <gtest/gtest.h>
 
+#include "../LocalTestSupport.h"
 #include "accpac/local/ui/ParameterString.h"
-#include "support/TestSupport.h"
 
 namespace accpac::local {
 namespace {
 
+using lumaro::test::Raises;
 using Map = std::map<std::string, std::string>;
 
 TEST(ParameterStringTest, ReadsKeysAndUnescapesValues) {
-    struct Case {
-        std::string text;
-        Map expected;
-    } cases[] = {
+    const std::pair<std::string, Map> cases[] = {
         {"ITEMNO=A1-103/0\nLOCATION=WH1\nDOCTYPE=2\n",
          {{"ITEMNO", "A1-103/0"}, {"LOCATION", "WH1"}, {"DOCTYPE", "2"}}},
         {"ITEMNO=A\\eqB\n", {{"ITEMNO", "A=B"}}},
@@ -22,14 +20,12 @@ TEST(ParameterStringTest, ReadsKeysAndUnescapesValues) {
         {"ITEMNO=  A1  \n", {{"ITEMNO", "  A1  "}}},           // blanks are kept
         {"", {}},
     };
-    for (const Case& c : cases) EXPECT_EQ(ParseParameterString(c.text), c.expected) << c.text;
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(ParseParameterString(text), expected) << text;
 }
 
 TEST(ParameterStringTest, MalformedTextRaisesWithTheLineAtFault) {
-    struct Case {
-        std::string text;
-        std::string fragment;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"ITEMNO=A1\nLOCATION\n", "line 2 has no \"=\""},
         {"ITEMNO=A1\nLOCATION=WH1", "does not end with a line feed"},
         {"ITEMNO=A\\qB\n", "line 1 holds a backslash"},
@@ -39,12 +35,8 @@ TEST(ParameterStringTest, MalformedTextRaisesWithTheLineAtFault) {
         {"ITEMNO=A\nITEMNO=B\n", "repeats the key ITEMNO"},
         {"\n", "line 1 has no \"=\""},
     };
-    for (const Case& c : cases) {
-        const lumaro::RuntimeError e =
-            lumaro::test::RaisedBy([&] { ParseParameterString(c.text); });
-        EXPECT_EQ(e.Number(), 5) << c.text;
-        EXPECT_NE(e.Description().find(c.fragment), std::string::npos) << e.Description();
-    }
+    for (const auto& [text, fragment] : cases)
+        EXPECT_TRUE(Raises([&] { ParseParameterString(text); }, 5, fragment)) << text;
 }
 
 }  // namespace

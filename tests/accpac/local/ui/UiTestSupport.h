@@ -6,13 +6,11 @@
 #include <memory>
 #include <vector>
 
-#include "accpac/DataSource.h"
+#include "accpac/ModalDialog.h"
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalSession.h"
 #include "accpac/local/ui/InquiryScreen.h"
 #include "accpac/local/ui/LocalGuiPlatform.h"
-#include "accpac/ModalDialog.h"
-#include "common/ErrorHandling.h"
 #include "support/TestSupport.h"
 
 namespace accpac::local::test {
@@ -61,30 +59,9 @@ std::vector<InquiryScreen*> OpenInquiries();
 InquiryScreen* LaunchInquiry(LocalSession& session, const std::string& parameters,
                              const std::string& screenId = "IC1900", int32_t owner = 0);
 
-// Every record-changed event of a data source, with field 4 of the record at that moment.
-struct RecordedEvent {
-    int reason;
-    int fieldIndex;  // of pField; 0 when none
-    std::string field4;
-};
-
-class EventRecorder : public QObject {
-public:
-    explicit EventRecorder(accpac::DataSource* source) {
-        connect(
-            source, &accpac::DataSource::OnRecordChanged, this,
-            [this, source](int reason, accpac::Field* field, QObject*) {
-                std::string field4;
-                lumaro::IgnoreErrors([&] { field4 = source->Fields().Item(4).Value().ToString(); });
-                events.push_back({reason, field ? field->Index() : 0, field4});
-            });
-    }
-    std::vector<int> Reasons() const {
-        std::vector<int> reasons;
-        for (const RecordedEvent& e : events) reasons.push_back(e.reason);
-        return reasons;
-    }
-    std::vector<RecordedEvent> events;
-};
+// The controls under root whose text does not fit them, as "kind text".
+std::vector<std::string> ClippedTexts(QWidget* root);
+// With LUMARO_SCREENSHOT_DIR set, saves the window there under the file name.
+void SaveScreenshot(QWidget* window, const char* file);
 
 }  // namespace accpac::local::test
