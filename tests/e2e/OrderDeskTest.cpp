@@ -110,8 +110,20 @@ protected:
 // One walk through the program: each step checks only how the window, the hosted screen
 // and the panel are wired together; the panel's own tests hold what it shows and why.
 TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
-    auto window = Start();
+    // /login shows the sign-on dialog: the clerk signs on as SYSOP.
+    demo.modal = [](QDialog& dialog) {
+        for (auto* edit : dialog.findChildren<QLineEdit*>())
+            if (edit->echoMode() == QLineEdit::Password) edit->setText("SYSOP");
+        dialog.accept();
+    };
+    auto window = Start("/login");
+    EXPECT_EQ(demo.dialogsShown, 1);
     ASSERT_EQ(window->State(), frmOEEntry::StartState::Running);
+    // The temporary registration for the hosted screen is gone once it runs.
+    const std::string temp =
+        std::string(accpac::local::kOE1100ProgID) + "." + std::to_string(window->SessionID());
+    EXPECT_FALSE(
+        accpac::local::registry::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + temp));
     EXPECT_EQ(window->windowTitle(), "SAMLTD - Lumaro");
     EXPECT_TRUE(demo.messages.messages.empty());
     OrderEntryScreen* screen = Screen(*window);
@@ -166,6 +178,13 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_F5);
     EXPECT_EQ(Shown(panel), DatabaseQuantities(accpac::local::kDemoItemStored));
+
+    // File > Close shuts down.
+    auto connection = panel.ExternalConnection();
+    window->mnuFile_Close()->trigger();
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
+    EXPECT_EQ(window->Session(), nullptr);
+    EXPECT_EQ(connection->State(), ado::adStateClosed);
 }
 
 TEST_F(OrderDeskTest, WindowSizeAndPanelPlacement) {
@@ -214,28 +233,6 @@ TEST_F(OrderDeskTest, WindowSizeAndPanelPlacement) {
     }
     EXPECT_EQ(window->minimumSize(), start);
     EXPECT_EQ(orders->DetailList()->height(), linesHeight + 200);
-}
-
-TEST_F(OrderDeskTest, FileCloseShutsDownAndLeavesNoTemporaryRegistration) {
-    // /login shows the sign-on dialog: the clerk signs on as SYSOP.
-    demo.modal = [](QDialog& dialog) {
-        for (auto* edit : dialog.findChildren<QLineEdit*>())
-            if (edit->echoMode() == QLineEdit::Password) edit->setText("SYSOP");
-        dialog.accept();
-    };
-    auto window = Start("/login");
-    EXPECT_EQ(demo.dialogsShown, 1);
-    ASSERT_EQ(window->State(), frmOEEntry::StartState::Running);
-    const std::string temp =
-        std::string(accpac::local::kOE1100ProgID) + "." + std::to_string(window->SessionID());
-    EXPECT_FALSE(
-        accpac::local::registry::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + temp));
-    auto connection = window->Panel().ExternalConnection();
-    window->mnuFile_Close()->trigger();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
-    EXPECT_EQ(window->Session(), nullptr);
-    EXPECT_EQ(connection->State(), ado::adStateClosed);
-    EXPECT_FALSE(window->Panel().adsICLOCQT->Active());
 }
 
 TEST(CommandLineTest, LoginSwitchIsAWholeWordIgnoringCase) {
