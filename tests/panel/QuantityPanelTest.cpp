@@ -596,12 +596,7 @@ TEST_F(QuantityPanelTest, EachZoomButtonSendsItsParameters) {
     emit panel->btnPurchaseOrderZoom->Clicked();
     const std::string lines = "ITEMNO=A1-103/0\nLOCATION=WH1\nDOCTYPE=";
     EXPECT_EQ(platform.launched, (Texts{lines + "1\n", lines + "2\n", lines + "3\n"}));
-    ASSERT_TRUE(messages.messages.empty()) << messages.messages[0].text;
-    int inquiries = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* inquiry = qobject_cast<accpac::local::InquiryScreen*>(w))
-            inquiries += inquiry->ItemText().contains(kDemoItemFormatted);
-    EXPECT_EQ(inquiries, 3);
+    EXPECT_TRUE(messages.messages.empty());  // the inquiry it opens: OrderDeskTest
 
     // The line's item is sent as it stands, escaped; a line without an item starts nothing.
     platform.launched.clear();
