@@ -40,6 +40,13 @@ const std::string kRegistryMessage =
     "permissions to "
     "registry key HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes in order to use Lumaro.";
 
+// Types a password into the sign-on dialog and signs on.
+void SignOn(QDialog& dialog, const QString& password) {
+    for (auto* edit : dialog.findChildren<QLineEdit*>())
+        if (edit->echoMode() == QLineEdit::Password) edit->setText(password);
+    dialog.accept();
+}
+
 class OrderDeskTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -111,11 +118,7 @@ protected:
 // and the panel are wired together; the panel's own tests hold what it shows and why.
 TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     // /login shows the sign-on dialog: the clerk signs on as SYSOP.
-    demo.modal = [](QDialog& dialog) {
-        for (auto* edit : dialog.findChildren<QLineEdit*>())
-            if (edit->echoMode() == QLineEdit::Password) edit->setText("SYSOP");
-        dialog.accept();
-    };
+    demo.modal = [](QDialog& dialog) { SignOn(dialog, "SYSOP"); };
     auto window = Start("/login");
     EXPECT_EQ(demo.dialogsShown, 1);
     ASSERT_EQ(window->State(), frmOEEntry::StartState::Running);
@@ -266,11 +269,7 @@ TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
         {"three refused passwords",
          [](auto& d) {
              d.modal = [](QDialog& q) {
-                 for (int i = 0; i < accpac::local::kMaxSignonAttempts; ++i) {
-                     for (auto* edit : q.findChildren<QLineEdit*>())
-                         if (edit->echoMode() == QLineEdit::Password) edit->setText("wrong");
-                     q.accept();
-                 }
+                 for (int i = 0; i < accpac::local::kMaxSignonAttempts; ++i) SignOn(q, "wrong");
              };
          },
          "/login", State::Ended, 1, "too many attempts"},
