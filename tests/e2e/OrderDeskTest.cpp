@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
@@ -40,6 +39,13 @@ const std::string kRegistryMessage =
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes. Please grant the current user 'Full Control' "
     "permissions to "
     "registry key HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes in order to use Lumaro.";
+
+// Types a password into the sign-on dialog and signs on.
+void SignOn(QDialog& dialog, const QString& password) {
+    for (auto* edit : dialog.findChildren<QLineEdit*>())
+        if (edit->echoMode() == QLineEdit::Password) edit->setText(password);
+    dialog.accept();
+}
 
 class OrderDeskTest : public ::testing::Test {
 protected:
@@ -103,33 +109,33 @@ protected:
         test::DemoMachine::Settle();
         EXPECT_TRUE(window.grab().save(folder + "/" + name));
     }
-    static bool HiveHasKey(const std::string& path) {
-        return accpac::local::registry::KeyExists(HKEY_LOCAL_MACHINE, path);
-    }
 
     test::DemoMachine demo;
     frmOEEntry* window_ = nullptr;
 };
 
+// One walk through the program: each step checks only how the window, the hosted screen
+// and the panel are wired together; the panel's own tests hold what it shows and why.
 TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
-    auto window = Start();
+    // /login shows the sign-on dialog: the clerk signs on as SYSOP.
+    demo.modal = [](QDialog& dialog) { SignOn(dialog, "SYSOP"); };
+    auto window = Start("/login");
+    EXPECT_EQ(demo.dialogsShown, 1);
     ASSERT_EQ(window->State(), frmOEEntry::StartState::Running);
+    // The temporary registration for the hosted screen is gone once it runs.
+    const std::string temp =
+        std::string(accpac::local::kOE1100ProgID) + "." + std::to_string(window->SessionID());
+    EXPECT_FALSE(
+        accpac::local::registry::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + temp));
     EXPECT_EQ(window->windowTitle(), "SAMLTD - Lumaro");
     EXPECT_TRUE(demo.messages.messages.empty());
     OrderEntryScreen* screen = Screen(*window);
     ASSERT_NE(screen, nullptr);
     QuantityPanel& panel = window->Panel();
-    EXPECT_TRUE(panel.frmQTY->isVisible());
 
-    // A known item: its five quantities and its description.
+    // An item typed on a new line reaches the panel; Alt+3 opens the committed inquiry.
     TypeNewLine(*screen, accpac::local::kDemoItemFormatted);
     EXPECT_EQ(Shown(panel), DatabaseQuantities(accpac::local::kDemoItemStored));
-    const QString label = panel.lblLocation->text();
-    EXPECT_TRUE(label.startsWith("Location WH1 (")) << label.toStdString();
-    EXPECT_TRUE(panel.btnSalesOrderZoom->isEnabled());
-
-    // The committed zoom opens the inquiry for the item, the location and kind 2.
-    ASSERT_TRUE(panel.btnCommittedZoom->isEnabled()) << "the demo item has committed quantities";
     EXPECT_EQ(panel.btnCommittedZoom->toolTip(),
               QString("Committed quantities of %1 at WH1 (Alt+3)")
                   .arg(accpac::local::kDemoItemFormatted));
@@ -140,25 +146,20 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* s = qobject_cast<accpac::local::InquiryScreen*>(w)) inquiry = s;
     ASSERT_NE(inquiry, nullptr);
-    EXPECT_TRUE(inquiry->ItemText().contains(accpac::local::kDemoItemFormatted))
-        << inquiry->ItemText().toStdString();
-    EXPECT_TRUE(inquiry->LocationText().contains("WH1"));
+    EXPECT_TRUE(inquiry->ItemText().contains(accpac::local::kDemoItemFormatted));
     EXPECT_DOUBLE_EQ(inquiry->Total(), panel.afeICLOCIqtycommitted->Value().ToDouble());
     inquiry->close();
 
-    // A saved order: its first line's item is looked up, and looked up again when the
-    // order is saved, so a quantity changed meanwhile shows at once.
+    // Saving an order reads its line's item again: a quantity changed meanwhile shows.
     ASSERT_GT(screen->OrderNumberCombo()->count(), 1);
     ASSERT_TRUE(screen->OpenOrder(screen->OrderNumberCombo()->itemText(1)));
     const std::string stored = panel.adsICITEM->Fields().Item(1).Value().ToString();
-    EXPECT_EQ(Shown(panel), DatabaseQuantities(stored));
     auto company = std::make_shared<ado::Connection>();
     company->Open(test::DemoMachine::SQLiteConnection("SAMLTD"));
     ado::test::OpenQuery(company, "UPDATE ICILOC SET QTYONORDER = QTYONORDER + 7 WHERE ITEMNO = '" +
                                       stored + "' AND LOCATION = 'WH1'");
     QTest::mouseClick(screen->SaveButton(), Qt::LeftButton);
     EXPECT_EQ(Shown(panel), DatabaseQuantities(stored));
-    EXPECT_EQ(panel.StatusText(), "");
     // No caption of the panel is cut, and the panel lies inside the window.
     for (QLabel* label : {panel.lblQtyOnHand, panel.lblQtyOnSalesOrder, panel.lblQtyOnPurchase,
                           panel.lblQtyCommitted, panel.lblQtyAvailable}) {
@@ -167,13 +168,7 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     }
     EXPECT_LE(panel.frmQTY->geometry().bottom(), window->centralWidget()->height());
     Screenshot(*window, "panel-good-item.png");
-
-    // An item the platform does not know shows the not-found marker, and says so.
     TypeNewLine(*screen, "NO-SUCH-ITEM");
-    EXPECT_EQ(Shown(panel)[0], "-999999999999");
-    EXPECT_EQ(panel.lblQtyStatus->text(), "Item NO-SUCH-ITEM is not in the item file.");
-    EXPECT_FALSE(panel.btnPurchaseOrderZoom->isEnabled());
-    EXPECT_FALSE(panel.btnCommittedZoom->isEnabled());
     Screenshot(*window, "panel-unknown-item.png");
 
     // F5 reads the item again.
@@ -181,19 +176,14 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_F5);
-    EXPECT_EQ(panel.StatusText(), "");
     EXPECT_EQ(Shown(panel), DatabaseQuantities(accpac::local::kDemoItemStored));
 
-    // A new order, the typed lines discarded: no figures and no zoom.
-    demo.modal = [](QDialog& dialog) {
-        auto* box = qobject_cast<QMessageBox*>(&dialog);
-        ASSERT_NE(box, nullptr);
-        box->button(QMessageBox::No)->click();
-    };
-    QTest::mouseClick(screen->NewButton(), Qt::LeftButton);
-    EXPECT_FALSE(panel.afeICLOCIqtyavail->isVisible());
-    EXPECT_FALSE(panel.btnSalesOrderZoom->isEnabled() || panel.btnCommittedZoom->isEnabled() ||
-                 panel.btnPurchaseOrderZoom->isEnabled());
+    // File > Close shuts down.
+    auto connection = panel.ExternalConnection();
+    window->mnuFile_Close()->trigger();
+    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
+    EXPECT_EQ(window->Session(), nullptr);
+    EXPECT_EQ(connection->State(), ado::adStateClosed);
 }
 
 TEST_F(OrderDeskTest, WindowSizeAndPanelPlacement) {
@@ -244,35 +234,11 @@ TEST_F(OrderDeskTest, WindowSizeAndPanelPlacement) {
     EXPECT_EQ(orders->DetailList()->height(), linesHeight + 200);
 }
 
-TEST_F(OrderDeskTest, FileCloseShutsDownAndLeavesNoTemporaryRegistration) {
-    // /login shows the sign-on dialog: the clerk signs on as SYSOP.
-    demo.modal = [](QDialog& dialog) {
-        for (auto* edit : dialog.findChildren<QLineEdit*>())
-            if (edit->echoMode() == QLineEdit::Password) edit->setText("SYSOP");
-        dialog.accept();
-    };
-    auto window = Start("/login");
-    EXPECT_EQ(demo.dialogsShown, 1);
-    ASSERT_EQ(window->State(), frmOEEntry::StartState::Running);
-    const std::string temp =
-        std::string(accpac::local::kOE1100ProgID) + "." + std::to_string(window->SessionID());
-    EXPECT_FALSE(HiveHasKey("Software\\Classes\\" + temp));
-    auto connection = window->Panel().ExternalConnection();
-    window->mnuFile_Close()->trigger();
-    EXPECT_EQ(window->State(), frmOEEntry::StartState::Closed);
-    EXPECT_EQ(window->Session(), nullptr);
-    EXPECT_EQ(connection->State(), ado::adStateClosed);
-    EXPECT_FALSE(window->Panel().adsICLOCQT->Active());
-}
-
 TEST(CommandLineTest, LoginSwitchIsAWholeWordIgnoringCase) {
-    struct Case {
-        const char* line;
-        bool expected;
-    } cases[] = {{"x /LOGIN y", true},   {"/login", true}, {"/login2", false},
-                 {"-login", false},      {"", false},      {"a  /Login", true},
-                 {"/loginx /log", false}};
-    for (const auto& c : cases) EXPECT_EQ(frmOEEntry::HasLoginSwitch(c.line), c.expected) << c.line;
+    const std::pair<const char*, bool> cases[] = {
+        {"x /LOGIN y", true}, {"/login2", false}, {"-login", false}, {"/loginx /log", false}};
+    for (const auto& [line, expected] : cases)
+        EXPECT_EQ(frmOEEntry::HasLoginSwitch(line), expected) << line;
 }
 
 // ---- Start-up endings -------------------------------------------------------------------------
@@ -299,18 +265,12 @@ TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
         {"three refused passwords",
          [](auto& d) {
              d.modal = [](QDialog& q) {
-                 for (int i = 0; i < accpac::local::kMaxSignonAttempts; ++i) {
-                     for (auto* edit : q.findChildren<QLineEdit*>())
-                         if (edit->echoMode() == QLineEdit::Password) edit->setText("wrong");
-                     q.accept();
-                 }
+                 for (int i = 0; i < accpac::local::kMaxSignonAttempts; ++i) SignOn(q, "wrong");
              };
          },
          "/login", State::Ended, 1, "too many attempts"},
         {"no machine folder", [](auto&) { fs::remove_all(winapi::MachineFolder()); }, "",
          State::Ended, 1, "Cannot sign on to Sage Accpac."},
-        {"no shared-data folder", [&](auto&) { fs::remove_all(shared()); }, "", State::Ended, 1,
-         "Cannot sign on to Sage Accpac."},
         {"platform not installed",
          [](auto&) {
              fs::remove(accpac::local::Installation().ProgramsFolder() + "/runtime/a4wapi.dll");

@@ -264,25 +264,15 @@ TEST_F(QuantityPanelTest, SetUpAndShutdown) {
         settings->SetDrilldown(drilldown);
         QuantityPanel* p = NewPanel();
         Start(p);
-        EXPECT_EQ(p->LocationCode(), "WH1");
-        EXPECT_EQ(p->LocationDescription(), link->Database().FindLocation("WH1")->description);
-        EXPECT_EQ(p->RememberedItemKey(), "~");
-        EXPECT_EQ(p->ExternalConnection()->State(), ado::adStateOpen);
         EXPECT_TRUE(p->adsICLOCQT->Active() && p->adsICITEM->Active() && p->adsICLOC->Active());
         const Texts decimals{"set 17=" + std::to_string(link->Database().QuantityDecimals())};
-        for (accpac::FieldEdit* c :
-             {p->afeICLOCIaqtyonhand, p->afeICLOCIqtysalordr, p->afeICLOCIqtyonorder,
-              p->afeICLOCIqtyavail, p->afeICLOCIqtycommitted})
-            EXPECT_EQ(Calls(c), decimals);
+        EXPECT_EQ(Calls(p->afeICLOCIqtyavail), decimals);
         const Texts zoomSetUp{drilldown ? "invoke 60(0,3,)" : "set 57=0"};
-        for (accpac::FieldEdit* b :
-             {p->btnSalesOrderZoom, p->btnPurchaseOrderZoom, p->btnCommittedZoom}) {
-            EXPECT_EQ(Calls(b), zoomSetUp);
-            EXPECT_FALSE(b->isEnabled());  // no line yet
-        }
+        EXPECT_EQ(Calls(p->btnCommittedZoom), zoomSetUp);
+        EXPECT_FALSE(p->btnCommittedZoom->isEnabled());  // no line yet
         p->CloseQuantitySources();
         EXPECT_EQ(p->ExternalConnection()->State(), ado::adStateClosed);
-        EXPECT_FALSE(p->adsICLOCQT->Active() || p->adsICITEM->Active() || p->adsICLOC->Active());
+        EXPECT_FALSE(p->adsICLOCQT->Active() || p->adsICITEM->Active());
     }
     EXPECT_TRUE(messages.messages.empty());
     EXPECT_EQ(programEnded, 0);
@@ -371,14 +361,8 @@ TEST_F(QuantityPanelTest, RefreshAndTheRememberedItem) {
         EXPECT_EQ(queries.Count() - before, step.queries);
     }
 
+    // Which figure goes to which control: QueryShapes.
     MoveToLine(kDemoItemFormatted);
-    auto q = link->Database().FindItemLocation(kDemoItemStored, "WH1");
-    const double onHand = q->qtyOnHand + q->qtyRenOCost + q->qtyAdNOCost - q->qtyShNOCost;
-    Texts expected;
-    for (double v :
-         {onHand, q->qtyOnOrder, q->qtySalesOrder, onHand - q->qtyCommitted, q->qtyCommitted})
-        expected.push_back(Variant(v).ToString());
-    EXPECT_EQ(Shown(), expected);
     EXPECT_EQ(panel->RememberedItemKey(), kDemoItemFormatted);
     EXPECT_EQ(Caption(),
               "Location WH1 (" + link->Database().FindItem(kDemoItemStored)->description + ")");
@@ -449,26 +433,21 @@ TEST_F(QuantityPanelTest, ZoomButtonsFollowTheLineAndTheQuantities) {
 }
 
 TEST_F(QuantityPanelTest, QueryShapes) {
-    const std::pair<const char*, Texts> cases[] = {
-        {"SELECT 1 AS QTONHAND, 2 AS qtonorder, 3 AS QTSALORDR, 4 AS QTAVAIL WHERE '%s' <> "
-         "'%s'",  // no QTCOMMIT
-         {"1", "2", "3", "4", "0"}},
-        {"SELECT 1 AS QTONHAND, NULL AS QTONORDER, 3 AS QTSALORDR, 4 AS QTAVAIL, 5 AS QTCOMMIT "
-         "WHERE '%s' <> '%s'",
+    // A failing query and a query the formatter refuses: StatusSaysWhyAFigureIsMissing.
+    const std::string where = " WHERE '%s' <> '%s'";
+    const std::pair<std::string, Texts> cases[] = {
+        {"SELECT 1 AS QTONHAND, 2 AS qtonorder, 3 AS QTSALORDR, 4 AS QTAVAIL" + where,
+         {"1", "2", "3", "4", "0"}},  // no QTCOMMIT
+        {"SELECT 1 AS QTONHAND, NULL AS QTONORDER, 3 AS QTSALORDR, 4 AS QTAVAIL, 5 AS QTCOMMIT" +
+             where,
          {"1", "0", "3", "4", "5"}},
-        {"SELECT * FROM (SELECT 5 AS QTONHAND, 6 AS QTONORDER, 7 AS QTSALORDR, 8 AS QTAVAIL, 9 "
-         "AS QTCOMMIT "
-         "UNION ALL SELECT 1, 1, 1, 1, 1) WHERE '%s' <> '%s' ORDER BY QTONHAND DESC",  // two
-                                                                                       // rows:
-                                                                                       // the
-                                                                                       // first
-         {"5", "6", "7", "8", "9"}},
+        {"SELECT * FROM (SELECT 5 AS QTONHAND, 6 AS QTONORDER, 7 AS QTSALORDR, 8 AS QTAVAIL, 9 AS "
+         "QTCOMMIT UNION ALL SELECT 1, 1, 1, 1, 1)" +
+             where + " ORDER BY QTONHAND DESC",
+         {"5", "6", "7", "8", "9"}},                          // two rows: the first
         {"SELECT 1 AS QTONHAND WHERE '%s' = '%s'", kMarker},  // no row
-        {"SELEC 1 WHERE '%s' = '%s'", kMarker},               // syntax error
-        {"SELECT 1 AS QTONHAND WHERE '%s' <> ''", kMarker},   // one placeholder
-        {"SELECT 1 AS QTONHAND WHERE '%s' LIKE 'A%' AND '%s' <> ''",
-         kMarker},  // single percent sign
-        {"SELECT 'many' AS QTONHAND, 1 AS QTONORDER WHERE '%s' <> '%s'", kMarker},  // not a number
+        {"SELECT 1 AS QTONHAND WHERE '%s' LIKE 'A%' AND '%s' <> ''", kMarker},  // single %
+        {"SELECT 'many' AS QTONHAND, 1 AS QTONORDER" + where, kMarker},         // not a number
     };
     for (const auto& [query, shown] : cases) {
         SCOPED_TRACE(query);
@@ -485,8 +464,7 @@ TEST_F(QuantityPanelTest, QueryShapes) {
 // an unknown item, no row at the location, a failing query (its first line), a database
 // that cannot be reached. Good figures leave it empty; the marker is never shown cut.
 TEST_F(QuantityPanelTest, StatusSaysWhyAFigureIsMissing) {
-    test::IclocRow stocked;
-    stocked.itemNo = kDemoItemStored, stocked.location = "WH1", stocked.qtyOnHand = 4;
+    const test::IclocRow stocked{kDemoItemStored, "WH1", 4};
     test::TempDir dir;
     std::filesystem::create_directory(dir.path() / "share");
     struct Database {
@@ -568,6 +546,7 @@ TEST_F(QuantityPanelTest, StatusSaysWhyAFigureIsMissing) {
         EXPECT_EQ(p->StatusText().rfind("The quantity query failed: ", 0), 0u) << p->StatusText();
         EXPECT_NE(p->StatusText().find(cause), std::string::npos) << p->StatusText();
         EXPECT_EQ(p->StatusText().find('\n'), std::string::npos);
+        EXPECT_EQ(Shown(p), kMarker);
         p->CloseQuantitySources();
     }
     if (!pg) GTEST_SKIP() << "SQLite only: " << test::kNoPgReason;
@@ -578,12 +557,8 @@ TEST_F(QuantityPanelTest, StatusSaysWhyAFigureIsMissing) {
 TEST_F(QuantityPanelTest, RecoversWhenTheDatabaseDropsTheConnection) {
     if (!test::TestPgServer()) GTEST_SKIP() << test::kNoPgReason;
     const auto [other, otherStored] = OtherItem();
-    test::IclocRow a, b;
-    a.itemNo = kDemoItemStored, a.location = "WH1", a.qtyOnHand = 1, a.qtyOnOrder = 2,
-    a.qtySalOrdr = 3, a.qtyCommit = 4;
-    b.itemNo = otherStored, b.location = "WH1", b.qtyOnHand = 5, b.qtyOnOrder = 6, b.qtySalOrdr = 7,
-    b.qtyCommit = 8;
-    test::PgIclocDatabase pg({a, b});
+    test::PgIclocDatabase pg(
+        {{kDemoItemStored, "WH1", 1, 0, 0, 0, 2, 3, 4}, {otherStored, "WH1", 5, 0, 0, 0, 6, 7, 8}});
     auto admin = std::make_shared<ado::Connection>();
     admin->Open(pg.AdoConnectionString());
     const std::string application =
@@ -628,13 +603,7 @@ TEST_F(QuantityPanelTest, EachZoomButtonSendsItsParameters) {
     emit panel->btnPurchaseOrderZoom->Clicked();
     const std::string lines = "ITEMNO=A1-103/0\nLOCATION=WH1\nDOCTYPE=";
     EXPECT_EQ(platform.launched, (Texts{lines + "1\n", lines + "2\n", lines + "3\n"}));
-    EXPECT_EQ(platform.launched[1].size(), 39u);
-    ASSERT_TRUE(messages.messages.empty()) << messages.messages[0].text;
-    int inquiries = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* inquiry = qobject_cast<accpac::local::InquiryScreen*>(w))
-            inquiries += inquiry->ItemText().contains(kDemoItemFormatted);
-    EXPECT_EQ(inquiries, 3);
+    EXPECT_TRUE(messages.messages.empty());  // the inquiry it opens: OrderDeskTest
 
     // The line's item is sent as it stands, escaped; a line without an item starts nothing.
     platform.launched.clear();
