@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "common/RuntimeError.h"
 #include "globals/Globals.h"
 #include "support/TestSupport.h"
@@ -131,26 +129,6 @@ TEST(GlobalsTest, QuotingAndParameterStrings) {
               (std::vector<std::string>{"a", "b", "3", "1.5", "True"}));
     EXPECT_EQ(StringArray({"a", Variant::Null()}), std::vector<std::string>{""});
     EXPECT_EQ(StringArray({Variant(std::vector<Variant>{})}), std::vector<std::string>{""});
-}
-
-// Arbitrary bytes, weighted towards the characters the formatter reacts to, never do more
-// than raise a RuntimeError.
-TEST(GlobalsTest, FormatStringAndExpandEscapesSurviveArbitraryInput) {
-    std::mt19937 random(20240501);
-    const std::string special = "%%%\\\\-0+ #.123456789ldsxXfEgiu";
-    const std::vector<Variant> values{"abc", 42, -7, 3.14159, 1e300, true, Variant(), "\\", "-1.5"};
-    for (int round = 0; round < 20000; ++round) {
-        std::string pattern(random() % 24, '\0');
-        for (char& c : pattern)
-            c = random() % 2 ? special[random() % special.size()] : static_cast<char>(random());
-        std::vector<Variant> args(random() % 4);
-        for (auto& a : args) a = values[random() % values.size()];
-        try {
-            FormatString(pattern, args);
-        } catch (const RuntimeError&) {
-        }
-        EXPECT_NO_THROW(ExpandEscapes(pattern));
-    }
 }
 
 }  // namespace
