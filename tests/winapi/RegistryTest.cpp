@@ -20,13 +20,16 @@ using namespace std::string_literals;
 
 namespace {
 
+LONG TryCreate(HKEY root, const char* path, REGSAM sam, HKEY* key, DWORD* disposition = nullptr) {
+    *key = nullptr;
+    return RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, key,
+                           disposition);
+}
+
 HKEY Create(HKEY root, const char* path, REGSAM sam = KEY_ALL_ACCESS,
             DWORD* disposition = nullptr) {
     HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, &key,
-                              disposition),
-              ERROR_SUCCESS)
-        << path;
+    EXPECT_EQ(TryCreate(root, path, sam, &key, disposition), ERROR_SUCCESS) << path;
     return key;
 }
 
@@ -358,12 +361,8 @@ TEST(Registry, HandlesAccessRightsAndArguments) {
     RegCloseKey(enumerate);
 
     HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "\\Lead", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr),
-              ERROR_BAD_PATHNAME);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "a\\\\b", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr),
-              ERROR_BAD_PATHNAME);
+    EXPECT_EQ(TryCreate(HKEY_LOCAL_MACHINE, "\\Lead", KEY_WRITE, &key), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(TryCreate(HKEY_LOCAL_MACHINE, "a\\\\b", KEY_WRITE, &key), ERROR_BAD_PATHNAME);
     EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(uintptr_t(0x7777)), "x", 0, KEY_READ, &key),
               ERROR_INVALID_HANDLE);
 
@@ -381,19 +380,14 @@ TEST(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
     SetText(early, "v", "1");
     const std::string hive = winapi::HiveFilePath(HKEY_LOCAL_MACHINE);
     const std::string before = ReadFile(hive);
-    std::filesystem::permissions(hive, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::group_read |
-                                           std::filesystem::perms::others_read);
+    std::filesystem::permissions(hive, std::filesystem::perms::owner_read);
 
     HKEY key = nullptr;
     DWORD disposition = 0;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\New", 0, nullptr, 0,
-                              KEY_WRITE, nullptr, &key, nullptr),
+    EXPECT_EQ(TryCreate(HKEY_LOCAL_MACHINE, "Software\\Classes\\New", KEY_WRITE, &key),
               ERROR_ACCESS_DENIED);
     EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(TryCreate(HKEY_CLASSES_ROOT, "Existing", KEY_WRITE, &key), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, KEY_ALL_ACCESS, &key),
               ERROR_ACCESS_DENIED);
     EXPECT_EQ(SetText(early, "v", "2"), ERROR_ACCESS_DENIED);
@@ -403,8 +397,7 @@ TEST(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
     EXPECT_EQ(ReadFile(hive), before);
 
     // Reading is still allowed.
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, nullptr, 0, KEY_READ, nullptr, &key,
-                              &disposition),
+    ASSERT_EQ(TryCreate(HKEY_CLASSES_ROOT, "Existing", KEY_READ, &key, &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
     EXPECT_EQ(Query(key, "v").second, "1\0"s);
