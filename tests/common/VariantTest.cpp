@@ -72,12 +72,6 @@ TEST(VariantTest, Booleans) {
     EXPECT_THROW((void)Variant("yes").ToBool(), RuntimeError);
 }
 
-}  // namespace
-}  // namespace lumaro
-
-namespace lumaro {
-namespace {
-
 // Qt applications take the user's locale for the C library; numbers must not follow it.
 TEST(VariantTest, NumberTextIgnoresTheProcessLocale) {
     const char* previous = setlocale(LC_NUMERIC, nullptr);

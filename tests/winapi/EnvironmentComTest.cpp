@@ -7,8 +7,7 @@
 #include "winapi/ComText.h"
 #include "winapi/windows.h"
 
-using lumaro::test::ScopedEnv;
-using lumaro::test::TempMachine;
+using namespace lumaro::test;
 
 // The needed size (with the NUL) is returned whether the buffer holds the result or not, and
 // nothing is written past a buffer that is too small.
@@ -52,8 +51,7 @@ TEST(Com, ClassIdTextAndProgIdLookup) {
           {"Vendor.Control\\CurVer", "Vendor.Control.1"},
           {"CLSID\\" + clsid + "\\ProgID", "Vendor.Control.1"},
           {"Broken.Control\\Clsid", "not a class id"}})
-        ASSERT_EQ(lumaro::test::StoreRegText(HKEY_CLASSES_ROOT, path, nullptr, text),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(StoreRegText(HKEY_CLASSES_ROOT, path, nullptr, text), ERROR_SUCCESS);
 
     const std::string none = "{00000000-0000-0000-0000-000000000000}";
     struct Case {

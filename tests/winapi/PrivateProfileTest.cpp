@@ -11,11 +11,7 @@
 #include "support/TestSupport.h"
 #include "winapi/windows.h"
 
-using lumaro::test::ReadFile;
-using lumaro::test::TempDir;
-using lumaro::test::TempMachine;
-using lumaro::test::Utf16;
-using lumaro::test::WriteFile;
+using namespace lumaro::test;
 using namespace std::string_literals;
 
 namespace {

@@ -11,11 +11,7 @@
 #include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
 
-using lumaro::test::LoadRegText;
-using lumaro::test::ReadFile;
-using lumaro::test::StoreRegText;
-using lumaro::test::TempMachine;
-using lumaro::test::WriteFile;
+using namespace lumaro::test;
 using namespace std::string_literals;
 
 namespace {

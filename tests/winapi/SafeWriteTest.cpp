@@ -20,11 +20,7 @@
 #include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
 
-using lumaro::test::ReadFile;
-using lumaro::test::TempDir;
-using lumaro::test::TempMachine;
-using lumaro::test::Utf16;
-using lumaro::test::WriteFile;
+using namespace lumaro::test;
 using namespace std::string_literals;
 
 namespace {
@@ -37,12 +33,10 @@ std::string Profile(const std::string& file, const std::string& section, const s
 }
 
 LONG SetKeyValue(const std::string& path, const std::string& text) {
-    return lumaro::test::StoreRegText(HKEY_LOCAL_MACHINE, path, "v", text);
+    return StoreRegText(HKEY_LOCAL_MACHINE, path, "v", text);
 }
 
-std::string KeyValue(const std::string& path) {
-    return lumaro::test::LoadRegText(HKEY_LOCAL_MACHINE, path, "v");
-}
+std::string KeyValue(const std::string& path) { return LoadRegText(HKEY_LOCAL_MACHINE, path, "v"); }
 
 // Runs `body` in `count` child processes started together; returns their exit codes.
 template <class Body>
