@@ -17,13 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 const char* const kConfiguration = "SOFTWARE\\ACCPAC International, Inc.\\ACCPAC\\Configuration";
 
-void StoreConfiguration(const char* name, DWORD type, const std::string& bytes) {
-    ASSERT_EQ(test::StoreRegValue(HKEY_LOCAL_MACHINE, kConfiguration, name, type, bytes),
-              ERROR_SUCCESS);
-}
-
 void StoreText(const char* name, const std::string& text) {
-    StoreConfiguration(name, REG_SZ, text + '\0');
+    ASSERT_EQ(test::StoreRegText(HKEY_LOCAL_MACHINE, kConfiguration, name, text), ERROR_SUCCESS);
 }
 
 TEST(JoinPathTest, OneRule) {
@@ -40,28 +35,24 @@ TEST(JoinPathTest, OneRule) {
 
 TEST(AccpacPathsTest, Discovery) {
     struct Case {
-        const char* label;
         bool key;
         std::optional<std::string> programs;
         std::optional<std::string> shared;
         bool dll;
         bool installed;
     } cases[] = {
-        {"no key", false, {}, {}, true, false},
-        {"complete", true, "P", "S", true, true},
-        {"no a4wapi.dll", true, "P", "S", false, false},
-        {"no Programs", true, {}, "S", true, false},
-        {"no SharedData", true, "P", {}, true, true},
+        {false, {}, {}, true, false},    // no key
+        {true, "P", "S", true, true},    // complete
+        {true, "P", "S", false, false},  // no a4wapi.dll
+        {true, {}, "S", true, false},    // no Programs
+        {true, "P", {}, true, true},     // no SharedData
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
         test::TempMachine machine;
         test::RecordingMessageSink messages;
         const std::string root = machine.str();
         auto placed = [&](const std::optional<std::string>& v) { return root + "/" + *v; };
-        if (c.key) {
-            ASSERT_EQ(test::CreateRegKey(HKEY_LOCAL_MACHINE, kConfiguration), ERROR_SUCCESS);
-        }
+        if (c.key) test::CreateRegKey(HKEY_LOCAL_MACHINE, kConfiguration);
         if (c.programs) StoreText("Programs", placed(c.programs));
         if (c.shared) StoreText("SharedData", placed(c.shared));
         if (c.dll) {
@@ -92,7 +83,7 @@ TEST(AccpacPathsTest, ConstructionErrorIsShownAndAbsorbed) {
     test::TempMachine machine;
     test::RecordingMessageSink messages;
     StoreText("Programs", "/p");
-    StoreConfiguration("SharedData", REG_SZ, "");  // a text value with no data at all
+    test::StoreRegValue(HKEY_LOCAL_MACHINE, kConfiguration, "SharedData", REG_SZ, "");  // no data
     AccpacPaths paths;
     EXPECT_FALSE(paths.Installed());
     EXPECT_EQ(paths.ProgramsPath(), "/p");  // set before the error
