@@ -174,20 +174,19 @@ TEST_F(cRegistryTest, EnumerationsAreOneBased) {
     std::vector<std::string> names{"stale"};
     int32_t count = 9;
     EXPECT_TRUE(reg.EnumerateValues(names, count));  // key missing
-    EXPECT_EQ(count, 0);
-    EXPECT_TRUE(names.empty());
+    EXPECT_EQ(std::make_pair(count, names), std::make_pair(0, std::vector<std::string>{}));
 
     StoreRaw("alpha", REG_SZ, std::string("1\0", 2));
     StoreRaw("b", REG_SZ, std::string("2\0", 2));
     EXPECT_TRUE(reg.EnumerateValues(names, count));
-    EXPECT_EQ(count, 2);
-    EXPECT_EQ(names, (std::vector<std::string>{"", "alpha", "b"}));
+    EXPECT_EQ(std::make_pair(count, names),
+              std::make_pair(2, std::vector<std::string>{"", "alpha", "b"}));
 
     for (const char* sub : {"One", "Two"})
         test::CreateRegKey(HKEY_LOCAL_MACHINE, std::string(kSection) + "\\" + sub);
     EXPECT_TRUE(reg.EnumerateSections(names, count));
-    EXPECT_EQ(count, 2);
-    EXPECT_EQ(names, (std::vector<std::string>{"", "One", "Two"}));
+    EXPECT_EQ(std::make_pair(count, names),
+              std::make_pair(2, std::vector<std::string>{"", "One", "Two"}));
 }
 
 TEST_F(cRegistryTest, ValueExAndMachine) {
@@ -198,7 +197,6 @@ TEST_F(cRegistryTest, ValueExAndMachine) {
     other.SetValueEx(HKEY_LOCAL_MACHINE, kSection, "name", REG_SZ, Variant("fallback"),
                      Variant("given"));
     EXPECT_EQ(other.ValueEx(HKEY_LOCAL_MACHINE, kSection, "name", 0, Variant()), Variant("given"));
-    EXPECT_EQ(other.ValueType(), REG_SZ);
 
     struct Case {
         const char* given;
