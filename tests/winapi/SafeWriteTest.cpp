@@ -220,31 +220,23 @@ TEST(MalformedFiles, HivesAreReadAsFarAsPossibleAndNeverDestroyed) {
     for (int i = 0; i < 2000; ++i) deep += "\\d";
     deep += "]";
     const std::string longText(10 * 1024 * 1024, 'y');
+    const std::string head = header + "[HKEY_LOCAL_MACHINE\\Good]\r\n", ok = "\"v\"=\"ok\"\r\n";
+    const std::string good = head.substr(header.size()) + ok;
     struct Case {
         const char* name;
         std::string content;
         std::string keptLine;  // a line that must survive the next write ("" = none)
     } cases[] = {
-        {"bad hex", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n\"x\"=hex:zz,01\r\n",
-         "\"x\"=hex:zz,01"},
-        {"header without ]",
-         header + "[HKEY_LOCAL_MACHINE\\Broken\r\n\"w\"=\"1\"\r\n[HKEY_LOCAL_MACHINE\\Good]"
-                  "\r\n\"v\"=\"ok\"\r\n",
+        {"bad hex", head + ok + "\"x\"=hex:zz,01\r\n", "\"x\"=hex:zz,01"},
+        {"header without ]", header + "[HKEY_LOCAL_MACHINE\\Broken\r\n\"w\"=\"1\"\r\n" + good,
          "[HKEY_LOCAL_MACHINE\\Broken"},
-        {"other root",
-         header + "[HKEY_CURRENT_USER\\Elsewhere]\r\n\"w\"=\"1\"\r\n[HKEY_LOCAL_MACHINE\\Good]"
-                  "\r\n\"v\"=\"ok\"\r\n",
+        {"other root", header + "[HKEY_CURRENT_USER\\Elsewhere]\r\n\"w\"=\"1\"\r\n" + good,
          "[HKEY_CURRENT_USER\\Elsewhere]"},
-        {"NUL byte", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"n\"=\"a\0b\"\r\n\"v\"=\"ok\"\r\n"s,
-         "\"n\"=\"a\0b\""s},
-        {"comment and junk",
-         header + "; a comment\r\njunk\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n", "junk"},
-        {"too deep", header + deep + "\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n", deep},
-        {"10 MB line",
-         header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"long\"=\"" + longText + "\"\r\n\"v\"=\"ok\"\r\n",
-         ""},
-        {"registry editor's UTF-16 export",
-         Utf16(header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n"), ""},
+        {"NUL byte", head + "\"n\"=\"a\0b\"\r\n"s + ok, "\"n\"=\"a\0b\""s},
+        {"comment and junk", header + "; a comment\r\njunk\r\n" + good, "junk"},
+        {"too deep", header + deep + "\r\n" + good, deep},
+        {"10 MB line", head + "\"long\"=\"" + longText + "\"\r\n" + ok, ""},
+        {"registry editor's UTF-16 export", Utf16(head + ok), ""},
     };
     for (const Case& c : cases) {
         TempMachine machine;
