@@ -122,6 +122,7 @@ CompanySettings SettingsAdmin::Read(const std::string& companyId) const {
     result.location = settings.Location();
     result.query = settings.Query();
     result.drilldown = settings.Drilldown();
+    result.queryTimeout = settings.QueryTimeout();
     return result;
 }
 
@@ -163,6 +164,7 @@ void SettingsAdmin::Write(const std::string& companyId, const SettingsChange& ch
     if (location) settings.SetLocation(*location);
     if (query) settings.SetQuery(*query);
     if (change.drilldown) settings.SetDrilldown(*change.drilldown);
+    if (change.queryTimeout) settings.SetQueryTimeout(*change.queryTimeout);
 
     // What the program will read must be what was given.
     auto verify = [&](const char* key, bool same) {
@@ -175,6 +177,8 @@ void SettingsAdmin::Write(const std::string& companyId, const SettingsChange& ch
     if (location) verify(kKeyLocation, settings.Location() == TrimSpaces(*location));
     if (query) verify(kKeyQuery, settings.Query() == TrimSpaces(*query));
     if (change.drilldown) verify(kKeyDrilldown, settings.Drilldown() == *change.drilldown);
+    if (change.queryTimeout)
+        verify(kKeyQueryTimeout, settings.QueryTimeout() == *change.queryTimeout);
 }
 
 SettingsTestOutcome SettingsAdmin::Test(const std::string& companyId, const SettingsChange& change,

@@ -35,6 +35,7 @@ struct CompanySettings {
     std::string location;
     std::string query;
     bool drilldown = false;
+    int queryTimeout = 0;  // seconds
     // The program counts a company as set up when it has a connection string.
     bool Configured() const { return !connectionString.empty(); }
 };
@@ -45,7 +46,10 @@ struct SettingsChange {
     std::optional<std::string> location;
     std::optional<std::string> query;
     std::optional<bool> drilldown;
-    bool Empty() const { return !connectionString && !location && !query && !drilldown; }
+    std::optional<int> queryTimeout;  // seconds, 1 to kMaxQueryTimeout
+    bool Empty() const {
+        return !connectionString && !location && !query && !drilldown && !queryTimeout;
+    }
 };
 
 // "true"/"false", "yes"/"no", "1"/"0", any letter case. False for anything else.

@@ -35,6 +35,10 @@ TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
     ProgramSettings program([] { return std::string("TEST"); },
                             [&]() -> const AccpacPaths& { return paths; });
     ASSERT_TRUE(program.CreateINIFile());
+    EXPECT_EQ(program.QueryTimeout(), kDefaultQueryTimeout);  // a file without the key
+    ASSERT_EQ(RunAdmin({"settings", "set", "--company", "test", "--timeout", "42"}).code, 0);
+    EXPECT_EQ(program.QueryTimeout(), 42);
+    EXPECT_EQ(RunAdmin({"settings", "set", "--company", "test", "--timeout", "0"}).code, 2);
     for (const auto& [text, drilldown] : {std::pair{"TRUE", true}, {"no", false}, {"1", true}}) {
         SCOPED_TRACE(text);
         AdminRun set = RunAdmin({"settings", "set", "--company", "test", "--location",

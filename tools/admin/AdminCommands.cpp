@@ -24,7 +24,7 @@ const std::vector<AdminCommand>& AdminCommands() {
         {"settings",
          "settings show [--company ID] [--json] [--reveal]\n"
          "settings set --company ID [--connection S] [--location L] [--query Q]"
-         " [--drilldown true|false] [--no-test]\n"
+         " [--drilldown true|false] [--timeout SECONDS] [--no-test] [--force]\n"
          "settings test --company ID [--item ITEM] [--json]",
          RunSettings,
          "The program's settings per company, in the settings file of the platform's company\n"

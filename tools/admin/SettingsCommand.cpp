@@ -1,11 +1,12 @@
 // lumaro-admin settings show [--company ID] [--json] [--reveal]
 // lumaro-admin settings set --company ID [--connection S] [--location L] [--query Q]
-//                           [--drilldown true|false] [--no-test] [--force]
+//                           [--drilldown true|false] [--timeout SECONDS] [--no-test] [--force]
 // lumaro-admin settings test --company ID [--item ITEM] [--json]
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <charconv>
 #include <cstdio>
 #include <optional>
 
@@ -69,6 +70,7 @@ QJsonObject SettingsJson(const CompanySettings& s, bool reveal) {
     o["location"] = Q(s.location);
     o["query"] = Q(s.query);
     o["drilldown"] = s.drilldown;
+    o["queryTimeout"] = s.queryTimeout;
     return o;
 }
 
@@ -79,7 +81,8 @@ void PrintSettings(const CompanySettings& s, bool reveal, std::ostream& out) {
         << (reveal ? s.connectionString : ado::MaskConnectionPasswords(s.connectionString)) << "\n"
         << kKeyLocation << "=" << s.location << "\n"
         << kKeyQuery << "=" << s.query << "\n"
-        << kKeyDrilldown << "=" << (s.drilldown ? "True" : "False") << "\n";
+        << kKeyDrilldown << "=" << (s.drilldown ? "True" : "False") << "\n"
+        << kKeyQueryTimeout << "=" << s.queryTimeout << "\n";
 }
 
 int Show(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream& err) {
@@ -113,8 +116,10 @@ int Show(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream
 
 int Set(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream& err) {
     ParsedArgs p;
-    if (!ParseArgs(args, {"--company", "--connection", "--location", "--query", "--drilldown"},
-                   {"--no-test", "--force"}, "settings set", p, err))
+    if (!ParseArgs(
+            args,
+            {"--company", "--connection", "--location", "--query", "--drilldown", "--timeout"},
+            {"--no-test", "--force"}, "settings set", p, err))
         return 2;
     if (!p.words.empty()) {
         err << "lumaro-admin: settings set: unexpected \"" << p.words[0] << "\"\n";
@@ -137,10 +142,22 @@ int Set(const Args& args, SettingsAdmin& admin, std::ostream& out, std::ostream&
         }
         change.drilldown = value;
     }
+    if (p.Has("--timeout")) {
+        const std::string text = p.Get("--timeout");
+        int seconds = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+        if (ec != std::errc() || end != text.data() + text.size() || seconds < 1 ||
+            seconds > kMaxQueryTimeout) {
+            err << "lumaro-admin: settings set: --timeout takes seconds from 1 to "
+                << kMaxQueryTimeout << ", not \"" << text << "\"\n";
+            return 2;
+        }
+        change.queryTimeout = seconds;
+    }
     if (change.Empty()) {
-        err << "lumaro-admin: settings set: nothing to set (give --connection, --location, --query "
-               "or "
-               "--drilldown)\n";
+        err << "lumaro-admin: settings set: nothing to set (give --connection, --location, "
+               "--query, "
+               "--drilldown or --timeout)\n";
         return 2;
     }
     try {
