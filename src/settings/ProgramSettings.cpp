@@ -223,6 +223,7 @@ bool ProgramSettings::CheckProgramSettings() {
     dialog.SetLocation(kFirstRunLocation);
     dialog.SetQuery(kFirstRunQuery);
     dialog.SetDrilldown(kFirstRunDrilldown);
+    dialog.SetQueryTimeout(QueryTimeout());
     // The dialog refuses a location the company does not have, when the platform lists them.
     IgnoreErrors([&] {
         if (auto link = session_().OpenDBLink(1, 1)) dialog.SetLocations(link->LocationCodes());
@@ -233,6 +234,7 @@ bool ProgramSettings::CheckProgramSettings() {
     SetConnectionString(dialog.ConnectionString());
     SetLocation(dialog.Location());
     SetQuery(dialog.Query());
+    SetQueryTimeout(dialog.QueryTimeout());
     SetDrilldown(dialog.Drilldown());
     return true;
 }

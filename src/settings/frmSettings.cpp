@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <algorithm>
 #include <exception>
 #include <memory>
@@ -98,6 +99,17 @@ frmSettings::frmSettings(QWidget* parent) : QDialog(parent) {
     chkDrilldown = new QCheckBox(QStringLiteral("Quantity Drilldown"), this);
     chkDrilldown->setObjectName(QStringLiteral("chkDrilldown"));
     chkDrilldown->setChecked(false);
+    // Beside the drilldown box, at the right of its row.
+    spnQueryTimeout = new QSpinBox(this);
+    spnQueryTimeout->setObjectName(QStringLiteral("spnQueryTimeout"));
+    spnQueryTimeout->setRange(1, kMaxQueryTimeout);
+    spnQueryTimeout->setSuffix(QStringLiteral(" s"));
+    spnQueryTimeout->setToolTip(
+        QStringLiteral("How long a quantity lookup may take before it is cancelled"));
+    lblQueryTimeout = new QLabel(QStringLiteral("Query timeout"), this);
+    lblQueryTimeout->setObjectName(QStringLiteral("lblQueryTimeout"));
+    lblQueryTimeout->setBuddy(spnQueryTimeout);
+    lblQueryTimeout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     cmdOK = MakeButton(this, "cmdOK", "OK");
     cmdTest = MakeButton(this, "cmdTest", "Test Connection");
     cmdCancel = MakeButton(this, "cmdCancel", "Cancel");
@@ -110,6 +122,10 @@ frmSettings::frmSettings(QWidget* parent) : QDialog(parent) {
     PlaceLabel(lblLocation, 645, txtLocation);
     PlaceLabel(lblQuery, 1170, txtQuery);
     accpac::SetTwipsGeometry(chkDrilldown, 150, 1575, 11640, 225);
+    accpac::SetTwipsGeometry(lblQueryTimeout, 7800, 1530, 2200, 315);
+    accpac::SetTwipsGeometry(spnQueryTimeout, 10100, 1530, 1690, 315);
+    lblQueryTimeout->raise();
+    spnQueryTimeout->raise();
     accpac::SetTwipsGeometry(cmdOK, 150, kButtonTop, 1215, kButtonHeight);
     accpac::SetTwipsGeometry(cmdTest, 1500, kButtonTop, 1590, kButtonHeight);
     accpac::SetTwipsGeometry(cmdCancel, 10575, kButtonTop, 1215, kButtonHeight);
@@ -119,7 +135,8 @@ frmSettings::frmSettings(QWidget* parent) : QDialog(parent) {
     QWidget::setTabOrder(txtConnectionString, txtLocation);
     QWidget::setTabOrder(txtLocation, txtQuery);
     QWidget::setTabOrder(txtQuery, chkDrilldown);
-    QWidget::setTabOrder(chkDrilldown, cmdOK);
+    QWidget::setTabOrder(chkDrilldown, spnQueryTimeout);
+    QWidget::setTabOrder(spnQueryTimeout, cmdOK);
     QWidget::setTabOrder(cmdOK, cmdTest);
     QWidget::setTabOrder(cmdTest, cmdCancel);
 
@@ -138,6 +155,7 @@ void frmSettings::showEvent(QShowEvent* event) {
     txtLocation->setText(QString::fromStdString(location_));
     txtQuery->setText(QString::fromStdString(query_));
     chkDrilldown->setChecked(drilldown_);
+    spnQueryTimeout->setValue(queryTimeout_);
     // Long texts show their beginning.
     for (QLineEdit* box : {txtConnectionString, txtLocation, txtQuery}) box->setCursorPosition(0);
     txtConnectionString->setFocus();
@@ -183,6 +201,7 @@ void frmSettings::cmdOK_Click() {
     query_ = Text(txtQuery);
     // Only a plain check counts; a greyed box does not.
     drilldown_ = chkDrilldown->checkState() == Qt::Checked;
+    queryTimeout_ = spnQueryTimeout->value();
     returnCode_ = kReturnOK;
     done(QDialog::Accepted);
 }

@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "settings/ProgramSettings.h"
+
 class QCheckBox;
+class QSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -40,6 +43,9 @@ public:
     void SetQuery(const std::string& value) { query_ = value; }
     bool Drilldown() const { return drilldown_; }
     void SetDrilldown(bool value) { drilldown_ = value; }
+    // Seconds a quantity lookup may take (1 to kMaxQueryTimeout).
+    int QueryTimeout() const { return queryTimeout_; }
+    void SetQueryTimeout(int value) { queryTimeout_ = value; }
     // 1 after OK with passing checks, 2 after Cancel, 0 until one of these.
     int32_t ReturnCode() const { return returnCode_; }
     void SetReturnCode(int32_t value) { returnCode_ = value; }
@@ -61,6 +67,8 @@ public:
     QLabel* lblQuery;
     QLineEdit* txtQuery;
     QCheckBox* chkDrilldown;
+    QLabel* lblQueryTimeout;
+    QSpinBox* spnQueryTimeout;
     QPushButton* cmdOK;
     QPushButton* cmdTest;
     QPushButton* cmdCancel;
@@ -83,6 +91,7 @@ private:
     std::string location_;
     std::string query_;
     bool drilldown_ = false;
+    int queryTimeout_ = kDefaultQueryTimeout;
     int32_t returnCode_ = kReturnNone;
     std::optional<std::vector<std::string>> locations_;
 };

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <optional>
 
@@ -168,17 +169,13 @@ TEST(SettingsDialogTest, LayoutCaptionsTabOrderAndActivation) {
     EXPECT_NEAR(accpac::PixelsToTwipsX(form.width()), 11940, tolerance);
     EXPECT_NEAR(accpac::PixelsToTwipsY(form.height()), 2400, tolerance);
 
-    const QWidget* tabStops[] = {form.txtConnectionString,
-                                 form.txtLocation,
-                                 form.txtQuery,
-                                 form.chkDrilldown,
-                                 form.cmdOK,
-                                 form.cmdTest,
-                                 form.cmdCancel};
+    const QWidget* tabStops[] = {
+        form.txtConnectionString, form.txtLocation, form.txtQuery, form.chkDrilldown,
+        form.spnQueryTimeout,     form.cmdOK,       form.cmdTest,  form.cmdCancel};
     QWidget* w = form.txtConnectionString;
     for (size_t i = 1; i < std::size(tabStops); ++i) {
         do w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus));
+        while (!(w->focusPolicy() & Qt::TabFocus) || w->parentWidget() != &form);
         EXPECT_EQ(w, tabStops[i]) << "tab stop " << i;
     }
 }
