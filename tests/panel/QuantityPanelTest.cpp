@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QSqlDriver>
 #include <QSqlQuery>
+#include <QTest>
 #include <QToolButton>
 #include <QUuid>
 #include <atomic>
@@ -593,6 +594,34 @@ TEST_F(QuantityPanelTest, RecoversWhenTheDatabaseDropsTheConnection) {
     EXPECT_EQ(Shown(bad), kMarker);
     EXPECT_NE(bad->StatusText().find("no_such_table"), std::string::npos) << bad->StatusText();
     EXPECT_EQ(run(backend), pid);
+}
+
+// A slow database never holds up the window: past the budget the panel says it is looking
+// up, shows no figures and no zooms, and shows the answer when it comes, only for the item
+// still on the line; the superseded lookup gives nothing.
+TEST_F(QuantityPanelTest, SlowLookupsShowTheirAnswerLaterForTheCurrentItemOnly) {
+    if (!test::TestPgServer()) GTEST_SKIP() << test::kNoPgReason;
+    const auto [other, otherStored] = OtherItem();
+    test::PgIclocDatabase pg(
+        {{kDemoItemStored, "WH1", 1, 0, 0, 0, 2, 3, 4}, {otherStored, "WH1", 5, 0, 0, 0, 6, 7, 8}});
+    settings->SetConnectionString(pg.AdoConnectionString());
+    settings->SetQuery(
+        "SELECT QTYONHAND AS QTONHAND, QTYONORDER AS QTONORDER FROM ICILOC, "
+        "pg_sleep(0.4) WHERE ITEMNO='%s' AND LOCATION='%s'");
+    Start();
+    for (const std::string& item : {std::string(kDemoItemFormatted), other}) {
+        const auto start = std::chrono::steady_clock::now();
+        MoveToLine(item);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+        EXPECT_TRUE(panel->LookupPending());
+        EXPECT_EQ(panel->StatusText(), "Looking up the quantities\u2026");
+        EXPECT_FALSE(panel->afeICLOCIqtyavail->isVisible());
+        EXPECT_EQ(Zooms(), (Flags{false, false, false}));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel->LookupPending(); }, 3000));
+    EXPECT_EQ(Shown(), (Texts{"5", "6", "0", "0", "0"}));
+    EXPECT_EQ(panel->StatusText(), "");
+    EXPECT_TRUE(panel->btnPurchaseOrderZoom->isEnabled());
 }
 
 TEST_F(QuantityPanelTest, EachZoomButtonSendsItsParameters) {
