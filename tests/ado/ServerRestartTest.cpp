@@ -2,7 +2,9 @@
 // shared test server (LUMARO_PG_CTL), so its executable runs alone (RUN_SERIAL).
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <QTest>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -10,6 +12,7 @@
 
 #include "ado/Ado.h"
 #include "ado/AdoTestUtil.h"
+#include "panel/LookupWorker.h"
 #include "support/IclocFixture.h"
 
 namespace {
@@ -109,3 +112,62 @@ TEST_F(ServerRestartTest, ALostConnectionIsReportedAndReopensWhenTheServerIsBack
 }
 
 }  // namespace
+
+namespace lumaro {
+namespace {
+
+// The lookup worker against a server that stops and comes back, and one whose backend is
+// paused (the socket open and silent): the window's thread never waits past the budget, the
+// silent lookup times out, closing takes under a second, and the worker reconnects by itself.
+TEST_F(ServerRestartTest, LookupWorkerRidesOutAStoppedAndAPausedServer) {
+    std::vector<LookupAnswer> late;
+    auto worker =
+        std::make_unique<LookupWorker>(database_->AdoConnectionString(), std::chrono::seconds(1),
+                                       [&](uint64_t, const LookupAnswer& a) { late.push_back(a); });
+    const std::string query = FirstRunQuery("A1-103/0", "1");
+    using Outcome = LookupAnswer::Outcome;
+    ASSERT_TRUE(worker->WaitConnected(std::chrono::seconds(5)));
+    {
+        ServerStopped stop;
+        ASSERT_TRUE(stop.Stopped());
+        auto answer = worker->Wait(worker->Submit(query), std::chrono::seconds(2));
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->outcome, Outcome::Unreachable);
+        EXPECT_TRUE(worker->Reconnecting());
+        ASSERT_TRUE(stop.Restart());
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !worker->Reconnecting(); }, 10000));
+    auto back = worker->Wait(worker->Submit(query), std::chrono::seconds(2));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->outcome, Outcome::Found);
+
+    // Pause the workers' backends: their statements get no answer at all. One worker times
+    // out; the other, with a long timeout, is closed while its statement hangs.
+    auto patient = std::make_unique<LookupWorker>(database_->AdoConnectionString(),
+                                                  std::chrono::seconds(60), nullptr);
+    ASSERT_TRUE(patient->WaitConnected(std::chrono::seconds(5)));
+    auto admin = std::make_shared<ado::Connection>();
+    admin->Open(database_->AdoConnectionString());
+    std::vector<int> paused;
+    for (auto rs = OpenQuery(admin,
+                             "SELECT pid FROM pg_stat_activity WHERE datname = "
+                             "current_database() AND pid <> pg_backend_pid()");
+         !rs->IsEOF(); rs->MoveNext())
+        paused.push_back(static_cast<int>(rs->Fields("pid").Value().ToDouble()));
+    ASSERT_EQ(paused.size(), 2u);
+    for (int pid : paused) ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(worker->Wait(worker->Submit(query), std::chrono::milliseconds(100)));
+    EXPECT_FALSE(patient->Wait(patient->Submit(query), std::chrono::milliseconds(100)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !late.empty(); }, 5000));
+    ASSERT_FALSE(late.empty());
+    EXPECT_EQ(late[0].outcome, Outcome::TimedOut);
+    const auto closing = std::chrono::steady_clock::now();
+    patient.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(1));
+    for (int pid : paused) ::kill(pid, SIGCONT);
+}
+
+}  // namespace
+}  // namespace lumaro
