@@ -7,6 +7,8 @@
 #include <string>
 
 #include "ado/Ado.h"
+#include "common/Variant.h"
+#include "support/IclocFixture.h"
 #include "support/TestSupport.h"
 
 namespace ado::test {

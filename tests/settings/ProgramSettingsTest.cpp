@@ -98,12 +98,11 @@ public:
             shown = {dialog.txtConnectionString->text().toStdString(),
                      dialog.txtLocation->text().toStdString(),
                      dialog.txtQuery->text().toStdString()};
-            if (answer_) answer_(dialog);
+            if (answer) answer(dialog);
             dialog.hide();
         });
     }
     void TearDown() override { accpac::SetModalHandler(previousModal_); }
-    void AnswerDialog(std::function<void(frmSettings&)> act) { answer_ = std::move(act); }
     void EnterAndPress(frmSettings& dialog, QPushButton* button) {
         dialog.txtConnectionString->setText(QString::fromStdString(database));
         dialog.txtLocation->setText("1");
@@ -117,9 +116,7 @@ public:
     std::string database;
     int dialogsShown = 0;
     std::vector<std::string> shown;
-
-private:
-    std::function<void(frmSettings&)> answer_;
+    std::function<void(frmSettings&)> answer;  // of every modal dialog
     accpac::ModalHandler previousModal_;
 };
 
@@ -141,15 +138,15 @@ TEST_F(ProgramSettingsTest, CreateINIFile) {
 }
 
 TEST_F(ProgramSettingsTest, FirstRun) {
-    using Act = std::function<void(ProgramSettingsTest&, frmSettings&)>;
+    using Act = std::function<void(frmSettings&)>;
     struct Case {
         const char* user;
         MsgResult answer;
         Act act;  // empty: no dialog expected
         bool result;
     } cases[] = {
-        {"sysop", MsgResult::Yes, [](auto& t, auto& d) { t.EnterAndPress(d, d.cmdOK); }, true},
-        {"SYSOP", MsgResult::Yes, [](auto& t, auto& d) { t.EnterAndPress(d, d.cmdCancel); }, false},
+        {"sysop", MsgResult::Yes, [this](auto& d) { EnterAndPress(d, d.cmdOK); }, true},
+        {"SYSOP", MsgResult::Yes, [this](auto& d) { EnterAndPress(d, d.cmdCancel); }, false},
         {"SYSOP", MsgResult::No, {}, false},
         {"ADMIN", MsgResult::OK, {}, false},
     };
@@ -160,8 +157,7 @@ TEST_F(ProgramSettingsTest, FirstRun) {
         messages.messages.clear();
         messages.QueueAnswer(c.answer);
         dialogsShown = 0;
-        AnswerDialog(c.act ? [this, act = c.act](frmSettings& d) { act(*this, d); }
-                           : std::function<void(frmSettings&)>());
+        answer = c.act;
 
         EXPECT_EQ(settings.CheckProgramSettings(), c.result);
         const bool sysop = std::string(c.user) != "ADMIN";
@@ -295,7 +291,7 @@ TEST_F(ProgramSettingsTest, ReadOnlyFile) {
     fs::permissions(machine.iniFile(),
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     messages.QueueAnswer(MsgResult::Yes);
-    AnswerDialog([this](frmSettings& d) { EnterAndPress(d, d.cmdOK); });
+    answer = [this](frmSettings& d) { EnterAndPress(d, d.cmdOK); };
     EXPECT_TRUE(settings.CheckProgramSettings());
     EXPECT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(ReadFile(machine.iniFile()), "\r\n");
