@@ -112,24 +112,24 @@ TEST(ConnectionStringTest, ProvidersLeadToTheirEngines) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         EngineTarget t = ado::MapConnectionString(c.text, c.userArg, c.passwordArg, 15, 30);
-        EXPECT_EQ(t.engine, c.engine);
-        EXPECT_EQ(t.qtDriver, c.engine == Engine::SQLite ? "QSQLITE"
-                              : c.engine == Engine::ODBC ? "QODBC"
-                                                         : "QPSQL");
-        EXPECT_EQ(t.databaseName, c.database);
+        const bool pg = c.engine == Engine::PostgreSQL;
+        EXPECT_EQ(std::tie(t.engine, t.databaseName, t.hostName, t.port, t.connectOptions),
+                  std::tie(c.engine, c.database, c.host, c.port, c.options));
+        EXPECT_EQ(t.qtDriver, c.engine == Engine::SQLite ? "QSQLITE" : pg ? "QPSQL" : "QODBC");
         EXPECT_EQ(t.odbcConnectionString,
                   c.engine == Engine::ODBC && c.odbc.empty() ? c.database : c.odbc);
-        EXPECT_EQ(t.hostName, c.host);
-        EXPECT_EQ(t.port, c.port);
-        if (c.engine == Engine::PostgreSQL) {
-            EXPECT_EQ(t.userName, c.user);
-            EXPECT_EQ(t.password, c.password);
-        }
-        EXPECT_EQ(t.connectOptions, c.options);
+        EXPECT_EQ(pg ? t.userName + "/" + t.password : "", pg ? c.user + "/" + c.password : "");
     }
 }
 
 TEST(ConnectionStringTest, UnusableStringsAreRefusedClearly) {
+    // Connection::Open raises the mapping's error and stays closed.
+    ado::Connection connection;
+    EXPECT_EQ(RaisedBy([&] { connection.Open("Provider=SQLite"); }).Description(),
+              RaisedBy([] {
+                  ado::MapConnectionString("Provider=SQLite", "", "", 15, 30);
+              }).Description());
+    EXPECT_EQ(connection.State(), ado::adStateClosed);
     struct Case {
         std::string text;
         int32_t number;
@@ -155,10 +155,6 @@ TEST(ConnectionStringTest, UnusableStringsAreRefusedClearly) {
             RaisedBy([&] { ado::MapConnectionString(c.text, "", "", 15, 30); });
         EXPECT_EQ(e.Number(), c.number);
         EXPECT_NE(e.Description().find(c.description), std::string::npos) << e.Description();
-        // Connection::Open raises the same error and stays closed.
-        ado::Connection connection;
-        EXPECT_EQ(RaisedBy([&] { connection.Open(c.text); }).Description(), e.Description());
-        EXPECT_EQ(connection.State(), ado::adStateClosed);
     }
 }
 
