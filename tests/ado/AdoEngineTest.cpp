@@ -79,17 +79,20 @@ void ExpectSampleQuantities(const std::shared_ptr<ado::Connection>& connection) 
         auto rs = OpenQuery(connection, FirstRunQuery(item, row.location));
         ASSERT_FALSE(rs->IsEOF());
         rs->MoveFirst();
-        EXPECT_DOUBLE_EQ(rs->Fields("QTONHAND").Value().ToDouble(), row.QtOnHand());
-        EXPECT_DOUBLE_EQ(rs->Fields("qtonorder").Value().ToDouble(), row.qtyOnOrder);
-        EXPECT_DOUBLE_EQ(rs->Fields("QtSalOrdr").Value().ToDouble(), row.qtySalOrdr);
-        if (row.qtyCommit) {
-            EXPECT_DOUBLE_EQ(rs->Fields("QTAVAIL").Value().ToDouble(), row.QtAvail());
-            EXPECT_EQ(rs->Fields("QTCOMMIT").Value().ToString(),
-                      lumaro::DoubleToText(*row.qtyCommit));
-        } else {
-            EXPECT_TRUE(rs->Fields("QTCOMMIT").Value().IsNull());
-            EXPECT_TRUE(rs->Fields("QTAVAIL").Value().IsNull());
-        }
+        auto got = [&](const char* column, bool asNumber = true) {
+            const Variant v = rs->Fields(column).Value();
+            return v.IsNull() ? "Null"
+                   : asNumber ? lumaro::DoubleToText(v.ToDouble())
+                              : v.ToString();
+        };
+        auto text = [](std::optional<double> v) {
+            return v ? lumaro::DoubleToText(*v) : std::string("Null");
+        };
+        EXPECT_EQ((std::vector<std::string>{got("QTONHAND"), got("qtonorder"), got("QtSalOrdr"),
+                                            got("QTAVAIL"), got("QTCOMMIT", false)}),
+                  (std::vector<std::string>{
+                      text(row.QtOnHand()), text(row.qtyOnOrder), text(row.qtySalOrdr),
+                      row.qtyCommit ? text(row.QtAvail()) : "Null", text(row.qtyCommit)}));
     }
 }
 

@@ -322,7 +322,6 @@ TEST(ProgramSettingsDemoTest, FirstRunOnTheDemoInstallation) {
     AccpacPaths paths;
     ProgramSettings settings(*sysop, paths);
     ASSERT_TRUE(settings.CreateINIFile());
-    const fs::path ini = settings.IniPath();
     const std::string demoDatabase =
         "Provider=SQLite;Data Source=" +
         JoinPath(JoinPath(paths.CompanyPath(), "SAMLTD"), "SAMLTD.sqlite");
@@ -335,18 +334,16 @@ TEST(ProgramSettingsDemoTest, FirstRunOnTheDemoInstallation) {
         ASSERT_NE(dialog, nullptr);
         modal = dialog->parentWidget() == nullptr;
         dialog->txtConnectionString->setText(QString::fromStdString(demoDatabase));
+        dialog->txtLocation->setText("NOPE");  // refused: not one of SAMLTD's locations
+        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
         dialog->txtLocation->setText("WH1");
-        dialog->chkDrilldown->setChecked(true);
-        QTest::mouseClick(dialog->cmdTest, Qt::LeftButton);
         QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
     });
     EXPECT_TRUE(settings.CheckProgramSettings());
     EXPECT_TRUE(modal);
     ASSERT_EQ(messages.messages.size(), 2u);
-    EXPECT_EQ(messages.messages[1].text, "Connection test succeeded.");
-    EXPECT_EQ(DecodeText(Raw(ini, "SAMLTD", "ConnectionString")), demoDatabase);
-    EXPECT_EQ(Raw(ini, "SAMLTD", "Location"), "WH1");
-    EXPECT_EQ(Raw(ini, "SAMLTD", "Drilldown"), "True");
+    EXPECT_NE(messages.messages[1].text.find("\"NOPE\" does not exist"), std::string::npos);
+    EXPECT_EQ(settings.ConnectionString() + " " + settings.Location(), demoDatabase + " WH1");
 }
 
 }  // namespace
