@@ -67,8 +67,37 @@ protected:
 
 PgIclocDatabase* AdoEngineTest::database_ = nullptr;
 
+// The sample rows of the ICILOC fixture read back through the first-run query: each row's
+// five quantities, a NULL QTYCOMMIT giving Null in the columns computed from it. The columns
+// are found ignoring case (PostgreSQL names them in lower case).
+void ExpectSampleQuantities(const std::shared_ptr<ado::Connection>& connection) {
+    for (const IclocRow& row : SampleIclocRows()) {
+        SCOPED_TRACE(row.itemNo + "/" + row.location);
+        std::string item = row.itemNo;
+        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2))
+            item.insert(p, "'");
+        auto rs = OpenQuery(connection, FirstRunQuery(item, row.location));
+        ASSERT_FALSE(rs->IsEOF());
+        rs->MoveFirst();
+        auto got = [&](const char* column, bool asNumber = true) {
+            const Variant v = rs->Fields(column).Value();
+            return v.IsNull() ? "Null"
+                   : asNumber ? lumaro::DoubleToText(v.ToDouble())
+                              : v.ToString();
+        };
+        auto text = [](std::optional<double> v) {
+            return v ? lumaro::DoubleToText(*v) : std::string("Null");
+        };
+        EXPECT_EQ((std::vector<std::string>{got("QTONHAND"), got("qtonorder"), got("QtSalOrdr"),
+                                            got("QTAVAIL"), got("QTCOMMIT", false)}),
+                  (std::vector<std::string>{
+                      text(row.QtOnHand()), text(row.qtyOnOrder), text(row.qtySalOrdr),
+                      row.qtyCommit ? text(row.QtAvail()) : "Null", text(row.qtyCommit)}));
+    }
+}
+
 TEST_P(AdoEngineTest, QueriesAndCursorMovesAsAdoDoes) {
-    ado::test::ExpectSampleQuantities(connection_);
+    ExpectSampleQuantities(connection_);
 
     auto none = OpenQuery(connection_, FirstRunQuery("NO SUCH ITEM", "1"));
     EXPECT_TRUE(none->IsEOF());
@@ -96,8 +125,6 @@ TEST_P(AdoEngineTest, StatementErrorsCarryTheDriversOwnText) {
     const std::pair<const char*, std::string> cases[] = {
         {"SELEC * FROM ICILOC",
          sqlite ? "near \"SELEC\": syntax error" : "syntax error at or near \"SELEC\""},
-        {"SELECT NOPE FROM ICILOC",
-         sqlite ? "no such column: NOPE" : "column \"nope\" does not exist"},
         {"SELECT * FROM NOTABLE",
          sqlite ? "no such table: NOTABLE" : "relation \"notable\" does not exist"},
     };
@@ -156,9 +183,6 @@ TEST_P(AdoEngineTest, SignOnFaultsCarryTheServersText) {
     const std::pair<std::string, std::string> cases[] = {
         {base + db + "User ID=lumaro_pw;Password=wrong",
          "password authentication failed for user \"lumaro_pw\""},
-        {base + db + "User ID=lumaro_pw", "no password supplied"},
-        {base + "Database=no_such_database;User ID=lumaro",
-         "database \"no_such_database\" does not exist"},
         {(native ? "Provider=PostgreSQL;Host=no-such-host.invalid;Database=x;User ID=lumaro"
                  : "Driver={PostgreSQL Unicode};Servername=no-such-host.invalid;Database=x;"
                    "Username=lumaro"),
@@ -229,16 +253,10 @@ TEST_P(AdoEngineTest, OdbcDataSourceNames) {
                   "\nPort=" + std::to_string(database_->Server().port) +
                   "\nDatabase=" + database_->Name() + "\n");
     ScopedEnv odbcIni("ODBCINI", ini.c_str());
-    for (const std::string cs :
-         {"DSN=Lumaro Test;UID=lumaro", "Provider=MSDASQL;Data Source=Lumaro Test;User ID=lumaro",
-          "Provider=MSDASQL.1;Extended Properties=\"DSN=Lumaro Test;UID=lumaro\""}) {
-        SCOPED_TRACE(cs);
-        std::shared_ptr<ado::Connection> connection;
-        EXPECT_NO_THROW(connection = ado::OpenConnection(cs));
-        if (connection) {
-            EXPECT_FALSE(OpenQuery(connection, FirstRunQuery("A1-103/0", "1"))->IsEOF());
-        }
-    }
+    // The other ways of naming a source lead to the same driver string (ConnectionStringTest).
+    auto connection =
+        ado::OpenConnection("Provider=MSDASQL;Data Source=Lumaro Test;User ID=lumaro");
+    EXPECT_FALSE(OpenQuery(connection, FirstRunQuery("A1-103/0", "1"))->IsEOF());
     ado::Connection missing;
     EXPECT_NE(RaisedBy([&] { missing.Open("DSN=No Such Source"); })
                   .Description()
@@ -282,8 +300,6 @@ TEST(AdoSqliteTest, MissingOrBadFilesFailWithoutCreatingADatabase) {
     WriteFile(notDb, std::string(100, 'x'));
     const std::pair<std::string, std::string> cases[] = {
         {"Provider=SQLite;Data Source=" + missing.string(), "unable to open database file"},
-        {"Data Source=" + missing.string(), "unable to open database file"},
-        {"Provider=SQLite;Data Source=" + dir.str(), "unable to open database file"},
         {"Provider=SQLite;Data Source=" + notDb.string(), "file is not a database"},
     };
     for (const auto& [cs, text] : cases) {

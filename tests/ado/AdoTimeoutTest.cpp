@@ -29,10 +29,8 @@ public:
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof addr;
-        if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
-            listen(fd_, 16) != 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-            port_ = 0;
-        else
+        if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) == 0 &&
+            listen(fd_, 16) == 0 && getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
             port_ = ntohs(addr.sin_port);
     }
     ~SilentServer() {
@@ -51,24 +49,20 @@ int ClosedPort() {
     return taken.Port();
 }
 
-struct Attempt {
-    RuntimeError error;
-    double seconds;
-};
-
-Attempt OpenWithTimeout(const std::string& connectionString, int timeout) {
+// Opens with the connection timeout given: the error raised and the seconds it took.
+std::pair<RuntimeError, double> OpenWithTimeout(const std::string& connectionString, int timeout) {
     ado::Connection connection;
     connection.SetConnectionTimeout(timeout);
     const auto start = Clock::now();
     RuntimeError e = RaisedBy([&] { connection.Open(connectionString); });
+    EXPECT_EQ(e.Number(), ado::adErrProvider);
+    EXPECT_FALSE(e.Description().empty());
     return {e, std::chrono::duration<double>(Clock::now() - start).count()};
 }
 
 TEST(AdoTimeoutTest, FirstRunTemplateFailsQuickly) {
-    Attempt a = OpenWithTimeout("Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=?;", 15);
-    EXPECT_EQ(a.error.Number(), ado::adErrProvider);
-    EXPECT_FALSE(a.error.Description().empty());
-    EXPECT_LT(a.seconds, 5.0);
+    EXPECT_LT(OpenWithTimeout("Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=?;", 15).second,
+              5.0);
 }
 
 // For SQL Server (FreeTDS), PostgreSQL and PostgreSQL over ODBC: a port where nothing listens
@@ -82,19 +76,16 @@ TEST(AdoTimeoutTest, UnreachableServersFailWithinTheConnectionTimeout) {
         const std::string p = std::to_string(port);
         for (const std::string& cs :
              {"Provider=SQLNCLI11;Server=127.0.0.1," + p + ";Database=x;Uid=sa;Pwd=x",
-              "Provider=SQLOLEDB;Data Source=127.0.0.1," + p + ";Initial Catalog=x;User ID=sa",
               "Provider=PostgreSQL;Host=127.0.0.1;Port=" + p + ";Database=x;User ID=x",
               "Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + p +
                   ";Database=x;Username=x"}) {
             SCOPED_TRACE(cs);
-            Attempt a = OpenWithTimeout(cs, waits ? 2 : 15);
-            EXPECT_EQ(a.error.Number(), ado::adErrProvider);
-            EXPECT_FALSE(a.error.Description().empty());
+            const auto [error, seconds] = OpenWithTimeout(cs, waits ? 2 : 15);
             // It did wait for a silent server, unless the ODBC driver is not installed here.
-            if (waits && a.error.Description().rfind("[unixODBC]", 0) != 0) {
-                EXPECT_GE(a.seconds, 1.5) << a.error.Description();
+            if (waits && error.Description().rfind("[unixODBC]", 0) != 0) {
+                EXPECT_GE(seconds, 1.5) << error.Description();
             }
-            EXPECT_LT(a.seconds, waits ? 6.0 : 5.0);
+            EXPECT_LT(seconds, waits ? 6.0 : 5.0);
         }
     }
 }

@@ -2,6 +2,7 @@
 // errors. The input is the pattern, then up to three arguments, separated by NUL bytes.
 
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,23 +11,17 @@
 #include "globals/Globals.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string input(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t nul = input.find('\0'); nul != std::string::npos && parts.size() < 3;
-         nul = input.find('\0', start)) {
-        parts.push_back(input.substr(start, nul - start));
-        start = nul + 1;
-    }
-    parts.push_back(input.substr(start));
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    std::string pattern, part;
+    std::getline(in, pattern, '\0');
     std::vector<lumaro::Variant> args;
-    for (size_t i = 1; i < parts.size(); ++i) args.emplace_back(parts[i]);
+    while (args.size() < 3 && std::getline(in, part, '\0')) args.emplace_back(part);
     try {
-        (void)lumaro::ExpandEscapes(parts[0]);
+        (void)lumaro::ExpandEscapes(pattern);
     } catch (const lumaro::RuntimeError&) {
     }
     try {
-        (void)lumaro::FormatString(parts[0], args);
+        (void)lumaro::FormatString(pattern, args);
     } catch (const lumaro::RuntimeError&) {
     }
     return 0;

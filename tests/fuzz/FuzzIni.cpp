@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,25 +26,19 @@ std::string Name(const std::string& text, const char* fallback) {
     return name.empty() ? fallback : name.substr(0, 32);
 }
 
-// The names a profile call lists: NUL-separated, ending in two NULs.
-std::vector<std::string> List(const char* section, const std::string& file) {
+// A value, or with a null key the NUL-separated names a profile call lists.
+std::string Read(const char* section, const char* key, const std::string& file) {
     std::vector<char> buffer(1 << 16);
-    const DWORD n = GetPrivateProfileStringA(section, nullptr, "", buffer.data(),
+    const DWORD n = GetPrivateProfileStringA(section, key, key ? "\x01" : "", buffer.data(),
                                              static_cast<DWORD>(buffer.size()), file.c_str());
-    std::vector<std::string> names;
-    for (size_t i = 0; i < n;) {
-        std::string name(buffer.data() + i);
-        i += name.size() + 1;
-        names.push_back(name);
-    }
-    return names;
+    return key ? std::string(buffer.data()) : std::string(buffer.data(), n);
 }
 
-std::string Read(const std::string& section, const std::string& key, const std::string& file) {
-    std::vector<char> buffer(1 << 16);
-    GetPrivateProfileStringA(section.c_str(), key.c_str(), "\x01", buffer.data(),
-                             static_cast<DWORD>(buffer.size()), file.c_str());
-    return buffer.data();
+std::vector<std::string> List(const char* section, const std::string& file) {
+    std::vector<std::string> names;
+    std::istringstream in(Read(section, nullptr, file));
+    for (std::string name; std::getline(in, name, '\0');) names.push_back(name);
+    return names;
 }
 
 // Every value of every section but `except`.
@@ -52,7 +47,7 @@ std::map<std::string, std::string> Others(const std::string& except, const std::
     for (const std::string& section : List(nullptr, file)) {
         if (lumaro::EqualsIgnoreCase(section, except)) continue;
         for (const std::string& key : List(section.c_str(), file))
-            values[section + "\n" + key] = Read(section, key, file);
+            values[section + "\n" + key] = Read(section.c_str(), key.c_str(), file);
     }
     return values;
 }
@@ -60,27 +55,19 @@ std::map<std::string, std::string> Others(const std::string& except, const std::
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string input(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (int i = 0; i < 3; ++i) {
-        size_t end = input.find('\n', start);
-        if (end == std::string::npos) end = input.size();
-        lines.push_back(input.substr(start, end - start));
-        start = std::min(end + 1, input.size());
-    }
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    std::string lines[3];
+    for (std::string& line : lines) std::getline(in, line);
     const std::string section = Name(lines[0], "S"), key = Name(lines[1], "k"),
                       value = Name(lines[2], "v");
-
     static const std::string file = (std::filesystem::temp_directory_path() /
                                      ("lumaro-fuzz-" + std::to_string(getpid()) + ".ini"))
                                         .string();
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << input.substr(start);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << in.rdbuf();
 
     const auto before = Others(section, file);
-    if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str())) {
-        if (Read(section, key, file) != value) std::abort();
-        if (Others(section, file) != before) std::abort();
-    }
+    if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) &&
+        (Read(section.c_str(), key.c_str(), file) != value || Others(section, file) != before))
+        std::abort();
     return 0;
 }

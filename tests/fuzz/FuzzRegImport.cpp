@@ -21,21 +21,18 @@ namespace fs = std::filesystem;
 std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file()) continue;
         std::ifstream in(entry.path(), std::ios::binary);
-        files[entry.path().string()] =
-            std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (entry.is_regular_file())
+            files[entry.path().string()].assign(std::istreambuf_iterator<char>(in), {});
     }
     return files;
 }
 
 const fs::path& MachineFolder() {
-    static const fs::path folder = [] {
-        fs::path path = fs::temp_directory_path() / ("lumaro-fuzz-reg-" + std::to_string(getpid()));
-        fs::create_directories(path);
-        setenv("LUMARO_MACHINE", path.c_str(), 1);
-        return path;
-    }();
+    static const fs::path folder =
+        fs::temp_directory_path() / ("lumaro-fuzz-reg-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    setenv("LUMARO_MACHINE", folder.c_str(), 1);
     return folder;
 }
 

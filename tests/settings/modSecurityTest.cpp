@@ -56,28 +56,19 @@ TEST(modSecurityTest, EveryByteAndFactorComesBack) {
     EXPECT_NE(EncodeText(text), EncodeText(text));          // the factors are drawn at random
     EXPECT_LE(EncodeText("\u00E9").size(), 5u);             // one record per character
     EXPECT_EQ(DecodeText(EncodeText("\u4E2D\xFF")), "??");  // no Windows-1252 code
-    EXPECT_EQ(EncodeText(""), "");
-    EXPECT_EQ(DecodeText(""), "");
+    EXPECT_EQ(EncodeText("") + DecodeText(""), "");
 }
 
 // Text typed by hand, or random bytes, decode to some string without touching memory
 // outside the input; one character per record that starts.
 TEST(modSecurityTest, DecodeOfForeignTextGivesGarbageOnly) {
-    const std::pair<std::string, size_t> cases[] = {
-        {"Provider=SQLite;Data Source=c:\\db.sqlite", 0},
-        {"9}}}}}}}}}", 1},
-        {"3!", 1},
-        {"4", 1},
-        {Chars({1, 2, 0, 32}), 4},
-        {"0000", 4},
-        {"5" + Chars({255, 255, 255, 255, 255}), 1},
-    };
-    for (const auto& [stored, records] : cases) {
-        const std::string decoded = DecodeText(stored);
-        if (records) {
-            EXPECT_EQ(CharacterCount(decoded), records) << stored;
-        }
-    }
+    std::vector<size_t> counts;
+    for (const std::string& stored :
+         {std::string("9}}}}}}}}}"), std::string("3!"), std::string("4"), Chars({1, 2, 0, 32}),
+          std::string("0000"), "5" + Chars({255, 255, 255, 255, 255})})
+        counts.push_back(CharacterCount(DecodeText(stored)));
+    EXPECT_EQ(counts, (std::vector<size_t>{1, 1, 1, 4, 4, 1}));
+    (void)DecodeText("Provider=SQLite;Data Source=c:\\db.sqlite");
     std::mt19937 random(11);
     for (int round = 0; round < 20000; ++round) {
         std::string stored(random() % 40, '\0');

@@ -17,38 +17,16 @@ namespace lumaro::test {
 
 namespace {
 
-const char kCreateTable[] =
-    "CREATE TABLE ICILOC (ITEMNO VARCHAR(24) NOT NULL, LOCATION VARCHAR(6) NOT NULL, "
-    "QTYONHAND DECIMAL(19,4), QTYRENOCST DECIMAL(19,4), QTYADNOCST DECIMAL(19,4), QTYSHNOCST "
-    "DECIMAL(19,4), "
-    "QTYONORDER DECIMAL(19,4), QTYSALORDR DECIMAL(19,4), QTYCOMMIT DECIMAL(19,4), "
-    "PRIMARY KEY (ITEMNO, LOCATION))";
-
-const char kInsertHead[] =
-    "INSERT INTO ICILOC (ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, QTYADNOCST, QTYSHNOCST, "
-    "QTYONORDER, QTYSALORDR, "
-    "QTYCOMMIT) VALUES ";
-
 std::string Number(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.4f", v);
     return buf;
 }
 
-std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out + "'";
-}
-
-void AppendValues(std::string& sql, const IclocRow& r) {
-    sql += "(" + Quoted(r.itemNo) + "," + Quoted(r.location) + "," + Number(r.qtyOnHand) + "," +
-           Number(r.qtyReNoCst) + "," + Number(r.qtyAdNoCst) + "," + Number(r.qtyShNoCst) + "," +
-           Number(r.qtyOnOrder) + "," + Number(r.qtySalOrdr) + "," +
-           (r.qtyCommit ? Number(*r.qtyCommit) : std::string("NULL")) + ")";
+std::string Quoted(std::string text) {
+    for (size_t p = text.find('\''); p != std::string::npos; p = text.find('\'', p + 2))
+        text.insert(p, "'");
+    return "'" + text + "'";
 }
 
 void Exec(QSqlDatabase& db, const std::string& sql) {
@@ -61,47 +39,62 @@ void Exec(QSqlDatabase& db, const std::string& sql) {
 // Creates the table in an empty database and writes it in multi-row INSERTs inside one
 // transaction.
 void WriteRows(QSqlDatabase& db, const std::vector<IclocRow>* rows, long generated) {
-    Exec(db, kCreateTable);
-    long count = rows ? static_cast<long>(rows->size()) : generated;
+    Exec(db,
+         "CREATE TABLE ICILOC (ITEMNO VARCHAR(24) NOT NULL, LOCATION VARCHAR(6) NOT NULL, "
+         "QTYONHAND DECIMAL(19,4), QTYRENOCST DECIMAL(19,4), QTYADNOCST DECIMAL(19,4), "
+         "QTYSHNOCST DECIMAL(19,4), QTYONORDER DECIMAL(19,4), QTYSALORDR DECIMAL(19,4), "
+         "QTYCOMMIT DECIMAL(19,4), PRIMARY KEY (ITEMNO, LOCATION))");
+    const long count = rows ? static_cast<long>(rows->size()) : generated;
     Exec(db, "BEGIN");
-    const long batch = 1000;
-    for (long start = 0; start < count; start += batch) {
-        std::string sql = kInsertHead;
-        for (long i = start; i < std::min(count, start + batch); ++i) {
-            if (i > start) sql += ',';
-            AppendValues(sql, rows ? (*rows)[static_cast<size_t>(i)] : GeneratedIclocRow(i));
+    for (long start = 0; start < count; start += 1000) {
+        std::string sql = "INSERT INTO ICILOC VALUES ";
+        for (long i = start; i < std::min(count, start + 1000); ++i) {
+            const IclocRow r = rows ? (*rows)[static_cast<size_t>(i)] : GeneratedIclocRow(i);
+            sql += std::string(i > start ? "," : "") + "(" + Quoted(r.itemNo) + "," +
+                   Quoted(r.location);
+            for (double v : {r.qtyOnHand, r.qtyReNoCst, r.qtyAdNoCst, r.qtyShNoCst, r.qtyOnOrder,
+                             r.qtySalOrdr})
+                sql += "," + Number(v);
+            sql += "," + (r.qtyCommit ? Number(*r.qtyCommit) : std::string("NULL")) + ")";
         }
         Exec(db, sql);
     }
     Exec(db, "COMMIT");
 }
 
-QString FixtureConnectionName() {
+// Runs `work` on a Qt connection of its own (SQLite file `name`, or database `name` on the
+// PostgreSQL server), removed afterwards whatever happens.
+template <typename Work>
+void WithConnection(const PgServer* server, const std::string& name, Work work) {
     static std::atomic<int> counter{0};
-    return QStringLiteral("lumaro.test.icloc.%1").arg(++counter);
-}
-
-// Runs `work` on a Qt connection of its own, removed afterwards whatever happens.
-template <typename Setup, typename Work>
-void WithConnection(const char* driver, Setup setup, Work work) {
-    const QString name = FixtureConnectionName();
+    const QString connection = QStringLiteral("lumaro.test.icloc.%1").arg(++counter);
     struct Remover {
         QString name;
         ~Remover() { QSqlDatabase::removeDatabase(name); }
-    } remover{name};
-    QSqlDatabase db = QSqlDatabase::addDatabase(QString::fromLatin1(driver), name);
-    setup(db);
+    } remover{connection};
+    QSqlDatabase db = QSqlDatabase::addDatabase(server ? "QPSQL" : "QSQLITE", connection);
+    if (server) {
+        db.setHostName(QString::fromStdString(server->host));
+        db.setPort(server->port);
+        db.setUserName(QString::fromStdString(server->user));
+    }
+    db.setDatabaseName(QString::fromStdString(name));
     if (!db.open())
         throw std::runtime_error("ICILOC fixture: cannot connect: " +
                                  db.lastError().text().toStdString());
     work(db);
 }
 
-void SetupPg(QSqlDatabase& db, const PgServer& server, const std::string& dbname) {
-    db.setHostName(QString::fromStdString(server.host));
-    db.setPort(server.port);
-    db.setUserName(QString::fromStdString(server.user));
-    db.setDatabaseName(QString::fromStdString(dbname));
+std::string CreateSqlite(const std::filesystem::path& file, const std::vector<IclocRow>* rows,
+                         long generated) {
+    WithConnection(nullptr, file.string(), [&](QSqlDatabase& db) {
+        if (!rows) {  // a large table: no journal, no waiting for the disk
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=OFF"));
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=OFF"));
+        }
+        WriteRows(db, rows, generated);
+    });
+    return "Provider=SQLite;Data Source=" + file.string();
 }
 
 }  // namespace
@@ -120,49 +113,25 @@ std::vector<IclocRow> SampleIclocRows() {
 
 IclocRow GeneratedIclocRow(long index) {
     static const char* const locations[kIclocLocationsPerItem] = {"1", "2", "3", "WH01"};
-    IclocRow r;
     char item[32];
     std::snprintf(item, sizeof item, "A%07ld", index / kIclocLocationsPerItem);
-    r.itemNo = item;
-    r.location = locations[index % kIclocLocationsPerItem];
-    unsigned long h = static_cast<unsigned long>(index) * 2654435761UL;
-    r.qtyOnHand = static_cast<double>(h % 1000);
-    r.qtyReNoCst = static_cast<double>((h >> 10) % 5);
-    r.qtyAdNoCst = static_cast<double>((h >> 13) % 3);
-    r.qtyShNoCst = static_cast<double>((h >> 15) % 4);
-    r.qtyOnOrder = static_cast<double>((h >> 17) % 200);
-    r.qtySalOrdr = static_cast<double>((h >> 19) % 150) + 0.5;
-    r.qtyCommit = static_cast<double>((h >> 21) % 50);
-    return r;
+    const unsigned long h = static_cast<unsigned long>(index) * 2654435761UL;
+    auto part = [h](int shift, unsigned long range) {
+        return static_cast<double>((h >> shift) % range);
+    };
+    return {item,          locations[index % kIclocLocationsPerItem],
+            part(0, 1000), part(10, 5),
+            part(13, 3),   part(15, 4),
+            part(17, 200), part(19, 150) + 0.5,
+            part(21, 50)};
 }
 
 std::string FirstRunQuery(const std::string& itemNo, const std::string& location) {
     return "SELECT (QTYONHAND+QTYRENOCST+QTYADNOCST-QTYSHNOCST) AS QTONHAND,QTYONORDER AS "
-           "QTONORDER,"
-           "QTYSALORDR AS QTSALORDR,(QTYONHAND+QTYRENOCST+QTYADNOCST-QTYSHNOCST-QTYCOMMIT) AS "
-           "QTAVAIL,"
-           "QTYCOMMIT AS QTCOMMIT FROM ICILOC WHERE ITEMNO='" +
+           "QTONORDER,QTYSALORDR AS QTSALORDR,(QTYONHAND+QTYRENOCST+QTYADNOCST-QTYSHNOCST-"
+           "QTYCOMMIT) AS QTAVAIL,QTYCOMMIT AS QTCOMMIT FROM ICILOC WHERE ITEMNO='" +
            itemNo + "' AND LOCATION='" + location + "'";
 }
-
-namespace {
-
-std::string CreateSqlite(const std::filesystem::path& file, const std::vector<IclocRow>* rows,
-                         long generated) {
-    WithConnection(
-        "QSQLITE",
-        [&](QSqlDatabase& db) { db.setDatabaseName(QString::fromStdString(file.string())); },
-        [&](QSqlDatabase& db) {
-            if (!rows) {  // a large table: no journal, no waiting for the disk
-                QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=OFF"));
-                QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=OFF"));
-            }
-            WriteRows(db, rows, generated);
-        });
-    return "Provider=SQLite;Data Source=" + file.string();
-}
-
-}  // namespace
 
 std::string CreateSqliteIcloc(const std::filesystem::path& file,
                               const std::vector<IclocRow>& rows) {
@@ -178,19 +147,13 @@ std::optional<PgServer> TestPgServer() {
     if (conninfo == nullptr || *conninfo == '\0') return std::nullopt;
     PgServer server;
     std::istringstream in(conninfo);
-    std::string pair;
-    while (in >> pair) {
-        size_t eq = pair.find('=');
-        if (eq == std::string::npos) continue;
-        std::string key = pair.substr(0, eq), value = pair.substr(eq + 1);
-        if (key == "host")
-            server.host = value;
-        else if (key == "port")
-            server.port = std::atoi(value.c_str());
-        else if (key == "user")
-            server.user = value;
-        else if (key == "dbname")
-            server.dbname = value;
+    for (std::string pair; in >> pair;) {
+        const size_t eq = pair.find('=');
+        const std::string key = pair.substr(0, eq), value = pair.substr(eq + 1);
+        if (key == "host") server.host = value;
+        if (key == "port") server.port = std::atoi(value.c_str());
+        if (key == "user") server.user = value;
+        if (key == "dbname") server.dbname = value;
     }
     return server;
 }
@@ -204,24 +167,19 @@ void PgIclocDatabase::Create(const std::vector<IclocRow>* rows, long generated) 
     server_ = *server;
     static std::atomic<int> counter{0};
     name_ = "lumaro_icloc_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
-    WithConnection(
-        "QPSQL", [&](QSqlDatabase& db) { SetupPg(db, server_, server_.dbname); },
-        [&](QSqlDatabase& db) { Exec(db, "CREATE DATABASE " + name_); });
-    WithConnection(
-        "QPSQL", [&](QSqlDatabase& db) { SetupPg(db, server_, name_); },
-        [&](QSqlDatabase& db) {
-            WriteRows(db, rows, generated);
-            Exec(db, "ANALYZE ICILOC");
-        });
+    WithConnection(&server_, server_.dbname,
+                   [&](QSqlDatabase& db) { Exec(db, "CREATE DATABASE " + name_); });
+    WithConnection(&server_, name_, [&](QSqlDatabase& db) {
+        WriteRows(db, rows, generated);
+        Exec(db, "ANALYZE ICILOC");
+    });
 }
 
 PgIclocDatabase::~PgIclocDatabase() {
     try {
-        WithConnection(
-            "QPSQL", [&](QSqlDatabase& db) { SetupPg(db, server_, server_.dbname); },
-            [&](QSqlDatabase& db) {
-                Exec(db, "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
-            });
+        WithConnection(&server_, server_.dbname, [&](QSqlDatabase& db) {
+            Exec(db, "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
+        });
     } catch (...) {
         // The server may be down after a fault test; the throwaway cluster goes anyway.
     }

@@ -10,27 +10,27 @@
 
 namespace lumaro::test {
 
-// Creates the key (and its parents) with no values; the Windows return code.
-inline LONG CreateRegKey(HKEY root, const std::string& path) {
+// Creates the key as needed and, with `bytes`, stores them under `name` (nullptr: the
+// default value); the Windows return code.
+inline LONG StoreRegValue(HKEY root, const std::string& path, const char* name, DWORD type,
+                          const std::string* bytes) {
     HKEY key = nullptr;
     LONG rc =
         RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    if (rc == ERROR_SUCCESS) RegCloseKey(key);
+    if (rc == ERROR_SUCCESS && bytes)
+        rc = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes->data()),
+                            static_cast<DWORD>(bytes->size()));
+    if (key) RegCloseKey(key);
     return rc;
 }
-
-// Creates the key as needed and stores the bytes under `name` (nullptr: the default value);
-// the Windows return code.
 inline LONG StoreRegValue(HKEY root, const std::string& path, const char* name, DWORD type,
                           const std::string& bytes) {
-    HKEY key = nullptr;
-    LONG rc =
-        RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    if (rc != ERROR_SUCCESS) return rc;
-    rc = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                        static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
-    return rc;
+    return StoreRegValue(root, path, name, type, &bytes);
+}
+
+// Creates the key (and its parents) with no values; the Windows return code.
+inline LONG CreateRegKey(HKEY root, const std::string& path) {
+    return StoreRegValue(root, path, nullptr, REG_NONE, nullptr);
 }
 
 inline LONG StoreRegText(HKEY root, const std::string& path, const char* name,

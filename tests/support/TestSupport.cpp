@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace lumaro::test {
@@ -42,29 +42,20 @@ MsgResult RecordingMessageSink::Show(const Message& message) {
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) previous_ = old, hadPrevious_ = true;
-    if (value)
-        setenv(name, value, 1);
-    else
-        unsetenv(name);
+    value ? setenv(name, value, 1) : unsetenv(name);
 }
 
 ScopedEnv::~ScopedEnv() {
-    if (hadPrevious_)
-        setenv(name_.c_str(), previous_.c_str(), 1);
-    else
-        unsetenv(name_.c_str());
+    hadPrevious_ ? setenv(name_.c_str(), previous_.c_str(), 1) : unsetenv(name_.c_str());
 }
 
 std::string ReadFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void WriteFile(const std::filesystem::path& file, const std::string& content) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << content;
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
 }
 
 }  // namespace lumaro::test
