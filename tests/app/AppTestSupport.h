@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "accpac/ModalDialog.h"
 #include "accpac/Platform.h"
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalSession.h"
 #include "accpac/local/ui/LocalGuiPlatform.h"
-#include "accpac/ModalDialog.h"
 #include "platform/AccpacPaths.h"
 #include "settings/ProgramSettings.h"
 #include "support/TestSupport.h"
