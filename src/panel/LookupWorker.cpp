@@ -47,7 +47,7 @@ struct LookupWorker::Shared {
     ado::Canceller canceller;
     LookupWorker* owner = nullptr;  // cleared when the window lets go of the worker
     LateAnswer lateAnswer;
-    bool windowWaiting = false;
+    bool windowWaiting = false;  // between Submit and the end of Wait
     bool firstOpenDone = false;
     bool connected = false;
 
@@ -246,6 +246,9 @@ uint64_t LookupWorker::Submit(const std::string& statement) {
     const uint64_t busy = shared_->running;
     shared_->statement = statement;
     shared_->requested = id;
+    // The caller waits for the answer next: an answer that comes meanwhile is left for
+    // Wait, not posted as a late one.
+    shared_->windowWaiting = true;
     lock.unlock();
     shared_->wakeWorker.notify_one();
     if (busy) Shared::CancelAside(shared_, busy);
@@ -258,7 +261,6 @@ std::optional<LookupAnswer> LookupWorker::Wait(uint64_t id, std::chrono::microse
     const auto spinUntil = Clock::now() + std::min<Clock::duration>(budget, kSpin);
     while (shared_->answered != id && Clock::now() < spinUntil) std::this_thread::yield();
     std::unique_lock lock(shared_->mutex);
-    shared_->windowWaiting = true;
     shared_->wakeWindow.wait_until(lock, deadline, [&] { return shared_->answered == id; });
     shared_->windowWaiting = false;
     if (shared_->answered == id && id > shared_->dropped) {

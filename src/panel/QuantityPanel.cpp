@@ -485,6 +485,10 @@ void QuantityPanel::UpdateZoomButtons() {
 // The zoom buttons' shortcuts, Alt+1, 2 and 3 from left to right, and tooltips that say
 // what each opens and its shortcut.
 void QuantityPanel::LabelZoomButtons(const std::string& item) {
+    // Labelled again only when the item changes: a refresh stays as cheap as its query.
+    if (zoomsLabelled_ && item == labelledItem_) return;
+    zoomsLabelled_ = true;
+    labelledItem_ = item;
     const struct {
         accpac::FieldEdit* button;
         const char* lists;

@@ -187,7 +187,9 @@ private:
     std::string locationDescription_;
     std::string rememberedItemKey_;
     std::string statusText_;
-    QTime lastSuccess_;  // of the last lookup that gave figures
+    bool zoomsLabelled_ = false;
+    std::string labelledItem_;  // the item the zoom buttons' tooltips name
+    QTime lastSuccess_;         // of the last lookup that gave figures
     bool figuresShown_ = true;
     bool availableNegative_ = false;
     std::shared_ptr<ado::Connection> externalConnection_;
