@@ -1,8 +1,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <clocale>
 #include <cstdlib>
 #include <iostream>
@@ -12,6 +10,7 @@
 #include "accpac/local/ui/LocalGuiPlatform.h"
 #include "app/QtMessageSink.h"
 #include "app/frmOEEntry.h"
+#include "common/RuntimeFolder.h"
 #include "common/VersionInfo.h"
 #include "winapi/MachineFolder.h"
 
@@ -43,16 +42,6 @@ void PrintHelp() {
                  "2 no display.\n";
 }
 
-// Without XDG_RUNTIME_DIR Qt warns on every start and picks a folder itself: give it a
-// private one of this user.
-void UsePrivateRuntimeFolder() {
-    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) return;
-    const QString dir = "/tmp/lumaro-runtime-" + QString::number(getuid());
-    QDir().mkpath(dir);
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    setenv("XDG_RUNTIME_DIR", dir.toLocal8Bit().constData(), 1);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,7 +68,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    UsePrivateRuntimeFolder();
+    lumaro::UsePrivateRuntimeFolder();
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");  // numbers in SQL text and settings use the point
     app.setApplicationName(QString::fromStdString(lumaro::ProductName()));

@@ -19,6 +19,9 @@ std::string Utf8FromWindows1252(std::string_view bytes);
 bool Windows1252FromUtf8(std::string_view text, std::string& out, char32_t* bad = nullptr,
                          char replacement = '\0');
 
+// Appends the UTF-8 form of code point `c` (at most U+10FFFF).
+void AppendUtf8(std::string& out, char32_t c);
+
 // UTF-16LE bytes (no byte order mark) as UTF-8; an unpaired surrogate keeps its code in
 // the three-byte form, so that the conversion back gives the same bytes.
 std::string Utf8FromUtf16Le(std::string_view bytes);

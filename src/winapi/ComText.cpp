@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/Windows1252.h"
+
 namespace winapi {
 
 // UTF-8 -> UTF-16. A byte that does not start a valid UTF-8 sequence becomes U+DC00 + byte
@@ -73,21 +75,7 @@ std::string Narrow(const std::u16string& text) {
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;  // a lone surrogate has no UTF-8 form
         }
-        if (cp < 0x80) {
-            out.push_back(char(cp));
-        } else if (cp < 0x800) {
-            out.push_back(char(0xC0 | (cp >> 6)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(char(0xE0 | (cp >> 12)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | (cp >> 18)));
-            out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        }
+        lumaro::AppendUtf8(out, cp);
     }
     return out;
 }
