@@ -167,7 +167,7 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
     for (const Place& p : layout)
         accpac::SetTwipsGeometry(p.widget, p.left, p.top, p.width, p.height);
 
-    // The panel is a compact strip in the design's 8-point type.
+    // The panel is a compact strip in 8-point type, as the hosted screen's controls are.
     QFont font = frmQTY->font();
     font.setPointSizeF(8);
     frmQTY->setFont(font);
