@@ -36,6 +36,11 @@ static_assert(std::size(kFigures) == LocationTable::kColumnCount - 1);
 
 constexpr const char* kWaiting = "\u2026";
 
+// Answers that come at once are taken while the window waits, up to this long in all for
+// one round of reading; later ones come through the worker's callback. The window then
+// paints the table once, not once a location, and is never held longer than a frame.
+constexpr auto kWindowBudget = std::chrono::milliseconds(3);
+
 // As the panel's quantity controls show a number: thousands separators, the decimals of
 // the inventory options.
 QString FormatQuantity(double value, int decimals) {
@@ -118,6 +123,8 @@ void LocationTable::ShowItem(const std::string& shownItem, const std::string& it
 }
 
 void LocationTable::ReadNext() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + kWindowBudget;
     while (next_ < rows_.size()) {
         if (!worker_)
             worker_ = std::make_unique<LookupWorker>(
@@ -134,9 +141,9 @@ void LocationTable::ReadNext() {
             continue;
         }
         pending_ = worker_->Submit(statement);
-        // Taken at once when it is already there; otherwise it comes through Answer.
+        const auto budget = std::max(Clock::duration::zero(), deadline - Clock::now());
         const std::optional<LookupAnswer> answer =
-            worker_->Wait(pending_, std::chrono::microseconds(0));
+            worker_->Wait(pending_, std::chrono::duration_cast<std::chrono::microseconds>(budget));
         if (!answer) return;
         ShowRow(next_++, &*answer);
     }

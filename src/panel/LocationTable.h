@@ -6,8 +6,9 @@
 // query gives no row) says so instead of figures.
 //
 // The figures are read with the configured query, once per location, one after another
-// on a lookup worker of the table's own: the window never waits for them. Rows show
-// "…" until their answer comes. Showing another item cancels what is still being read
+// on a lookup worker of the table's own: the window waits a few milliseconds at most for
+// the answers that come at once, and takes the others when they come. Rows show "…"
+// until their answer comes. Showing another item cancels what is still being read
 // for the previous one. Esc closes the window; the panel shows it again on the next F6.
 //
 // Double-clicking the sales-order, purchase-order or committed figure of a location opens
