@@ -68,7 +68,6 @@ LocationTable::LocationTable(Setup setup, QWidget* owner)
     grid->verticalHeader()->hide();
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(grid, &QTableWidget::cellDoubleClicked, this, &LocationTable::DoubleClicked);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
@@ -81,6 +80,33 @@ LocationTable::LocationTable(Setup setup, QWidget* owner)
             rows_.push_back({location, false, {}});
     }
     next_ = rows_.size();
+
+    // Columns wide enough for their heading and a large quantity (or the longest location
+    // with its marks), set once: the table does not jump while the answers come. Room for
+    // up to 12 locations before it scrolls.
+    const QFontMetrics metrics(grid->font());
+    const int padding = metrics.horizontalAdvance(QStringLiteral("MM"));
+    int width = 0;
+    for (int c = 0; c < kColumnCount; ++c) {
+        int longest = grid->horizontalHeader()->sectionSizeHint(c);
+        if (c == kLocationColumn)
+            for (const Row& row : rows_)
+                longest = std::max(longest, metrics.horizontalAdvance(QString::fromStdString(
+                                                row.location + " \u00b7 panel \u00b7 line")) +
+                                                padding);
+        else
+            longest = std::max(
+                longest,
+                metrics.horizontalAdvance(FormatQuantity(-99999999, setup_.decimals)) + padding);
+        grid->setColumnWidth(c, longest);
+        width += longest;
+    }
+    const int shownRows = std::clamp(static_cast<int>(rows_.size()), 1, 12);
+    grid->setMinimumWidth(width + 2 * grid->frameWidth() + 2);
+    grid->setMinimumHeight(grid->horizontalHeader()->sizeHint().height() +
+                           shownRows * grid->verticalHeader()->defaultSectionSize() +
+                           2 * grid->frameWidth() + 2);
+    adjustSize();
 }
 
 LocationTable::~LocationTable() = default;
@@ -164,6 +190,7 @@ void LocationTable::ShowRow(size_t row, const LookupAnswer* answer) {
     if (!grid->item(r, kLocationColumn)) grid->setItem(r, kLocationColumn, new QTableWidgetItem);
     if (answer && answer->outcome == Outcome::Found) {
         data.found = true;
+        if (grid->columnSpan(r, kOnHandColumn) != 1) grid->setSpan(r, kOnHandColumn, 1, 1);
         for (int c = 0; c < kColumnCount - 1; ++c) {
             const FigureColumn& figure = kFigures[c];
             const QString text = QString::fromStdString(answer->values.at(figure.value));
@@ -202,6 +229,7 @@ void LocationTable::ShowRow(size_t row, const LookupAnswer* answer) {
         }
     }
     auto* cell = new QTableWidgetItem(QString::fromStdString(text));
+    cell->setToolTip(cell->text());  // a long error is cut in the cell
     cell->setTextAlignment(Qt::AlignCenter);
     if (answer) cell->setForeground(palette().color(QPalette::PlaceholderText));
     grid->setItem(r, kOnHandColumn, cell);

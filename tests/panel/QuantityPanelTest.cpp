@@ -648,14 +648,18 @@ TEST_F(QuantityPanelTest, EachZoomButtonSendsItsParameters) {
 // ---------------------------------------------------------------------------------------
 // The location table
 
-// The table's rows: the location cell, then the five figures or the text in their place.
+// The table's rows as they show: the location cell, then the five figures or the text in
+// their place ("" where a cell is covered by the one spanning it).
 std::vector<Texts> TableRows(const LocationTable* table) {
     std::vector<Texts> rows;
-    for (int r = 0; r < table->grid->rowCount(); ++r) {
+    const QTableWidget* grid = table->grid;
+    for (int r = 0; r < grid->rowCount(); ++r) {
         Texts row;
-        for (int c = 0; c < LocationTable::kColumnCount; ++c)
-            row.push_back(table->grid->item(r, c) ? table->grid->item(r, c)->text().toStdString()
-                                                  : "");
+        for (int c = 0; c < LocationTable::kColumnCount; ++c) {
+            const bool covered = c > 1 && c < 1 + grid->columnSpan(r, 1);
+            row.push_back(grid->item(r, c) && !covered ? grid->item(r, c)->text().toStdString()
+                                                       : "");
+        }
         rows.push_back(row);
     }
     return rows;
