@@ -45,7 +45,7 @@ constexpr auto kWindowBudget = std::chrono::milliseconds(3);
 // the inventory options.
 QString FormatQuantity(double value, int decimals) {
     static const QLocale locale(QLocale::English, QLocale::UnitedStates);
-    return locale.toString(value, 'f', decimals);
+    return locale.toString(value, 'f', decimals >= 0 ? decimals : QLocale::FloatingPointShortest);
 }
 
 std::string FirstLine(const std::string& text) {
@@ -275,8 +275,12 @@ void LocationTable::DoubleClicked(int row, int column) {
 }
 
 void LocationTable::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Escape) {
         close();
+        return;
+    }
+    if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_F6) {
+        ShowItem(shownItem_, item_, lineLocation_, true);  // read again, as F6 on the window
         return;
     }
     QWidget::keyPressEvent(event);

@@ -10,6 +10,7 @@
 // the answers that come at once, and takes the others when they come. Rows show "…"
 // until their answer comes. Showing another item cancels what is still being read
 // for the previous one. Esc closes the window; the panel shows it again on the next F6.
+// F6 in the table reads it again.
 //
 // Double-clicking the sales-order, purchase-order or committed figure of a location opens
 // the inventory inquiry for that kind of document at that location, as the panel's zoom

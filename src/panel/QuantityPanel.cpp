@@ -657,6 +657,12 @@ void QuantityPanel::OpenLocationTable() {
         });
         if (drilldown_)
             setup.zoom = [this](const std::string& location, int16_t docType) {
+                // As for the zoom buttons: only a line that allows it.
+                bool allowed = false;
+                IgnoreErrors([&] {
+                    allowed = DetailSource()->Fields().Item(kDetailZoomAllowed).Value().ToBool();
+                });
+                if (!allowed) return;
                 try {
                     ZoomIC(location, docType);
                 } catch (...) {

@@ -746,9 +746,10 @@ TEST_F(QuantityPanelTest, LocationTableEqualsTheInquiryAtEveryLocation) {
     if (!pg) GTEST_SKIP() << "SQLite only: " << test::kNoPgReason;
 }
 
-// The marks follow the line's location with no query; Esc closes the table; a double-click
-// on a figure opens the inquiry at that row's location for that kind of figure, as the
-// zoom buttons do; on-hand and available quantities open nothing.
+// The marks follow the line's location with no query; a double-click on a figure opens
+// the inquiry at that row's location for that kind of figure, as the zoom buttons do
+// (on-hand and available quantities open nothing); a line without an item, or with an
+// unknown one, says so; Esc closes the table.
 TEST_F(QuantityPanelTest, LocationTableFollowsTheLineClosesAndOpensTheInquiry) {
     Start();
     MoveToLine(kDemoItemFormatted);
@@ -780,6 +781,14 @@ TEST_F(QuantityPanelTest, LocationTableFollowsTheLineClosesAndOpensTheInquiry) {
         platform.launched.clear();
         emit table->grid->cellDoubleClicked(click.row, click.column);
         EXPECT_EQ(platform.launched, click.launched);
+    }
+
+    const std::pair<std::string, std::string> captions[] = {
+        {"", "No item on the line."}, {"ZZ-NONE", "Item ZZ-NONE is not in the item file."}};
+    for (const auto& [item, caption] : captions) {
+        MoveToLine(item);
+        EXPECT_EQ(table->lblCaption->text().toStdString(), caption);
+        EXPECT_EQ(table->grid->rowCount(), 0);
     }
 
     QTest::keyClick(table->grid, Qt::Key_Escape);
