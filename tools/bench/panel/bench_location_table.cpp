@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
     }
 
     const Stats a = Summarize(again), f = Summarize(follow);
-    std::printf("location table, demo company (%zu locations), F6 until every location is filled and painted\n",
+    std::printf("location table, demo company (%zu locations): F6 until filled and painted\n",
                 locations->size());
     std::printf("  %-34s %8.2f ms\n", "first F6 (table made, connected)", first);
     std::printf("  %-34s %8.2f ms median %8.2f ms p99\n", "F6 on the table again", a.median, a.p99);
