@@ -106,7 +106,7 @@ LocationTable::LocationTable(Setup setup, QWidget* owner)
     grid->setMinimumHeight(grid->horizontalHeader()->sizeHint().height() +
                            shownRows * grid->verticalHeader()->defaultSectionSize() +
                            2 * grid->frameWidth() + 2);
-    adjustSize();
+    resize(minimumSizeHint());
 }
 
 LocationTable::~LocationTable() = default;
