@@ -23,6 +23,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kSpin = std::chrono::microseconds(300);
 constexpr auto kFirstRetry = std::chrono::seconds(1);
 constexpr auto kLongestRetry = std::chrono::seconds(30);
+constexpr auto kCancelWait = std::chrono::seconds(1);
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
@@ -41,6 +42,7 @@ struct LookupWorker::Shared {
     std::atomic<uint64_t> answered{0};   // the lookup whose answer is in `answer`
     LookupAnswer answer;
     uint64_t dropped = 0;  // lookups up to this number give no answer
+    int cancelling = 0;    // cancel requests on their way to the database
     bool stop = false;
     bool finished = false;
     std::atomic<bool> reconnecting{false};
@@ -67,9 +69,12 @@ void LookupWorker::Shared::CancelAside(const std::shared_ptr<Shared>& shared, ui
         std::unique_lock lock(shared->mutex);
         for (int i = 0; i < 100 && shared->running == id; ++i) {
             const ado::Canceller canceller = shared->canceller;
+            ++shared->cancelling;
             lock.unlock();
             canceller.Cancel();
             lock.lock();
+            --shared->cancelling;
+            shared->wakeWorker.notify_all();
             shared->wakeWindow.wait_for(lock, std::chrono::milliseconds(50),
                                         [&] { return shared->running != id; });
         }
@@ -184,6 +189,11 @@ void LookupWorker::Shared::Run() {
             }
             continue;
         }
+        // A cancel request meant for the previous statement would cancel this one if it
+        // reached the database after it started: it is let through first (a database
+        // drops a cancel that comes between statements). One that hangs is not waited for.
+        wakeWorker.wait_for(lock, kCancelWait, [&] { return stop || cancelling == 0; });
+        if (stop) break;
         const uint64_t id = taken = requested;
         const std::string sql = statement;
         running = id;

@@ -21,6 +21,7 @@
 #include "globals/Globals.h"
 #include "panel/CaptionLabel.h"
 #include "panel/LaunchUI.h"
+#include "panel/LocationTable.h"
 #include "panel/QuantityLookup.h"
 #include "settings/ProgramSettings.h"
 
@@ -182,6 +183,17 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
             &QuantityPanel::btnCommittedZoom_Click);
     connect(btnPurchaseOrderZoom, &accpac::FieldEdit::Clicked, this,
             &QuantityPanel::btnPurchaseOrderZoom_Click);
+
+    // Beside the refresh button, over the location caption: the item at every location.
+    btnLocations = new QToolButton(frmQTY);
+    btnLocations->setObjectName("btnLocations");
+    btnLocations->setText(QString::fromUtf8("\u2261"));
+    btnLocations->setToolTip(QStringLiteral("The item at every location (F6)"));
+    btnLocations->setFocusPolicy(Qt::NoFocus);
+    accpac::SetTwipsGeometry(btnLocations, 435, 135, 300, 285);
+    auto* locationsKey = new QShortcut(QKeySequence(Qt::Key_F6), window);
+    connect(locationsKey, &QShortcut::activated, this, &QuantityPanel::OpenLocationTable);
+    connect(btnLocations, &QToolButton::clicked, this, &QuantityPanel::OpenLocationTable);
 }
 
 QuantityPanel::~QuantityPanel() = default;
@@ -315,6 +327,7 @@ void QuantityPanel::SetupQuantityControls() {
 }
 
 void QuantityPanel::CloseQuantitySources() {
+    locationTable_.reset();
     worker_.reset();  // a lookup still running is cancelled; nothing waits for it
     pendingLookup_ = 0;
     IgnoreErrors([&] {
@@ -365,6 +378,8 @@ void QuantityPanel::adsOEORDD_OnRecordChanged(int eReason, accpac::Field* pField
         default:
             break;
     }
+    // A line read again after a save has new figures at every location.
+    FollowLineInLocationTable(eReason == accpac::ReasonRecordRefreshed);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -617,6 +632,80 @@ void QuantityPanel::ZoomClicked(int16_t iDocType) {
 void QuantityPanel::btnSalesOrderZoom_Click() { ZoomClicked(kDocSalesOrders); }
 void QuantityPanel::btnCommittedZoom_Click() { ZoomClicked(kDocCommitted); }
 void QuantityPanel::btnPurchaseOrderZoom_Click() { ZoomClicked(kDocPurchaseOrders); }
+
+// ---------------------------------------------------------------------------------------
+// Every location at a glance
+
+namespace {
+constexpr int kLineLocationField = 6;  // detail record: the location the line ships from
+}  // namespace
+
+void QuantityPanel::OpenLocationTable() {
+    if (!worker_) return;  // the quantity sources are not open
+    if (!locationTable_) {
+        LocationTable::Setup setup;
+        setup.connectionString = connectionString_;
+        setup.query = query_;
+        setup.queryTimeout = queryTimeout_;
+        setup.panelLocation = locationCode_;
+        IgnoreErrors([&] {
+            if (dbLink_) setup.locations = dbLink_->LocationCodes();
+        });
+        IgnoreErrors([&] {
+            setup.decimals =
+                afeICLOCIaqtyonhand->NumberedProperty(accpac::FieldEditDecimals).ToInteger();
+        });
+        if (drilldown_)
+            setup.zoom = [this](const std::string& location, int16_t docType) {
+                // As for the zoom buttons: only a line that allows it.
+                bool allowed = false;
+                IgnoreErrors([&] {
+                    allowed = DetailSource()->Fields().Item(kDetailZoomAllowed).Value().ToBool();
+                });
+                if (!allowed) return;
+                try {
+                    ZoomIC(location, docType);
+                } catch (...) {
+                    MsgBox(DescribeException(std::current_exception()), MsgIcon::Exclamation);
+                }
+            };
+        locationTable_ = std::make_unique<LocationTable>(std::move(setup), frmQTY->window());
+    }
+    RefreshQuantities();  // the item record is the line's item
+    locationTable_->show();
+    locationTable_->raise();
+    locationTable_->activateWindow();
+    FollowLineInLocationTable(true);
+}
+
+std::string QuantityPanel::LineLocation() const {
+    std::string location;
+    IgnoreErrors([&] {
+        location = TrimSpaces(DetailSource()->Fields().Item(kLineLocationField).Value().ToString());
+    });
+    return location;
+}
+
+void QuantityPanel::FollowLineInLocationTable(bool again) {
+    if (!locationTable_ || !locationTable_->isVisible()) return;
+    std::string shown, item;
+    IgnoreErrors([&] {
+        shown = TrimSpaces(DetailSource()->Fields().Item(kDetailItemNumber).Value().ToString());
+    });
+    if (!shown.empty()) {
+        // The query takes the item number as the item record holds it; a record that was
+        // not found keeps only the number it was looked up by.
+        std::string key, number;
+        IgnoreErrors([&] {
+            key = adsICITEM->Fields().Item(kItemKey).Value().ToString();
+            number = adsICITEM->Fields().Item(kItemNumber).Value().ToString();
+        });
+        const bool lineItem = EqualsIgnoreCase(key, shown) || EqualsIgnoreCase(number, shown);
+        if (!lineItem) return;  // the panel has not read the line's item yet
+        if (!key.empty()) item = number;
+    }
+    locationTable_->ShowItem(shown, item, LineLocation(), again);
+}
 
 int32_t QuantityPanel::MainWindowHandle() const {
     if (windowHandle_) return windowHandle_();

@@ -39,6 +39,7 @@ class Connection;
 
 namespace lumaro {
 
+class LocationTable;
 class ProgramSettings;
 
 class QuantityPanel : public QObject {
@@ -153,7 +154,20 @@ public:
     // Whether a lookup is still out (its answer will be shown when it comes).
     bool LookupPending() const { return pendingLookup_ != 0; }
 
+    // --- Every location at a glance: the location table (LocationTable.h).
+    QToolButton* btnLocations;  // beside the location caption: opens the table (F6)
+    // Opens the table of the line's item at every location and reads it again, or does
+    // nothing before the quantity sources are open.
+    void OpenLocationTable();
+    LocationTable* LocationTableWindow() const { return locationTable_.get(); }
+    // The detail line's location; "" when there is none or it cannot be read.
+    std::string LineLocation() const;
+
 private:
+    // Shows the line's item and location in the location table, when it is open.
+    void FollowLineInLocationTable(bool again = false);
+    std::unique_ptr<LocationTable> locationTable_;
+
     // Shows a lookup's answer: the figures in the quantity record, or the not-found marker
     // and the reason in the status line.
     void ShowAnswer(const LookupAnswer& answer, const std::string& location);

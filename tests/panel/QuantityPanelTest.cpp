@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QSqlDriver>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
 #include <QUuid>
@@ -28,6 +29,7 @@
 #include "common/TextUtil.h"
 #include "common/VersionInfo.h"
 #include "panel/LaunchUI.h"
+#include "panel/LocationTable.h"
 #include "panel/QuantityLookup.h"
 #include "panel/QuantityPanel.h"
 #include "platform/AccpacPaths.h"
@@ -641,6 +643,158 @@ TEST_F(QuantityPanelTest, EachZoomButtonSendsItsParameters) {
     line->LoadRecord({}, accpac::ReasonNewRecord);
     panel->ZoomIC("WH1", 1);
     EXPECT_EQ(platform.launched, Texts{"ITEMNO=A\\eqB\\\\ \nLOCATION=W\\eq1\nDOCTYPE=2\n"});
+}
+
+// ---------------------------------------------------------------------------------------
+// The location table
+
+// The table's rows as they show: the location cell, then the five figures or the text in
+// their place ("" where a cell is covered by the one spanning it).
+std::vector<Texts> TableRows(const LocationTable* table) {
+    std::vector<Texts> rows;
+    const QTableWidget* grid = table->grid;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        Texts row;
+        for (int c = 0; c < LocationTable::kColumnCount; ++c) {
+            const bool covered = c > 1 && c < 1 + grid->columnSpan(r, 1);
+            row.push_back(grid->item(r, c) && !covered ? grid->item(r, c)->text().toStdString()
+                                                       : "");
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The table of the line's item equals the inquiry's totals at every location on each
+// engine, in the controls' format, and follows the line to another item; the panel's and
+// the line's locations are marked; a location without the item says so.
+TEST_F(QuantityPanelTest, LocationTableEqualsTheInquiryAtEveryLocation) {
+    accpac::local::CompanyDatabase& db = link->Database();
+    QSqlQuery fewer = db.Exec(
+        "SELECT FMTITEMNO, ITEMNO FROM ICITEM I WHERE STOCKITEM = 1 AND (SELECT COUNT(*) FROM "
+        "ICILOC L WHERE L.ITEMNO = I.ITEMNO) BETWEEN 1 AND 2 ORDER BY ITEMNO LIMIT 1");
+    ASSERT_TRUE(fewer.next());
+    const std::pair<std::string, std::string> items[] = {
+        {kDemoItemFormatted, kDemoItemStored},
+        {fewer.value(0).toString().toStdString(), fewer.value(1).toString().toStdString()}};
+    const std::optional<Texts> codes = link->LocationCodes();
+    ASSERT_EQ(codes, (Texts{"WH1", "WH2", "WH3"}));
+    const int decimals = db.QuantityDecimals();
+    auto expected = [&](const std::string& item) {
+        std::vector<Texts> rows;
+        for (const std::string& at : *codes) {
+            Texts row{at + (at == "WH1" ? " \u00b7 panel" : at == "WH2" ? " \u00b7 line" : "")};
+            const auto stock = db.FindItemLocation(item, at);
+            auto total = [&](int kind) {
+                double sum = 0;
+                for (const auto& document : db.InquiryDocuments(item, at, kind))
+                    sum += document.quantity;
+                return sum;
+            };
+            const double onHand = stock ? stock->qtyOnHand + stock->qtyRenOCost +
+                                              stock->qtyAdNOCost - stock->qtyShNOCost
+                                        : 0;
+            for (double figure :
+                 {onHand, total(accpac::local::kDocSalesOrders),
+                  total(accpac::local::kDocPurchaseOrders), total(accpac::local::kDocCommitted),
+                  onHand - total(accpac::local::kDocCommitted)})
+                row.push_back(accpac::local::FormatNumber(figure, decimals).toStdString());
+            if (!stock) row = {row[0], "not stocked", "", "", "", ""};
+            rows.push_back(row);
+        }
+        return rows;
+    };
+    const std::vector<Texts> fewerRows = expected(items[1].second);
+    ASSERT_TRUE(std::any_of(fewerRows.begin(), fewerRows.end(),
+                            [](const Texts& row) { return row[1] == "not stocked"; }));
+
+    std::vector<std::pair<std::string, std::string>> engines{{"SQLite", CompanyConnection()}};
+    std::unique_ptr<test::PgIclocDatabase> pg;
+    if (test::TestPgServer()) {
+        std::vector<test::IclocRow> rows;
+        QSqlQuery r = db.Exec(
+            "SELECT ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, QTYADNOCST, QTYSHNOCST, QTYONORDER, "
+            "QTYSALORDR, QTYCOMMIT FROM ICILOC WHERE ITEMNO IN (?, ?)",
+            {QString(kDemoItemStored), QString::fromStdString(items[1].second)});
+        while (r.next())
+            rows.push_back({r.value(0).toString().toStdString(),
+                            r.value(1).toString().toStdString(), r.value(2).toDouble(),
+                            r.value(3).toDouble(), r.value(4).toDouble(), r.value(5).toDouble(),
+                            r.value(6).toDouble(), r.value(7).toDouble(), r.value(8).toDouble()});
+        pg = std::make_unique<test::PgIclocDatabase>(rows);
+        engines.push_back({"PostgreSQL", pg->AdoConnectionString()});
+    }
+    for (const auto& [engine, connection] : engines) {
+        SCOPED_TRACE(engine);
+        settings->SetConnectionString(connection);
+        QuantityPanel* p = NewPanel();
+        Start(p);
+        for (const auto& [shown, stored] : items) {
+            line->LoadRecord({{detail::ITEM, Variant(shown)},
+                              {detail::STOCKITEM, Variant(true)},
+                              {detail::LOCATION, Variant("WH2")}},
+                             accpac::ReasonRecordChanged);
+            if (!p->LocationTableWindow()) p->OpenLocationTable();  // then it follows the line
+            const LocationTable* table = p->LocationTableWindow();
+            ASSERT_TRUE(table && table->isVisible());
+            EXPECT_EQ(table->Item(), stored);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return table->Filled(); }, 5000));
+            EXPECT_EQ(TableRows(table), expected(stored));
+        }
+        p->CloseQuantitySources();
+    }
+    if (!pg) GTEST_SKIP() << "SQLite only: " << test::kNoPgReason;
+}
+
+// The marks follow the line's location with no query; a double-click on a figure opens
+// the inquiry at that row's location for that kind of figure, as the zoom buttons do
+// (on-hand and available quantities open nothing); a line without an item, or with an
+// unknown one, says so; Esc closes the table.
+TEST_F(QuantityPanelTest, LocationTableFollowsTheLineClosesAndOpensTheInquiry) {
+    Start();
+    MoveToLine(kDemoItemFormatted);
+    panel->OpenLocationTable();
+    LocationTable* table = panel->LocationTableWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return table->Filled(); }, 5000));
+    StatementCounter statements;
+    line->LoadRecord({{detail::ITEM, Variant(kDemoItemFormatted)},
+                      {detail::STOCKITEM, Variant(true)},
+                      {detail::LOCATION, Variant("WH3")}},
+                     accpac::ReasonRecordChanged);
+    EXPECT_EQ(TableRows(table)[0][0], "WH1 \u00b7 panel");
+    EXPECT_EQ(TableRows(table)[2][0], "WH3 \u00b7 line");
+    EXPECT_EQ(statements.Count(), 0);
+
+    const struct {
+        int row, column;
+        Texts launched;
+    } clicks[] = {
+        {0, LocationTable::kOnHandColumn, {}},
+        {1, LocationTable::kSalesOrderColumn, {"ITEMNO=A1-103/0\nLOCATION=WH2\nDOCTYPE=1\n"}},
+        {0, LocationTable::kPurchaseOrderColumn, {"ITEMNO=A1-103/0\nLOCATION=WH1\nDOCTYPE=3\n"}},
+        {0, LocationTable::kCommittedColumn, {"ITEMNO=A1-103/0\nLOCATION=WH1\nDOCTYPE=2\n"}},
+        {0, LocationTable::kAvailableColumn, {}},
+        {0, LocationTable::kLocationColumn, {}},
+    };
+    for (const auto& click : clicks) {
+        SCOPED_TRACE(click.column);
+        platform.launched.clear();
+        emit table->grid->cellDoubleClicked(click.row, click.column);
+        EXPECT_EQ(platform.launched, click.launched);
+    }
+
+    const std::pair<std::string, std::string> captions[] = {
+        {"", "No item on the line."}, {"ZZ-NONE", "Item ZZ-NONE is not in the item file."}};
+    for (const auto& [item, caption] : captions) {
+        MoveToLine(item);
+        EXPECT_EQ(table->lblCaption->text().toStdString(), caption);
+        EXPECT_EQ(table->grid->rowCount(), 0);
+    }
+
+    QTest::keyClick(table->grid, Qt::Key_Escape);
+    EXPECT_FALSE(table->isVisible());
+    panel->OpenLocationTable();
+    EXPECT_TRUE(table->isVisible());
 }
 
 TEST_F(QuantityPanelTest, SecondClickDuringALaunchStartsNothing) {
