@@ -25,7 +25,8 @@ std::string Shortage::Text(int decimals) const {
            FormatQuantity(needed - std::max(available, 0.0), decimals);
 }
 
-Shortage OrderShortage(const std::vector<OrderLineState>& lines, const ShortageCheck& check,
+Shortage OrderShortage(const std::vector<LineQuantity>& lines,
+                       const std::vector<LineQuantity>& saved, const ShortageCheck& check,
                        const UnitFactor& factor) {
     Shortage result;
     result.available = check.available;
@@ -43,10 +44,10 @@ Shortage OrderShortage(const std::vector<OrderLineState>& lines, const ShortageC
         if (result.unknownUnit.empty()) result.unknownUnit = unit;
         return std::nullopt;
     };
-    for (const OrderLineState& line : lines) {
-        if (counts(line.now)) result.needed += stocking(line.now).value_or(0);
-        if (line.saved && counts(*line.saved)) result.needed -= stocking(*line.saved).value_or(0);
-    }
+    for (const LineQuantity& line : lines)
+        if (counts(line)) result.needed += stocking(line).value_or(0);
+    for (const LineQuantity& line : saved)
+        if (counts(line)) result.needed -= stocking(line).value_or(0);
     return result;
 }
 

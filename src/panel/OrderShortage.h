@@ -5,10 +5,10 @@
 //
 // The location's figures already hold every saved line of every order (on sales order,
 // and committed, so not available). What this order still needs is therefore what its
-// lines hold now less what they held when last saved: a new line counts whole, a saved
-// line only by what it was changed, and a saved line moved to another item, location or
-// unit gives its saved quantity back here. All of it in the stocking unit, the unit of the
-// figures.
+// lines hold now less what its lines held when it was last saved: a new line counts whole,
+// a saved line only by what it was changed, and a saved line deleted or moved to another
+// item or location gives its saved quantity back here. All of it in the stocking unit, the
+// unit of the figures.
 
 #include <functional>
 #include <optional>
@@ -22,11 +22,6 @@ struct LineQuantity {
     std::string location;
     std::string unit;     // empty: the stocking unit
     double quantity = 0;  // in the line's unit
-};
-
-struct OrderLineState {
-    LineQuantity now;
-    std::optional<LineQuantity> saved;  // as last saved; none for a line never saved
 };
 
 // The number of stocking units in one of the given unit (in upper case); nullopt when the
@@ -50,7 +45,10 @@ struct Shortage {
     std::string Text(int decimals) const;
 };
 
-Shortage OrderShortage(const std::vector<OrderLineState>& lines, const ShortageCheck& check,
+// lines: the order's lines as entered now; saved: its lines as last saved (none for an
+// order never saved).
+Shortage OrderShortage(const std::vector<LineQuantity>& lines,
+                       const std::vector<LineQuantity>& saved, const ShortageCheck& check,
                        const UnitFactor& factor);
 
 // A quantity as the quantity controls show it: fixed decimals, thousands separated.
