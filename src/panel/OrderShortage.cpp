@@ -14,7 +14,10 @@ constexpr double kTolerance = 1e-9;
 
 }  // namespace
 
-bool Shortage::IsShort() const { return unknownUnit.empty() && needed > available + kTolerance; }
+bool Shortage::IsShort() const {
+    // An order that needs nothing more is never short, however low the location is.
+    return unknownUnit.empty() && needed > kTolerance && needed > available + kTolerance;
+}
 
 std::string Shortage::Text(int decimals) const {
     if (!unknownUnit.empty())

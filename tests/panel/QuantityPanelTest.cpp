@@ -17,9 +17,11 @@
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalSession.h"
+#include "accpac/local/OrderEntry.h"
 #include "accpac/local/Registry.h"
 #include "accpac/local/Site.h"
 #include "accpac/local/Views.h"
+#include "accpac/local/ui/DetailList.h"
 #include "accpac/local/ui/FieldEditControl.h"
 #include "accpac/local/ui/InquiryScreen.h"
 #include "accpac/local/ui/LocalGuiPlatform.h"
@@ -622,6 +624,87 @@ TEST_F(QuantityPanelTest, SlowLookupsShowTheirAnswerLaterForTheCurrentItemOnly) 
     EXPECT_EQ(Shown(), (Texts{"5", "6", "0", "0", "0"}));
     EXPECT_EQ(panel->StatusText(), "");
     EXPECT_TRUE(panel->btnPurchaseOrderZoom->isEnabled());
+}
+
+// On an order of the demo company: the order's need at WH1 follows typing on the line with
+// no query, adds the order's unsaved lines up in stocking units, and leaves the saved ones
+// to the figures; a line shipping from elsewhere names its location and what is available
+// there, while the controls keep WH1's figures.
+TEST_F(QuantityPanelTest, ShortageOfTheOrderAndTheLineLocation) {
+    AddItem("PNL-SHORT", "", {12, 0, 0, 0});
+    link->Database().Exec(
+        "INSERT OR REPLACE INTO ICILOC (ITEMNO, LOCATION, QTYONHAND) VALUES ('PNL-SHORT', 'WH2', "
+        "7)");
+    link->Database().Exec(
+        "INSERT OR REPLACE INTO ICITEMU (ITEMNO, UNIT, CONVERSION) VALUES ('PNL-SHORT', 'CASE', "
+        "12)");
+    accpac::local::OrderEntry order(*header, *line);
+    accpac::local::DetailListControl rows(window.get());
+    rows.SetOrder(&order, 2, {"WH1", "WH2", "WH3"});
+    Start();
+    panel->ConnectOrderSources(header, line, &rows);
+    order.NewOrder();
+    order.SetHeaderValue(accpac::local::orderheader::CUSTOMER, Variant("1100"));
+    auto type = [&](int field, const char* value) {
+        line->Fields().Item(field).SetValue(Variant(value));
+    };
+    auto newLine = [&](const char* quantity) {
+        order.AddLine();
+        type(detail::ITEM, "PNL-SHORT");
+        type(detail::QTYORDERED, quantity);
+    };
+    auto inError = [&] {
+        return panel->afeICLOCIqtyavail->palette().color(QPalette::Text) !=
+               panel->afeICLOCIaqtyonhand->palette().color(QPalette::Text);
+    };
+    StatementCounter queries;
+    struct Step {
+        const char* what;
+        std::function<void()> action;
+        int queries;
+        std::string shortage;
+    } steps[] = {
+        {"a line of 30", [&] { newLine("30"); }, 1,
+         "This order needs 30.00, 12.00 available: short 18.00"},
+        {"12 typed: it just fits", [&] { type(detail::QTYORDERED, "12"); }, 0, ""},
+        {"a second line adds up", [&] { newLine("5"); }, 1,
+         "This order needs 17.00, 12.00 available: short 5.00"},
+        {"saved: the figures hold the order (available -5)", [&] { order.Save(); }, 1, ""},
+        {"a saved line counts by its change", [&] { type(detail::QTYORDERED, "8"); }, 0,
+         "This order needs 3.00, -5.00 available: short 3.00"},
+        {"in cases of 12", [&] { type(detail::UNIT, "CASE"); }, 0,
+         "This order needs 91.00, -5.00 available: short 91.00"},
+        {"the line moved to WH2 gives its saved 5 back", [&] { type(detail::LOCATION, "WH2"); }, 1,
+         ""},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const int before = queries.Count();
+        step.action();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !panel->LineLocationPending(); }, 3000));
+        EXPECT_EQ(queries.Count() - before, step.queries);
+        EXPECT_EQ(panel->ShortageText(), step.shortage);
+        EXPECT_EQ(panel->lblShortage->text().toStdString(), step.shortage);
+        EXPECT_EQ(inError(), !step.shortage.empty() || Shown()[3] == "-5");
+    }
+    // The hint follows the line's location; the controls keep WH1's figures.
+    const std::pair<std::function<void()>, std::string> hints[] = {
+        {[] {}, "line ships from WH2: 7.00 available"},
+        {[&] { type(detail::LOCATION, "WH3"); }, "line ships from WH3: not stocked there"},
+        {[&] { type(detail::LOCATION, "wh1"); }, ""},
+        {[&] { type(detail::LOCATION, "WH2"); }, "line ships from WH2: 7.00 available"},
+        {[&] { order.AddLine(); }, ""},  // no item on the line
+    };
+    for (const auto& [action, hint] : hints) {
+        SCOPED_TRACE(hint);
+        action();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !panel->LineLocationPending(); }, 3000));
+        EXPECT_EQ(panel->LineLocationText(), hint);
+        EXPECT_EQ(panel->lblLineLocation->isHidden(), hint.empty());
+        if (!hint.empty()) {
+            EXPECT_EQ(panel->afeICLOCIaqtyonhand->Value().ToString(), "12");
+        }
+    }
 }
 
 TEST_F(QuantityPanelTest, EachZoomButtonSendsItsParameters) {
