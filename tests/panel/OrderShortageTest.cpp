@@ -2,95 +2,72 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "panel/OrderShortage.h"
 
 namespace lumaro {
 namespace {
 
 using Lines = std::vector<LineQuantity>;
-LineQuantity At(const char* location, double quantity, const char* unit = "EA",
+LineQuantity At(double quantity, const char* location = "WH1", const char* unit = "EA",
                 const char* item = "A11030") {
     return {item, location, unit, quantity};
 }
 
 TEST(OrderShortageTest, NeedsOfTheOrderAgainstAvailable) {
-    const std::map<std::string, double> units{{"CASE", 12}};
-    const UnitFactor factor = [&](const std::string& unit) -> std::optional<double> {
-        auto it = units.find(unit);
-        return it == units.end() ? std::nullopt : std::optional(it->second);
+    const UnitFactor factor = [](const std::string& unit) -> std::optional<double> {
+        if (unit == "CASE") return 12;
+        return std::nullopt;
     };
-    struct Case {
+    const struct {
         const char* what;
         Lines lines, saved;
-        double available;
-        std::string text;  // at 0 decimals
+        double available, needed;
+        bool isShort;
     } cases[] = {
-        {"one new line", {At("WH1", 30)}, {}, 12, "This order needs 30, 12 available: short 18"},
-        {"just fits", {At("WH1", 12)}, {}, 12, ""},
-        {"two new lines add up (item in either form, any letter case)",
-         {At("WH1", 8), At("wh1", 7, "", "a1-103/0")},
+        {"one new line", {At(30)}, {}, 12, 30, true},
+        {"just fits", {At(12)}, {}, 12, 12, false},
+        {"two lines add up (any form of the item)",
+         {At(8), At(7, "wh1", "", "a1-103/0")},
          {},
          12,
-         "This order needs 15, 12 available: short 3"},
-        {"other items and locations do not count",
-         {At("WH1", 10), At("WH2", 50), At("WH1", 50, "EA", "B1")},
+         15,
+         true},
+        {"other items and locations",
+         {At(10), At(50, "WH2"), At(50, "WH1", "EA", "B1")},
          {},
          12,
-         ""},
-        {"a saved line is not counted twice",
-         {At("WH1", 10), At("WH1", 10)},
-         {At("WH1", 10)},
+         10,
+         false},
+        {"a saved line is not counted twice", {At(10), At(10)}, {At(10)}, 12, 10, false},
+        {"a saved line counts by its change", {At(25)}, {At(10)}, 12, 15, true},
+        {"saved lines moved away or deleted",
+         {At(10, "WH2"), At(20)},
+         {At(10), At(5)},
          12,
-         ""},
-        {"a saved order needs nothing more of a location it overdraws",
-         {At("WH1", 10)},
-         {At("WH1", 10)},
-         -3,
-         ""},
-        {"a saved line counts by its change",
-         {At("WH1", 25)},
-         {At("WH1", 10)},
-         12,
-         "This order needs 15, 12 available: short 3"},
-        {"a saved line moved away or deleted gives its quantity back",
-         {At("WH2", 10), At("WH1", 20)},
-         {At("WH1", 10), At("WH1", 5)},
-         12,
-         ""},
-        {"the case unit converts",
-         {At("WH1", 2, "case")},
-         {},
-         12,
-         "This order needs 24, 12 available: short 12"},
-        {"a saved line in cases changed to units",
-         {At("WH1", 30)},
-         {At("WH1", 2, "CASE")},
          5,
-         "This order needs 6, 5 available: short 1"},
-        {"nothing available: short by the whole need",
-         {At("WH1", 4)},
-         {},
-         -3,
-         "This order needs 4, -3 available: short 4"},
-        {"a unit without a factor",
-         {At("WH1", 40, "BOX")},
-         {},
-         12,
-         "The order's need is not compared: the item has no unit BOX."},
+         false},
+        {"a saved order needs nothing more", {At(10)}, {At(10)}, -3, 0, false},
+        {"the case unit converts", {At(2, "WH1", "case")}, {}, 12, 24, true},
+        {"saved in cases, now in units", {At(30)}, {At(2, "WH1", "CASE")}, 5, 6, true},
     };
-    const ShortageCheck check{{"A11030", "A1-103/0"}, "WH1", "EA", 0};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ShortageCheck at = check;
-        at.available = c.available;
-        const Shortage s = OrderShortage(c.lines, c.saved, at, factor);
-        EXPECT_EQ(s.Text(0), c.text);
-        EXPECT_EQ(s.IsShort(), c.text.rfind("This", 0) == 0);
+        const Shortage s = OrderShortage(
+            c.lines, c.saved, {{"A11030", "A1-103/0"}, "WH1", "EA", c.available}, factor);
+        EXPECT_DOUBLE_EQ(s.needed, c.needed);
+        EXPECT_EQ(s.IsShort(), c.isShort);
+        EXPECT_EQ(s.Text(0).empty(), !c.isShort);
     }
-    EXPECT_EQ(OrderShortage({At("WH1", 1234.5)}, {}, check, factor).Text(2),
+    auto text = [&](const Lines& lines, double available, int decimals) {
+        return OrderShortage(lines, {}, {{"A11030"}, "WH1", "EA", available}, factor)
+            .Text(decimals);
+    };
+    EXPECT_EQ(text({At(30)}, 12, 0), "This order needs 30, 12 available: short 18");
+    EXPECT_EQ(text({At(4)}, -3, 0), "This order needs 4, -3 available: short 4");  // none to take
+    EXPECT_EQ(text({At(1234.5)}, 0, 2),
               "This order needs 1,234.50, 0.00 available: short 1,234.50");
+    EXPECT_EQ(text({At(40, "WH1", "BOX")}, 12, 0),
+              "The order's need is not compared: the item has no unit BOX.");
 }
 
 }  // namespace
