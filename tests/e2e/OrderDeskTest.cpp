@@ -184,7 +184,8 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     list->EditCell(list->currentIndex().row(), OrderLinesModel::ColQuantity);
     ASSERT_NE(CellEditor(*screen), nullptr);
     QTest::keyClicks(CellEditor(*screen), QString::number(available + 18));
-    list->CommitEdit();
+    QTest::keyClick(CellEditor(*screen), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.ShortageText().empty(); }));
     EXPECT_NE(panel.ShortageText().find(": short 18.00"), std::string::npos)
         << panel.ShortageText();
     Screenshot(*window, "panel-shortage.png");
