@@ -671,9 +671,10 @@ void QuantityPanel::ColourAvailable() {
     // A real quantity that cannot be served, or that this order overdraws, stands out; the
     // marker is explained instead.
     bool inError = false;
-    if (statusText_.empty())
+    if (statusText_.empty()) {
         IgnoreErrors([&] { inError = afeICLOCIqtyavail->Value().ToDouble() < 0; });
-    inError = inError || shortageShown_;
+        inError = inError || shortageShown_;
+    }
     if (inError == availableInError_) return;
     availableInError_ = inError;
     QPalette colours = frmQTY->palette();
