@@ -36,6 +36,13 @@ signals:
     void Clicked();  // pressed (a zoom button)
 };
 
+// The hosted screen's detail list is reached late-bound (CallByName). Its members:
+//   IsListEmpty()                  true when the order has no line
+//   LineCount(), LineValue(l, f)   the order's lines as entered, field f by its detail
+//                                  view index; the current line as it is being typed
+//   SavedLineCount(),              the order's lines as last saved (none for a new order):
+//   SavedLineValue(l, f)           what the inventory's figures already hold of the order
+
 class Frame : public QWidget {
     Q_OBJECT
 public:

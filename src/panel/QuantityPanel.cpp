@@ -8,6 +8,7 @@
 #include <QShortcut>
 #include <QToolButton>
 #include <QVariant>
+#include <algorithm>
 #include <exception>
 
 #include "accpac/LateBound.h"
@@ -38,9 +39,19 @@ enum : int {
     kItemText = 11,           // item record: the item's text
     kLocationCode = 1,        // location record: the key
     kLocationDescription = 2,
+    // The line against the figures.
+    kDetailStoredItem = 3,  // detail record: the stored item number (may be empty)
+    kDetailLocation = 6,    // detail record: the location the line ships from
+    kDetailQuantity = 7,
+    kDetailUnit = 9,
+    kItemStockUnit = 16,  // item record: the stocking unit
+    kUnitItem = 1,        // item unit record: the item number, the unit (the key), its factor
+    kUnitCode = 2,
+    kUnitFactor = 3,
 };
 
 constexpr const char* kOptionsView = "IC0380";
+constexpr const char* kItemUnitsView = "IC0312";
 constexpr int kOptionsDecimals = 62;  // options field: decimals of quantities
 constexpr const char* kInquiryScreen = "IC1900";
 
@@ -175,6 +186,19 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
     QPalette statusColours = frmQTY->palette();
     statusColours.setColor(QPalette::WindowText, ErrorColour(statusColours));
     lblQtyStatus->setPalette(statusColours);
+
+    // The line against the figures: the order's shortage in the status row (where a status
+    // is never shown at the same time), the line's own location under the location caption.
+    lblShortage = new CaptionLabel(frmQTY);
+    lblShortage->setObjectName("lblShortage");
+    lblShortage->setPalette(statusColours);
+    lblShortage->hide();
+    lblLineLocation = new CaptionLabel(frmQTY);
+    lblLineLocation->setObjectName("lblLineLocation");
+    lblLineLocation->hide();
+    adsICITEMU = platform.CreateDataSource(kItemUnitsView, frmQTY);
+    adsICITEMU->setObjectName("adsICITEMU");
+    LayoutStatusRow();
     ShowFigures(false);  // nothing looked up yet
 
     connect(btnSalesOrderZoom, &accpac::FieldEdit::Clicked, this,
@@ -205,6 +229,7 @@ void QuantityPanel::ConnectOrderSources(QObject* adsOEORDH, QObject* adsOEORDD,
     adsOEORDH_ = adsOEORDH;
     adsOEORDD_ = adsOEORDD;
     detailList_ = detailList;
+    listAnswersLines_ = detailList && detailList->metaObject()->indexOfMethod("LineCount()") >= 0;
     if (auto* header = qobject_cast<accpac::DataSource*>(adsOEORDH))
         connect(header, &accpac::DataSource::OnRecordChanged, this,
                 &QuantityPanel::adsOEORDH_OnRecordChanged);
@@ -272,6 +297,12 @@ bool QuantityPanel::OpenQuantitySources() {
             source->SetActive(true);
         }
 
+        // Without the item units the order's need is compared for the stocking unit only.
+        IgnoreErrors([&] {
+            adsICITEMU->SetDBLink(dbLink_);
+            adsICITEMU->SetActive(true);
+        });
+
         adsICLOC->Fields().Item(kLocationCode).PutWithoutVerification(Variant(locationCode_));
         adsICLOC->Read();  // whether the location was found is not checked
         locationDescription_ = adsICLOC->Fields().Item(kLocationDescription).Value().ToString();
@@ -309,6 +340,7 @@ void QuantityPanel::SetupQuantityControls() {
     const std::vector<Variant> options = dbLink_->ReadViewFields(kOptionsView, {kOptionsDecimals});
     if (options.empty()) throw RuntimeError::Standard(kErrSubscriptOutOfRange, "DBLink");
     const Variant decimals(options[0].ToInteger());
+    quantityDecimals_ = decimals.ToInteger();
     for (accpac::FieldEdit* control :
          {afeICLOCIaqtyonhand, afeICLOCIqtysalordr, afeICLOCIqtyonorder, afeICLOCIqtyavail,
           afeICLOCIqtycommitted})
@@ -330,11 +362,13 @@ void QuantityPanel::CloseQuantitySources() {
     locationTable_.reset();
     worker_.reset();  // a lookup still running is cancelled; nothing waits for it
     pendingLookup_ = 0;
+    lineWorker_.reset();
+    lineLookup_ = 0;
     IgnoreErrors([&] {
         if (externalConnection_ && externalConnection_->State() == ado::adStateOpen)
             externalConnection_->Close();
     });
-    for (accpac::DataSource* source : {adsICLOCQT, adsICITEM, adsICLOC})
+    for (accpac::DataSource* source : {adsICLOCQT, adsICITEM, adsICLOC, adsICITEMU})
         IgnoreErrors([&] { source->SetActive(false); });
 }
 
@@ -373,13 +407,18 @@ void QuantityPanel::adsOEORDD_OnRecordChanged(int eReason, accpac::Field* pField
             int index = 0;
             IgnoreErrors([&] { index = pField ? pField->Index() : 0; });
             if (index == kDetailItemNumber) RefreshQuantities();
+            // Typing on the line moves the signals at once; other fields leave them.
+            if (index != kDetailItemNumber && index != kDetailLocation &&
+                index != kDetailQuantity && index != kDetailUnit)
+                return;
             break;
         }
         default:
-            break;
+            return;
     }
     // A line read again after a save has new figures at every location.
     FollowLineInLocationTable(eReason == accpac::ReasonRecordRefreshed);
+    UpdateLineSignals();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -416,6 +455,9 @@ void QuantityPanel::RefreshQuantities() {
 void QuantityPanel::ReadAgain() {
     rememberedItemKey_ = "~";
     RefreshQuantities();
+    unitFactors_.clear();
+    UpdateShortage();
+    UpdateLineLocation(true);
 }
 
 void QuantityPanel::ClearShown() {
@@ -453,14 +495,7 @@ void QuantityPanel::SetStatus(const std::string& text) {
               afeICLOCIqtycommitted})
             control->setToolTip(shown);
     }
-    // A real quantity that cannot be served stands out; the marker is explained instead.
-    bool negative = false;
-    if (text.empty()) IgnoreErrors([&] { negative = afeICLOCIqtyavail->Value().ToDouble() < 0; });
-    if (negative == availableNegative_) return;
-    availableNegative_ = negative;
-    QPalette colours = frmQTY->palette();
-    if (negative) colours.setColor(QPalette::Text, ErrorColour(colours));
-    afeICLOCIqtyavail->setPalette(colours);
+    ColourAvailable();
 }
 
 std::string QuantityPanel::UnreachableText() const {
@@ -600,6 +635,7 @@ void QuantityPanel::LateAnswer(uint64_t id, const LookupAnswer& answer) {
     IgnoreErrors([&] { ShowAnswer(answer, pendingLocation_); });
     ShowFigures(true);
     UpdateZoomButtons();
+    UpdateShortage();
 }
 
 void QuantityPanel::WriteNotFoundMarker() {
@@ -635,10 +671,6 @@ void QuantityPanel::btnPurchaseOrderZoom_Click() { ZoomClicked(kDocPurchaseOrder
 
 // ---------------------------------------------------------------------------------------
 // Every location at a glance
-
-namespace {
-constexpr int kLineLocationField = 6;  // detail record: the location the line ships from
-}  // namespace
 
 void QuantityPanel::OpenLocationTable() {
     if (!worker_) return;  // the quantity sources are not open
@@ -681,7 +713,7 @@ void QuantityPanel::OpenLocationTable() {
 std::string QuantityPanel::LineLocation() const {
     std::string location;
     IgnoreErrors([&] {
-        location = TrimSpaces(DetailSource()->Fields().Item(kLineLocationField).Value().ToString());
+        location = TrimSpaces(DetailSource()->Fields().Item(kDetailLocation).Value().ToString());
     });
     return location;
 }
@@ -710,6 +742,201 @@ void QuantityPanel::FollowLineInLocationTable(bool again) {
 int32_t QuantityPanel::MainWindowHandle() const {
     if (windowHandle_) return windowHandle_();
     return static_cast<int32_t>(frmQTY->window()->winId());
+}
+
+// ---------------------------------------------------------------------------------------
+// The line against the figures
+
+void QuantityPanel::UpdateLineSignals() {
+    UpdateShortage();
+    UpdateLineLocation();
+}
+
+void QuantityPanel::ColourAvailable() {
+    // A real quantity that cannot be served, or that this order overdraws, stands out; the
+    // marker is explained instead.
+    bool inError = false;
+    if (statusText_.empty()) {
+        IgnoreErrors([&] { inError = afeICLOCIqtyavail->Value().ToDouble() < 0; });
+        inError = inError || shortageShown_;
+    }
+    if (inError == availableInError_) return;
+    availableInError_ = inError;
+    QPalette colours = frmQTY->palette();
+    if (inError) colours.setColor(QPalette::Text, ErrorColour(colours));
+    afeICLOCIqtyavail->setPalette(colours);
+}
+
+void QuantityPanel::UpdateShortage() {
+    std::optional<Shortage> shortage;
+    IgnoreErrors([&] {
+        // Only figures of the item can be compared.
+        if (!figuresShown_ || LookupPending() || !statusText_.empty()) return;
+        accpac::Fields& item = adsICITEM->Fields();
+        const std::string itemNo = item.Item(kItemNumber).Value().ToString();
+        if (itemNo.empty()) return;
+        const ShortageCheck check{{itemNo, item.Item(kItemKey).Value().ToString()},
+                                  locationCode_,
+                                  item.Item(kItemStockUnit).Value().ToString(),
+                                  afeICLOCIqtyavail->Value().ToDouble()};
+        std::vector<LineQuantity> lines, saved;
+        ReadOrderLines(lines, saved);
+        if (itemNo != unitsItem_) {
+            unitsItem_ = itemNo;
+            unitFactors_.clear();
+        }
+        shortage = OrderShortage(lines, saved, check,
+                                 [this](const std::string& unit) { return UnitFactor(unit); });
+    });
+    const std::string text = shortage ? shortage->Text(quantityDecimals_) : std::string();
+    shortageShown_ = shortage && shortage->IsShort();
+    if (text != shortageText_) {
+        shortageText_ = text;
+        lblShortage->setText(QString::fromStdString(text));
+        lblShortage->setToolTip(lblShortage->text());
+        lblShortage->setVisible(!text.empty());
+    }
+    ColourAvailable();
+}
+
+void QuantityPanel::ReadOrderLines(std::vector<LineQuantity>& lines,
+                                   std::vector<LineQuantity>& saved) {
+    // A line's item is its stored number, or the number as entered before it was checked.
+    auto line = [](const std::function<QVariant(int)>& field) {
+        std::string item = TrimSpaces(field(kDetailStoredItem).toString().toStdString());
+        if (item.empty()) item = field(kDetailItemNumber).toString().toStdString();
+        return LineQuantity{item, field(kDetailLocation).toString().toStdString(),
+                            field(kDetailUnit).toString().toStdString(),
+                            field(kDetailQuantity).toDouble()};
+    };
+    if (listAnswersLines_ && detailList_) {
+        QObject* list = detailList_.data();
+        auto read = [&](const char* count, const char* value, std::vector<LineQuantity>& into) {
+            const int n = accpac::CallByName(list, count).toInt();
+            for (int i = 0; i < n; ++i)
+                into.push_back(line([&](int f) {
+                    return accpac::CallByName(list, value, {i, f});
+                }));
+        };
+        read("LineCount", "LineValue", lines);
+        read("SavedLineCount", "SavedLineValue", saved);
+        return;
+    }
+    // Without the list's rows: the line being entered, as new.
+    accpac::Fields& fields = DetailSource()->Fields();
+    lines.push_back(line([&](int f) {
+        QVariant value;
+        IgnoreErrors([&] {
+            const Variant v = fields.Item(f).Value();
+            value = f == kDetailQuantity ? QVariant(v.ToDouble())
+                                         : QVariant(QString::fromStdString(v.ToString()));
+        });
+        return value;
+    }));
+}
+
+std::optional<double> QuantityPanel::UnitFactor(const std::string& unit) {
+    auto known = unitFactors_.find(unit);
+    if (known != unitFactors_.end()) return known->second;
+    std::optional<double> factor;
+    IgnoreErrors([&] {
+        accpac::Fields& fields = adsICITEMU->Fields();
+        fields.Item(kUnitItem).PutWithoutVerification(Variant(unitsItem_));
+        fields.Item(kUnitCode).PutWithoutVerification(Variant(unit));
+        if (adsICITEMU->Read()) factor = fields.Item(kUnitFactor).Value().ToDouble();
+    });
+    return unitFactors_[unit] = factor;
+}
+
+void QuantityPanel::UpdateLineLocation(bool readAgain) {
+    std::string item;
+    IgnoreErrors([&] {
+        item = TrimSpaces(DetailSource()->Fields().Item(kDetailItemNumber).Value().ToString());
+    });
+    const std::string location = ToUpperAscii(LineLocation());
+    if (item.empty() || location.empty() || EqualsIgnoreCase(location, locationCode_)) {
+        lineLocationKey_.clear();
+        if (lineWorker_ && lineLookup_) lineWorker_->Drop();
+        lineLookup_ = 0;
+        ShowLineLocation("");
+        return;
+    }
+    const std::string key = ToUpperAscii(item) + '\n' + location;
+    if (key == lineLocationKey_ && !readAgain) return;
+    lineLocationKey_ = key;
+    lineLocation_ = location;
+    lineLookup_ = 0;
+    ShowLineLocation("line ships from " + location);
+    // The query gets the item number as the item record holds it; an item the record does
+    // not hold has no figures to add.
+    std::string itemNumber;
+    IgnoreErrors([&] {
+        accpac::Fields& fields = adsICITEM->Fields();
+        const std::string stored = fields.Item(kItemNumber).Value().ToString();
+        if (EqualsIgnoreCase(item, stored) ||
+            EqualsIgnoreCase(item, fields.Item(kItemKey).Value().ToString()))
+            itemNumber = stored;
+    });
+    if (itemNumber.empty() || !worker_) return;
+    try {
+        if (!lineWorker_)
+            lineWorker_ = std::make_unique<LookupWorker>(
+                connectionString_, queryTimeout_, [this](uint64_t id, const LookupAnswer& answer) {
+                    LineLocationAnswer(id, answer);
+                });
+        const uint64_t id = lineWorker_->Submit(QuantityStatement(query_, itemNumber, location));
+        lineLookup_ = id;
+        // The window does not wait: the answer comes through LineLocationAnswer.
+        if (std::optional<LookupAnswer> answer =
+                lineWorker_->Wait(id, std::chrono::microseconds(0)))
+            LineLocationAnswer(id, *answer);
+    } catch (...) {
+        lineLookup_ = 0;  // a query the formatter refuses: the location alone is said
+    }
+}
+
+void QuantityPanel::LineLocationAnswer(uint64_t id, const LookupAnswer& answer) {
+    if (id != lineLookup_) return;  // the line has moved on
+    lineLookup_ = 0;
+    std::string text = "line ships from " + lineLocation_;
+    if (answer.outcome == LookupAnswer::Outcome::NoRow) {
+        text += ": not stocked there";
+    } else if (answer.outcome == LookupAnswer::Outcome::Found) {
+        const auto* available = std::find_if(
+            std::begin(kQuantityColumns), std::end(kQuantityColumns),
+            [](const QuantityColumn& c) { return std::string_view(c.name) == "QTAVAIL"; });
+        bool ok = false;
+        const double value =
+            QString::fromStdString(
+                answer.values.at(static_cast<size_t>(available - kQuantityColumns)))
+                .toDouble(&ok);
+        if (ok) text += ": " + FormatQuantity(value, quantityDecimals_) + " available";
+    }
+    ShowLineLocation(text);
+}
+
+void QuantityPanel::ShowLineLocation(const std::string& text) {
+    if (text == lineLocationText_) return;
+    lineLocationText_ = text;
+    lblLineLocation->setText(QString::fromStdString(text));
+    lblLineLocation->setToolTip(lblLineLocation->text());
+    lblLineLocation->setVisible(!text.empty());
+    LayoutStatusRow();
+}
+
+void QuantityPanel::LayoutStatusRow() {
+    // The hint takes the row's start, under the location caption; the status line and the
+    // shortage the rest.
+    constexpr int kRowTop = 750, kRowHeight = 255, kLeft = 105, kGap = 120, kHintMost = 4200;
+    int left = kLeft;
+    if (!lineLocationText_.empty()) {
+        const int width =
+            std::min(accpac::PixelsToTwipsX(lblLineLocation->sizeHint().width()) + kGap, kHintMost);
+        accpac::SetTwipsGeometry(lblLineLocation, kLeft, kRowTop, width, kRowHeight);
+        left += width + kGap;
+    }
+    for (QLabel* label : {lblQtyStatus, lblShortage})
+        accpac::SetTwipsGeometry(label, left, kRowTop, kFrameWidth - kLeft - left, kRowHeight);
 }
 
 }  // namespace lumaro

@@ -21,13 +21,16 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "accpac/Controls.h"
 #include "accpac/DataSource.h"
 #include "accpac/Session.h"
 #include "panel/LookupWorker.h"
+#include "panel/OrderShortage.h"
 
 class QLabel;
 class QToolButton;
@@ -163,9 +166,49 @@ public:
     // The detail line's location; "" when there is none or it cannot be read.
     std::string LineLocation() const;
 
+    // --- The line against the figures: what the order needs of the item at the location,
+    // and the line's own location when it is not the panel's. The five controls keep
+    // showing the panel's location.
+    // "This order needs 30, 12 available: short 18" (or why it is not compared); empty
+    // when the order's need fits or no figures are shown. Follows each change of the
+    // line's item, location, quantity and unit at once, with no query.
+    const std::string& ShortageText() const { return shortageText_; }
+    // "line ships from WH2: 40 available" while the line's location differs from the
+    // panel's; empty otherwise. The available quantity is read with the configured query
+    // off the window's thread and added when it comes.
+    const std::string& LineLocationText() const { return lineLocationText_; }
+    bool LineLocationPending() const { return lineLookup_ != 0; }
+    QLabel* lblShortage;             // in the status row, shown when the order's need does not fit
+    QLabel* lblLineLocation;         // under the location caption
+    accpac::DataSource* adsICITEMU;  // "IC0312": the item's units and their factors
+
 private:
     // Shows the line's item and location in the location table, when it is open.
     void FollowLineInLocationTable(bool again = false);
+    void UpdateLineSignals();
+    void UpdateShortage();
+    void UpdateLineLocation(bool readAgain = false);
+    void LineLocationAnswer(uint64_t id, const LookupAnswer& answer);
+    void ShowLineLocation(const std::string& text);
+    void LayoutStatusRow();
+    void ColourAvailable();
+    // The order's lines as entered and as last saved, from the detail list when it answers
+    // them, otherwise the detail line alone.
+    void ReadOrderLines(std::vector<LineQuantity>& lines, std::vector<LineQuantity>& saved);
+    std::optional<double> UnitFactor(const std::string& unit);
+
+    std::string shortageText_;
+    bool shortageShown_ = false;
+    bool availableInError_ = false;
+    int quantityDecimals_ = 0;
+    bool listAnswersLines_ = false;  // the detail list has LineCount and the rest
+    std::string unitsItem_;          // the item whose factors are remembered
+    std::map<std::string, std::optional<double>> unitFactors_;
+    std::string lineLocationText_;
+    std::string lineLocationKey_;  // the item and location the hint was read for
+    std::string lineLocation_;
+    std::unique_ptr<LookupWorker> lineWorker_;  // the line location's lookups
+    uint64_t lineLookup_ = 0;                   // the one whose answer is awaited, or 0
     std::unique_ptr<LocationTable> locationTable_;
 
     // Shows a lookup's answer: the figures in the quantity record, or the not-found marker
@@ -205,7 +248,6 @@ private:
     std::string labelledItem_;  // the item the zoom buttons' tooltips name
     QTime lastSuccess_;         // of the last lookup that gave figures
     bool figuresShown_ = true;
-    bool availableNegative_ = false;
     std::shared_ptr<ado::Connection> externalConnection_;
     std::unique_ptr<LookupWorker> worker_;  // runs the lookups off the window's thread
     uint64_t pendingLookup_ = 0;            // the lookup whose answer is awaited, or 0

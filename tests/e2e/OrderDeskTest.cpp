@@ -178,6 +178,18 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     QTest::keyClick(window.get(), Qt::Key_F5);
     EXPECT_EQ(Shown(panel), DatabaseQuantities(accpac::local::kDemoItemStored));
 
+    // A quantity typed beyond what is available shows the order's shortage at once.
+    const int available = static_cast<int>(panel.afeICLOCIqtyavail->Value().ToDouble());
+    auto* list = screen->DetailList();
+    list->EditCell(list->currentIndex().row(), OrderLinesModel::ColQuantity);
+    ASSERT_NE(CellEditor(*screen), nullptr);
+    QTest::keyClicks(CellEditor(*screen), QString::number(available + 18));
+    QTest::keyClick(CellEditor(*screen), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.ShortageText().empty(); }));
+    EXPECT_NE(panel.ShortageText().find(": short 18.00"), std::string::npos)
+        << panel.ShortageText();
+    Screenshot(*window, "panel-shortage.png");
+
     // File > Close shuts down.
     auto connection = panel.ExternalConnection();
     window->mnuFile_Close()->trigger();

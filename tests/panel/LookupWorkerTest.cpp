@@ -30,7 +30,8 @@ struct Late {
     }
 };
 
-TEST(LookupWorkerTest, AnswersWithinTheBudgetOnSqlite) {
+// On SQLite: answers within the budget, a database that is gone, a locked one.
+TEST(LookupWorkerTest, AnswersOnSqlite) {
     test::TempDir dir;
     const std::string db = test::CreateSqliteIcloc(dir.path() / "q.db");
     Late late;
@@ -64,6 +65,18 @@ TEST(LookupWorkerTest, AnswersWithinTheBudgetOnSqlite) {
     EXPECT_TRUE(missing.Reconnecting());
     test::CreateSqliteIcloc(dir.path() / "later.db");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !missing.Reconnecting(); }, 5000));
+
+    // A database locked by another connection: past the budget the window goes on, and the
+    // lookup is answered as timed out.
+    auto locker = std::make_shared<ado::Connection>();
+    locker->Open(db);
+    ado::test::OpenQuery(locker, "BEGIN EXCLUSIVE");
+    LookupWorker locked(db, 1s, late.Callback());
+    const auto start = Clock::now();
+    EXPECT_FALSE(locked.Wait(locked.Submit(test::FirstRunQuery("A1-103/0", "1")), 100ms));
+    EXPECT_LT(Clock::now() - start, 300ms);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !late.answers.empty(); }, 4000));
+    EXPECT_EQ(late.answers[0].second.outcome, Outcome::TimedOut);
 }
 
 // A statement that waits on PostgreSQL: pg_sleep, then the quantity row.
@@ -122,21 +135,6 @@ TEST(LookupWorkerTest, SlowLookupsNeverHoldTheWindowAndTheLatestWins) {
     const auto closing = Clock::now();
     hanging.reset();
     EXPECT_LT(Clock::now() - closing, 1s);
-}
-
-TEST(LookupWorkerTest, LockedSqliteDatabaseTimesOut) {
-    test::TempDir dir;
-    const std::string db = test::CreateSqliteIcloc(dir.path() / "q.db");
-    auto locker = std::make_shared<ado::Connection>();
-    locker->Open(db);
-    ado::test::OpenQuery(locker, "BEGIN EXCLUSIVE");
-    Late late;
-    LookupWorker worker(db, 1s, late.Callback());
-    const auto start = Clock::now();
-    EXPECT_FALSE(worker.Wait(worker.Submit(test::FirstRunQuery("A1-103/0", "1")), 100ms));
-    EXPECT_LT(Clock::now() - start, 300ms);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !late.answers.empty(); }, 4000));
-    EXPECT_EQ(late.answers[0].second.outcome, Outcome::TimedOut);
 }
 
 }  // namespace

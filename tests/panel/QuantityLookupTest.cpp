@@ -1,6 +1,6 @@
 // The statement sent to the external database. Reading the result columns (NULL, missing,
-// not a number) is QuantityPanelTest's QueryShapes; masking the connection string's
-// passwords is the database layer's (ConnectionStringTest).
+// not a number) is QuantityPanelTest's QueryShapes; the connection string shown in messages
+// is the database layer's ConnectionStringTest.
 
 #include <gtest/gtest.h>
 
@@ -63,16 +63,14 @@ void ExpectLiterals(const std::shared_ptr<ado::Connection>& connection) {
     }
 }
 
-TEST(QuantityStatement, ItemNumberStaysOneLiteralOnSqlite) {
+// On SQLite, and on PostgreSQL with standard_conforming_strings on and off (off: the server
+// reads a backslash in a literal as an escape).
+TEST(QuantityStatement, ItemNumberStaysOneLiteral) {
     test::TempDir dir;
     ExpectLiterals(Open(test::CreateSqliteIcloc(dir.path() / "ext.sqlite")));
-}
-
-TEST(QuantityStatement, ItemNumberStaysOneLiteralOnPostgres) {
-    if (!test::TestPgServer()) GTEST_SKIP() << test::kNoPgReason;
+    if (!test::TestPgServer()) GTEST_SKIP() << "SQLite only: " << test::kNoPgReason;
     test::PgIclocDatabase pg;
     for (const std::string setting : {"on", "off"}) {
-        // Off: the server reads a backslash in a literal as an escape.
         auto connection = Open(pg.OdbcConnectionString() +
                                "ConnSettings={SET standard_conforming_strings=" + setting + "};");
         ASSERT_EQ(ado::test::OpenQuery(connection, "SHOW standard_conforming_strings")

@@ -25,12 +25,18 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QVariant& v) { return v.isNull() ? std::string() : v.toString().toStdString(); }
 
+// A company database made before items had units gets the table when it is opened.
+constexpr const char* kItemUnitsSchema =
+    "CREATE TABLE IF NOT EXISTS ICITEMU (ITEMNO TEXT NOT NULL, UNIT TEXT NOT NULL, CONVERSION "
+    "NUMERIC NOT NULL DEFAULT 1, PRIMARY KEY (ITEMNO, UNIT))";
+
 const char* const kSchema[] = {
     "CREATE TABLE ICITEM (ITEMNO TEXT PRIMARY KEY, FMTITEMNO TEXT NOT NULL UNIQUE, \"DESC\" TEXT "
     "NOT NULL DEFAULT '',"
     " CATEGORY TEXT NOT NULL DEFAULT '', STOCKITEM INTEGER NOT NULL DEFAULT 1, STOCKUNIT TEXT NOT "
     "NULL DEFAULT 'EA',"
     " UNITPRICE NUMERIC NOT NULL DEFAULT 0)",
+    kItemUnitsSchema,
     "CREATE TABLE ICLOC (LOCATION TEXT PRIMARY KEY, \"DESC\" TEXT NOT NULL DEFAULT '')",
     "CREATE TABLE ICILOC (ITEMNO TEXT NOT NULL, LOCATION TEXT NOT NULL, QTYONHAND NUMERIC NOT NULL "
     "DEFAULT 0,"
@@ -71,13 +77,26 @@ const char* const kSchema[] = {
 const char* const kRequiredTables[] = {"ICITEM", "ICLOC",  "ICILOC", "ICOPT",  "ARCUS",
                                        "OEOPT",  "OEORDH", "OEORDD", "POPORH", "POPORL"};
 
-// The sums that ICILOC keeps, per item and location (see the header).
+// A line's quantity in the item's stocking unit: its unit's factor, 1 for a unit the item
+// does not list (the stocking unit).
+constexpr const char* kOrderedStocking =
+    "(d.QTYORDERED * COALESCE((SELECT u.CONVERSION FROM ICITEMU u WHERE u.ITEMNO = d.ITEMNO AND "
+    "u.UNIT = d.UNIT), 1))";
+constexpr const char* kCommittedStocking =
+    "(d.QTYCOMMIT * COALESCE((SELECT u.CONVERSION FROM ICITEMU u WHERE u.ITEMNO = d.ITEMNO AND "
+    "u.UNIT = d.UNIT), 1))";
+
+// The sums that ICILOC keeps, per item and location (see the header), in stocking units.
 constexpr const char* kSalesOrderSum =
-    "COALESCE((SELECT SUM(d.QTYORDERED) FROM OEORDD d WHERE d.ITEMNO = ICILOC.ITEMNO AND "
+    "COALESCE((SELECT SUM(d.QTYORDERED * COALESCE((SELECT u.CONVERSION FROM ICITEMU u WHERE "
+    "u.ITEMNO = d.ITEMNO AND u.UNIT = d.UNIT), 1)) FROM OEORDD d WHERE d.ITEMNO = ICILOC.ITEMNO "
+    "AND "
     "d.LOCATION = ICILOC.LOCATION"
     " AND d.STOCKITEM = 1 AND d.QTYORDERED <> 0), 0)";
 constexpr const char* kCommittedSum =
-    "COALESCE((SELECT SUM(d.QTYCOMMIT) FROM OEORDD d WHERE d.ITEMNO = ICILOC.ITEMNO AND d.LOCATION "
+    "COALESCE((SELECT SUM(d.QTYCOMMIT * COALESCE((SELECT u.CONVERSION FROM ICITEMU u WHERE "
+    "u.ITEMNO = d.ITEMNO AND u.UNIT = d.UNIT), 1)) FROM OEORDD d WHERE d.ITEMNO = ICILOC.ITEMNO "
+    "AND d.LOCATION "
     "= ICILOC.LOCATION"
     " AND d.STOCKITEM = 1 AND d.QTYCOMMIT <> 0), 0)";
 constexpr const char* kOnOrderSum =
@@ -142,6 +161,7 @@ CompanyDatabase::CompanyDatabase(std::string companyId, std::string file)
     for (const char* table : kRequiredTables)
         if (!tables.count(table))
             failOpen(file_ + " is not a company database (it has no table " + table + ")");
+    if (!tables.count("ICITEMU")) QSqlQuery(db_).exec(kItemUnitsSchema);  // else read as none
 }
 
 CompanyDatabase::~CompanyDatabase() {
@@ -308,8 +328,10 @@ std::vector<InquiryDocument> CompanyDatabase::InquiryDocuments(const std::string
         case kDocSalesOrders:
         case kDocCommitted: {
             const char* column = docType == kDocSalesOrders ? "d.QTYORDERED" : "d.QTYCOMMIT";
+            const char* stocking =
+                docType == kDocSalesOrders ? kOrderedStocking : kCommittedStocking;
             sql = std::string("SELECT h.ORDNUMBER, h.ORDDATE, h.CUSTOMER, h.BILNAME, d.LINENUM, ") +
-                  column +
+                  stocking +
                   " FROM OEORDD d JOIN OEORDH h ON h.ORDUNIQ = d.ORDUNIQ WHERE d.ITEMNO = ? AND "
                   "d.LOCATION = ?"
                   " AND d.STOCKITEM = 1 AND " +

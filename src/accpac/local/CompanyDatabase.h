@@ -6,6 +6,8 @@
 //
 // Tables and the columns other programs may read (the external query reads ICILOC):
 //   ICITEM  (ITEMNO stored form PK, FMTITEMNO, DESC, CATEGORY, STOCKITEM 0/1, STOCKUNIT, UNITPRICE)
+//   ICITEMU (ITEMNO, UNIT, CONVERSION: stocking units in one UNIT; PK (ITEMNO, UNIT)); the
+//            stocking unit has factor 1, a unit an item does not list counts as its stocking unit
 //   ICLOC   (LOCATION PK, DESC)
 //   ICILOC  (ITEMNO, LOCATION, QTYONHAND, QTYRENOCST, QTYADNOCST, QTYSHNOCST, QTYONORDER,
 //            QTYSALORDR, QTYCOMMIT; PK (ITEMNO, LOCATION))
@@ -20,7 +22,8 @@
 //   LINENUM))
 //
 // ICILOC.QTYSALORDR is the sum of QTYORDERED of the stock lines of all orders,
-// ICILOC.QTYCOMMIT the sum of their QTYCOMMIT, and ICILOC.QTYONORDER the sum of the
+// ICILOC.QTYCOMMIT the sum of their QTYCOMMIT (both in stocking units, as the inquiry's
+// documents show them), and ICILOC.QTYONORDER the sum of the
 // outstanding quantities (OQORDERED - OQRECEIVED) of all purchase order lines, per item
 // and location. Saving an order keeps these sums exact.
 

@@ -304,12 +304,19 @@ private:
                 " UNITPRICE) VALUES (?, ?, ?, ?, ?, ?, ?)",
                 {Q(item.itemNo), Q(item.formatted), Q(item.description), Q(item.category),
                  item.stock ? 1 : 0, Q(item.unit), item.price});
+            db_.Exec("INSERT INTO ICITEMU (ITEMNO, UNIT, CONVERSION) VALUES (?, ?, 1)",
+                     {Q(item.itemNo), Q(item.unit)});
             if (!item.stock) continue;
             for (int l = 0; l < 3; ++l) {
                 const bool stocked = l == 0 || (l == 1 ? random_.Chance(70) : random_.Chance(40));
                 if (stocked) WriteStock(item, kLocations[l][0]);
             }
         }
+        // The showcase item is also sold by the case of 12.
+        db_.Exec(
+            "INSERT INTO ICITEMU (ITEMNO, UNIT, CONVERSION) SELECT ITEMNO, 'CASE', 12 FROM ICITEM"
+            " WHERE ITEMNO = ?",
+            {kDemoItemStored});
         // The showcase item has quantities of every kind at WH1.
         db_.Exec(
             "UPDATE ICILOC SET QTYONHAND = 140, QTYRENOCST = 12, QTYADNOCST = -2, QTYSHNOCST = 5"

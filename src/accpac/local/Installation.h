@@ -20,7 +20,8 @@ namespace accpac::local {
 
 inline constexpr const char* kDemoAdminPassword = "ADMIN";
 inline constexpr const char* kDemoSysopPassword = "SYSOP";
-// A stock item of the demo company with quantities of every kind at WH1.
+// A stock item of the demo company with quantities of every kind at WH1, sold by the
+// each (EA, its stocking unit) and by the case of 12 (CASE).
 inline constexpr const char* kDemoItemFormatted = "A1-103/0";
 inline constexpr const char* kDemoItemStored = "A11030";
 

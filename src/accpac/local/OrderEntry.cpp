@@ -22,6 +22,20 @@ double Number(const LocalDataSource::Record& record, int index) {
     return it == record.end() ? 0.0 : it->second.ToDouble();
 }
 
+LocalDataSource::Record LineRecord(int32_t orderUniq, const OrderLine& l) {
+    return {{orderdetail::ORDUNIQ, Variant(orderUniq)},
+            {orderdetail::LINENUM, Variant(l.lineNumber)},
+            {orderdetail::ITEMNO, Variant(l.itemNo)},
+            {orderdetail::ITEM, Variant(l.item)},
+            {orderdetail::DESC, Variant(l.description)},
+            {orderdetail::LOCATION, Variant(l.location)},
+            {orderdetail::QTYORDERED, Variant(l.quantityOrdered)},
+            {orderdetail::QTYCOMMIT, Variant(l.quantityCommitted)},
+            {orderdetail::UNIT, Variant(l.unit)},
+            {orderdetail::UNITPRICE, Variant(l.unitPrice)},
+            {orderdetail::STOCKITEM, Variant(l.stockItem)}};
+}
+
 }  // namespace
 
 OrderEntry::OrderEntry(LocalDataSource& header, LocalDataSource& detail, QObject* parent)
@@ -55,6 +69,7 @@ CompanyDatabase& OrderEntry::Database() const { return header_.LocalLink()->Data
 
 void OrderEntry::NewOrder() {
     lines_.clear();
+    savedLines_.clear();
     current_ = -1;
     header_.LoadRecord(
         {{orderheader::ORDUNIQ, Variant(int32_t{0})},
@@ -87,18 +102,8 @@ void OrderEntry::ShowOrder(const Order& order, int eReason, int currentLine) {
                         {orderheader::REFERENCE, Variant(h.reference)}},
                        eReason);
     lines_.clear();
-    for (const OrderLine& l : order.lines)
-        lines_.push_back({{orderdetail::ORDUNIQ, Variant(h.orderUniq)},
-                          {orderdetail::LINENUM, Variant(l.lineNumber)},
-                          {orderdetail::ITEMNO, Variant(l.itemNo)},
-                          {orderdetail::ITEM, Variant(l.item)},
-                          {orderdetail::DESC, Variant(l.description)},
-                          {orderdetail::LOCATION, Variant(l.location)},
-                          {orderdetail::QTYORDERED, Variant(l.quantityOrdered)},
-                          {orderdetail::QTYCOMMIT, Variant(l.quantityCommitted)},
-                          {orderdetail::UNIT, Variant(l.unit)},
-                          {orderdetail::UNITPRICE, Variant(l.unitPrice)},
-                          {orderdetail::STOCKITEM, Variant(l.stockItem)}});
+    for (const OrderLine& l : order.lines) lines_.push_back(LineRecord(h.orderUniq, l));
+    savedLines_ = lines_;
     current_ = lines_.empty() ? -1 : std::clamp(currentLine, 0, LineCount() - 1);
     modified_ = false;
     emit LinesChanged();
@@ -185,6 +190,15 @@ void OrderEntry::SetLineValue(int line, int fieldIndex, const Variant& value) {
     detail_.Fields().Item(fieldIndex).SetValue(value);
 }
 
+Variant OrderEntry::SavedLineValue(int line, int fieldIndex) const {
+    if (line < 0 || line >= SavedLineCount())
+        throw lumaro::RuntimeError(9, "OrderEntry",
+                                   "There is no saved line " + std::to_string(line + 1) + ".");
+    const Record& record = savedLines_[static_cast<size_t>(line)];
+    auto it = record.find(fieldIndex);
+    return it == record.end() ? Variant() : it->second;
+}
+
 Variant OrderEntry::HeaderValue(int fieldIndex) const { return header_.FieldValue(fieldIndex); }
 
 void OrderEntry::SetHeaderValue(int fieldIndex, const Variant& value) {
@@ -222,6 +236,14 @@ Order OrderEntry::Current() {
 void OrderEntry::ShowUnsaved(const Order& order) {
     ShowOrder(order, ReasonRecordChanged, 0);
     modified_ = true;
+    // What was saved of it is what the database holds.
+    std::optional<Order> saved;
+    if (order.header.orderUniq != 0)
+        lumaro::IgnoreErrors([&] { saved = Database().LoadOrder(order.header.orderUniq); });
+    savedLines_.clear();
+    if (saved)
+        for (const OrderLine& l : saved->lines)
+            savedLines_.push_back(LineRecord(saved->header.orderUniq, l));
 }
 
 std::string OrderEntry::Save() {

@@ -44,6 +44,10 @@ public:
     void DeleteLine(int line);
     Variant LineValue(int line, int fieldIndex) const;
     void SetLineValue(int line, int fieldIndex, const Variant& value);
+    // The order's lines as it was last opened or saved (none for a new order): what the
+    // location quantities already hold of it. Raises 9 outside 0..SavedLineCount-1.
+    int SavedLineCount() const { return static_cast<int>(savedLines_.size()); }
+    Variant SavedLineValue(int line, int fieldIndex) const;
     Variant HeaderValue(int fieldIndex) const;
     void SetHeaderValue(int fieldIndex, const Variant& value);
 
@@ -82,6 +86,7 @@ private:
     LocalDataSource& header_;
     LocalDataSource& detail_;
     std::vector<Record> lines_;
+    std::vector<Record> savedLines_;
     int current_ = -1;
     bool modified_ = false;
 };

@@ -11,6 +11,10 @@
 //    12 CATEGORY   product line (the first segment)
 //    14 STOCKITEM  Boolean: kept in stock (false for services)
 //    16 STOCKUNIT  unit of measure
+// IC0312  units of an item (table ICITEMU)
+//     1 ITEMNO     key (formatted or stored form, stored form after a read)
+//     2 UNIT       key, upper case
+//     3 CONVERSION stocking units in one of this unit (1 for the stocking unit)
 // IC0370  location (table ICLOC)
 //     1 LOCATION   key
 //     2 DESC       description
@@ -56,6 +60,7 @@
 namespace accpac::local {
 
 inline constexpr const char* kViewItem = "IC0310";
+inline constexpr const char* kViewItemUnit = "IC0312";
 inline constexpr const char* kViewLocation = "IC0370";
 inline constexpr const char* kViewItemLocation = "IC0374";
 inline constexpr const char* kViewICOptions = "IC0380";
@@ -65,6 +70,9 @@ inline constexpr const char* kViewOrderDetail = "OE0500";
 // Field indexes used by the platform's own code and screens.
 namespace item {
 enum : int { ITEMNO = 1, FMTITEMNO = 7, DESC = 11, CATEGORY = 12, STOCKITEM = 14, STOCKUNIT = 16 };
+}
+namespace itemunit {
+enum : int { ITEMNO = 1, UNIT = 2, CONVERSION = 3 };
 }
 namespace location {
 enum : int { LOCATION = 1, DESC = 2 };

@@ -94,19 +94,28 @@ TEST_F(OrderEntryTest, AClerksActionsRaiseTheirReasons) {
     EXPECT_EQ(after.qtySalesOrder, before.qtySalesOrder + 4);
     EXPECT_EQ(after.qtyCommitted, before.qtyCommitted + 4);
     // The inquiry lists the saved order, and its documents still add up to the figures.
-    for (auto [kind, figure] :
-         {std::pair{kDocSalesOrders, after.qtySalesOrder}, {kDocCommitted, after.qtyCommitted}}) {
-        double sum = 0, listed = 0;
-        for (const InquiryDocument& d : Db().InquiryDocuments("A11030", "WH1", kind))
-            sum += d.quantity, listed += d.documentNumber == number ? d.quantity : 0;
-        EXPECT_EQ(sum, figure) << kind;
-        EXPECT_EQ(listed, 4) << kind;
-    }
+    auto documentsAddUp = [&](double ofTheOrder) {
+        const auto figures = Quantities("A11030", "WH1");
+        for (auto [kind, figure] : {std::pair{kDocSalesOrders, figures.qtySalesOrder},
+                                    {kDocCommitted, figures.qtyCommitted}}) {
+            double sum = 0, listed = 0;
+            for (const InquiryDocument& d : Db().InquiryDocuments("A11030", "WH1", kind))
+                sum += d.quantity, listed += d.documentNumber == number ? d.quantity : 0;
+            EXPECT_EQ(sum, figure) << kind;
+            EXPECT_EQ(listed, ofTheOrder) << kind;
+        }
+    };
+    documentsAddUp(4);
 
-    // Changing and saving again replaces the order's share instead of adding to it.
+    // Changing and saving again replaces the order's share instead of adding to it; a line
+    // in cases of 12 counts in the stocking unit. Until saved, the saved line stays as it was.
     order_->SetLineValue(0, orderdetail::QTYORDERED, Variant(int32_t{10}));
+    order_->SetLineValue(0, orderdetail::UNIT, Variant("CASE"));
+    EXPECT_EQ(order_->SavedLineValue(0, orderdetail::QTYORDERED).ToDouble(), 4);
     EXPECT_EQ(order_->Save(), number);
-    EXPECT_EQ(Quantities("A11030", "WH1").qtyCommitted, before.qtyCommitted + 10);
+    EXPECT_EQ(order_->SavedLineValue(0, orderdetail::UNIT).ToString(), "CASE");
+    EXPECT_EQ(Quantities("A11030", "WH1").qtyCommitted, before.qtyCommitted + 120);
+    documentsAddUp(120);
     order_->DeleteLine(0);
     EXPECT_EQ(order_->CurrentLine(), 0);
     EXPECT_EQ(detail_.FieldValue(orderdetail::ITEM).ToString(), "S1-101/0");

@@ -281,6 +281,36 @@ QVariant DetailListControl::IsListEmpty() const {
     return QVariant(!order || order->IsListEmpty());
 }
 
+namespace {
+
+QVariant ToQVariant(const Variant& value) {
+    if (value.IsNull() || value.IsEmpty()) return {};
+    if (value.type() == Variant::Type::String) return QString::fromStdString(value.ToString());
+    return value.ToDouble();
+}
+
+}  // namespace
+
+QVariant DetailListControl::LineCount() const {
+    OrderEntry* order = model_->Order();
+    return order ? order->LineCount() : 0;
+}
+
+QVariant DetailListControl::LineValue(int line, int field) const {
+    OrderEntry* order = model_->Order();
+    return order ? ToQVariant(order->LineValue(line, field)) : QVariant();
+}
+
+QVariant DetailListControl::SavedLineCount() const {
+    OrderEntry* order = model_->Order();
+    return order ? order->SavedLineCount() : 0;
+}
+
+QVariant DetailListControl::SavedLineValue(int line, int field) const {
+    OrderEntry* order = model_->Order();
+    return order ? ToQVariant(order->SavedLineValue(line, field)) : QVariant();
+}
+
 void DetailListControl::SetOrder(OrderEntry* order, int quantityDecimals,
                                  const std::vector<std::string>& locations) {
     QAbstractItemDelegate* previous = itemDelegate();

@@ -61,6 +61,13 @@ public:
 
     // True when the order has no line (also when no order is open).
     Q_INVOKABLE QVariant IsListEmpty() const;
+    // The order's rows for a program on the screen: the lines as entered (the current one
+    // as it is being typed) and the lines as last saved, each field by its detail view
+    // index (text or number; null where a line has no value). No rows without an order.
+    Q_INVOKABLE QVariant LineCount() const;
+    Q_INVOKABLE QVariant LineValue(int line, int field) const;
+    Q_INVOKABLE QVariant SavedLineCount() const;
+    Q_INVOKABLE QVariant SavedLineValue(int line, int field) const;
 
     void SetOrder(OrderEntry* order, int quantityDecimals,
                   const std::vector<std::string>& locations);
