@@ -239,7 +239,7 @@ LONG StatusCode(UpdateStatus status, LONG refused) {
 // key meanwhile, say), else the whole write is refused with their error.
 LONG WriteHive(int hive, std::shared_ptr<RegHive>& working, const FileStamp& base,
                const std::vector<Change>& replay, bool strict, std::string* before,
-               FileStamp& written) {
+               FileVersion& written) {
     EnsureMachineFolder();
     const std::string path = HivePath(hive);
     LONG result = ERROR_SUCCESS;
@@ -261,10 +261,7 @@ LONG WriteHive(int hive, std::shared_ptr<RegHive>& working, const FileStamp& bas
                 any = any || changed;
             }
             result = ERROR_SUCCESS;
-            if (!any) {
-                written = now;
-                return Edit::Keep;
-            }
+            if (!any) return Edit::Keep;
         }
         out = working->Serialize();
         return Edit::Replace;
@@ -272,7 +269,7 @@ LONG WriteHive(int hive, std::shared_ptr<RegHive>& working, const FileStamp& bas
     const UpdateStatus status = LockedUpdate(path, edit, &written);
     if (status == UpdateStatus::Written) ++gWrites;
     if (status == UpdateStatus::Written || status == UpdateStatus::Unchanged)
-        HiveCache(hive).Wrote(path, written, working);
+        HiveCache(hive).Wrote(path, written, working);  // read again when it cannot be trusted
     else
         HiveCache(hive).Forget(path);
     return StatusCode(status, result);
@@ -283,7 +280,7 @@ LONG WriteHive(int hive, std::shared_ptr<RegHive>& working, const FileStamp& bas
 LONG UpdateHive(int hive, Change change) {
     if (tBatch.depth == 0) {
         std::shared_ptr<RegHive> working;
-        FileStamp written;
+        FileVersion written;
         return WriteHive(hive, working, FileStamp(), {std::move(change)}, true, nullptr, written);
     }
     std::shared_ptr<RegHive>& working = tBatch.hives[hive];
@@ -314,7 +311,7 @@ LONG CommitBatch() {
     struct Done {
         int hive;
         std::string before;
-        FileStamp written;
+        FileVersion written;
     };
     std::vector<Done> done;
     int left = 0;
@@ -322,7 +319,7 @@ LONG CommitBatch() {
     LONG rc = ERROR_SUCCESS;
     for (int h = 0; h < kHiveCount && rc == ERROR_SUCCESS; ++h) {
         if (tBatch.changes[h].empty()) continue;
-        Done d{h, std::string(), FileStamp()};
+        Done d{h, std::string(), FileVersion()};
         // The content before is needed only to put a hive back when a later one fails.
         rc = WriteHive(h, tBatch.hives[h], tBatch.base[h], tBatch.changes[h], false,
                        --left > 0 ? &d.before : nullptr, d.written);
@@ -333,7 +330,7 @@ LONG CommitBatch() {
             const std::string path = HivePath(d.hive);
             LockedUpdate(path, [&](bool, const std::string&, std::string& out) {
                 FileStamp now;
-                if (!StatFile(path, now) || !(now == d.written)) return Edit::Keep;
+                if (!StatFile(path, now) || !(now == d.written.stamp)) return Edit::Keep;
                 out = d.before;
                 return Edit::Replace;
             });
