@@ -565,7 +565,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (LONG rc = Locate(base, hive, baseKey)) return rc;
     const RegKey* target = hive->Find(parts);
     if (!target) return ERROR_FILE_NOT_FOUND;
-    if (!target->children.empty()) return ERROR_ACCESS_DENIED;  // as Windows: subkeys first
+    if (!target->children().empty()) return ERROR_ACCESS_DENIED;  // as Windows: subkeys first
     hive.reset();
     return UpdateHive(base.hive, [path](RegHive& h, bool& changed) {
         std::vector<std::string_view> names;
@@ -575,7 +575,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
         RegKey* parent = h.Find(names);
         RegKey* victim = parent ? parent->Child(last) : nullptr;
         if (!victim) return LONG(ERROR_FILE_NOT_FOUND);
-        if (!victim->children.empty()) return LONG(ERROR_ACCESS_DENIED);
+        if (!victim->children().empty()) return LONG(ERROR_ACCESS_DENIED);
         parent->RemoveChild(last);
         changed = true;
         return LONG(ERROR_SUCCESS);
@@ -608,8 +608,8 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
     std::shared_ptr<const RegHive> hive;
     const RegKey* k;
     if (LONG rc = Locate(key, hive, k)) return rc;
-    if (dwIndex >= k->children.size()) return ERROR_NO_MORE_ITEMS;
-    auto it = std::next(k->children.begin(), dwIndex);
+    if (dwIndex >= k->children().size()) return ERROR_NO_MORE_ITEMS;
+    auto it = std::next(k->children().begin(), dwIndex);
     return CopyName(it->second->name, lpName, cchName);
 }
 
@@ -660,13 +660,13 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lp
     if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
     DWORD maxSub = 0, maxName = 0, maxData = 0;
     // Lengths as Windows keeps them: names in UTF-16 characters, data as StoredSize.
-    for (const auto& [name, child] : k->children)
+    for (const auto& [name, child] : k->children())
         maxSub = std::max(maxSub, Utf16Length(child->name));
     for (const RegValue& v : k->Values()) {
         maxName = std::max(maxName, Utf16Length(v.name));
         maxData = std::max(maxData, StoredSize(v));
     }
-    if (lpcSubKeys) *lpcSubKeys = DWORD(k->children.size());
+    if (lpcSubKeys) *lpcSubKeys = DWORD(k->children().size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
     if (lpcValues) *lpcValues = DWORD(k->Values().size());
     if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
