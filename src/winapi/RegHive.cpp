@@ -3,6 +3,7 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "winapi/RegText.h"
@@ -200,13 +201,14 @@ void KeyReader::Read(std::string_view text, std::vector<std::string>* preamble) 
             line.remove_suffix(1);
         regtext::Entry e;
         if (line.find('\0') == std::string_view::npos) regtext::ReadKeyLine(line, e);
-        const size_t slash = e.keyPath.find('\\');
+        // The root's name may itself hold several names (a hive of a key below a root).
+        const std::string_view path = e.keyPath;
+        const size_t rootEnd = std::min(rootName_.size() + 1, path.size());
         if (e.kind != regtext::Entry::Kind::Key || e.remove ||
-            !NamesEqual(e.keyPath.substr(0, slash), rootName_) ||
-            !SplitKeyPath(
-                slash == std::string_view::npos ? std::string_view() : e.keyPath.substr(slash + 1),
-                parts) ||
-            parts.size() > RegHive::kMaxDepth || (depth_ > 0 && parts.size() <= depth_)) {
+            !NamesEqual(path.substr(0, rootName_.size()), rootName_) ||
+            (path.size() > rootName_.size() && path[rootName_.size()] != '\\') ||
+            !SplitKeyPath(path.substr(rootEnd), parts) || parts.size() > RegHive::kMaxDepth ||
+            (depth_ > 0 && parts.size() <= depth_)) {
             pos = next;  // not a key of this part of the hive: a line of the key before it
             continue;
         }
@@ -235,7 +237,9 @@ void KeyReader::Read(std::string_view text, std::vector<std::string>* preamble) 
             }
             // Up to the backslash after the name of the key at `limit_` names.
             size_t end = first;
-            for (size_t k = 0; k <= limit_; ++k) end = text.find('\\', end) + 1;
+            const size_t slashes =
+                limit_ + 1 + size_t(std::count(rootName_.begin(), rootName_.end(), '\\'));
+            for (size_t k = 0; k < slashes; ++k) end = text.find('\\', end) + 1;
             shared = text.substr(pos, end - pos);
             bodyStart = pos;
         } else {
@@ -400,6 +404,14 @@ RegKey* RegHive::Find(const std::vector<std::string_view>& path) const {
         if (!key) return nullptr;
     }
     return const_cast<RegKey*>(key);
+}
+
+void RegHive::Graft(const RegKey& from, RegKey& to) {
+    to.Load();
+    for (const RegValue& v : from.Values())
+        if (!to.FindRead(v.name)) to.Put(v.name, v.type, v.data);
+    for (const std::string& line : from.Kept()) to.Own().kept.push_back(line);
+    for (const auto& [name, child] : from.children()) Graft(*child, to.AddChild(child->name));
 }
 
 std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, std::string content) {

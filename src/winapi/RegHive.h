@@ -139,6 +139,9 @@ public:
     RegKey& root() { return root_; }
     const RegKey& root() const { return root_; }
     RegKey* Find(const std::vector<std::string_view>& path) const;
+    // Copies the keys, values and kept lines of `from` into `to`; a value `to` already has
+    // stays as it is.
+    static void Graft(const RegKey& from, RegKey& to);
 
 private:
     static void WriteKey(const RegKey& key, std::string& path, bool isRoot, std::string& out);

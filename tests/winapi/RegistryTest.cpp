@@ -368,7 +368,7 @@ TEST(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
     TempMachine machine;
     HKEY early = Create(HKEY_LOCAL_MACHINE, "Software\\Classes\\Existing");
     SetText(early, "v", "1");
-    const std::string hive = winapi::HiveFilePath(HKEY_LOCAL_MACHINE);
+    const std::string hive = winapi::HiveFilePath(HKEY_CLASSES_ROOT);
     const std::string before = ReadFile(hive);
     std::filesystem::permissions(hive, std::filesystem::perms::owner_read);
 
@@ -429,6 +429,46 @@ TEST(Registry, HandWrittenHiveReadsAsAnImportWould) {
     EXPECT_NE(file.find("[HKEY_CURRENT_USER\\Untouched]\r\n\"x\"=dword: 1\n"), std::string::npos)
         << file;
     RegCloseKey(key);
+}
+
+// A machine hive file that still holds Software\Classes gives it to the classes file on
+// first use; keys below the second level are read as a full read would read them and, while
+// untouched, written back as they were.
+TEST(Registry, OldClassesMoveApartAndDeepKeysReadAsWritten) {
+    TempMachine machine;
+    const auto hklm = machine.path() / "HKEY_LOCAL_MACHINE.reg";
+    WriteFile(hklm,
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Classes\\Old.Prog\\CLSID]\r\n@=\"{1}\"\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\V\\A\\Deep]\r\n\"x\"=\"1\"\r\n"
+              "[HKEY_CURRENT_USER\\Stray]\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\V\\A\\Deep\\]\r\n\"y\"=\"2\"\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\V\\A]\r\n\"z\"=\"3\"\r\n"
+              "[hkey_local_machine\\software\\v\\b\\C]\r\n");
+    EXPECT_EQ(LoadRegText(HKEY_CLASSES_ROOT, "Old.Prog\\CLSID", ""), "{1}");
+    EXPECT_EQ(ReadFile(hklm).find("Classes"), std::string::npos);
+    EXPECT_NE(ReadFile(machine.path() / "HKEY_CLASSES_ROOT.reg")
+                  .find("[HKEY_LOCAL_MACHINE\\Software\\Classes\\Old.Prog\\CLSID]\r\n@=\"{1}\""),
+              std::string::npos);
+    HKEY software = Create(HKEY_LOCAL_MACHINE, "Software");
+    EXPECT_EQ(SubKeys(software), (std::vector<std::string>{"Classes", "V"}));
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Classes"), ERROR_ACCESS_DENIED);
+    RegCloseKey(software);
+    const std::string deep =
+        ReadFile(hklm).substr(ReadFile(hklm).find("[HKEY_LOCAL_MACHINE\\Software\\V\\A\\Deep]"));
+    ASSERT_EQ(StoreRegText(HKEY_LOCAL_MACHINE, "Software\\V", "w", "4"), ERROR_SUCCESS);
+    EXPECT_NE(ReadFile(hklm).find(deep), std::string::npos) << ReadFile(hklm);
+    HKEY v = Create(HKEY_LOCAL_MACHINE, "Software\\V");
+    EXPECT_EQ(SubKeys(v), (std::vector<std::string>{"A", "b"}));
+    RegCloseKey(v);
+    for (auto [path, name, value] : {std::tuple{"Software\\V\\A\\Deep", "x", "1"},
+                                     {"Software\\V\\A\\Deep", "y", "2"},
+                                     {"Software\\V\\A", "z", "3"},
+                                     {"Software\\V\\B\\c", "", "<error 2>"}})
+        EXPECT_EQ(LoadRegText(HKEY_LOCAL_MACHINE, path, name), value) << path << name;
+    ASSERT_EQ(StoreRegText(HKEY_LOCAL_MACHINE, "Software\\V\\A\\Deep", "x", "5"), ERROR_SUCCESS);
+    EXPECT_NE(ReadFile(hklm).find("[HKEY_CURRENT_USER\\Stray]"), std::string::npos);
+    EXPECT_EQ(LoadRegText(HKEY_LOCAL_MACHINE, "Software\\V\\A\\Deep", "y"), "2");
 }
 
 // A batch writes each hive once, keeps what another writer changed meanwhile, and changes no
