@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -54,6 +55,16 @@ bool WriteAll(int fd, const std::string& data) {
         done += size_t(n);
     }
     return true;
+}
+
+// A large buffer about to be filled is better backed by huge pages: a few page faults
+// instead of thousands (a hive of 100,000 keys is about 11 MB). Only a hint.
+void AdviseHugePages(char* data, size_t size) {
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    if (size < 2 * kHuge) return;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 // Temporary files are only ever created while the lock is held, so one found while
@@ -180,6 +191,7 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& content, FileStam
     if (stamp) *stamp = StampOf(st);
     // Room for the probe that finds the end of the file, so that it does not copy the file.
     content.reserve(size_t(st.st_size) + 4096);
+    AdviseHugePages(content.data(), size_t(st.st_size));
     content.resize(size_t(st.st_size));
     size_t done = 0;
     while (true) {

@@ -180,6 +180,20 @@ void KeyReader::Read(std::string_view text, std::vector<std::string>* preamble) 
     std::vector<std::string_view> parts;
     size_t pos = 0;
     while (pos < text.size()) {
+        if (below) {
+            // Only a header can end the lines of the keys below: from one '[' that begins a
+            // line to the next, the lines between are theirs.
+            size_t bracket = text.find('[', pos);
+            for (; bracket != std::string_view::npos; bracket = text.find('[', bracket + 1)) {
+                size_t start = bracket;
+                while (start > pos && regtext::IsBlank(text[start - 1])) --start;
+                if (start == pos || text[start - 1] == '\n') {
+                    pos = start;
+                    break;
+                }
+            }
+            if (bracket == std::string_view::npos) break;
+        }
         const size_t nl = text.find('\n', pos);
         const size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
         size_t first = pos;
