@@ -181,16 +181,19 @@ void KeyReader::Read(std::string_view text, std::vector<std::string>* preamble) 
     size_t pos = 0;
     while (pos < text.size()) {
         if (below) {
-            // Only a header can end the lines of the keys below: from one '[' that begins a
-            // line to the next, the lines between are theirs.
+            // Only a header can end the lines of the keys below, and most headers that follow
+            // are theirs: from one '[' that begins a line to the next, up to the first header
+            // that does not share the start of theirs.
             size_t bracket = text.find('[', pos);
             for (; bracket != std::string_view::npos; bracket = text.find('[', bracket + 1)) {
                 size_t start = bracket;
-                while (start > pos && regtext::IsBlank(text[start - 1])) --start;
-                if (start == pos || text[start - 1] == '\n') {
-                    pos = start;
-                    break;
-                }
+                while (start > 0 && regtext::IsBlank(text[start - 1])) --start;
+                if (start > 0 && text[start - 1] != '\n') continue;
+                if (text.compare(start, shared.size(), shared) == 0 &&
+                    start + shared.size() < text.size() && text[start + shared.size()] != ']')
+                    continue;
+                pos = start;
+                break;
             }
             if (bracket == std::string_view::npos) break;
         }
@@ -199,13 +202,6 @@ void KeyReader::Read(std::string_view text, std::vector<std::string>* preamble) 
         size_t first = pos;
         while (first < next && regtext::IsBlank(text[first])) ++first;
         if (first == next || text[first] != '[') {
-            pos = next;
-            continue;
-        }
-        // Below the key whose deeper keys' lines these are: still its lines (a header that is
-        // not one stays a line of the key before it, as when read).
-        if (below && text.compare(pos, shared.size(), shared) == 0 &&
-            pos + shared.size() < text.size() && text[pos + shared.size()] != ']') {
             pos = next;
             continue;
         }
