@@ -57,15 +57,32 @@ enum class UpdateStatus {
     Failed,        // missing folder, disk full, I/O error: the file stays as it was
 };
 
+// What an update left on disk: the file's stamp, and whether that stamp alone vouches for
+// the content the update wrote or read. A file this process wrote is marked: its
+// modification time is set just before the change time its write gave it, a moment no later
+// write can carry, so that a rewrite in place by anyone else, even within the same tick of
+// the file clock and keeping the size, changes the stamp. A file only read is vouched for
+// when it was last changed well before it was read (see StampVouches).
+struct FileVersion {
+    FileStamp stamp;
+    bool trusted = false;
+};
+
+// File times are coarse (a few milliseconds): a file changed within one tick of being read
+// could keep its whole stamp. As git does with "racily clean" entries, a stamp read at
+// `readTimeNs` vouches for the content only when the file was last changed well before.
+bool StampVouches(const FileStamp& stamp, int64_t readTimeNs);
+int64_t NowNs();  // the wall clock, in nanoseconds since the epoch
+
 // Runs `edit` under the file's lock with its current content (`exists` false when the file
 // is missing) and, when it asks for it, replaces the file atomically: temporary file beside
 // it, flushed to disk, renamed over it, keeping the old file's permissions, the folder
 // flushed after the rename. A writable file in a folder where no temporary file can be
-// made is rewritten in place (flushed, under the same lock). `stamp`, when
-// given, receives the stamp of the file as it stands after the update.
+// made is rewritten in place (flushed, under the same lock). `version`, when given,
+// receives the file as the update left it.
 using EditFunction =
     std::function<Edit(bool exists, const std::string& content, std::string& newContent)>;
 UpdateStatus LockedUpdate(const std::string& path, const EditFunction& edit,
-                          FileStamp* stamp = nullptr);
+                          FileVersion* version = nullptr);
 
 }  // namespace winapi::detail

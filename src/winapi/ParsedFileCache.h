@@ -3,14 +3,10 @@
 // stamp (device, inode, size, modification and change times): a call costs one stat()
 // while the file is unchanged, and a re-read and re-parse once it has changed.
 //
-// File times are coarse (a few milliseconds), so a file changed by someone else within one
-// tick of being read could keep its whole stamp. As git does with "racily clean" entries, a
-// parse read from disk is trusted only when the file was last modified well before the
-// moment it was read; until then every call reads the file again (and parses it again only
-// when its bytes differ from the ones parsed). A file the process wrote itself is trusted
-// by its stamp at once (Wrote).
-
-#include <time.h>
+// A parse read from disk is trusted only when its stamp vouches for it (StampVouches: the
+// file was last changed well before it was read); until then every call reads the file
+// again (and parses it again only when its bytes differ from the ones parsed). A file the
+// process wrote itself is trusted by its stamp at once (Wrote), as its write marked it.
 
 #include <functional>
 #include <memory>
@@ -54,9 +50,11 @@ public:
             return nullptr;
         }
         std::shared_ptr<const Doc> doc;
-        if (it != entries_.end() && it->second.content == content)
+        // Only an entry that kept its bytes can tell (a trusted one keeps none: an emptied
+        // file would match).
+        if (it != entries_.end() && !it->second.trusted && it->second.content == content)
             doc = it->second.doc;
-        else if (Trusted(stamp, readTime))
+        else if (StampVouches(stamp, readTime))
             doc = parse_(std::move(content));  // the bytes are not kept: no copy
         else
             doc = parse_(content);
@@ -80,13 +78,17 @@ public:
         return doc;
     }
 
-    // Keeps a file the process has just written (or read under the write lock) as the version
-    // with `stamp`. Trusted at once: every writer replaces the file, so no other version can
-    // carry this stamp.
-    void Wrote(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc) {
+    // Keeps `doc` as the file an update left (LockedUpdate's `version`), when the version's
+    // stamp vouches for it; else the file is read again on the next call.
+    void Wrote(const std::string& path, const FileVersion& version,
+               std::shared_ptr<const Doc> doc) {
         std::lock_guard<std::mutex> guard(mutex_);
+        if (!version.trusted || !doc) {
+            entries_.erase(path);
+            return;
+        }
         if (entries_.size() >= kMaxEntries && !entries_.count(path)) entries_.clear();
-        entries_[path] = Entry{stamp, std::move(doc), std::string(), true};
+        entries_[path] = Entry{version.stamp, std::move(doc), std::string(), true};
     }
 
     void Forget(const std::string& path) {
@@ -98,26 +100,15 @@ private:
     struct Entry {
         FileStamp stamp;
         std::shared_ptr<const Doc> doc;
-        std::string content;  // the bytes `doc` was parsed from
+        std::string content;  // the bytes `doc` was parsed from, while not trusted
         bool trusted = false;
     };
     static constexpr size_t kMaxEntries = 32;
-    static constexpr int64_t kRacyWindowNs = 50'000'000;  // well above any file-time tick
-
-    static int64_t NowNs() {
-        timespec ts;
-        ::clock_gettime(CLOCK_REALTIME, &ts);
-        return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-    }
-
-    static bool Trusted(const FileStamp& stamp, int64_t readTime) {
-        return std::max(stamp.mtimeNs, stamp.ctimeNs) < readTime - kRacyWindowNs;
-    }
 
     void Store(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc,
                std::string content, int64_t readTime) {
         if (entries_.size() >= kMaxEntries && !entries_.count(path)) entries_.clear();
-        const bool trusted = Trusted(stamp, readTime);
+        const bool trusted = StampVouches(stamp, readTime);
         // The bytes are kept only while they may still be needed to tell a racy change.
         if (trusted) content = std::string();
         entries_[path] = Entry{stamp, std::move(doc), std::move(content), trusted};

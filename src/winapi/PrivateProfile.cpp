@@ -157,6 +157,7 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     const std::string section(TrimBlanks(lpAppName));
     const std::string key(lpKeyName ? TrimBlanks(lpKeyName) : "");
     const std::string text = lpString ? lpString : "";
+    std::shared_ptr<const IniDocument> written;
     auto edit = [&](bool exists, const std::string& content, std::string& out) {
         using winapi::detail::Edit;
         if (!exists && (!lpKeyName || !lpString)) return Edit::Keep;  // nothing to delete
@@ -168,12 +169,14 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
                                    : doc.SetValue(section, key, text, edited);
         if (!changed) return Edit::Keep;
         // A character the file's encoding cannot hold: nothing is written.
-        return Encode(file, edited, out) ? Edit::Replace : Edit::Refuse;
+        if (!Encode(file, edited, out)) return Edit::Refuse;
+        written = std::make_shared<const IniDocument>(edited);
+        return Edit::Replace;
     };
-    auto status = winapi::detail::LockedUpdate(path, edit);
-    // Read again on the next call: another program may rewrite an INI file in place, keeping
-    // its size, within one tick of the file clock, so a stamp alone cannot vouch for it.
-    Cache().Forget(path);
+    winapi::detail::FileVersion version;
+    auto status = winapi::detail::LockedUpdate(path, edit, &version);
+    // The process's own write is kept as parsed, so the next read costs what a steady one does.
+    Cache().Wrote(path, version, written);
     using winapi::detail::UpdateStatus;
     return (status == UpdateStatus::Written || status == UpdateStatus::Unchanged) ? TRUE : FALSE;
 }

@@ -3,15 +3,16 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "winapi/RegText.h"
 
 namespace winapi::detail {
-namespace {
+namespace {}  // namespace
 
 // `path` is the key's full name; it is extended for the subkeys and given back as it was.
-void WriteKey(const RegKey& key, std::string& path, bool isRoot, std::string& out) {
+void RegHive::WriteKey(const RegKey& key, std::string& path, bool isRoot, std::string& out) {
     std::string_view unread;
     const bool asRead = key.Unread(unread);
     if (asRead || !isRoot || !key.Values().empty() || !key.Kept().empty()) {
@@ -32,13 +33,21 @@ void WriteKey(const RegKey& key, std::string& path, bool isRoot, std::string& ou
         }
     }
     const size_t length = path.size();
-    for (const auto& [name, child] : key.children) {
+    for (const auto& [name, child] : key.children_) {
         path += '\\';
         path += child->name;
         WriteKey(*child, path, false, out);
         path.resize(length);
     }
+    if (key.below_ && !key.below_->read) {
+        for (std::string_view part : key.below_->parts) {
+            out += part;  // the keys below, as they were read
+            if (!part.empty() && part.back() != '\n') out += "\r\n";
+        }
+    }
 }
+
+namespace {
 
 // The next character of a name, upper-cased, as a number that orders as Windows orders
 // UTF-16 text; a byte that does not begin well-formed UTF-8 stands for itself.
@@ -74,6 +83,10 @@ uint32_t NextUpper(std::string_view s, size_t& i) {
 }
 
 }  // namespace
+
+// Keys down to this many names below the root are made when a hive is read; the keys below
+// each of them when its subkeys are first asked for, one more level at a time.
+constexpr size_t kReadDepth = 2;
 
 bool NameLess::operator()(std::string_view a, std::string_view b) const {
     size_t i = 0, j = 0;
@@ -120,29 +133,180 @@ bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& parts) {
     return !path.empty() && regtext::SplitPath(path, parts);
 }
 
+// Reads the key headers of a hive's text below `base` (whose path has `depth` names). The keys
+// down to `limit` names are made, each keeping its own lines to be read when its values are
+// first asked for; the lines of deeper keys go to their ancestor at `limit` names, to be
+// read when its subkeys are first asked for. A header that shares the first one's text up to
+// that ancestor's name is known to be below it without being read.
+class KeyReader {
+public:
+    KeyReader(RegKey& base, size_t depth, size_t limit, const std::string& rootName)
+        : base_(base), depth_(depth), limit_(limit), rootName_(rootName) {}
+
+    // Lines before the first key go to `preamble`.
+    void Read(std::string_view text, std::vector<std::string>* preamble);
+
+private:
+    RegKey& base_;
+    const size_t depth_, limit_;
+    const std::string& rootName_;
+    std::vector<std::string_view> prevNames_;  // the last key header read, and its keys
+    std::vector<RegKey*> prevKeys_;
+};
+
+void KeyReader::Read(std::string_view text, std::vector<std::string>* preamble) {
+    RegKey* current = nullptr;  // the key whose own lines run from bodyStart
+    RegKey* below = nullptr;    // or the key whose deeper keys' lines do
+    std::string_view shared;    // the start of the first of those keys' headers
+    size_t bodyStart = 0;
+    auto close = [&](size_t end) {
+        const std::string_view body = text.substr(bodyStart, end - bodyStart);
+        if (below) {
+            below->below_->parts.push_back(body);
+        } else if (!current) {
+            if (!preamble) return;
+            const std::vector<std::string_view> lines = regtext::SplitLines(body);
+            regtext::ReadEntries(lines, 0, [&](regtext::Entry& e) {
+                for (size_t k = e.firstLine; k <= e.lastLine; ++k) preamble->emplace_back(lines[k]);
+            });
+        } else if (!current->lazy_ && !current->data_) {
+            current->unread_ = body;
+            current->lazy_ = true;
+        } else {
+            current->Load();  // a key listed twice: both parts are read
+            RegKey::ReadLines(*current, body);
+        }
+    };
+    std::vector<std::string_view> parts;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        if (below) {
+            // Only a header can end the lines of the keys below, and most headers that follow
+            // are theirs: from one '[' that begins a line to the next, up to the first header
+            // that does not share the start of theirs.
+            size_t bracket = text.find('[', pos);
+            for (; bracket != std::string_view::npos; bracket = text.find('[', bracket + 1)) {
+                size_t start = bracket;
+                while (start > 0 && regtext::IsBlank(text[start - 1])) --start;
+                if (start > 0 && text[start - 1] != '\n') continue;
+                if (text.compare(start, shared.size(), shared) == 0 &&
+                    start + shared.size() < text.size() && text[start + shared.size()] != ']')
+                    continue;
+                pos = start;
+                break;
+            }
+            if (bracket == std::string_view::npos) break;
+        }
+        const size_t nl = text.find('\n', pos);
+        const size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
+        size_t first = pos;
+        while (first < next && regtext::IsBlank(text[first])) ++first;
+        if (first == next || text[first] != '[') {
+            pos = next;
+            continue;
+        }
+        std::string_view line = text.substr(first, next - first);
+        while (!line.empty() &&
+               (line.back() == '\n' || line.back() == '\r' || regtext::IsBlank(line.back())))
+            line.remove_suffix(1);
+        regtext::Entry e;
+        if (line.find('\0') == std::string_view::npos) regtext::ReadKeyLine(line, e);
+        // The root's name may itself hold several names (a hive of a key below a root).
+        const std::string_view path = e.keyPath;
+        const size_t rootEnd = std::min(rootName_.size() + 1, path.size());
+        if (e.kind != regtext::Entry::Kind::Key || e.remove ||
+            !NamesEqual(path.substr(0, rootName_.size()), rootName_) ||
+            (path.size() > rootName_.size() && path[rootName_.size()] != '\\') ||
+            !SplitKeyPath(path.substr(rootEnd), parts) || parts.size() > RegHive::kMaxDepth ||
+            (depth_ > 0 && parts.size() <= depth_)) {
+            pos = next;  // not a key of this part of the hive: a line of the key before it
+            continue;
+        }
+        close(pos);
+        const size_t made = std::min(parts.size(), limit_);
+        // The next header mostly shares all of the previous one's path but its last name.
+        size_t same = 0;
+        while (same < made - depth_ && same < prevNames_.size() &&
+               prevNames_[same] == parts[depth_ + same])
+            ++same;
+        prevNames_.resize(same);
+        prevKeys_.resize(same);
+        RegKey* key = same ? prevKeys_.back() : &base_;
+        for (size_t k = depth_ + same; k < made; ++k) {
+            key = &key->Add(parts[k]);
+            prevNames_.emplace_back(parts[k]);
+            prevKeys_.push_back(key);
+        }
+        current = below = nullptr;
+        if (parts.size() > limit_) {
+            below = key;
+            if (!below->below_) {
+                below->below_ = std::make_unique<RegKey::Below>();
+                below->below_->depth = limit_;
+                below->below_->rootName = &rootName_;
+            }
+            // Up to the backslash after the name of the key at `limit_` names.
+            size_t end = first;
+            const size_t slashes =
+                limit_ + 1 + size_t(std::count(rootName_.begin(), rootName_.end(), '\\'));
+            for (size_t k = 0; k < slashes; ++k) end = text.find('\\', end) + 1;
+            shared = text.substr(pos, end - pos);
+            bodyStart = pos;
+        } else {
+            current = key;
+            bodyStart = next;
+        }
+        pos = next;
+    }
+    close(text.size());
+}
+
+const RegKey::Subkeys& RegKey::children() const {
+    Expand();
+    return children_;
+}
+
+void RegKey::Expand() const {
+    if (!below_) return;
+    std::call_once(below_->once, [this] {
+        RegKey& self = const_cast<RegKey&>(*this);
+        KeyReader reader(self, below_->depth, below_->depth + 1, *below_->rootName);
+        for (std::string_view part : below_->parts) reader.Read(part, nullptr);
+        below_->parts = {};
+        below_->read = true;
+    });
+}
+
 RegKey* RegKey::Child(std::string_view childName) const {
-    auto it = children.find(childName);
-    return it == children.end() ? nullptr : it->second.get();
+    Expand();
+    auto it = children_.find(childName);
+    return it == children_.end() ? nullptr : it->second.get();
 }
 
 RegKey& RegKey::AddChild(std::string_view childName) {
+    Expand();
+    return Add(childName);
+}
+
+RegKey& RegKey::Add(std::string_view childName) {
     // Keys mostly come in order (a hive file lists them so): then the new one goes last.
     const NameLess less;
-    auto it = children.empty() || less(children.rbegin()->first, childName)
-                  ? children.end()
-                  : children.lower_bound(childName);
-    if (it != children.end() && !less(childName, it->first)) return *it->second;
+    auto it = children_.empty() || less(children_.rbegin()->first, childName)
+                  ? children_.end()
+                  : children_.lower_bound(childName);
+    if (it != children_.end() && !less(childName, it->first)) return *it->second;
     auto key = std::make_unique<RegKey>();
     key->name = std::string(childName);
     RegKey& added = *key;
-    children.emplace_hint(it, key->name, std::move(key));
+    children_.emplace_hint(it, key->name, std::move(key));
     return added;
 }
 
 bool RegKey::RemoveChild(std::string_view childName) {
-    auto it = children.find(childName);
-    if (it == children.end()) return false;
-    children.erase(it);
+    Expand();
+    auto it = children_.find(childName);
+    if (it == children_.end()) return false;
+    children_.erase(it);
     return true;
 }
 
@@ -252,6 +416,14 @@ RegKey* RegHive::Find(const std::vector<std::string_view>& path) const {
     return const_cast<RegKey*>(key);
 }
 
+void RegHive::Graft(const RegKey& from, RegKey& to) {
+    to.Load();
+    for (const RegValue& v : from.Values())
+        if (!to.FindRead(v.name)) to.Put(v.name, v.type, v.data);
+    for (const std::string& line : from.Kept()) to.Own().kept.push_back(line);
+    for (const auto& [name, child] : from.children()) Graft(*child, to.AddChild(child->name));
+}
+
 std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, std::string content) {
     auto hive = std::make_shared<RegHive>(std::move(rootName));
     hive->sizeHint_ = content.size();
@@ -275,79 +447,15 @@ std::shared_ptr<RegHive> RegHive::Parse(std::string rootName, std::string conten
             line = regtext::Trim(line.substr(0, line.size() - 1));
         pos = nl == std::string_view::npos ? text.size() : nl + 1;
         if (line.empty()) continue;
-        if (line != regtext::kHeader && line != regtext::kHeader4) hive->readable_ = false;
-        hive->ReadLines(text.substr(pos));
+        if (line != regtext::kHeader && line != regtext::kHeader4) {
+            hive->readable_ = false;
+            break;
+        }
+        KeyReader(hive->root_, 0, kReadDepth, hive->rootName_)
+            .Read(text.substr(pos), &hive->preamble_);
         break;
     }
     return hive;
-}
-
-void RegHive::ReadLines(std::string_view text) {
-    if (!readable_) return;
-    // Each key takes the lines up to the next header of a key of this hive; lines before the
-    // first one are kept with the file's preamble.
-    RegKey* current = nullptr;
-    size_t bodyStart = 0;
-    std::vector<std::string_view> parts;
-    auto close = [&](size_t end) {
-        const std::string_view body = text.substr(bodyStart, end - bodyStart);
-        if (!current) {
-            const std::vector<std::string_view> lines = regtext::SplitLines(body);
-            regtext::ReadEntries(lines, 0, [&](regtext::Entry& e) {
-                for (size_t k = e.firstLine; k <= e.lastLine; ++k) preamble_.emplace_back(lines[k]);
-            });
-        } else if (!current->lazy_ && !current->data_) {
-            current->unread_ = body;
-            current->lazy_ = true;
-        } else {
-            current->Load();  // a key listed twice: both parts are read
-            RegKey::ReadLines(*current, body);
-        }
-    };
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t nl = text.find('\n', pos);
-        const size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
-        const std::string_view trimmed = regtext::Trim(text.substr(pos, next - pos));
-        if (trimmed.empty() || trimmed[0] != '[') {
-            pos = next;
-            continue;
-        }
-        std::string_view line = trimmed;
-        while (!line.empty() &&
-               (line.back() == '\n' || line.back() == '\r' || regtext::IsBlank(line.back())))
-            line.remove_suffix(1);
-        regtext::Entry e;
-        if (line.find('\0') == std::string_view::npos) regtext::ReadKeyLine(line, e);
-        const size_t slash = e.keyPath.find('\\');
-        if (e.kind != regtext::Entry::Kind::Key || e.remove ||
-            !NamesEqual(e.keyPath.substr(0, slash), rootName_) ||
-            !SplitKeyPath(
-                slash == std::string_view::npos ? std::string_view() : e.keyPath.substr(slash + 1),
-                parts) ||
-            parts.size() > kMaxDepth) {
-            pos = next;  // not a key of this hive: a line of the key before it
-            continue;
-        }
-        close(pos);
-        // The next header mostly shares all of the previous one's path but its last name.
-        size_t same = 0;
-        while (same < parts.size() && same < prevNames_.size() && prevNames_[same] == parts[same])
-            ++same;
-        prevNames_.resize(same);
-        prevKeys_.resize(same);
-        current = same ? prevKeys_.back() : &root_;
-        for (size_t k = same; k < parts.size(); ++k) {
-            current = &current->AddChild(parts[k]);
-            prevNames_.emplace_back(parts[k]);
-            prevKeys_.push_back(current);
-        }
-        bodyStart = next;
-        pos = next;
-    }
-    close(text.size());
-    prevNames_ = {};
-    prevKeys_ = {};
 }
 
 std::string RegHive::Serialize() const {

@@ -50,12 +50,17 @@ struct NameEqual {
 };
 
 // One key. A key read from a file keeps the text of its value lines until its values are
-// first asked for (most keys of a large hive never are): then they are read, once, safely
-// from any number of threads. A key never asked for is written back as it was read.
+// first asked for (most keys of a large hive never are), and the lines of the keys below it
+// until its subkeys are first asked for (the keys below the second level of a large hive
+// mostly never are): then they are read, once, safely from any number of threads. Keys
+// never asked for are written back as they were read.
 struct RegKey {
-    std::string name;
     // Keyed by a view of the child's own name (which never changes once created).
-    std::map<std::string_view, std::unique_ptr<RegKey>, NameLess> children;
+    using Subkeys = std::map<std::string_view, std::unique_ptr<RegKey>, NameLess>;
+
+    std::string name;
+
+    const Subkeys& children() const;
 
     const std::vector<RegValue>& Values() const;   // in creation order
     const std::vector<std::string>& Kept() const;  // unreadable lines, written back unchanged
@@ -75,6 +80,7 @@ struct RegKey {
 
 private:
     friend class RegHive;
+    friend class KeyReader;
     // Position of each value by name, kept once a key holds many values so that finding one
     // does not search them all (built while the key is changed or loaded).
     static constexpr size_t kIndexFrom = 16;
@@ -93,6 +99,20 @@ private:
     const RegValue* FindRead(std::string_view valueName) const;
     void Reindex();
     void Put(std::string_view valueName, DWORD type, std::string data);
+    RegKey& Add(std::string_view childName);  // AddChild, with the subkeys as they stand
+    void Expand() const;
+
+    // The lines of the keys below, not read yet: each part starts with the header of one of
+    // them and runs up to the next header of a key outside.
+    struct Below {
+        std::vector<std::string_view> parts;
+        size_t depth = 0;                       // the names in this key's path
+        const std::string* rootName = nullptr;  // the hive's
+        std::once_flag once;
+        bool read = false;
+    };
+    Subkeys children_;
+    std::unique_ptr<Below> below_;  // set only while the hive is read
 
     // The lines below the key's header in the file it was read from (owned by the hive), not
     // read yet: read by Load, or written back as they are. Set only while the hive is read.
@@ -119,17 +139,17 @@ public:
     RegKey& root() { return root_; }
     const RegKey& root() const { return root_; }
     RegKey* Find(const std::vector<std::string_view>& path) const;
+    // Copies the keys, values and kept lines of `from` into `to`; a value `to` already has
+    // stays as it is.
+    static void Graft(const RegKey& from, RegKey& to);
 
 private:
-    // The lines of the file after its header.
-    void ReadLines(std::string_view text);
+    static void WriteKey(const RegKey& key, std::string& path, bool isRoot, std::string& out);
 
     std::string rootName_;
     std::string text_;  // the file's text, which unread keys point into
     RegKey root_;
-    std::vector<std::string> preamble_;   // unreadable lines before the first key
-    std::vector<std::string> prevNames_;  // the last key header read, and its keys
-    std::vector<RegKey*> prevKeys_;
+    std::vector<std::string> preamble_;  // unreadable lines before the first key
     bool readable_ = true;
     mutable size_t sizeHint_ = 0;  // the size of the text last written
 };

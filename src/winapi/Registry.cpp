@@ -34,15 +34,23 @@ using namespace winapi::detail;
 
 namespace {
 
-enum Hive { kMachine, kUser, kUsers, kHiveCount };
-// The hives are the first roots of the table (HKEY_CLASSES_ROOT is a view into the first).
-const char* RootName(int hive) { return winapi::kRegRoots[hive].name; }
+// HKEY_LOCAL_MACHINE\Software\Classes (which HKEY_CLASSES_ROOT shows) is a hive of its own,
+// kept apart from the rest of HKEY_LOCAL_MACHINE as Windows keeps it, so that registering a
+// class does not rewrite a large machine hive. Each hive's file is named after the root of
+// the same place in the table.
+enum Hive { kMachine, kUser, kUsers, kClasses, kHiveCount };
 constexpr const char* kClassesPath = "Software\\Classes";
+const char* RootName(int hive) {
+    return hive == kClasses ? "HKEY_LOCAL_MACHINE\\Software\\Classes"
+                            : winapi::kRegRoots[hive].name;
+}
 
 constexpr REGSAM kWriteRights =
     KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
 
-std::string HivePath(int hive) { return winapi::MachineFolder() + "/" + RootName(hive) + ".reg"; }
+std::string HivePath(int hive) {
+    return winapi::MachineFolder() + "/" + winapi::kRegRoots[hive].name + ".reg";
+}
 
 ParsedFileCache<RegHive>& HiveCache(int hive) {
     static ParsedFileCache<RegHive> caches[kHiveCount] = {
@@ -52,6 +60,8 @@ ParsedFileCache<RegHive>& HiveCache(int hive) {
             [](std::string c) { return RegHive::Parse(RootName(kUser), std::move(c)); }),
         ParsedFileCache<RegHive>(
             [](std::string c) { return RegHive::Parse(RootName(kUsers), std::move(c)); }),
+        ParsedFileCache<RegHive>(
+            [](std::string c) { return RegHive::Parse(RootName(kClasses), std::move(c)); }),
     };
     return caches[hive];
 }
@@ -63,6 +73,8 @@ struct OpenKey {
     bool predefined = false;
 };
 
+bool ClassesApart();
+
 std::mutex gHandleMutex;
 std::unordered_map<uintptr_t, OpenKey> gHandles;
 uintptr_t gNextHandle = 0x1000;
@@ -71,7 +83,8 @@ bool Resolve(HKEY hKey, OpenKey& out) {
     const uintptr_t id = reinterpret_cast<uintptr_t>(hKey);
     switch (id) {
         case 0x80000000u:
-            out = {kMachine, kClassesPath, KEY_ALL_ACCESS, true};
+            out = ClassesApart() ? OpenKey{kClasses, "", KEY_ALL_ACCESS, true}
+                                 : OpenKey{kMachine, kClassesPath, KEY_ALL_ACCESS, true};
             return true;
         case 0x80000001u:
             out = {kUser, "", KEY_ALL_ACCESS, true};
@@ -170,8 +183,8 @@ LONG Load(int hive, std::shared_ptr<const RegHive>& out) {
         if (status == ReadStatus::Failed) return ERROR_ACCESS_DENIED;
         static const std::shared_ptr<const RegHive> empty[kHiveCount] = {
             std::make_shared<RegHive>(RootName(kMachine)),
-            std::make_shared<RegHive>(RootName(kUser)),
-            std::make_shared<RegHive>(RootName(kUsers))};
+            std::make_shared<RegHive>(RootName(kUser)), std::make_shared<RegHive>(RootName(kUsers)),
+            std::make_shared<RegHive>(RootName(kClasses))};
         out = empty[hive];
         return ERROR_SUCCESS;
     }
@@ -209,6 +222,29 @@ LONG LocateForChange(RegHive& hive, const OpenKey& key, RegKey*& out) {
 
 std::atomic<unsigned long> gWrites{0};
 
+// Whether `parts` (a path below HKEY_LOCAL_MACHINE) is Software\Classes or below it.
+bool InClasses(const std::vector<std::string_view>& parts) {
+    return parts.size() >= 2 && NamesEqual(parts[0], "Software") && NamesEqual(parts[1], "Classes");
+}
+
+// A key of HKEY_LOCAL_MACHINE\Software\Classes, named in the classes hive.
+void Redirect(OpenKey& key) {
+    if (key.hive != kMachine) return;
+    std::vector<std::string_view> parts;
+    if (!SplitKeyPath(key.path, parts) || !InClasses(parts) || !ClassesApart()) return;
+    const size_t cut =
+        parts.size() == 2 ? key.path.size() : size_t(parts[2].data() - key.path.data());
+    key.hive = kClasses;
+    key.path.erase(0, cut);
+}
+
+// HKEY_LOCAL_MACHINE\Software, which lists Classes from the classes hive.
+bool IsMachineSoftware(const OpenKey& key) {
+    std::vector<std::string_view> parts;
+    return key.hive == kMachine && SplitKeyPath(key.path, parts) && parts.size() == 1 &&
+           NamesEqual(parts[0], "Software") && ClassesApart();
+}
+
 // The hive to change: the cached parse when it is the file read under the lock, else a
 // fresh parse of `content`.
 std::shared_ptr<RegHive> Working(int hive, const std::string& path, const FileStamp& stamp,
@@ -239,7 +275,7 @@ LONG StatusCode(UpdateStatus status, LONG refused) {
 // key meanwhile, say), else the whole write is refused with their error.
 LONG WriteHive(int hive, std::shared_ptr<RegHive>& working, const FileStamp& base,
                const std::vector<Change>& replay, bool strict, std::string* before,
-               FileStamp& written) {
+               FileVersion& written) {
     EnsureMachineFolder();
     const std::string path = HivePath(hive);
     LONG result = ERROR_SUCCESS;
@@ -261,10 +297,7 @@ LONG WriteHive(int hive, std::shared_ptr<RegHive>& working, const FileStamp& bas
                 any = any || changed;
             }
             result = ERROR_SUCCESS;
-            if (!any) {
-                written = now;
-                return Edit::Keep;
-            }
+            if (!any) return Edit::Keep;
         }
         out = working->Serialize();
         return Edit::Replace;
@@ -272,7 +305,7 @@ LONG WriteHive(int hive, std::shared_ptr<RegHive>& working, const FileStamp& bas
     const UpdateStatus status = LockedUpdate(path, edit, &written);
     if (status == UpdateStatus::Written) ++gWrites;
     if (status == UpdateStatus::Written || status == UpdateStatus::Unchanged)
-        HiveCache(hive).Wrote(path, written, working);
+        HiveCache(hive).Wrote(path, written, working);  // read again when it cannot be trusted
     else
         HiveCache(hive).Forget(path);
     return StatusCode(status, result);
@@ -283,7 +316,7 @@ LONG WriteHive(int hive, std::shared_ptr<RegHive>& working, const FileStamp& bas
 LONG UpdateHive(int hive, Change change) {
     if (tBatch.depth == 0) {
         std::shared_ptr<RegHive> working;
-        FileStamp written;
+        FileVersion written;
         return WriteHive(hive, working, FileStamp(), {std::move(change)}, true, nullptr, written);
     }
     std::shared_ptr<RegHive>& working = tBatch.hives[hive];
@@ -314,7 +347,7 @@ LONG CommitBatch() {
     struct Done {
         int hive;
         std::string before;
-        FileStamp written;
+        FileVersion written;
     };
     std::vector<Done> done;
     int left = 0;
@@ -322,7 +355,7 @@ LONG CommitBatch() {
     LONG rc = ERROR_SUCCESS;
     for (int h = 0; h < kHiveCount && rc == ERROR_SUCCESS; ++h) {
         if (tBatch.changes[h].empty()) continue;
-        Done d{h, std::string(), FileStamp()};
+        Done d{h, std::string(), FileVersion()};
         // The content before is needed only to put a hive back when a later one fails.
         rc = WriteHive(h, tBatch.hives[h], tBatch.base[h], tBatch.changes[h], false,
                        --left > 0 ? &d.before : nullptr, d.written);
@@ -333,7 +366,7 @@ LONG CommitBatch() {
             const std::string path = HivePath(d.hive);
             LockedUpdate(path, [&](bool, const std::string&, std::string& out) {
                 FileStamp now;
-                if (!StatFile(path, now) || !(now == d.written)) return Edit::Keep;
+                if (!StatFile(path, now) || !(now == d.written.stamp)) return Edit::Keep;
                 out = d.before;
                 return Edit::Replace;
             });
@@ -342,6 +375,64 @@ LONG CommitBatch() {
     }
     tBatch.Clear();
     return rc;
+}
+
+// Moves HKEY_LOCAL_MACHINE\Software\Classes out of a machine hive file that still holds it
+// (as files written before the classes had their own did) into the classes hive file. That
+// one is written first: after a crash between the two writes the move is made again, and
+// what the classes file holds is kept. False when the move cannot be made (a read-only
+// folder): the classes are then read where they are.
+bool MoveClassesApart() {
+    const std::string machinePath = HivePath(kMachine), classesPath = HivePath(kClasses);
+    bool apart = false;
+    const UpdateStatus status =
+        LockedUpdate(machinePath, [&](bool exists, const std::string& content, std::string& out) {
+            auto machine = RegHive::Parse(RootName(kMachine), content);
+            RegKey* software =
+                exists && machine->readable() ? machine->root().Child("Software") : nullptr;
+            const RegKey* classes = software ? software->Child("Classes") : nullptr;
+            apart = !classes;
+            if (!classes) return Edit::Keep;
+            const UpdateStatus written = LockedUpdate(
+                classesPath, [&](bool had, const std::string& old, std::string& merged) {
+                    auto hive = had ? RegHive::Parse(RootName(kClasses), old)
+                                    : std::make_shared<RegHive>(RootName(kClasses));
+                    if (!hive->readable()) return Edit::Refuse;
+                    RegHive::Graft(*classes, hive->root());
+                    merged = hive->Serialize();
+                    return Edit::Replace;
+                });
+            if (written != UpdateStatus::Written) return Edit::Refuse;
+            software->RemoveChild("Classes");
+            out = machine->Serialize();
+            apart = true;
+            return Edit::Replace;
+        });
+    HiveCache(kMachine).Forget(machinePath);
+    HiveCache(kClasses).Forget(classesPath);
+    if (status == UpdateStatus::Written) gWrites += 2;
+    return apart && (status == UpdateStatus::Written || status == UpdateStatus::Unchanged);
+}
+
+bool ClassesApart() {
+    const std::string path = HivePath(kMachine);
+    auto machine = HiveCache(kMachine).Get(path);
+    if (!machine || !machine->readable()) return true;
+    const RegKey* software = machine->root().Child("Software");
+    if (!software || !software->Child("Classes")) return true;
+    // A file whose classes could not be moved is not tried again until it changes.
+    static std::mutex mutex;
+    static FileStamp refused;
+    FileStamp now;
+    StatFile(path, now);
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        if (now == refused) return false;
+    }
+    if (MoveClassesApart()) return true;
+    std::lock_guard<std::mutex> guard(mutex);
+    refused = now;
+    return false;
 }
 
 LONG CopyName(const std::string& name, LPSTR buffer, DWORD capacity) {
@@ -446,6 +537,7 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
     const RegKey* baseKey;
     if (LONG rc = Locate(base, hive, baseKey)) return rc;
     OpenKey key{base.hive, JoinKeyPath(base.path, sub), 0, false};
+    Redirect(key);
     key.granted = GrantedAccess(samDesired, key.hive);
     if (sub.empty() && base.predefined) {
         // The root itself: its predefined handle serves (closing it is harmless).
@@ -453,6 +545,8 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
         *phkResult = hKey;
         return ERROR_SUCCESS;
     }
+    if (key.hive != base.hive)
+        if (LONG rc = Load(key.hive, hive)) return rc;
     std::vector<std::string_view> parts;
     if (!SplitKeyPath(key.path, parts) || !hive->Find(parts)) return ERROR_FILE_NOT_FOUND;
     if ((key.granted & kWriteRights) && !HiveWritable(key.hive)) return ERROR_ACCESS_DENIED;
@@ -480,21 +574,30 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
     std::vector<std::string_view> parts;
     SplitKeyPath(key.path, parts);
     if (parts.size() > RegHive::kMaxDepth) return ERROR_INVALID_PARAMETER;
+    Redirect(key);
+    SplitKeyPath(key.path, parts);
     key.granted = GrantedAccess(samDesired, key.hive);
 
     std::shared_ptr<const RegHive> hive;
     const RegKey* baseKey;
     if (LONG rc = Locate(base, hive, baseKey)) return rc;
+    // Created from the base key, or from the top of the classes hive when the key lies there.
+    OpenKey from = base;
+    std::vector<std::string> names(subParts.begin(), subParts.end());
+    if (key.hive != base.hive) {
+        if (LONG rc = Load(key.hive, hive)) return rc;
+        from = OpenKey{key.hive, "", 0, true};
+        names.assign(parts.begin(), parts.end());
+    }
     const bool writable = HiveWritable(key.hive);
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     if (!hive->Find(parts)) {
         if (!writable) return ERROR_ACCESS_DENIED;
         hive.reset();
         disposition = REG_CREATED_NEW_KEY;
-        std::vector<std::string> names(subParts.begin(), subParts.end());
-        LONG rc = UpdateHive(key.hive, [base, names](RegHive& h, bool& changed) {
+        LONG rc = UpdateHive(key.hive, [from, names](RegHive& h, bool& changed) {
             RegKey* k;
-            if (LONG e = LocateForChange(h, base, k)) return e;
+            if (LONG e = LocateForChange(h, from, k)) return e;
             for (const std::string& p : names) {
                 changed = changed || !k->Child(p);  // else created meanwhile by someone else
                 k = &k->AddChild(p);
@@ -560,17 +663,23 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (!sub.empty() && sub[0] == '\\') sub.remove_prefix(1);
     if (sub.empty() && base.predefined) return ERROR_ACCESS_DENIED;  // a root cannot be deleted
     std::vector<std::string_view> parts;
-    const std::string path = JoinKeyPath(base.path, sub);
-    if (!SplitKeyPath(path, parts) || parts.empty()) return ERROR_FILE_NOT_FOUND;
+    OpenKey victimKey{base.hive, JoinKeyPath(base.path, sub), 0, false};
+    if (!SplitKeyPath(victimKey.path, parts) || parts.empty()) return ERROR_FILE_NOT_FOUND;
+    Redirect(victimKey);
+    const std::string& path = victimKey.path;
+    if (!SplitKeyPath(path, parts) || parts.empty()) return ERROR_ACCESS_DENIED;  // Classes
 
     std::shared_ptr<const RegHive> hive;
     const RegKey* baseKey;
     if (LONG rc = Locate(base, hive, baseKey)) return rc;
+    if (victimKey.hive != base.hive)
+        if (LONG rc = Load(victimKey.hive, hive)) return rc;
     const RegKey* target = hive->Find(parts);
     if (!target) return ERROR_FILE_NOT_FOUND;
-    if (!target->children.empty()) return ERROR_ACCESS_DENIED;  // as Windows: subkeys first
+    // As Windows: subkeys first (Software always holds Classes).
+    if (!target->children().empty() || IsMachineSoftware(victimKey)) return ERROR_ACCESS_DENIED;
     hive.reset();
-    return UpdateHive(base.hive, [path](RegHive& h, bool& changed) {
+    return UpdateHive(victimKey.hive, [path](RegHive& h, bool& changed) {
         std::vector<std::string_view> names;
         SplitKeyPath(path, names);
         const std::string_view last = names.back();
@@ -578,7 +687,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
         RegKey* parent = h.Find(names);
         RegKey* victim = parent ? parent->Child(last) : nullptr;
         if (!victim) return LONG(ERROR_FILE_NOT_FOUND);
-        if (!victim->children.empty()) return LONG(ERROR_ACCESS_DENIED);
+        if (!victim->children().empty()) return LONG(ERROR_ACCESS_DENIED);
         parent->RemoveChild(last);
         changed = true;
         return LONG(ERROR_SUCCESS);
@@ -611,8 +720,15 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
     std::shared_ptr<const RegHive> hive;
     const RegKey* k;
     if (LONG rc = Locate(key, hive, k)) return rc;
-    if (dwIndex >= k->children.size()) return ERROR_NO_MORE_ITEMS;
-    auto it = std::next(k->children.begin(), dwIndex);
+    const RegKey::Subkeys& subkeys = k->children();
+    if (IsMachineSoftware(key) && !k->Child("Classes")) {
+        // Classes, kept in its own hive, in its place among the others.
+        const DWORD before = DWORD(std::distance(subkeys.begin(), subkeys.lower_bound("Classes")));
+        if (dwIndex == before) return CopyName("Classes", lpName, cchName);
+        if (dwIndex > before) --dwIndex;
+    }
+    if (dwIndex >= subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    auto it = std::next(subkeys.begin(), dwIndex);
     return CopyName(it->second->name, lpName, cchName);
 }
 
@@ -663,13 +779,18 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lp
     if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
     DWORD maxSub = 0, maxName = 0, maxData = 0;
     // Lengths as Windows keeps them: names in UTF-16 characters, data as StoredSize.
-    for (const auto& [name, child] : k->children)
+    for (const auto& [name, child] : k->children())
         maxSub = std::max(maxSub, Utf16Length(child->name));
     for (const RegValue& v : k->Values()) {
         maxName = std::max(maxName, Utf16Length(v.name));
         maxData = std::max(maxData, StoredSize(v));
     }
-    if (lpcSubKeys) *lpcSubKeys = DWORD(k->children.size());
+    DWORD subkeys = DWORD(k->children().size());
+    if (IsMachineSoftware(key) && !k->Child("Classes")) {
+        ++subkeys;  // Classes, kept in its own hive
+        maxSub = std::max<DWORD>(maxSub, 7);
+    }
+    if (lpcSubKeys) *lpcSubKeys = subkeys;
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
     if (lpcValues) *lpcValues = DWORD(k->Values().size());
     if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;

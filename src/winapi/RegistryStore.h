@@ -1,7 +1,8 @@
 #pragma once
 // Where the registry functions keep each root: one file per hive in the machine folder,
 // "<machine folder>/HKEY_LOCAL_MACHINE.reg" and so on. HKEY_CLASSES_ROOT is the view of
-// HKEY_LOCAL_MACHINE\Software\Classes and so lives in the HKEY_LOCAL_MACHINE file.
+// HKEY_LOCAL_MACHINE\Software\Classes, which is kept apart from the rest of that root, in
+// "HKEY_CLASSES_ROOT.reg" (its keys are still written under their HKEY_LOCAL_MACHINE names).
 //
 // Also what every user of the registry functions shares: the names of the roots, an open key
 // closed with its owner, and batches of changes written once.

@@ -26,6 +26,7 @@
 #include "common/VersionInfo.h"
 #include "panel/QuantityPanel.h"
 #include "winapi/MachineFolder.h"
+#include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
 
 namespace lumaro {
@@ -330,10 +331,9 @@ TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
          },
          "", State::Ended, 1, " ", "Lumaro", MsgIcon::Exclamation},
         // The registration failure is shown through the platform's error display instead.
-        {"read-only machine hive",
+        {"read-only classes hive",
          [](auto&) {
-             fs::permissions(fs::path(winapi::MachineFolder()) / "HKEY_LOCAL_MACHINE.reg",
-                             fs::perms::owner_read);
+             fs::permissions(winapi::HiveFilePath(HKEY_CLASSES_ROOT), fs::perms::owner_read);
          },
          "", State::Ended, 1, "", "", MsgIcon::Critical, kRegistryMessage},
     };

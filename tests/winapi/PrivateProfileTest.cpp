@@ -190,6 +190,16 @@ TEST(WritePrivateProfileStringA, EditsOnlyTheLinesItChangesInTheFilesOwnForm) {
             EXPECT_EQ(ini.Get(c.section, c.key), c.value) << c.after;
         }
     }
+    // The process's own write is read from memory; another program's rewrite in place, at
+    // once, keeping the size or emptying the file, is still seen.
+    ProfileFile ini("[S]\r\nk=1\r\n");
+    ASSERT_TRUE(ini.Set("S", "k", "2"));
+    EXPECT_EQ(ini.Get("S", "k"), "2");
+    WriteFile(ini.path, "[S]\r\nk=3\r\n");
+    EXPECT_EQ(ini.Get("S", "k"), "3");
+    ASSERT_TRUE(ini.Set("S", "k", "4"));
+    WriteFile(ini.path, "");
+    EXPECT_EQ(ini.Get("S", "k", "none"), "none");
 }
 
 TEST(WritePrivateProfileStringA, RefusesLineBreaksAndUnwritableFiles) {

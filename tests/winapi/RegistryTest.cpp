@@ -67,7 +67,7 @@ std::vector<std::string> ValueNames(HKEY key) {
 
 }  // namespace
 
-TEST(Registry, CreateOpenQueryRoundTrip) {
+TEST(Registry, CreateOpenQueryRoundTripInWindowsOrder) {
     TempMachine machine;
     DWORD disposition = 0;
     HKEY key =
@@ -84,11 +84,9 @@ TEST(Registry, CreateOpenQueryRoundTrip) {
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product]\r\n"
               "\"Programs\"=\"C:\\\\Programs\"\r\n"
               "@=\"default\"\r\n\r\n");
-}
 
-TEST(Registry, SubkeysSortedValuesInCreationOrder) {
-    TempMachine machine;
-    HKEY key = Create(HKEY_CURRENT_USER, "Order");
+    // Subkeys sorted, values in creation order.
+    key = Create(HKEY_CURRENT_USER, "Order");
     for (const char* name : {"zeta", "Alpha", "_under", "beta", "Mid"})
         RegCloseKey(Create(key, name));
     for (const char* name : {"z", "A", "m"}) SetText(key, name, name);
@@ -368,7 +366,7 @@ TEST(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
     TempMachine machine;
     HKEY early = Create(HKEY_LOCAL_MACHINE, "Software\\Classes\\Existing");
     SetText(early, "v", "1");
-    const std::string hive = winapi::HiveFilePath(HKEY_LOCAL_MACHINE);
+    const std::string hive = winapi::HiveFilePath(HKEY_CLASSES_ROOT);
     const std::string before = ReadFile(hive);
     std::filesystem::permissions(hive, std::filesystem::perms::owner_read);
 
@@ -410,25 +408,42 @@ TEST(Registry, ChangesByOtherWritersAreSeen) {
 }
 
 // Hive files written by hand read as the import reads them: hex data continued over lines,
-// blanks after "dword:", a key header ending in "\".
+// blanks after "dword:", a key header ending in "\", a key listed twice, a header of another
+// root kept as a line. Keys a write does not touch keep their lines byte for byte. A machine
+// hive that still holds Software\Classes gives it to the classes file on first use.
 TEST(Registry, HandWrittenHiveReadsAsAnImportWould) {
     TempMachine machine;
-    WriteFile(machine.path() / "HKEY_CURRENT_USER.reg",
-              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Hand\\]\r\n"
-              "\"bin\"=hex:01,02,\\\r\n  03,\\\r\n  04\r\n"
-              "\"num\"=dword: 2a\r\n"
-              "; kept\r\n"
-              "[HKEY_CURRENT_USER\\Untouched]\n\"x\"=dword: 1\n");
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Hand", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    EXPECT_EQ(Query(key, "bin"), std::make_pair(DWORD(REG_BINARY), "\x01\x02\x03\x04"s));
-    SetText(key, "new", "x");
-    const std::string file = ReadFile(machine.path() / "HKEY_CURRENT_USER.reg");
-    EXPECT_NE(file.find("; kept\r\n"), std::string::npos);
-    // A key the write did not touch keeps its lines byte for byte.
-    EXPECT_NE(file.find("[HKEY_CURRENT_USER\\Untouched]\r\n\"x\"=dword: 1\n"), std::string::npos)
-        << file;
-    RegCloseKey(key);
+    const auto hklm = machine.path() / "HKEY_LOCAL_MACHINE.reg";
+    const std::string below =
+        "[HKEY_LOCAL_MACHINE\\Software\\V\\Hand\\]\r\n\"bin\"=hex:01,02,\\\r\n  03,\\\r\n  04\r\n"
+        "\"num\"=dword: 2a\r\n; kept\r\n[HKEY_CURRENT_USER\\Stray]\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\V\\Hand]\r\n\"x\"=dword:1\r\n"
+        "[hkey_local_machine\\software\\v\\Untouched]\n\"x\"=dword: 1\n";
+    WriteFile(hklm,
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\Old\\CLSID]\r\n"
+              "@=\"{1}\"\r\n\r\n" +
+                  below);
+    EXPECT_EQ(LoadRegText(HKEY_CLASSES_ROOT, "Old\\CLSID", ""), "{1}");
+    EXPECT_EQ(ReadFile(hklm).find("Classes"), std::string::npos);
+    EXPECT_NE(ReadFile(machine.path() / "HKEY_CLASSES_ROOT.reg")
+                  .find("[HKEY_LOCAL_MACHINE\\Software\\Classes\\Old\\CLSID]\r\n@=\"{1}\""),
+              std::string::npos);
+    ASSERT_EQ(StoreRegText(HKEY_LOCAL_MACHINE, "Software\\V", "w", "4"), ERROR_SUCCESS);
+    EXPECT_NE(ReadFile(hklm).find(below), std::string::npos) << ReadFile(hklm);
+
+    HKEY software = Create(HKEY_LOCAL_MACHINE, "Software"), v = Create(software, "V");
+    HKEY hand = Create(v, "Hand");
+    EXPECT_EQ(SubKeys(software), (std::vector<std::string>{"Classes", "V"}));
+    EXPECT_EQ(SubKeys(v), (std::vector<std::string>{"Hand", "Untouched"}));
+    EXPECT_EQ(RegDeleteKeyA(software, "Classes"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Query(hand, "bin"), std::make_pair(DWORD(REG_BINARY), "\x01\x02\x03\x04"s));
+    EXPECT_EQ(Query(hand, "x"), std::make_pair(DWORD(REG_DWORD), "\x01\0\0\0"s));
+    SetText(hand, "new", "x");
+    const std::string file = ReadFile(hklm);
+    for (const char* kept :
+         {"; kept\r\n[HKEY_CURRENT_USER\\Stray]\r\n", "\\V\\Untouched]\r\n\"x\"=dword: 1\n"})
+        EXPECT_NE(file.find(kept), std::string::npos) << file;
+    for (HKEY key : {hand, v, software}) RegCloseKey(key);
 }
 
 // A batch writes each hive once, keeps what another writer changed meanwhile, and changes no
