@@ -1,6 +1,7 @@
 #include "panel/QuantityPanel.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QFont>
 #include <QKeySequence>
 #include <QLabel>
@@ -64,6 +65,12 @@ QColor ErrorColour(const QPalette& palette) {
 std::string FirstLine(const std::string& text) {
     const size_t end = text.find_first_of("\r\n");
     return TrimSpaces(end == std::string::npos ? text : text.substr(0, end));
+}
+
+// The local time of day of `when`, as HH:mm:ss.
+std::string LocalClockTime(std::chrono::system_clock::time_point when) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
+    return QDateTime::fromMSecsSinceEpoch(ms.count()).toString("HH:mm:ss").toStdString();
 }
 
 [[noreturn]] void ObjectNotSet(const char* what) {
@@ -450,9 +457,8 @@ void QuantityPanel::SetStatus(const std::string& text) {
 
 std::string QuantityPanel::UnreachableText() const {
     return "The quantity database cannot be reached (" +
-           (lastSuccess_.isValid()
-                ? "last successful lookup at " + lastSuccess_.toString("HH:mm:ss").toStdString()
-                : std::string("no lookup has succeeded yet")) +
+           (lastSuccess_ ? "last successful lookup at " + LocalClockTime(*lastSuccess_)
+                         : std::string("no lookup has succeeded yet")) +
            (worker_ && worker_->Reconnecting() ? "); reconnecting." : ").");
 }
 
@@ -487,8 +493,14 @@ void QuantityPanel::UpdateZoomButtons() {
 void QuantityPanel::LabelZoomButtons(const std::string& item) {
     // Labelled again only when the item changes: a refresh stays as cheap as its query.
     if (zoomsLabelled_ && item == labelledItem_) return;
+    const bool first = !zoomsLabelled_;
     zoomsLabelled_ = true;
     labelledItem_ = item;
+    // The shortcuts' texts never change: formatted once.
+    static const QString keyTexts[3] = {
+        QKeySequence(Qt::ALT | Qt::Key_1).toString(QKeySequence::NativeText),
+        QKeySequence(Qt::ALT | Qt::Key_2).toString(QKeySequence::NativeText),
+        QKeySequence(Qt::ALT | Qt::Key_3).toString(QKeySequence::NativeText)};
     const struct {
         accpac::FieldEdit* button;
         const char* lists;
@@ -498,21 +510,26 @@ void QuantityPanel::LabelZoomButtons(const std::string& item) {
         {btnPurchaseOrderZoom, "Purchase orders", &QuantityPanel::btnPurchaseOrderZoom_Click},
         {btnCommittedZoom, "Committed quantities", &QuantityPanel::btnCommittedZoom_Click},
     };
+    const QString where = item.empty()
+                              ? QString()
+                              : QStringLiteral(" of ") + QString::fromStdString(item) +
+                                    QStringLiteral(" at ") + QString::fromStdString(locationCode_);
     for (int i = 0; i < 3; ++i) {
         const auto& zoom = zooms[i];
-        const QKeySequence keys(Qt::ALT | Qt::Key(Qt::Key_1 + i));
-        if (!zoom.button->findChild<QShortcut*>()) {
-            auto* shortcut = new QShortcut(keys, zoom.button);
+        if (first && !zoom.button->findChild<QShortcut*>()) {
+            auto* shortcut = new QShortcut(Qt::ALT | Qt::Key(Qt::Key_1 + i), zoom.button);
             connect(shortcut, &QShortcut::activated, this, [this, zoom] {
                 if (zoom.button->isEnabled()) (this->*zoom.click)();
             });
         }
-        QString text = zoom.lists;
-        if (!item.empty())
-            text += QString(" of %1 at %2")
-                        .arg(QString::fromStdString(item), QString::fromStdString(locationCode_));
-        zoom.button->setToolTip(
-            QString("%1 (%2)").arg(text, keys.toString(QKeySequence::NativeText)));
+        QString text;
+        text.reserve(40 + where.size());
+        text.append(QLatin1String(zoom.lists))
+            .append(where)
+            .append(QLatin1String(" ("))
+            .append(keyTexts[i])
+            .append(QLatin1Char(')'));
+        zoom.button->setToolTip(text);
     }
 }
 
@@ -557,7 +574,7 @@ void QuantityPanel::ShowAnswer(const LookupAnswer& answer, const std::string& lo
         size_t i = 0;
         for (const QuantityColumn& column : kQuantityColumns)
             adsICLOCQT->Fields().Item(column.field).SetValue(Variant(answer.values.at(i++)));
-        lastSuccess_ = QTime::currentTime();
+        lastSuccess_ = std::chrono::system_clock::now();  // the local time only when shown
         SetStatus("");
         return;
     }

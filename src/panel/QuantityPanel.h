@@ -17,11 +17,11 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QTime>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "accpac/Controls.h"
@@ -189,7 +189,8 @@ private:
     std::string statusText_;
     bool zoomsLabelled_ = false;
     std::string labelledItem_;  // the item the zoom buttons' tooltips name
-    QTime lastSuccess_;         // of the last lookup that gave figures
+    // Of the last lookup that gave figures.
+    std::optional<std::chrono::system_clock::time_point> lastSuccess_;
     bool figuresShown_ = true;
     bool availableNegative_ = false;
     std::shared_ptr<ado::Connection> externalConnection_;
