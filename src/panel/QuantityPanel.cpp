@@ -539,7 +539,8 @@ void QuantityPanel::LabelZoomButtons(const std::string& item) {
 void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::string& sLocation) {
     pendingLookup_ = 0;
     try {
-        adsICLOCQT->ClearRecord();
+        // The quantity record keeps the last figures until this lookup writes its own (or
+        // the marker) or, when its answer is late, empties it.
         adsICITEM->Fields().Item(kItemNumber).PutWithoutVerification(Variant(sItemNo));
         if (!adsICITEM->Read()) {
             if (worker_) worker_->Drop();
@@ -559,6 +560,7 @@ void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::stri
         // The answer is shown when it comes, if this item is still the line's.
         pendingLookup_ = id;
         pendingLocation_ = sLocation;
+        adsICLOCQT->ClearRecord();
         SetStatus("Looking up the quantities\u2026");
     } catch (...) {
         if (worker_) worker_->Drop();
