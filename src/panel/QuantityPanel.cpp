@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QShortcut>
+#include <QStringBuilder>
 #include <QToolButton>
 #include <QVariant>
 #include <exception>
@@ -510,10 +511,10 @@ void QuantityPanel::LabelZoomButtons(const std::string& item) {
         {btnPurchaseOrderZoom, "Purchase orders", &QuantityPanel::btnPurchaseOrderZoom_Click},
         {btnCommittedZoom, "Committed quantities", &QuantityPanel::btnCommittedZoom_Click},
     };
-    const QString where = item.empty()
-                              ? QString()
-                              : QStringLiteral(" of ") + QString::fromStdString(item) +
-                                    QStringLiteral(" at ") + QString::fromStdString(locationCode_);
+    QString where;
+    if (!item.empty())
+        where = u" of " % QString::fromStdString(item) % u" at " %
+                QString::fromStdString(locationCode_);
     for (int i = 0; i < 3; ++i) {
         const auto& zoom = zooms[i];
         if (first && !zoom.button->findChild<QShortcut*>()) {
@@ -522,13 +523,7 @@ void QuantityPanel::LabelZoomButtons(const std::string& item) {
                 if (zoom.button->isEnabled()) (this->*zoom.click)();
             });
         }
-        QString text;
-        text.reserve(40 + where.size());
-        text.append(QLatin1String(zoom.lists))
-            .append(where)
-            .append(QLatin1String(" ("))
-            .append(keyTexts[i])
-            .append(QLatin1Char(')'));
+        const QString text = QLatin1String(zoom.lists) % where % u" (" % keyTexts[i] % u')';
         zoom.button->setToolTip(text);
     }
 }
@@ -550,7 +545,7 @@ void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::stri
         }
         // The query gets the item number as the item record holds it.
         const std::string itemNumber = adsICITEM->Fields().Item(kItemNumber).Value().ToString();
-        const std::string statement = QuantityStatement(query_, itemNumber, sLocation);
+        const std::string& statement = Statement(itemNumber, sLocation);
         if (!worker_) throw std::logic_error("the quantity sources are not open");
         const uint64_t id = worker_->Submit(statement);
         if (std::optional<LookupAnswer> answer = worker_->Wait(id, kLookupBudget)) {
@@ -568,6 +563,24 @@ void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::stri
         SetStatus("The quantity query failed: " +
                   FirstLine(DescribeException(std::current_exception())));
     }
+}
+
+const std::string& QuantityPanel::Statement(const std::string& itemNumber,
+                                            const std::string& location) {
+    // Lines of an order come back to the same items: each item's statement is made once
+    // for as long as the query stays the same.
+    if (statements_.query != query_ || statements_.byItem.size() >= 4096) {
+        statements_.byItem.clear();
+        statements_.query = query_;
+    }
+    std::string key = location;
+    key.append(1, '\0').append(itemNumber);
+    auto found = statements_.byItem.find(key);
+    if (found == statements_.byItem.end())
+        found = statements_.byItem
+                    .emplace(std::move(key), QuantityStatement(query_, itemNumber, location))
+                    .first;
+    return found->second;
 }
 
 void QuantityPanel::ShowAnswer(const LookupAnswer& answer, const std::string& location) {

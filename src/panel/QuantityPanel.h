@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "accpac/Controls.h"
 #include "accpac/DataSource.h"
@@ -160,6 +161,8 @@ private:
     // The answer of the pending lookup that came after the window stopped waiting.
     void LateAnswer(uint64_t id, const LookupAnswer& answer);
     void WriteNotFoundMarker();
+    // The lookup statement of the item at the location.
+    const std::string& Statement(const std::string& itemNumber, const std::string& location);
     // Shows the status line and the controls' tooltip, the figures or no figures, and the
     // colour of the available quantity.
     void SetStatus(const std::string& text);
@@ -198,6 +201,11 @@ private:
     uint64_t pendingLookup_ = 0;            // the lookup whose answer is awaited, or 0
     std::string pendingLocation_;
     std::chrono::seconds queryTimeout_{15};
+    // The lookup statements made so far, by item and location, all for the query `query`.
+    struct Statements {
+        std::string query;
+        std::unordered_map<std::string, std::string> byItem;
+    } statements_;
 
     QPointer<QObject> adsOEORDH_;
     QPointer<QObject> adsOEORDD_;
