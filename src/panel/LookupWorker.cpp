@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <atomic>
 #include <condition_variable>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -104,6 +105,7 @@ LookupAnswer LookupWorker::Shared::Lookup(std::shared_ptr<ado::Connection>& conn
             ado::OpenTextQuery(recordset, connection, sql);
             if (recordset.IsEOF()) return {LookupAnswer::Outcome::NoRow, {}, {}};
             LookupAnswer found{LookupAnswer::Outcome::Found, {}, {}};
+            found.values.reserve(std::size(kQuantityColumns));
             for (const QuantityColumn& column : kQuantityColumns)
                 found.values.push_back(GetFieldText(recordset, column.name));
             return found;
@@ -265,7 +267,7 @@ std::optional<LookupAnswer> LookupWorker::Wait(uint64_t id, std::chrono::microse
     shared_->windowWaiting = false;
     if (shared_->answered == id && id > shared_->dropped) {
         shared_->dropped = id;
-        return shared_->answer;
+        return std::move(shared_->answer);  // given once
     }
     lock.unlock();
     timeout_.start(queryTimeout_);

@@ -118,6 +118,7 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
     // in the tooltip.
     lblLocation = new CaptionLabel(QStringLiteral("Location"), frmQTY);
     lblLocation->setObjectName("lblLocation");
+    lblLocation->setTextFormat(Qt::PlainText);  // an item's text is shown as it is written
     afeICLOCIaqtyonhand = fieldEdit("afeICLOCIaqtyonhand", "QTONHAND");
     afeICLOCIqtysalordr = fieldEdit("afeICLOCIqtysalordr", "QTSALORDR");
     btnSalesOrderZoom = fieldEdit("btnSalesOrderZoom", "");
