@@ -51,6 +51,9 @@ struct LookupWorker::Shared {
     bool windowWaiting = false;  // between Submit and the end of Wait
     bool firstOpenDone = false;
     bool connected = false;
+    // Cancel requests being sent, and those sent so far (see Run).
+    int cancelsSending = 0;
+    uint64_t cancelsSent = 0;
 
     void Run();
     LookupAnswer Lookup(std::shared_ptr<ado::Connection>& connection, const std::string& sql);
@@ -68,9 +71,12 @@ void LookupWorker::Shared::CancelAside(const std::shared_ptr<Shared>& shared, ui
         std::unique_lock lock(shared->mutex);
         for (int i = 0; i < 100 && shared->running == id; ++i) {
             const ado::Canceller canceller = shared->canceller;
+            ++shared->cancelsSending;
             lock.unlock();
             canceller.Cancel();
             lock.lock();
+            --shared->cancelsSending;
+            ++shared->cancelsSent;
             shared->wakeWindow.wait_for(lock, std::chrono::milliseconds(50),
                                         [&] { return shared->running != id; });
         }
@@ -189,9 +195,21 @@ void LookupWorker::Shared::Run() {
         const uint64_t id = taken = requested;
         const std::string sql = statement;
         running = id;
-        lock.unlock();
-        LookupAnswer result = Lookup(connection, sql);
-        lock.lock();
+        LookupAnswer result;
+        // A server cancels what runs when a request comes, not the statement it was sent
+        // for: a request for the previous lookup may stop this one. A lookup that failed
+        // while such a request was out, and is still wanted, runs again.
+        for (int attempt = 0;; ++attempt) {
+            const bool cancelsOut = cancelsSending > 0;
+            const uint64_t cancelsBefore = cancelsSent;
+            lock.unlock();
+            result = Lookup(connection, sql);
+            lock.lock();
+            const bool stray = cancelsOut || cancelsSent != cancelsBefore;
+            if (result.outcome != LookupAnswer::Outcome::QueryFailed || !stray || attempt == 2 ||
+                stop || requested != id || id <= dropped)
+                break;
+        }
         running = 0;
         wakeWindow.notify_all();
         if (result.outcome == LookupAnswer::Outcome::Unreachable) {
