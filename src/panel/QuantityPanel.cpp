@@ -537,6 +537,16 @@ void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::stri
     try {
         // The quantity record keeps the last figures until this lookup writes its own (or
         // the marker) or, when its answer is late, empties it.
+
+        // An item read before has its statement ready: it goes to the worker at once, and
+        // the item is read while the database answers.
+        uint64_t id = 0;
+        std::string earlyItem;
+        if (auto known = statements_.itemOfLine.find(sItemNo);
+            worker_ && known != statements_.itemOfLine.end()) {
+            earlyItem = known->second;
+            id = worker_->Submit(Statement(earlyItem, sLocation));
+        }
         adsICITEM->Fields().Item(kItemNumber).PutWithoutVerification(Variant(sItemNo));
         if (!adsICITEM->Read()) {
             if (worker_) worker_->Drop();
@@ -546,9 +556,11 @@ void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::stri
         }
         // The query gets the item number as the item record holds it.
         const std::string itemNumber = adsICITEM->Fields().Item(kItemNumber).Value().ToString();
-        const std::string& statement = Statement(itemNumber, sLocation);
         if (!worker_) throw std::logic_error("the quantity sources are not open");
-        const uint64_t id = worker_->Submit(statement);
+        if (id == 0 || itemNumber != earlyItem) {
+            id = worker_->Submit(Statement(itemNumber, sLocation));
+            statements_.itemOfLine.insert_or_assign(sItemNo, itemNumber);
+        }
         if (std::optional<LookupAnswer> answer = worker_->Wait(id, kLookupBudget)) {
             ShowAnswer(*answer, sLocation);
             return;
@@ -570,8 +582,10 @@ const std::string& QuantityPanel::Statement(const std::string& itemNumber,
                                             const std::string& location) {
     // Lines of an order come back to the same items: each item's statement is made once
     // for as long as the query stays the same.
-    if (statements_.query != query_ || statements_.byItem.size() >= 4096) {
+    if (statements_.query != query_ || statements_.byItem.size() >= 4096 ||
+        statements_.itemOfLine.size() >= 4096) {
         statements_.byItem.clear();
+        statements_.itemOfLine.clear();
         statements_.query = query_;
     }
     std::string key = location;

@@ -201,10 +201,12 @@ private:
     uint64_t pendingLookup_ = 0;            // the lookup whose answer is awaited, or 0
     std::string pendingLocation_;
     std::chrono::seconds queryTimeout_{15};
-    // The lookup statements made so far, by item and location, all for the query `query`.
+    // The lookup statements made so far, by item and location, all for the query `query`,
+    // and the item numbers (as the item record holds them) of the items of lines read.
     struct Statements {
         std::string query;
         std::unordered_map<std::string, std::string> byItem;
+        std::unordered_map<std::string, std::string> itemOfLine;
     } statements_;
 
     QPointer<QObject> adsOEORDH_;
