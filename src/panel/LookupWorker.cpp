@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <atomic>
 #include <condition_variable>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -52,6 +53,7 @@ struct LookupWorker::Shared {
     bool windowWaiting = false;  // between Submit and the end of Wait
     bool firstOpenDone = false;
     bool connected = false;
+    uint64_t cancelsSent = 0;  // cancel requests sent so far (see Run)
 
     void Run();
     LookupAnswer Lookup(std::shared_ptr<ado::Connection>& connection, const std::string& sql);
@@ -74,6 +76,7 @@ void LookupWorker::Shared::CancelAside(const std::shared_ptr<Shared>& shared, ui
             canceller.Cancel();
             lock.lock();
             --shared->cancelling;
+            ++shared->cancelsSent;
             shared->wakeWorker.notify_all();
             shared->wakeWindow.wait_for(lock, std::chrono::milliseconds(50),
                                         [&] { return shared->running != id; });
@@ -109,6 +112,7 @@ LookupAnswer LookupWorker::Shared::Lookup(std::shared_ptr<ado::Connection>& conn
             ado::OpenTextQuery(recordset, connection, sql);
             if (recordset.IsEOF()) return {LookupAnswer::Outcome::NoRow, {}, {}};
             LookupAnswer found{LookupAnswer::Outcome::Found, {}, {}};
+            found.values.reserve(std::size(kQuantityColumns));
             for (const QuantityColumn& column : kQuantityColumns)
                 found.values.push_back(GetFieldText(recordset, column.name));
             return found;
@@ -197,9 +201,21 @@ void LookupWorker::Shared::Run() {
         const uint64_t id = taken = requested;
         const std::string sql = statement;
         running = id;
-        lock.unlock();
-        LookupAnswer result = Lookup(connection, sql);
-        lock.lock();
+        LookupAnswer result;
+        // A server cancels what runs when a request comes, not the statement it was sent
+        // for: a request for the previous lookup may stop this one. A lookup that failed
+        // while such a request was out, and is still wanted, runs again.
+        for (int attempt = 0;; ++attempt) {
+            const bool cancelsOut = cancelling > 0;
+            const uint64_t cancelsBefore = cancelsSent;
+            lock.unlock();
+            result = Lookup(connection, sql);
+            lock.lock();
+            const bool stray = cancelsOut || cancelsSent != cancelsBefore;
+            if (result.outcome != LookupAnswer::Outcome::QueryFailed || !stray || attempt == 2 ||
+                stop || requested != id || id <= dropped)
+                break;
+        }
         running = 0;
         wakeWindow.notify_all();
         if (result.outcome == LookupAnswer::Outcome::Unreachable) {
@@ -275,7 +291,7 @@ std::optional<LookupAnswer> LookupWorker::Wait(uint64_t id, std::chrono::microse
     shared_->windowWaiting = false;
     if (shared_->answered == id && id > shared_->dropped) {
         shared_->dropped = id;
-        return shared_->answer;
+        return std::move(shared_->answer);  // given once
     }
     lock.unlock();
     timeout_.start(queryTimeout_);

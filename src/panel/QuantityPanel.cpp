@@ -1,11 +1,13 @@
 #include "panel/QuantityPanel.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QFont>
 #include <QKeySequence>
 #include <QLabel>
 #include <QPalette>
 #include <QShortcut>
+#include <QStringBuilder>
 #include <QToolButton>
 #include <QVariant>
 #include <algorithm>
@@ -78,6 +80,12 @@ std::string FirstLine(const std::string& text) {
     return TrimSpaces(end == std::string::npos ? text : text.substr(0, end));
 }
 
+// The local time of day of `when`, as HH:mm:ss.
+std::string LocalClockTime(std::chrono::system_clock::time_point when) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
+    return QDateTime::fromMSecsSinceEpoch(ms.count()).toString("HH:mm:ss").toStdString();
+}
+
 [[noreturn]] void ObjectNotSet(const char* what) {
     throw RuntimeError::Standard(kErrObjectNotSet, what);
 }
@@ -122,6 +130,7 @@ QuantityPanel::QuantityPanel(QWidget* window) : QObject(window) {
     // in the tooltip.
     lblLocation = new CaptionLabel(QStringLiteral("Location"), frmQTY);
     lblLocation->setObjectName("lblLocation");
+    lblLocation->setTextFormat(Qt::PlainText);  // an item's text is shown as it is written
     afeICLOCIaqtyonhand = fieldEdit("afeICLOCIaqtyonhand", "QTONHAND");
     afeICLOCIqtysalordr = fieldEdit("afeICLOCIqtysalordr", "QTSALORDR");
     btnSalesOrderZoom = fieldEdit("btnSalesOrderZoom", "");
@@ -500,9 +509,8 @@ void QuantityPanel::SetStatus(const std::string& text) {
 
 std::string QuantityPanel::UnreachableText() const {
     return "The quantity database cannot be reached (" +
-           (lastSuccess_.isValid()
-                ? "last successful lookup at " + lastSuccess_.toString("HH:mm:ss").toStdString()
-                : std::string("no lookup has succeeded yet")) +
+           (lastSuccess_ ? "last successful lookup at " + LocalClockTime(*lastSuccess_)
+                         : std::string("no lookup has succeeded yet")) +
            (worker_ && worker_->Reconnecting() ? "); reconnecting." : ").");
 }
 
@@ -537,8 +545,14 @@ void QuantityPanel::UpdateZoomButtons() {
 void QuantityPanel::LabelZoomButtons(const std::string& item) {
     // Labelled again only when the item changes: a refresh stays as cheap as its query.
     if (zoomsLabelled_ && item == labelledItem_) return;
+    const bool first = !zoomsLabelled_;
     zoomsLabelled_ = true;
     labelledItem_ = item;
+    // The shortcuts' texts never change: formatted once.
+    static const QString keyTexts[3] = {
+        QKeySequence(Qt::ALT | Qt::Key_1).toString(QKeySequence::NativeText),
+        QKeySequence(Qt::ALT | Qt::Key_2).toString(QKeySequence::NativeText),
+        QKeySequence(Qt::ALT | Qt::Key_3).toString(QKeySequence::NativeText)};
     const struct {
         accpac::FieldEdit* button;
         const char* lists;
@@ -548,21 +562,20 @@ void QuantityPanel::LabelZoomButtons(const std::string& item) {
         {btnPurchaseOrderZoom, "Purchase orders", &QuantityPanel::btnPurchaseOrderZoom_Click},
         {btnCommittedZoom, "Committed quantities", &QuantityPanel::btnCommittedZoom_Click},
     };
+    QString where;
+    if (!item.empty())
+        where = u" of " % QString::fromStdString(item) % u" at " %
+                QString::fromStdString(locationCode_);
     for (int i = 0; i < 3; ++i) {
         const auto& zoom = zooms[i];
-        const QKeySequence keys(Qt::ALT | Qt::Key(Qt::Key_1 + i));
-        if (!zoom.button->findChild<QShortcut*>()) {
-            auto* shortcut = new QShortcut(keys, zoom.button);
+        if (first && !zoom.button->findChild<QShortcut*>()) {
+            auto* shortcut = new QShortcut(Qt::ALT | Qt::Key(Qt::Key_1 + i), zoom.button);
             connect(shortcut, &QShortcut::activated, this, [this, zoom] {
                 if (zoom.button->isEnabled()) (this->*zoom.click)();
             });
         }
-        QString text = zoom.lists;
-        if (!item.empty())
-            text += QString(" of %1 at %2")
-                        .arg(QString::fromStdString(item), QString::fromStdString(locationCode_));
-        zoom.button->setToolTip(
-            QString("%1 (%2)").arg(text, keys.toString(QKeySequence::NativeText)));
+        const QString text = QLatin1String(zoom.lists) % where % u" (" % keyTexts[i] % u')';
+        zoom.button->setToolTip(text);
     }
 }
 
@@ -572,7 +585,18 @@ void QuantityPanel::LabelZoomButtons(const std::string& item) {
 void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::string& sLocation) {
     pendingLookup_ = 0;
     try {
-        adsICLOCQT->ClearRecord();
+        // The quantity record keeps the last figures until this lookup writes its own (or
+        // the marker) or, when its answer is late, empties it.
+
+        // An item read before has its statement ready: it goes to the worker at once, and
+        // the item is read while the database answers.
+        uint64_t id = 0;
+        std::string earlyItem;
+        if (auto known = statements_.itemOfLine.find(sItemNo);
+            worker_ && known != statements_.itemOfLine.end()) {
+            earlyItem = known->second;
+            id = worker_->Submit(Statement(earlyItem, sLocation));
+        }
         adsICITEM->Fields().Item(kItemNumber).PutWithoutVerification(Variant(sItemNo));
         if (!adsICITEM->Read()) {
             if (worker_) worker_->Drop();
@@ -582,9 +606,11 @@ void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::stri
         }
         // The query gets the item number as the item record holds it.
         const std::string itemNumber = adsICITEM->Fields().Item(kItemNumber).Value().ToString();
-        const std::string statement = QuantityStatement(query_, itemNumber, sLocation);
         if (!worker_) throw std::logic_error("the quantity sources are not open");
-        const uint64_t id = worker_->Submit(statement);
+        if (id == 0 || itemNumber != earlyItem) {
+            id = worker_->Submit(Statement(itemNumber, sLocation));
+            statements_.itemOfLine.insert_or_assign(sItemNo, itemNumber);
+        }
         if (std::optional<LookupAnswer> answer = worker_->Wait(id, kLookupBudget)) {
             ShowAnswer(*answer, sLocation);
             return;
@@ -592,6 +618,7 @@ void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::stri
         // The answer is shown when it comes, if this item is still the line's.
         pendingLookup_ = id;
         pendingLocation_ = sLocation;
+        adsICLOCQT->ClearRecord();
         SetStatus("Looking up the quantities\u2026");
     } catch (...) {
         if (worker_) worker_->Drop();
@@ -601,13 +628,33 @@ void QuantityPanel::LookupQuantities(const std::string& sItemNo, const std::stri
     }
 }
 
+const std::string& QuantityPanel::Statement(const std::string& itemNumber,
+                                            const std::string& location) {
+    // Lines of an order come back to the same items: each item's statement is made once
+    // for as long as the query stays the same.
+    if (statements_.query != query_ || statements_.byItem.size() >= 4096 ||
+        statements_.itemOfLine.size() >= 4096) {
+        statements_.byItem.clear();
+        statements_.itemOfLine.clear();
+        statements_.query = query_;
+    }
+    std::string key = location;
+    key.append(1, '\0').append(itemNumber);
+    auto found = statements_.byItem.find(key);
+    if (found == statements_.byItem.end())
+        found = statements_.byItem
+                    .emplace(std::move(key), QuantityStatement(query_, itemNumber, location))
+                    .first;
+    return found->second;
+}
+
 void QuantityPanel::ShowAnswer(const LookupAnswer& answer, const std::string& location) {
     using Outcome = LookupAnswer::Outcome;
     if (answer.outcome == Outcome::Found) {
         size_t i = 0;
         for (const QuantityColumn& column : kQuantityColumns)
             adsICLOCQT->Fields().Item(column.field).SetValue(Variant(answer.values.at(i++)));
-        lastSuccess_ = QTime::currentTime();
+        lastSuccess_ = std::chrono::system_clock::now();  // the local time only when shown
         SetStatus("");
         return;
     }

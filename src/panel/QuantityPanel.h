@@ -17,7 +17,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QTime>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -25,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "accpac/Controls.h"
 #include "accpac/DataSource.h"
@@ -217,6 +217,8 @@ private:
     // The answer of the pending lookup that came after the window stopped waiting.
     void LateAnswer(uint64_t id, const LookupAnswer& answer);
     void WriteNotFoundMarker();
+    // The lookup statement of the item at the location.
+    const std::string& Statement(const std::string& itemNumber, const std::string& location);
     // Shows the status line and the controls' tooltip, the figures or no figures, and the
     // colour of the available quantity.
     void SetStatus(const std::string& text);
@@ -246,13 +248,21 @@ private:
     std::string statusText_;
     bool zoomsLabelled_ = false;
     std::string labelledItem_;  // the item the zoom buttons' tooltips name
-    QTime lastSuccess_;         // of the last lookup that gave figures
+    // Of the last lookup that gave figures.
+    std::optional<std::chrono::system_clock::time_point> lastSuccess_;
     bool figuresShown_ = true;
     std::shared_ptr<ado::Connection> externalConnection_;
     std::unique_ptr<LookupWorker> worker_;  // runs the lookups off the window's thread
     uint64_t pendingLookup_ = 0;            // the lookup whose answer is awaited, or 0
     std::string pendingLocation_;
     std::chrono::seconds queryTimeout_{15};
+    // The lookup statements made so far, by item and location, all for the query `query`,
+    // and the item numbers (as the item record holds them) of the items of lines read.
+    struct Statements {
+        std::string query;
+        std::unordered_map<std::string, std::string> byItem;
+        std::unordered_map<std::string, std::string> itemOfLine;
+    } statements_;
 
     QPointer<QObject> adsOEORDH_;
     QPointer<QObject> adsOEORDD_;

@@ -246,6 +246,9 @@ void EventHandled() {
         g_afterEvents.clear();
         for (auto& [context, work] : waiting)
             if (context) work();
+        // The room is kept for the next event's work: every write of a field queues some.
+        waiting.clear();
+        if (g_afterEvents.empty()) g_afterEvents.swap(waiting);
     }
 }
 

@@ -8,6 +8,9 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QToolButton>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 
 #include "accpac/Platform.h"
 #include "accpac/Twips.h"
@@ -65,8 +68,37 @@ bool IsNumber(const Variant& v) {
 
 QString FormatNumber(double value, int decimals) {
     static const QLocale locale(QLocale::English, QLocale::UnitedStates);
-    if (decimals >= 0) return locale.toString(value, 'f', decimals);
-    return locale.toString(value, 'f', QLocale::FloatingPointShortest);
+    if (decimals < 0) return locale.toString(value, 'f', QLocale::FloatingPointShortest);
+    // The figures of a screen are formatted on every change: an ordinary quantity is
+    // written here, digit for digit as the locale writes it, at a fraction of its cost.
+    // The two differ only on a value exactly halfway, which the locale rounds away from
+    // zero and the standard library to even; such a value has a 5 as its next digit, so
+    // every value whose next digit is a 5 is left to the locale, as are very large ones.
+    if (decimals < 10 && std::fabs(value) < 1e15) {
+        if (value == 0) value = 0;  // a zero shows no sign
+        char digits[40];
+        auto [end, error] = std::to_chars(digits, digits + sizeof digits, value,
+                                          std::chars_format::fixed, decimals + 1);
+        if (error == std::errc() && end[-1] != '5') {
+            if (end[-1] < '5')  // rounds down: the digit (and a point without decimals) goes
+                end -= decimals == 0 ? 2 : 1;
+            else
+                end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed,
+                                    decimals)
+                          .ptr;
+            const char* const whole = digits + (digits[0] == '-');
+            const char* const point = std::find(whole, static_cast<const char*>(end), '.');
+            char grouped[56];
+            char* out = std::copy(static_cast<const char*>(digits), whole, grouped);
+            for (const char* digit = whole; digit < point; ++digit) {
+                if (digit != whole && (point - digit) % 3 == 0) *out++ = ',';
+                *out++ = *digit;
+            }
+            out = std::copy(point, static_cast<const char*>(end), out);
+            return QString::fromLatin1(grouped, out - grouped);
+        }
+    }
+    return locale.toString(value, 'f', decimals);
 }
 
 FieldEditControl::FieldEditControl(accpac::DataSource* source, std::string fieldName,

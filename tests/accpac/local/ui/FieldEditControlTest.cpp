@@ -6,6 +6,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <cmath>
+#include <random>
 
 #include "UiTestSupport.h"
 #include "accpac/Twips.h"
@@ -59,6 +61,23 @@ TEST_F(FieldEditControlTest, ShowsTheFieldNumbersRightAlignedWithTheDecimalsOfPr
         EXPECT_EQ(control->Value(), quantities->Fields().Item(c.index).Value());
     }
     EXPECT_TRUE(Platform::Get().CreateFieldEdit(quantities, "NOSUCH", &window)->Value().IsEmpty());
+}
+
+// Numbers are written as the en-US locale writes them, halfway values (rounded away from
+// zero), a negative zero, carries into a new group and values past the quick way included.
+TEST(FormatNumberTest, WritesNumbersAsTheLocaleDoes) {
+    const QLocale locale(QLocale::English, QLocale::UnitedStates);
+    std::vector<double> values = {0.125,  -2.5, 999.995, 9.99996,   999999.5, -0.0,
+                                  -0.001, 1e15, 1e20,    -1e15 + 1, 0.05,     1234567.125};
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 20000; ++i)
+        values.push_back(
+            std::ldexp(double(int64_t(random() >> 14) - (int64_t(1) << 49)), -int(random() % 40)));
+    for (double value : values)
+        for (int decimals = 0; decimals < 7; ++decimals)
+            ASSERT_EQ(FormatNumber(value, decimals).toStdString(),
+                      locale.toString(value, 'f', decimals).toStdString())
+                << value << " " << decimals;
 }
 
 // A control that only shows paints its text (no line edit); made editable, the line edit
