@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchStats.h"
 #include "ado/Ado.h"
 #include "support/IclocFixture.h"
 
@@ -48,15 +49,8 @@ const char* const kColumns[] = {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL",
 
 double Sink = 0;  // keeps the values read alive
 
-struct Stats {
-    double median = 0, p99 = 0;
-};
-
-Stats Summarize(std::vector<double> us) {
-    std::sort(us.begin(), us.end());
-    if (us.empty()) return {};
-    return {us[us.size() / 2], us[std::min(us.size() - 1, us.size() * 99 / 100)]};
-}
+using lumaro::bench::Stats;
+using lumaro::bench::Summarize;
 
 // One way of running a lookup: the query text in, the five values read.
 struct Method {

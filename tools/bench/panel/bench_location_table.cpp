@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchStats.h"
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalSession.h"
@@ -53,15 +54,8 @@ public:
     Q_INVOKABLE QVariant IsListEmpty() const { return false; }
 };
 
-struct Stats {
-    double median = 0, p99 = 0;
-};
-
-Stats Summarize(std::vector<double> ms) {
-    if (ms.empty()) return {};
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 99 / 100)]};
-}
+using lumaro::bench::Stats;
+using lumaro::bench::Summarize;
 
 // Runs `start` and handles the window's events until the table is filled and painted;
 // milliseconds.

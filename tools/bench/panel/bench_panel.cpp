@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchStats.h"
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalSession.h"
@@ -53,15 +54,8 @@ using accpac::local::LocalDataSource;
     std::exit(2);
 }
 
-struct Stats {
-    double median = 0, p99 = 0;
-};
-
-Stats Summarize(std::vector<double> us) {
-    if (us.empty()) return {};
-    std::sort(us.begin(), us.end());
-    return {us[us.size() / 2], us[std::min(us.size() - 1, us.size() * 99 / 100)]};
-}
+using lumaro::bench::Stats;
+using lumaro::bench::Summarize;
 
 // The hosted screen's detail list: the order has lines.
 class DetailList : public QObject {
