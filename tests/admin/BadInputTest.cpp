@@ -73,7 +73,6 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
          1, "Nothing was written"},
         {"settings set --company SAMINC --location ", 1, "Location cannot be blank.",
          setSaminc(demoConnection)},
-        {"settings set --company SAMINC --query ~~", 1, "Query cannot be blank."},
         {"settings set --company TEST --location Z", 1, "is read-only",
          [&] { SetMode(IniFile(), readOnly); }, [&] { SetMode(IniFile(), readWrite); }},
         {"registry set HKLM\\Software\\X --value a --data b", 1, "Access is denied",

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -101,15 +100,6 @@ protected:
             values.push_back(c->Value().ToString());
         return values;
     }
-    // With LUMARO_SCREENSHOT_DIR set, the window is saved there.
-    static void Screenshot(QWidget& window, const char* name) {
-        const QString folder = qEnvironmentVariable("LUMARO_SCREENSHOT_DIR");
-        if (folder.isEmpty()) return;
-        QDir().mkpath(folder);
-        test::DemoMachine::Settle();
-        EXPECT_TRUE(window.grab().save(folder + "/" + name));
-    }
-
     test::DemoMachine demo;
     frmOEEntry* window_ = nullptr;
 };
@@ -167,9 +157,6 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
         EXPECT_LT(label->geometry().right(), panel.frmQTY->width()) << label->text().toStdString();
     }
     EXPECT_LE(panel.frmQTY->geometry().bottom(), window->centralWidget()->height());
-    Screenshot(*window, "panel-good-item.png");
-    TypeNewLine(*screen, "NO-SUCH-ITEM");
-    Screenshot(*window, "panel-unknown-item.png");
 
     // F5 reads the item again.
     TypeNewLine(*screen, accpac::local::kDemoItemFormatted);
