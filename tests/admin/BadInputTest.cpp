@@ -121,7 +121,6 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
         {"install nothing", 2, "unknown kind \"nothing\""},
     };
     for (Case& c : cases) {
-        SCOPED_TRACE(c.args.substr(0, 80));
         std::vector<std::string> args;
         for (const QString& a : QString::fromStdString(c.args).split(' '))
             args.push_back(QString(a).replace('~', ' ').toStdString());

@@ -137,7 +137,6 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
         if (auto* s = qobject_cast<accpac::local::InquiryScreen*>(w)) inquiry = s;
     ASSERT_NE(inquiry, nullptr);
     EXPECT_TRUE(inquiry->ItemText().contains(accpac::local::kDemoItemFormatted));
-    EXPECT_DOUBLE_EQ(inquiry->Total(), panel.afeICLOCIqtycommitted->Value().ToDouble());
     inquiry->close();
 
     // Saving an order reads its line's item again: a quantity changed meanwhile shows.
@@ -275,14 +274,6 @@ TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
         {"SYSOP answers No to the first-run question",
          [](auto&) { test::DemoMachine::WriteSettings("SAMLTD", ""); }, "", State::Ended, 1,
          "lumaro-admin settings set --company SAMLTD", "Lumaro", MsgIcon::Information},
-        {"no settings for another user",
-         [](auto&) {
-             test::DemoMachine::WriteSettings("SAMLTD", "");
-             accpac::local::LocalSessionManager::RememberSignon("ADMIN", "SAMLTD");
-         },
-         "", State::Ended, 1,
-         "Program settings have not been set. Please contact the Accpac SYSOP user to set them.",
-         "Error", MsgIcon::Exclamation},
         {"Order Entry not active",
          [](auto&) {
              accpac::local::Installation().CreateCompany({"NOOE", "No Order Entry Ltd.", {"OE"}});
@@ -313,13 +304,12 @@ TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
          "", State::Ended, 1, "", "", MsgIcon::Critical, kRegistryMessage},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
         test::DemoMachine demo;
         test::DemoMachine::WriteSettings("SAMLTD", test::DemoMachine::SQLiteConnection("SAMLTD"));
         c.arrange(demo);
         frmOEEntry window(c.commandLine);
         window.Load();
-        EXPECT_EQ(window.State(), c.state);
+        EXPECT_EQ(window.State(), c.state) << c.what;
         EXPECT_EQ(window.StartupExitCode(), c.exitCode);
         EXPECT_EQ(demo.shownErrors.empty() ? "" : demo.shownErrors.back(), c.shownError);
         if (c.message.empty()) {
