@@ -104,6 +104,8 @@ TEST(ConnectionStringTest, ProvidersLeadToTheirEngines) {
         {"Provider=SQLNCLI11;Server=(local)\\SQLEXPRESS;Database=d;Uid=u;Pwd=p;"
          "Trusted_Connection=no",
          Engine::ODBC, freeTds("SERVER=localhost\\SQLEXPRESS;DATABASE=d;UID=u;PWD=p;"), "", tds},
+        {"Provider=MSOLEDBSQL19;Server=.;Uid=u;Pwd=p", Engine::ODBC,
+         freeTds("SERVER=localhost;UID=u;PWD=p;"), "", tds},
     };
     for (const Case& c : cases) {
         EngineTarget t = ado::MapConnectionString(c.text, c.userArg, c.passwordArg, 15, 30);

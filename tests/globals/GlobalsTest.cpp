@@ -43,6 +43,7 @@ TEST(GlobalsTest, FormatStringFillsAndPads) {
         {"%f|%g|%G|%E", {0.5, 2.0, 1.5, 1e20}, "0.5|2|1.5|1e+20"},
         {"%04X", {255}, "00FF"},
         {"%6.4x", {255}, "  00ff"},
+        {"%4x", {255}, "  ff"},
         {"%1x", {255}, "ff"},  // picture shorter than the digits is dropped
         {"%x|%x", {-1, int16_t{-1}}, "ffffffff|ffff"},
         {"%X", {2.5}, "2"},  // whole number rounded half to even
@@ -80,6 +81,7 @@ TEST(GlobalsTest, FormatStringErrors) {
         {"%s", {std::vector<Variant>{}}, 450, ""},  // unwrapped: no arguments
         {"%s|%s", {"a", std::vector<Variant>{}}, 13, ""},
         {"%s", {Variant::Null()}, 94, ""},
+        {"%x", {Variant::Null()}, 94, ""},
     };
     for (const auto& c : cases) {
         const RuntimeError e = test::RaisedBy([&] { FormatString(c.pattern, c.args); });

@@ -62,7 +62,8 @@ TEST_F(IniFileTest, BooleanValueTruthTable) {
     struct Case {
         const char* stored;
         bool expected;
-    } cases[] = {{"Yes", true}, {"TRUE", true}, {"1", true}, {"Y", false}, {"yes please", false}};
+    } cases[] = {{"Yes", true}, {"TRUE", true}, {"1", true},          {"Y", false},
+                 {"on", false}, {"-1", false},  {"yes please", false}};
     IniFile ini = Open();
     for (const auto& c : cases) {
         ini.SetValue(c.stored);

@@ -55,6 +55,7 @@ TEST(GetPrivateProfileStringA, ReadsValuesAsWindowsDoes) {
         {main, "MAIN", "plain", "", "abc"},               // case-insensitive names
         {main, "Main", "Spaced", "", "two words"},        // blanks around name and value trimmed
         {main, "Main", "Quoted", "", "  keep blanks  "},  // one pair of quotes removed
+        {main, "Main", "Single", "", "x"},
         {main, "Main", "Unmatched", "", "\"abc"},
         {main, "Main", "Empty", "d", ""},
         {main, "Main", "Dup", "", "first"},       // first match wins
@@ -164,6 +165,7 @@ TEST(WritePrivateProfileStringA, EditsOnlyTheLinesItChangesInTheFilesOwnForm) {
         {true, "[S]\r\nK=v\r\n", "Next", "K", "v", "[S]\r\nK=v\r\n[Next]\r\nK=v\r\n"},
         {true, "[section1]\rname1=val1\r", "section1", "name2", "v",
          "[section1]\rname1=val1\rname2=v\r"},
+        {true, "[section1]\rname1=val1\r", "new", "k", "v", "[section1]\rname1=val1\r[new]\rk=v\r"},
         {true, "[S]\r\nx=1\r", "S", "k", "v", "[S]\r\nx=1\rk=v\r\n"},  // never merges two lines
         {true, "[S]\nx=1", "S", "k", "v", "[S]\nx=1\nk=v\n"},
         {true, "[S]\r\nkey1=old\r\n", " S ", " key1\t", "new1", "[S]\r\nkey1=new1\r\n"},
@@ -202,8 +204,10 @@ TEST(WritePrivateProfileStringA, RefusesLineBreaksAndUnwritableFiles) {
     WriteFile(ini.path, "[S]\r\nK=v\r\n");
 
     TempDir dir;
-    EXPECT_FALSE(
-        WritePrivateProfileStringA("S", "K", "v", (dir.str() + "/no/such/folder.ini").c_str()));
+    const std::string nowhere = dir.str() + "/no/such/folder.ini";
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "v", nowhere.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "K", nullptr, nowhere.c_str()));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "no"));  // a deletion creates no folder
     EXPECT_FALSE(ini.Set(nullptr, "K", "v"));
 
     std::filesystem::permissions(
