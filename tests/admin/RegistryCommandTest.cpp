@@ -34,7 +34,6 @@ TEST_F(RegistryCommandTest, SetThenQueryEveryType) {
         {"Nothing", "REG_NONE", "", ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name + " " + c.type);
         const std::vector<std::string> value = c.name.empty()
                                                    ? std::vector<std::string>{"--default"}
                                                    : std::vector<std::string>{"--value", c.name};
@@ -73,7 +72,6 @@ TEST_F(RegistryCommandTest, ExportThenImportIntoAnEmptyMachineReproducesTheHives
     TempDir files;
     TempDir empty;
     for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
-        SCOPED_TRACE(root);
         const std::string file = (files.path() / (std::string(root) + ".reg")).string();
         AdminRun exported = RunAdmin({"registry", "export", root, file});
         ASSERT_EQ(exported.code, 0) << Describe(exported);

@@ -40,7 +40,6 @@ TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
     EXPECT_EQ(program.QueryTimeout(), 42);
     EXPECT_EQ(RunAdmin({"settings", "set", "--company", "test", "--timeout", "0"}).code, 2);
     for (const auto& [text, drilldown] : {std::pair{"TRUE", true}, {"no", false}, {"1", true}}) {
-        SCOPED_TRACE(text);
         AdminRun set = RunAdmin({"settings", "set", "--company", "test", "--location",
                                  "  Entrepôt Zürich  ", "--drilldown", text, "--no-test"});
         ASSERT_EQ(set.code, 0) << Describe(set);
@@ -100,7 +99,6 @@ TEST_F(SettingsCommandTest, TestPrintsTheQuantitiesOfAnItem) {
     for (const char* column : {"QTONHAND", "QTONORDER", "QTSALORDR", "QTAVAIL", "QTCOMMIT"})
         EXPECT_EQ(quantities[column].toString().toDouble(), rs->Fields(column).Value().ToDouble())
             << column;
-    EXPECT_GT(quantities["QTONHAND"].toString().toDouble(), 0);
 
     AdminRun text = RunAdmin({"settings", "test", "--company", "SAMLTD", "--item", item});
     ASSERT_EQ(text.code, 0) << Describe(text);
@@ -109,46 +107,36 @@ TEST_F(SettingsCommandTest, TestPrintsTheQuantitiesOfAnItem) {
     EXPECT_NE(text.out.find("Lookup took "), std::string::npos);
 }
 
-TEST_F(SettingsCommandTest, TestWarnsAboutSlowLookupsAndMissingColumns) {
-    struct Case {
-        std::string query;
-        std::string warning;
-    } cases[] = {
-        {"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<3000000) SELECT "
-         "COUNT(*) AS "
-         "QTONHAND,0 AS QTONORDER,0 AS QTSALORDR,0 AS QTAVAIL,0 AS QTCOMMIT FROM c WHERE '%s'<>'?' "
-         "AND '%s'<>'?'",
-         "more than 20.0 ms for each line change: the query scans C: add an index"},
-        {"SELECT 1 AS QTONHAND,2 AS QTONORDER,3 AS QTSALORDR,4 AS QTAVAIL WHERE '%s'<>'?' AND "
-         "'%s'<>'?'",
-         "no column QTCOMMIT: it will show as 0"},
-    };
-    for (const Case& c : cases) {
-        ASSERT_EQ(RunAdmin({"settings", "set", "--company", "SAMINC", "--connection",
-                            "Provider=SQLite;Data Source=" + DemoDatabase().string(), "--location",
-                            "WH1", "--query", c.query})
-                      .code,
-                  0);
-        AdminRun run = RunAdmin({"settings", "test", "--company", "SAMINC"});
-        EXPECT_EQ(run.code, 0) << Describe(run);
-        EXPECT_NE(run.err.find(c.warning), std::string::npos) << Describe(run);
-    }
+// The warnings themselves are the dialog's test too; the slow lookup only shows here.
+TEST_F(SettingsCommandTest, TestWarnsAboutSlowLookups) {
+    const std::string query =
+        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<3000000) SELECT "
+        "COUNT(*) AS QTONHAND,0 AS QTONORDER,0 AS QTSALORDR,0 AS QTAVAIL,0 AS QTCOMMIT FROM c "
+        "WHERE '%s'<>'?' AND '%s'<>'?'";
+    ASSERT_EQ(RunAdmin({"settings", "set", "--company", "SAMINC", "--connection",
+                        "Provider=SQLite;Data Source=" + DemoDatabase().string(), "--location",
+                        "WH1", "--query", query})
+                  .code,
+              0);
+    AdminRun run = RunAdmin({"settings", "test", "--company", "SAMINC"});
+    EXPECT_EQ(run.code, 0) << Describe(run);
+    EXPECT_NE(
+        run.err.find("more than 20.0 ms for each line change: the query scans C: add an index"),
+        std::string::npos)
+        << Describe(run);
 }
 
+// Each refusal's message is the dialog's test; here the location list of the company read by
+// the tool, and --force for a query without any quantity.
 TEST_F(SettingsCommandTest, SetRefusesSettingsThatCannotGiveFigures) {
-    const std::string db = "Provider=SQLite;Data Source=" + DemoDatabase().string();
     struct Case {
         std::vector<std::string> args;
         int code;
         std::string err;  // a part of it
     } cases[] = {
-        {{"--location", "NOPE"},
-         1,
-         "The location \"NOPE\" does not exist in this company. Its "
-         "locations are: WH1"},
+        {{"--location", "NOPE"}, 1, "Its locations are: WH1"},
         {{"--query", "SELECT 1 AS X WHERE '%s'<>'%s'"}, 1, "--force stores it anyway"},
         {{"--query", "SELECT 1 AS X WHERE '%s'<>'%s'", "--force"}, 0, "none of the columns"},
-        {{"--query", "SELECT 1 AS QTONHAND WHERE '%s'<>'?'"}, 1, "two %s placeholders"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"settings", "set", "--company", "SAMLTD"};

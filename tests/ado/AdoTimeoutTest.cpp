@@ -79,7 +79,6 @@ TEST(AdoTimeoutTest, UnreachableServersFailWithinTheConnectionTimeout) {
               "Provider=PostgreSQL;Host=127.0.0.1;Port=" + p + ";Database=x;User ID=x",
               "Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + p +
                   ";Database=x;Username=x"}) {
-            SCOPED_TRACE(cs);
             const auto [error, seconds] = OpenWithTimeout(cs, waits ? 2 : 15);
             // It did wait for a silent server, unless the ODBC driver is not installed here.
             if (waits && error.Description().rfind("[unixODBC]", 0) != 0) {

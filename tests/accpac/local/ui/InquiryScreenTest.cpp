@@ -68,7 +68,6 @@ TEST_F(InquiryScreenTest, ShowsTheDocumentsOfTheKindLaunched) {
         if (c.item == kDemoItemFormatted && c.docType == "1") {  // every text fits
             ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
             EXPECT_EQ(test::ClippedTexts(screen), std::vector<std::string>{});
-            test::SaveScreenshot(screen, "inquiry.png");
         }
         screen->resize(1, 1);  // the minimum size keeps the Close button in the window
         EXPECT_TRUE(QTest::qWaitFor(

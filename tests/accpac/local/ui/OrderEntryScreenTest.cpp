@@ -123,7 +123,6 @@ TEST_F(OrderEntryScreenTest, HostedByProgIDItOpensOnTheSignonAndAnswersByName) {
     window.resize(host->size());
     hosted->DetailList()->setFocus();
     EXPECT_EQ(test::ClippedTexts(&window), std::vector<std::string>{});
-    test::SaveScreenshot(&window, "order-entry.png");
 }
 
 // Arrows and clicks move the order's current line; each move raises reason 0 once the

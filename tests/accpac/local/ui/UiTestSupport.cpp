@@ -4,7 +4,6 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -108,13 +107,6 @@ std::vector<std::string> ClippedTexts(QWidget* root) {
         }
     }
     return clipped;
-}
-
-void SaveScreenshot(QWidget* window, const char* file) {
-    const QString folder = qEnvironmentVariable("LUMARO_SCREENSHOT_DIR");
-    if (folder.isEmpty()) return;
-    QDir().mkpath(folder);
-    EXPECT_TRUE(window->grab().save(folder + "/" + file));
 }
 
 }  // namespace accpac::local::test

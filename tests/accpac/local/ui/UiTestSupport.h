@@ -61,7 +61,5 @@ InquiryScreen* LaunchInquiry(LocalSession& session, const std::string& parameter
 
 // The controls under root whose text does not fit them, as "kind text".
 std::vector<std::string> ClippedTexts(QWidget* root);
-// With LUMARO_SCREENSHOT_DIR set, saves the window there under the file name.
-void SaveScreenshot(QWidget* window, const char* file);
 
 }  // namespace accpac::local::test
