@@ -3,7 +3,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -40,17 +39,6 @@ constexpr const char* kWaiting = "\u2026";
 // one round of reading; later ones come through the worker's callback. The window then
 // paints the table once, not once a location, and is never held longer than a frame.
 constexpr auto kWindowBudget = std::chrono::milliseconds(3);
-
-// As the panel's quantity controls show a number: thousands separators, the decimals of
-// the inventory options.
-QString FormatQuantity(double value, int decimals) {
-    static const QLocale locale(QLocale::English, QLocale::UnitedStates);
-    return locale.toString(value, 'f', decimals >= 0 ? decimals : QLocale::FloatingPointShortest);
-}
-
-std::string FirstLine(const std::string& text) {
-    return text.substr(0, text.find_first_of("\r\n"));
-}
 
 }  // namespace
 
@@ -95,9 +83,9 @@ LocationTable::LocationTable(Setup setup, QWidget* owner)
                                                 row.location + " \u00b7 panel \u00b7 line")) +
                                                 padding);
         else
-            longest = std::max(
-                longest,
-                metrics.horizontalAdvance(FormatQuantity(-99999999, setup_.decimals)) + padding);
+            longest = std::max(longest, metrics.horizontalAdvance(QString::fromStdString(
+                                            FormatQuantity(-99999999, setup_.decimals))) +
+                                            padding);
         grid->setColumnWidth(c, longest);
         width += longest;
     }
@@ -197,8 +185,8 @@ void LocationTable::ShowRow(size_t row, const LookupAnswer* answer) {
             bool number = false;
             const double value = text.toDouble(&number);
             data.figures.push_back(number ? value : 0);
-            auto* cell =
-                new QTableWidgetItem(number ? FormatQuantity(value, setup_.decimals) : text);
+            auto* cell = new QTableWidgetItem(
+                number ? QString::fromStdString(FormatQuantity(value, setup_.decimals)) : text);
             cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (setup_.zoom && figure.docType && (!figure.onlyAboveZero || value > 0))
                 cell->setToolTip(QString::fromStdString(std::string(figure.documents) + " of " +

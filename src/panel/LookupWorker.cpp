@@ -26,8 +26,6 @@ constexpr auto kFirstRetry = std::chrono::seconds(1);
 constexpr auto kLongestRetry = std::chrono::seconds(30);
 constexpr auto kCancelWait = std::chrono::seconds(1);
 
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
-
 }  // namespace
 
 struct LookupWorker::Shared {

@@ -1,9 +1,9 @@
 #include "panel/OrderShortage.h"
 
-#include <QLocale>
 #include <algorithm>
 
 #include "common/TextUtil.h"
+#include "panel/QuantityLookup.h"
 
 namespace lumaro {
 
@@ -52,11 +52,6 @@ Shortage OrderShortage(const std::vector<LineQuantity>& lines,
     for (const LineQuantity& line : saved)
         if (counts(line)) result.needed -= stocking(line).value_or(0);
     return result;
-}
-
-std::string FormatQuantity(double value, int decimals) {
-    static const QLocale locale(QLocale::English, QLocale::UnitedStates);
-    return locale.toString(value, 'f', std::max(decimals, 0)).toStdString();
 }
 
 }  // namespace lumaro

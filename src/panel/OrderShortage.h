@@ -51,7 +51,4 @@ Shortage OrderShortage(const std::vector<LineQuantity>& lines,
                        const std::vector<LineQuantity>& saved, const ShortageCheck& check,
                        const UnitFactor& factor);
 
-// A quantity as the quantity controls show it: fixed decimals, thousands separated.
-std::string FormatQuantity(double value, int decimals);
-
 }  // namespace lumaro

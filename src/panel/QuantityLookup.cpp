@@ -1,5 +1,7 @@
 #include "panel/QuantityLookup.h"
 
+#include <QLocale>
+
 #include "ado/Ado.h"
 #include "common/RuntimeError.h"
 #include "common/TextUtil.h"
@@ -31,6 +33,21 @@ std::string GetFieldText(const ado::Recordset& recordset, const std::string& col
     } catch (...) {
         return "0";
     }
+}
+
+}  // namespace lumaro
+
+namespace lumaro {
+
+std::string FormatQuantity(double value, int decimals) {
+    static const QLocale locale(QLocale::English, QLocale::UnitedStates);
+    return locale.toString(value, 'f', decimals >= 0 ? decimals : QLocale::FloatingPointShortest)
+        .toStdString();
+}
+
+std::string FirstLine(const std::string& text) {
+    const size_t end = text.find_first_of("\r\n");
+    return TrimSpaces(end == std::string::npos ? text : text.substr(0, end));
 }
 
 }  // namespace lumaro

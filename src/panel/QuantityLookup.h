@@ -35,4 +35,11 @@ std::string GetFieldText(const ado::Recordset& recordset, const std::string& col
 // replaced by "****", everything else as written. For messages that show the string.
 using ado::MaskConnectionPasswords;
 
+// A quantity as the quantity controls show it: thousands separated, with the decimals of
+// the inventory options (the shortest form when they are not known, below 0).
+std::string FormatQuantity(double value, int decimals);
+
+// The first line of a message, blanks trimmed: what a status line or a table cell shows.
+std::string FirstLine(const std::string& text);
+
 }  // namespace lumaro

@@ -75,11 +75,6 @@ QColor ErrorColour(const QPalette& palette) {
                                                              : QColor(0xff, 0x6b, 0x6b);
 }
 
-std::string FirstLine(const std::string& text) {
-    const size_t end = text.find_first_of("\r\n");
-    return TrimSpaces(end == std::string::npos ? text : text.substr(0, end));
-}
-
 // The local time of day of `when`, as HH:mm:ss.
 std::string LocalClockTime(std::chrono::system_clock::time_point when) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
