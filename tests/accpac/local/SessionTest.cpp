@@ -46,6 +46,12 @@ TEST_F(SessionTest, SignonGivesASessionOrIsRefusedWithAReason) {
     EXPECT_EQ(session->UserID() + " " + session->CompanyName(), "SYSOP Sample Company Ltd.");
     EXPECT_EQ(session->Errors().Count(), 0);
     EXPECT_GT(SignOn("SAMINC")->SessionID(), session->SessionID());  // every sign-on its own ID
+
+    const std::string text = session->LauncherText();
+    manager.EndSignon(session->SessionID());
+    EXPECT_FALSE(session->SignedOn());
+    EXPECT_EQ(LocalSession::FromLauncherText(text), nullptr);
+    EXPECT_EQ(RaisedBy([&] { session->OpenDBLink(1, 1); }).Number(), kErrSessionClosed);
 }
 
 TEST_F(SessionTest, DBLinkListsActiveApplicationsAndReadsViewFields) {
@@ -102,16 +108,6 @@ TEST_F(SessionTest, ScreenRegistrationAndPreparation) {
 
     EXPECT_EQ(LocalSession::FromLauncherText(session->LauncherText()), session);
     EXPECT_EQ(LocalSession::FromLauncherText("garbage"), nullptr);
-}
-
-TEST_F(SessionTest, EndSignonClosesTheSession) {
-    LocalSessionManager manager;
-    auto session = manager.Signon({"ADMIN", kDemoAdminPassword, "SAMLTD"});
-    const std::string text = session->LauncherText();
-    manager.EndSignon(session->SessionID());
-    EXPECT_FALSE(session->SignedOn());
-    EXPECT_EQ(LocalSession::FromLauncherText(text), nullptr);
-    EXPECT_EQ(RaisedBy([&] { session->OpenDBLink(1, 1); }).Number(), kErrSessionClosed);
 }
 
 // ---- CreateSession: remembered sign-on and the prompt -----------------------------------

@@ -31,13 +31,16 @@ using test::ScopedModalHandler;
 class OrderEntryScreenTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        screen.SetSessionID(demo.session->SessionID());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return screen.IsOpen(); }));
+        Open(screen);
         screen.resize(TwipsToPixelsX(screen.PreferredWidth()),
                       TwipsToPixelsY(screen.PreferredHeight()));
         screen.show();
     }
 
+    void Open(OrderEntryScreen& s) {
+        s.SetSessionID(demo.session->SessionID());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return s.IsOpen(); }));
+    }
     DetailListControl& List() { return *screen.DetailList(); }
     // The editor the list opened for the cell being typed.
     QLineEdit* CellEditor() {
@@ -233,8 +236,7 @@ TEST_F(OrderEntryScreenTest, UnsavedChangesAreAskedAboutOnCloseNewAndAnotherOrde
 TEST_F(OrderEntryScreenTest, UnsavedOrderIsKeptWhenTheHostClosesAndOfferedBackOnce) {
     auto open = [&] {
         auto other = std::make_unique<OrderEntryScreen>();
-        other->SetSessionID(demo.session->SessionID());
-        EXPECT_TRUE(QTest::qWaitFor([&] { return other->IsOpen(); }));
+        Open(*other);
         return other;
     };
     for (QMessageBox::StandardButton button : {QMessageBox::Yes, QMessageBox::No}) {
