@@ -60,7 +60,6 @@ TEST_F(SessionTest, DBLinkListsActiveApplicationsAndReadsViewFields) {
     ASSERT_NE(link, nullptr);
     EXPECT_TRUE(IsActive(*link, "OE"));
     EXPECT_TRUE(IsActive(*link, "IC"));
-    EXPECT_FALSE(IsActive(*link, "oe"));  // application IDs are exact
     auto values = link->ReadViewFields("IC0380", {62, 3});
     ASSERT_EQ(values.size(), 2u);
     EXPECT_EQ(values[0].ToInteger(), 2);
