@@ -31,16 +31,13 @@ using test::ScopedModalHandler;
 class OrderEntryScreenTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Open(screen);
+        screen.SetSessionID(demo.session->SessionID());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return screen.IsOpen(); }));
         screen.resize(TwipsToPixelsX(screen.PreferredWidth()),
                       TwipsToPixelsY(screen.PreferredHeight()));
         screen.show();
     }
 
-    void Open(OrderEntryScreen& s) {
-        s.SetSessionID(demo.session->SessionID());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return s.IsOpen(); }));
-    }
     DetailListControl& List() { return *screen.DetailList(); }
     // The editor the list opened for the cell being typed.
     QLineEdit* CellEditor() {
@@ -236,7 +233,8 @@ TEST_F(OrderEntryScreenTest, UnsavedChangesAreAskedAboutOnCloseNewAndAnotherOrde
 TEST_F(OrderEntryScreenTest, UnsavedOrderIsKeptWhenTheHostClosesAndOfferedBackOnce) {
     auto open = [&] {
         auto other = std::make_unique<OrderEntryScreen>();
-        Open(*other);
+        other->SetSessionID(demo.session->SessionID());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return other->IsOpen(); }));
         return other;
     };
     for (QMessageBox::StandardButton button : {QMessageBox::Yes, QMessageBox::No}) {
