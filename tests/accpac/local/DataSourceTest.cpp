@@ -254,11 +254,8 @@ TEST_F(DataSourceTest, RememberedItemsAreReadAgainAfterAnyChange) {
     company.Exec("UPDATE ICITEM SET \"DESC\" = 'Changed here' WHERE FMTITEMNO = ?",
                  {kDemoItemFormatted});
     EXPECT_EQ(description(), "Changed here");
-    otherConnection(original);
-    EXPECT_EQ(description(), original);
     EXPECT_EQ(OnOtherConnection(company.FileName(), {"PRAGMA journal_mode=WAL"}).toUpper(), "WAL");
     otherConnection("Changed in WAL mode");
     EXPECT_EQ(description(), "Changed in WAL mode");
-    otherConnection(original);
-    EXPECT_EQ(description(), original);
+    otherConnection(original);  // for the other tests of the shared demo
 }
