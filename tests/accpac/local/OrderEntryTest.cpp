@@ -47,8 +47,10 @@ protected:
         log_.Watch(detail_, "D");
     }
     CompanyDatabase& Db() { return order_->Database(); }
-    ItemLocationQuantities Quantities(const std::string& item, const std::string& location) {
-        return *Db().FindItemLocation(item, location);
+    // The demo item's quantities on sales orders and committed at WH1.
+    std::pair<double, double> Figures() {
+        const auto q = *Db().FindItemLocation("A11030", "WH1");
+        return {q.qtySalesOrder, q.qtyCommitted};
     }
 
     TempMachine machine_;
@@ -67,11 +69,12 @@ TEST_F(OrderEntryTest, AClerksActionsRaiseTheirReasons) {
     EXPECT_EQ(order_->HeaderValue(orderheader::BILNAME).ToString(), "Bayside Dental Clinic");
 
     EXPECT_EQ(order_->AddLine(), 0);
-    EXPECT_EQ(detail_.FieldValue(orderdetail::LOCATION).ToString(), "WH1");  // the default location
-    detail_.Fields().Item(orderdetail::ITEM).SetValue(Variant("a11030"));    // typed in stored form
-    EXPECT_EQ(detail_.FieldValue(orderdetail::ITEM).ToString(), "A1-103/0");
+    detail_.Fields().Item(orderdetail::ITEM).SetValue(Variant("a11030"));  // typed in stored form
+    std::string line;  // with the default location
+    for (int field : {orderdetail::ITEM, orderdetail::DESC, orderdetail::LOCATION})
+        line += detail_.FieldValue(field).ToString() + "|";
+    EXPECT_EQ(line, "A1-103/0|Fluorescent Desk Lamp, Black|WH1|");
     EXPECT_TRUE(detail_.FieldValue(orderdetail::STOCKITEM).ToBool());
-    EXPECT_EQ(detail_.FieldValue(orderdetail::DESC).ToString(), "Fluorescent Desk Lamp, Black");
     order_->SetLineValue(0, orderdetail::QTYORDERED, Variant("3"));
     EXPECT_EQ(order_->AddLine(), 1);
     order_->SetLineValue(1, orderdetail::ITEM, Variant("S1-101/0"));  // a service: not a stock item
@@ -84,20 +87,18 @@ TEST_F(OrderEntryTest, AClerksActionsRaiseTheirReasons) {
     EXPECT_EQ(order_->LineValue(1, orderdetail::ITEM).ToString(), "S1-101/0");
     EXPECT_EQ(order_->LineValue(0, orderdetail::QTYORDERED).ToDouble(), 4);
 
-    const auto before = Quantities("A11030", "WH1");
+    const auto [sales, committed] = Figures();
     const std::string number = order_->Save();
     EXPECT_EQ(log_.Take(), (Entries{"H15", "D15"}));
     EXPECT_EQ(order_->HeaderValue(orderheader::ORDNUMBER).ToString(), number);
     EXPECT_EQ(order_->CurrentLine(), 0);
     EXPECT_EQ(detail_.FieldValue(orderdetail::QTYCOMMIT).ToDouble(), 4);  // active order: committed
-    const auto after = Quantities("A11030", "WH1");
-    EXPECT_EQ(after.qtySalesOrder, before.qtySalesOrder + 4);
-    EXPECT_EQ(after.qtyCommitted, before.qtyCommitted + 4);
+    EXPECT_EQ(Figures(), std::pair(sales + 4, committed + 4));
     // The inquiry lists the saved order, and its documents still add up to the figures.
     auto documentsAddUp = [&](double ofTheOrder) {
-        const auto figures = Quantities("A11030", "WH1");
-        for (auto [kind, figure] : {std::pair{kDocSalesOrders, figures.qtySalesOrder},
-                                    {kDocCommitted, figures.qtyCommitted}}) {
+        const auto [salesNow, committedNow] = Figures();
+        for (auto [kind, figure] :
+             {std::pair{kDocSalesOrders, salesNow}, {kDocCommitted, committedNow}}) {
             double sum = 0, listed = 0;
             for (const InquiryDocument& d : Db().InquiryDocuments("A11030", "WH1", kind))
                 sum += d.quantity, listed += d.documentNumber == number ? d.quantity : 0;
@@ -114,15 +115,13 @@ TEST_F(OrderEntryTest, AClerksActionsRaiseTheirReasons) {
     EXPECT_EQ(order_->SavedLineValue(0, orderdetail::QTYORDERED).ToDouble(), 4);
     EXPECT_EQ(order_->Save(), number);
     EXPECT_EQ(order_->SavedLineValue(0, orderdetail::UNIT).ToString(), "CASE");
-    EXPECT_EQ(Quantities("A11030", "WH1").qtyCommitted, before.qtyCommitted + 120);
+    EXPECT_EQ(Figures().second, committed + 120);
     documentsAddUp(120);
     order_->DeleteLine(0);
     EXPECT_EQ(order_->CurrentLine(), 0);
     EXPECT_EQ(detail_.FieldValue(orderdetail::ITEM).ToString(), "S1-101/0");
     order_->Save();
-    const auto deleted = Quantities("A11030", "WH1");
-    EXPECT_EQ(deleted.qtyCommitted + deleted.qtySalesOrder,
-              before.qtyCommitted + before.qtySalesOrder);
+    EXPECT_EQ(Figures(), std::pair(sales, committed));
 
     // Opened again, the order shows its saved lines.
     log_.Take();
@@ -149,7 +148,7 @@ TEST_F(OrderEntryTest, DeletingTheLastLineStartsAnEmptyRecord) {
 }
 
 TEST_F(OrderEntryTest, OrdersThatCannotBeSavedChangeNothing) {
-    const auto before = Quantities("A11030", "WH1");
+    const auto before = Figures();
     const size_t orders = Db().OrderNumbers().size();
     struct Case {
         const char* customer;
@@ -184,12 +183,12 @@ TEST_F(OrderEntryTest, OrdersThatCannotBeSavedChangeNothing) {
         EXPECT_EQ(order_->LineCount(), c.blankLines + 1);  // the clerk can correct the order
     }
     EXPECT_EQ(Db().OrderNumbers().size(), orders);
-    EXPECT_EQ(Quantities("A11030", "WH1").qtyCommitted, before.qtyCommitted);
+    EXPECT_EQ(Figures(), before);
 }
 
 // A future order is on order but not committed; its lines without an item are not kept.
 TEST_F(OrderEntryTest, FutureOrderWithBlankLines) {
-    const auto before = Quantities("A11030", "WH1");
+    const auto [sales, committed] = Figures();
     order_->NewOrder();
     order_->SetHeaderValue(orderheader::CUSTOMER, Variant("1110"));
     order_->SetHeaderValue(orderheader::TYPE, Variant(int32_t{2}));
@@ -204,9 +203,7 @@ TEST_F(OrderEntryTest, FutureOrderWithBlankLines) {
     EXPECT_EQ(order_->CurrentLine(), 0);
     EXPECT_EQ(detail_.FieldValue(orderdetail::ITEM).ToString(), "A1-103/0");
     EXPECT_EQ(detail_.FieldValue(orderdetail::LINENUM).ToLong(), 1);
-    const auto after = Quantities("A11030", "WH1");
-    EXPECT_EQ(after.qtySalesOrder, before.qtySalesOrder + 6);
-    EXPECT_EQ(after.qtyCommitted, before.qtyCommitted);
+    EXPECT_EQ(Figures(), std::pair(sales + 6, committed));
 }
 
 TEST_F(OrderEntryTest, NeedsActiveOrderDataSources) {
