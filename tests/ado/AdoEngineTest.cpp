@@ -72,10 +72,8 @@ PgIclocDatabase* AdoEngineTest::database_ = nullptr;
 // are found ignoring case (PostgreSQL names them in lower case).
 void ExpectSampleQuantities(const std::shared_ptr<ado::Connection>& connection) {
     for (const IclocRow& row : SampleIclocRows()) {
-        std::string item = row.itemNo;
-        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2))
-            item.insert(p, "'");
-        auto rs = OpenQuery(connection, FirstRunQuery(item, row.location));
+        auto rs = OpenQuery(connection,
+                            FirstRunQuery(lumaro::ReplaceAll(row.itemNo, "'", "''"), row.location));
         ASSERT_FALSE(rs->IsEOF());
         rs->MoveFirst();
         auto got = [&](const char* column, bool asNumber = true) {
@@ -142,7 +140,6 @@ TEST_P(AdoEngineTest, StatementErrorsCarryTheDriversOwnText) {
 }
 
 TEST_P(AdoEngineTest, ObjectStatesFollowAdo) {
-    EXPECT_EQ(connection_->ConnectionString(), connectionString_);
     EXPECT_EQ(RaisedBy([&] { connection_->Open(); }).Number(), ado::adErrObjectOpen);
 
     auto rs = OpenQuery(connection_, FirstRunQuery("A1-103/0", "1"));
