@@ -3,7 +3,6 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <tuple>
 
 #include "AdminTestSupport.h"
 #include "ado/AdoTestUtil.h"
@@ -12,8 +11,6 @@
 
 namespace lumaro::test {
 namespace {
-
-using namespace std::string_literals;
 
 class SettingsCommandTest : public AdminDemo {};
 
@@ -49,7 +46,8 @@ TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
         AdminRun show = RunAdmin({"settings", "show", "--company", "TEST", "--json", "--reveal"});
         ASSERT_EQ(show.code, 0) << Describe(show);
         const QJsonObject o = show.Json().object();
-        const auto expected = std::tuple(connection, query, "Entrepôt Zürich"s, drilldown);
+        const auto expected =
+            std::tuple(connection, query, std::string("Entrepôt Zürich"), drilldown);
         EXPECT_EQ(std::tuple(o["connectionString"].toString().toStdString(),
                              o["query"].toString().toStdString(),
                              o["location"].toString().toStdString(), o["drilldown"].toBool()),

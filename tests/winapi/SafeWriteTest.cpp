@@ -16,7 +16,6 @@
 
 #include "support/RegTestUtil.h"
 #include "support/TestSupport.h"
-#include "winapi/FileStore.h"
 #include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
 
@@ -100,21 +99,6 @@ TEST(SafeWrites, FourProcessesKeepAllTheirKeys) {
                        (KeyValue("Software\\Shared\\K" + value(p, i)) != value(p, i));
     EXPECT_EQ(missing, 0);
     EXPECT_TRUE(NoSideFilesLeft(machine.path()));
-}
-
-// The folder's lock is held during an update: an update of another file of the folder made
-// from within it (all hives share one folder) goes ahead instead of waiting for itself.
-TEST(SafeWrites, AnUpdateWithinAnotherOfTheSameFolder) {
-    TempDir dir;
-    const std::string a = dir.str() + "/a.ini", b = dir.str() + "/b.ini";
-    using namespace winapi::detail;
-    auto status = LockedUpdate(a, [&](bool, const std::string&, std::string& out) {
-        EXPECT_TRUE(WritePrivateProfileStringA("S", "K", "b", b.c_str()));
-        out = "[S]\r\nK=a\r\n";
-        return Edit::Replace;
-    });
-    EXPECT_EQ(status, UpdateStatus::Written);
-    EXPECT_EQ(Profile(a, "S", "K") + Profile(b, "S", "K"), "ab");
 }
 
 // Empty (not written yet) or complete: CR LF at the end and every line of the expected form.
