@@ -190,10 +190,8 @@ TEST_P(AdoEngineTest, SignOnFaultsCarryTheServersText) {
         EXPECT_NE(e.Description().find(text), std::string::npos) << e.Description();
         EXPECT_EQ(connection.State(), ado::adStateClosed);
     }
-    // The password given in the string, or as Open's arguments.
-    ado::Connection withPassword;
-    withPassword.Open(base + db + "User ID=lumaro_pw;Password=lumaro-secret");
-    EXPECT_EQ(withPassword.State(), ado::adStateOpen);
+    // The password given as Open's arguments (one given in the string is refused above when
+    // wrong, and would be "not supplied" if it were dropped).
     ado::Connection withArguments;
     withArguments.Open(base + db, "lumaro_pw", "lumaro-secret");
     EXPECT_EQ(withArguments.State(), ado::adStateOpen);
