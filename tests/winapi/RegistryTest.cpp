@@ -34,24 +34,16 @@ LONG SetText(HKEY key, const char* name, const std::string& text, DWORD type = R
                           DWORD(text.size() + 1));
 }
 
-std::vector<std::string> SubKeys(HKEY key) {
+// The names of the key's subkeys (or values), in the order enumeration gives them.
+std::vector<std::string> Names(HKEY key, bool values = false) {
     std::vector<std::string> names;
     char name[256];
-    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+    for (DWORD i = 0, size = sizeof name;; ++i, size = sizeof name) {
+        if ((values ? RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr)
+                    : RegEnumKeyA(key, i, name, size)) != ERROR_SUCCESS)
+            return names;
         names.push_back(name);
-    return names;
-}
-
-std::vector<std::string> ValueNames(HKEY key) {
-    std::vector<std::string> names;
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD size = sizeof name;
-        if (RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, size);
     }
-    return names;
 }
 
 class Registry : public ::testing::Test {
@@ -83,10 +75,10 @@ TEST_F(Registry, CreateOpenQueryRoundTripInWindowsOrder) {
     for (const char* name : {"zeta", "Alpha", "_under", "beta", "Mid"})
         RegCloseKey(Create(key, name));
     for (const char* name : {"z", "A", "m"}) SetText(key, name, name);
-    EXPECT_EQ(SubKeys(key), (std::vector<std::string>{"Alpha", "beta", "Mid", "zeta", "_under"}));
-    EXPECT_EQ(ValueNames(key), (std::vector<std::string>{"z", "A", "m"}));
+    EXPECT_EQ(Names(key), (std::vector<std::string>{"Alpha", "beta", "Mid", "zeta", "_under"}));
+    EXPECT_EQ(Names(key, true), (std::vector<std::string>{"z", "A", "m"}));
     SetText(key, "a", "again");  // an existing name keeps its place and spelling
-    EXPECT_EQ(ValueNames(key), (std::vector<std::string>{"z", "A", "m"}));
+    EXPECT_EQ(Names(key, true), (std::vector<std::string>{"z", "A", "m"}));
     RegCloseKey(key);
 }
 
@@ -415,8 +407,8 @@ TEST_F(Registry, HandWrittenHiveReadsAsAnImportWould) {
 
     HKEY software = Create(HKEY_LOCAL_MACHINE, "Software"), v = Create(software, "V");
     HKEY hand = Create(v, "Hand");
-    EXPECT_EQ(SubKeys(software), (std::vector<std::string>{"Classes", "V"}));
-    EXPECT_EQ(SubKeys(v), (std::vector<std::string>{"Hand", "Untouched"}));
+    EXPECT_EQ(Names(software), (std::vector<std::string>{"Classes", "V"}));
+    EXPECT_EQ(Names(v), (std::vector<std::string>{"Hand", "Untouched"}));
     EXPECT_EQ(RegDeleteKeyA(software, "Classes"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(LoadRegValue(hand, "", "bin"),
               std::make_pair(DWORD(REG_BINARY), "\x01\x02\x03\x04"s));
