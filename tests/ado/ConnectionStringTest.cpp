@@ -112,7 +112,6 @@ TEST(ConnectionStringTest, ProvidersLeadToTheirEngines) {
         const bool pg = c.engine == Engine::PostgreSQL;
         EXPECT_EQ(std::tie(t.engine, t.databaseName, t.hostName, t.port, t.connectOptions),
                   std::tie(c.engine, c.database, c.host, c.port, c.options));
-        EXPECT_EQ(t.qtDriver, c.engine == Engine::SQLite ? "QSQLITE" : pg ? "QPSQL" : "QODBC");
         EXPECT_EQ(t.odbcConnectionString,
                   c.engine == Engine::ODBC && c.odbc.empty() ? c.database : c.odbc);
         EXPECT_EQ(pg ? t.userName + "/" + t.password : "", pg ? c.user + "/" + c.password : "");
