@@ -48,17 +48,12 @@ TEST_F(RegistryCommandTest, SetThenQueryEveryType) {
         ASSERT_EQ(query.code, 0) << Describe(query);
         EXPECT_EQ(query.Json()["data"].toString().toStdString(), c.shown);
     }
-    AdminRun all = RunAdmin(
-        {"registry", "query", "HKEY_CURRENT_USER\\Software\\Lumaro Test", "--recursive", "--json"});
-    ASSERT_EQ(all.code, 0) << Describe(all);
-    EXPECT_EQ(all.Json()["subkeys"][0]["values"].toArray().size(), 8);
-
+    // A recursive query is ImportDeletesWhatTheFileMarksWithAMinus's; a missing key's message
+    // BadInputTest's.
     EXPECT_EQ(RunAdmin({"registry", "delete", key, "--value", "text"}).code, 0);
     EXPECT_EQ(RunAdmin({"registry", "query", key, "--value", "Text"}).code, 1);
     EXPECT_EQ(RunAdmin({"registry", "delete", "HKCU\\Software\\Lumaro Test"}).code, 0);
-    AdminRun gone = RunAdmin({"registry", "query", key});
-    EXPECT_EQ(gone.code, 1);
-    EXPECT_NE(gone.err.find("unable to find"), std::string::npos) << gone.err;
+    EXPECT_EQ(RunAdmin({"registry", "query", key}).code, 1);
 }
 
 TEST_F(RegistryCommandTest, ExportThenImportIntoAnEmptyMachineReproducesTheHives) {

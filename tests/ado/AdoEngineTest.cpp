@@ -72,10 +72,8 @@ PgIclocDatabase* AdoEngineTest::database_ = nullptr;
 // are found ignoring case (PostgreSQL names them in lower case).
 void ExpectSampleQuantities(const std::shared_ptr<ado::Connection>& connection) {
     for (const IclocRow& row : SampleIclocRows()) {
-        std::string item = row.itemNo;
-        for (size_t p = item.find('\''); p != std::string::npos; p = item.find('\'', p + 2))
-            item.insert(p, "'");
-        auto rs = OpenQuery(connection, FirstRunQuery(item, row.location));
+        auto rs = OpenQuery(connection,
+                            FirstRunQuery(lumaro::ReplaceAll(row.itemNo, "'", "''"), row.location));
         ASSERT_FALSE(rs->IsEOF());
         rs->MoveFirst();
         auto got = [&](const char* column, bool asNumber = true) {
@@ -142,7 +140,6 @@ TEST_P(AdoEngineTest, StatementErrorsCarryTheDriversOwnText) {
 }
 
 TEST_P(AdoEngineTest, ObjectStatesFollowAdo) {
-    EXPECT_EQ(connection_->ConnectionString(), connectionString_);
     EXPECT_EQ(RaisedBy([&] { connection_->Open(); }).Number(), ado::adErrObjectOpen);
 
     auto rs = OpenQuery(connection_, FirstRunQuery("A1-103/0", "1"));
@@ -193,10 +190,8 @@ TEST_P(AdoEngineTest, SignOnFaultsCarryTheServersText) {
         EXPECT_NE(e.Description().find(text), std::string::npos) << e.Description();
         EXPECT_EQ(connection.State(), ado::adStateClosed);
     }
-    // The password given in the string, or as Open's arguments.
-    ado::Connection withPassword;
-    withPassword.Open(base + db + "User ID=lumaro_pw;Password=lumaro-secret");
-    EXPECT_EQ(withPassword.State(), ado::adStateOpen);
+    // The password given as Open's arguments (one given in the string is refused above when
+    // wrong, and would be "not supplied" if it were dropped).
     ado::Connection withArguments;
     withArguments.Open(base + db, "lumaro_pw", "lumaro-secret");
     EXPECT_EQ(withArguments.State(), ado::adStateOpen);

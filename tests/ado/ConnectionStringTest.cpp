@@ -112,7 +112,6 @@ TEST(ConnectionStringTest, ProvidersLeadToTheirEngines) {
         const bool pg = c.engine == Engine::PostgreSQL;
         EXPECT_EQ(std::tie(t.engine, t.databaseName, t.hostName, t.port, t.connectOptions),
                   std::tie(c.engine, c.database, c.host, c.port, c.options));
-        EXPECT_EQ(t.qtDriver, c.engine == Engine::SQLite ? "QSQLITE" : pg ? "QPSQL" : "QODBC");
         EXPECT_EQ(t.odbcConnectionString,
                   c.engine == Engine::ODBC && c.odbc.empty() ? c.database : c.odbc);
         EXPECT_EQ(pg ? t.userName + "/" + t.password : "", pg ? c.user + "/" + c.password : "");
@@ -196,56 +195,25 @@ TEST(ConnectionStringTest, ValuesArriveWhole) {
 }
 
 TEST(ConnectionStringTest, MaskHidesEveryPasswordTheParserFinds) {
-    struct Case {
-        std::string text;
-        std::vector<std::string> secrets;  // none of these may show
-        std::string masked = {};           // when given, the whole masked text
-    };
-    const Case cases[] = {
+    // Each password (also inside a nested string) replaced, every other byte kept.
+    const std::pair<std::string, std::string> cases[] = {
         {"Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=?;",
-         {},
          "Provider=SQLNCLI; Server=?; Database=?; Uid=?; Pwd=****;"},
         {"Driver={x};PWD={se;cr}}et};password=\"a;b\";Port=1",
-         {"se;", "cr}}et", "a;b"},
          "Driver={x};PWD=****;password=****;Port=1"},
-        {"\tPassword=s1;Server=h", {"s1"}, "\tPassword=****;Server=h"},
-        {"Server=h;\r\nPwd\n=s2 ", {"s2"}},
-        {"Pwd=\t\"s3a;s3b\";Server=h", {"s3a", "s3b"}, "Pwd=\t****;Server=h"},
-        {"X==Y=\"1;PWD=s4\";Pwd==x=1", {"s4"}, "X==Y=\"1;PWD=****\";Pwd==x=1"},
-        {"sslpassword=s5;Host=h", {"s5"}},
-        {"Provider=MSDASQL;Extended Properties=\"DSN=x;PWD=s6\"", {"s6"}},
-        {"Extended Properties='DSN=x;Pwd=\"s7''q\"'", {"s7"}},
-        {"Pwd=\"unclosed s8;Server=h", {"s8", "Server"}},
-        {"Pwd='a' s9;Server=h", {"s9"}, "Pwd=****;Server=h"},
-        {"Pwd=first11;PWD=second11;Pwd=", {"first11", "second11"}},
+        {"\tPassword=s1;Server=h", "\tPassword=****;Server=h"},
+        {"Server=h;\r\nPwd\n=s2 ", "Server=h;\r\nPwd\n=**** "},
+        {"Pwd=\t\"s3a;s3b\";Server=h", "Pwd=\t****;Server=h"},
+        {"X==Y=\"1;PWD=s4\";Pwd==x=1", "X==Y=\"1;PWD=****\";Pwd==x=1"},
+        {"sslpassword=s5;Host=h", "sslpassword=****;Host=h"},
+        {"Provider=MSDASQL;Extended Properties=\"DSN=x;PWD=s6\"",
+         "Provider=MSDASQL;Extended Properties=\"DSN=x;PWD=****\""},
+        {"Extended Properties='DSN=x;Pwd=\"s7''q\"'", "Extended Properties='DSN=x;Pwd=****'"},
+        {"Pwd=\"unclosed s8;Server=h", "Pwd=****"},
+        {"Pwd='a' s9;Server=h", "Pwd=****;Server=h"},
+        {"Pwd=first11;PWD=second11;Pwd=", "Pwd=****;PWD=****;Pwd="},
     };
-    for (const Case& c : cases) {
-        const std::string masked = ado::MaskConnectionPasswords(c.text);
-        for (const std::string& secret : c.secrets)
-            EXPECT_EQ(masked.find(secret), std::string::npos) << masked;
-        if (!c.masked.empty()) {
-            EXPECT_EQ(masked, c.masked);
-        }
-        // Everything else is kept: the masked text reads as the same pairs, each password
-        // (also inside a nested string) replaced.
-        std::vector<ConnectionString::Item> items;
-        try {
-            items = ConnectionString::Parse(c.text).Items();
-        } catch (const lumaro::RuntimeError&) {
-            continue;
-        }
-        const auto got = ConnectionString::Parse(masked).Items();
-        ASSERT_EQ(got.size(), items.size());
-        for (size_t i = 0; i < items.size(); ++i) {
-            EXPECT_EQ(got[i].key, items[i].key);
-            std::string expected = items[i].value;
-            if (ado::IsPasswordKey(items[i].key) && !expected.empty())
-                expected = "****";
-            else if (!items[i].braced && expected.find('=') != std::string::npos)
-                expected = ado::MaskConnectionPasswords(expected);
-            EXPECT_EQ(got[i].value, expected);
-        }
-    }
+    for (const auto& [text, masked] : cases) EXPECT_EQ(ado::MaskConnectionPasswords(text), masked);
 }
 
 }  // namespace

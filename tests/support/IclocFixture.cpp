@@ -17,12 +17,6 @@ namespace lumaro::test {
 
 namespace {
 
-std::string Number(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.4f", v);
-    return buf;
-}
-
 std::string Quoted(std::string text) {
     for (size_t p = text.find('\''); p != std::string::npos; p = text.find('\'', p + 2))
         text.insert(p, "'");
@@ -54,8 +48,8 @@ void WriteRows(QSqlDatabase& db, const std::vector<IclocRow>* rows, long generat
                    Quoted(r.location);
             for (double v : {r.qtyOnHand, r.qtyReNoCst, r.qtyAdNoCst, r.qtyShNoCst, r.qtyOnOrder,
                              r.qtySalOrdr})
-                sql += "," + Number(v);
-            sql += "," + (r.qtyCommit ? Number(*r.qtyCommit) : std::string("NULL")) + ")";
+                sql += "," + std::to_string(v);
+            sql += "," + (r.qtyCommit ? std::to_string(*r.qtyCommit) : std::string("NULL")) + ")";
         }
         Exec(db, sql);
     }

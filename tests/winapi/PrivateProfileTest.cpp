@@ -165,9 +165,7 @@ TEST(WritePrivateProfileStringA, EditsOnlyTheLinesItChangesInTheFilesOwnForm) {
         {true, "[S]\r\nK=v\r\n", "Next", "K", "v", "[S]\r\nK=v\r\n[Next]\r\nK=v\r\n"},
         {true, "[section1]\rname1=val1\r", "section1", "name2", "v",
          "[section1]\rname1=val1\rname2=v\r"},
-        {true, "[section1]\rname1=val1\r", "new", "k", "v", "[section1]\rname1=val1\r[new]\rk=v\r"},
         {true, "[S]\r\nx=1\r", "S", "k", "v", "[S]\r\nx=1\rk=v\r\n"},  // never merges two lines
-        {true, "[S]\nx=1", "S", "k", "v", "[S]\nx=1\nk=v\n"},
         {true, "[S]\r\nkey1=old\r\n", " S ", " key1\t", "new1", "[S]\r\nkey1=new1\r\n"},
         {true, "[ padded ]\r\nk=1\r\n", "padded", "k", "2", "[ padded ]\r\nk=2\r\n"},
         {true, "[S]\r\nk=Soci\xE9t\xE9\r\n", "S", "n", "\u20AC\u00E9",

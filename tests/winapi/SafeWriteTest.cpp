@@ -16,7 +16,6 @@
 
 #include "support/RegTestUtil.h"
 #include "support/TestSupport.h"
-#include "winapi/FileStore.h"
 #include "winapi/RegistryStore.h"
 #include "winapi/windows.h"
 
@@ -100,21 +99,6 @@ TEST(SafeWrites, FourProcessesKeepAllTheirKeys) {
                        (KeyValue("Software\\Shared\\K" + value(p, i)) != value(p, i));
     EXPECT_EQ(missing, 0);
     EXPECT_TRUE(NoSideFilesLeft(machine.path()));
-}
-
-// The folder's lock is held during an update: an update of another file of the folder made
-// from within it (all hives share one folder) goes ahead instead of waiting for itself.
-TEST(SafeWrites, AnUpdateWithinAnotherOfTheSameFolder) {
-    TempDir dir;
-    const std::string a = dir.str() + "/a.ini", b = dir.str() + "/b.ini";
-    using namespace winapi::detail;
-    auto status = LockedUpdate(a, [&](bool, const std::string&, std::string& out) {
-        EXPECT_TRUE(WritePrivateProfileStringA("S", "K", "b", b.c_str()));
-        out = "[S]\r\nK=a\r\n";
-        return Edit::Replace;
-    });
-    EXPECT_EQ(status, UpdateStatus::Written);
-    EXPECT_EQ(Profile(a, "S", "K") + Profile(b, "S", "K"), "ab");
 }
 
 // Empty (not written yet) or complete: CR LF at the end and every line of the expected form.
@@ -230,8 +214,6 @@ TEST(MalformedFiles, HivesAreReadAsFarAsPossibleAndNeverDestroyed) {
         {"bad hex", head + ok + "\"x\"=hex:zz,01\r\n", "\"x\"=hex:zz,01"},
         {"header without ]", header + "[HKEY_LOCAL_MACHINE\\Broken\r\n\"w\"=\"1\"\r\n" + good,
          "[HKEY_LOCAL_MACHINE\\Broken"},
-        {"other root", header + "[HKEY_CURRENT_USER\\Elsewhere]\r\n\"w\"=\"1\"\r\n" + good,
-         "[HKEY_CURRENT_USER\\Elsewhere]"},
         {"NUL byte", head + "\"n\"=\"a\0b\"\r\n"s + ok, "\"n\"=\"a\0b\""s},
         {"comment and junk", header + "; a comment\r\njunk\r\n" + good, "junk"},
         {"too deep", header + deep + "\r\n" + good, deep},
