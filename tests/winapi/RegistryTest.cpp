@@ -412,8 +412,8 @@ TEST_F(Registry, HandWrittenHiveReadsAsAnImportWould) {
     EXPECT_EQ(LoadRegValue(hand, "", "x"), std::make_pair(DWORD(REG_DWORD), "\x01\0\0\0"s));
     SetText(hand, "new", "x");
     const std::string file = ReadFile(hklm);
-    for (const char* kept :
-         {"; kept\r\n[HKEY_CURRENT_USER\\Stray]\r\n", "\\V\\Untouched]\r\n\"x\"=dword: 1\n"})
+    for (const char* kept : {"; kept\r\n[HKEY_CURRENT_USER\\Stray]\r\n",
+                             "\\V\\Untouched]\r\n\"x\"=dword: 1\n", "\"new\"=\"x\""})
         EXPECT_NE(file.find(kept), std::string::npos) << file;
     for (HKEY key : {hand, v, software}) RegCloseKey(key);
 }
