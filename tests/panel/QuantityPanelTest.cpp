@@ -328,40 +328,34 @@ TEST_F(QuantityPanelTest, RefreshAndTheRememberedItem) {
     Start();
     StatementCounter queries;
     const auto [other, otherStored] = OtherItem();
-    struct Step {
-        const char* what;
-        std::function<void()> action;
-        int queries;  // run by the step
-    } steps[] = {
-        {"first line of the item", [&] { MoveToLine(kDemoItemFormatted); }, 1},
-        {"second line of the same item", [&] { MoveToLine(kDemoItemFormatted); }, 0},
-        {"same item in other letter case", [&] { MoveToLine(ToLowerAscii(kDemoItemFormatted)); },
-         0},
-        {"record re-read after a save",
-         [&] { line->RaiseRecordChanged(accpac::ReasonRecordRefreshed); }, 1},
-        {"another order with the same item",
-         [&] {
+    auto setItem = [&](const char* item) {
+        line->Fields().Item(detail::ITEM).SetValue(Variant(item));
+    };
+    // Each step and the statements it runs.
+    const std::pair<std::function<void()>, int> steps[] = {
+        {[&] { MoveToLine(kDemoItemFormatted); }, 1},                // first line of the item
+        {[&] { MoveToLine(kDemoItemFormatted); }, 0},                // same item again
+        {[&] { MoveToLine(ToLowerAscii(kDemoItemFormatted)); }, 0},  // in other letter case
+        {[&] { line->RaiseRecordChanged(accpac::ReasonRecordRefreshed); }, 1},  // after a save
+        {[&] {  // another order with the same item
              header->RaiseRecordChanged(accpac::ReasonRecordChanged);
              MoveToLine(kDemoItemFormatted);
          },
          1},
-        {"refresh button", [&] { panel->btnRefresh->click(); }, 1},
-        {"another field changed",
-         [&] { line->Fields().Item(detail::QTYORDERED).SetValue(Variant(3.0)); }, 0},
-        {"item field written again",
-         [&] { line->Fields().Item(detail::ITEM).SetValue(Variant(kDemoItemFormatted)); }, 0},
-        {"new line started", [&] { line->RaiseRecordChanged(accpac::ReasonNewRecord); }, 0},
-        {"same item after a new line", [&] { MoveToLine(kDemoItemFormatted); }, 1},
-        {"another item", [&] { MoveToLine(other); }, 1},
-        {"item typed on the line",
-         [&] { line->Fields().Item(detail::ITEM).SetValue(Variant(kDemoItemStored)); }, 1},
-        {"unknown item: no external query", [&] { MoveToLine("NO-SUCH-ITEM"); }, 0},
+        {[&] { panel->btnRefresh->click(); }, 1},
+        {[&] { line->Fields().Item(detail::QTYORDERED).SetValue(Variant(3.0)); }, 0},
+        {[&] { setItem(kDemoItemFormatted); }, 0},                        // written again
+        {[&] { line->RaiseRecordChanged(accpac::ReasonNewRecord); }, 0},  // a new line
+        {[&] { MoveToLine(kDemoItemFormatted); }, 1},                     // then the same item
+        {[&] { MoveToLine(other); }, 1},
+        {[&] { setItem(kDemoItemStored); }, 1},    // typed on the line
+        {[&] { MoveToLine("NO-SUCH-ITEM"); }, 0},  // unknown item: no external query
     };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.what);
+    for (const auto& step : steps) {
+        SCOPED_TRACE(&step - steps);
         const int before = queries.Count();
-        step.action();
-        EXPECT_EQ(queries.Count() - before, step.queries);
+        step.first();
+        EXPECT_EQ(queries.Count() - before, step.second);
     }
 
     // Which figure goes to which control: QueryShapes.
@@ -396,10 +390,8 @@ TEST_F(QuantityPanelTest, ZoomButtonsFollowTheLineAndTheQuantities) {
         Texts shown;  // empty: not checked
         Flags zooms;
     } cases[] = {
-        {"PNL-ZERO",
-         true,
-         {"5", "0", "1", "5", "0"},
-         {true, false, false}},  // nothing on order or committed
+        // nothing on order or committed
+        {"PNL-ZERO", true, {"5", "0", "1", "5", "0"}, {true, false, false}},
         {"PNL-BLANKDESC", true, {"1", "2", "3", "-3", "4"}, {true, true, true}},
         {"NO-SUCH-ITEM", true, kMarker, {true, false, false}},  // unknown: the marker is below 0
         {"   ", true, kMarker, {false, false, false}},          // looked up, but blank for the zoom
@@ -440,14 +432,11 @@ TEST_F(QuantityPanelTest, QueryShapes) {
     } cases[] = {
         {"SELECT 1 AS QTONHAND, 2 AS qtonorder, 3 AS QTSALORDR, 4 AS QTAVAIL" + where,
          {"1", "2", "3", "4", "0"}},  // no QTCOMMIT
-        {"SELECT 1 AS QTONHAND, NULL AS QTONORDER, 3 AS QTSALORDR, 4 AS QTAVAIL, 5 AS QTCOMMIT" +
-             where,
-         {"1", "0", "3", "4", "5"}},
-        {"SELECT * FROM (SELECT 5 AS QTONHAND, 6 AS QTONORDER, 7 AS QTSALORDR, 8 AS QTAVAIL, 9 AS "
-         "QTCOMMIT UNION ALL SELECT 1, 1, 1, 1, 1)" +
+        {"SELECT * FROM (SELECT 5 AS QTONHAND, NULL AS QTONORDER, 7 AS QTSALORDR, 8 AS QTAVAIL, "
+         "9 AS QTCOMMIT UNION ALL SELECT 1, 1, 1, 1, 1)" +
              where + " ORDER BY QTONHAND DESC",
-         {"5", "6", "7", "8", "9"}},                                     // two rows: the first
-        {"SELECT 1 AS QTONHAND WHERE '%s' = '%s'", kMarker},             // no row
+         {"5", "0", "7", "8", "9"}},                          // two rows: the first; NULL is 0
+        {"SELECT 1 AS QTONHAND WHERE '%s' = '%s'", kMarker},  // no row
         {"SELECT 'many' AS QTONHAND, 1 AS QTONORDER" + where, kMarker},  // not a number
         {"SELECT * FROM no_such_table" + where, kMarker, "no_such_table"},
         {"SELECT 1 AS QTONHAND WHERE '%s' <> ''", kMarker, "Mismatch of parameters"},
@@ -465,7 +454,6 @@ TEST_F(QuantityPanelTest, QueryShapes) {
             EXPECT_NE(p->StatusText().find(c.cause), std::string::npos) << p->StatusText();
             EXPECT_EQ(p->StatusText().find('\n'), std::string::npos);
         }
-        p->CloseQuantitySources();
     }
 }
 
@@ -583,33 +571,28 @@ TEST_F(QuantityPanelTest, ShortageOfTheOrderAndTheLineLocation) {
     };
     StatementCounter queries;
     const std::string wh2 = "line ships from WH2: 7.00 available";
-    struct Step {
-        const char* what;
+    const std::string caseShort = "This order needs 91.00, -5.00 available: short 91.00";
+    const struct Step {
         std::function<void()> action;
         int queries;
         std::string shortage, hint;
     } steps[] = {
-        {"a line of 30", [&] { newLine("30"); }, 1,
-         "This order needs 30.00, 12.00 available: short 18.00", ""},
-        {"12 typed: it just fits", [&] { type(detail::QTYORDERED, "12"); }, 0, "", ""},
-        {"a second line adds up", [&] { newLine("5"); }, 1,
-         "This order needs 17.00, 12.00 available: short 5.00", ""},
-        {"saved: the figures hold the order (available -5)", [&] { order.Save(); }, 1, "", ""},
-        {"a saved line counts by its change", [&] { type(detail::QTYORDERED, "8"); }, 0,
+        {[&] { newLine("30"); }, 1, "This order needs 30.00, 12.00 available: short 18.00", ""},
+        {[&] { type(detail::QTYORDERED, "12"); }, 0, "", ""},  // typed: it just fits
+        {[&] { newLine("5"); }, 1, "This order needs 17.00, 12.00 available: short 5.00", ""},
+        {[&] { order.Save(); }, 1, "", ""},  // the figures hold the order: available -5
+        // a saved line counts by its change
+        {[&] { type(detail::QTYORDERED, "8"); }, 0,
          "This order needs 3.00, -5.00 available: short 3.00", ""},
-        {"in cases of 12", [&] { type(detail::UNIT, "CASE"); }, 0,
-         "This order needs 91.00, -5.00 available: short 91.00", ""},
-        {"moved to WH2: its saved 5 given back", [&] { type(detail::LOCATION, "WH2"); }, 1, "",
-         wh2},
-        {"WH3", [&] { type(detail::LOCATION, "WH3"); }, 1, "",
-         "line ships from WH3: not stocked there"},
-        {"back at WH1", [&] { type(detail::LOCATION, "wh1"); }, 0,
-         "This order needs 91.00, -5.00 available: short 91.00", ""},
-        {"WH2 again", [&] { type(detail::LOCATION, "WH2"); }, 1, "", wh2},
-        {"a new line without an item", [&] { order.AddLine(); }, 0, "", ""},
+        {[&] { type(detail::UNIT, "CASE"); }, 0, caseShort, ""},  // in cases of 12
+        {[&] { type(detail::LOCATION, "WH2"); }, 1, "", wh2},     // its saved 5 given back at WH1
+        {[&] { type(detail::LOCATION, "WH3"); }, 1, "", "line ships from WH3: not stocked there"},
+        {[&] { type(detail::LOCATION, "wh1"); }, 0, caseShort, ""},
+        {[&] { type(detail::LOCATION, "WH2"); }, 1, "", wh2},
+        {[&] { order.AddLine(); }, 0, "", ""},  // a new line without an item
     };
     for (const Step& step : steps) {
-        SCOPED_TRACE(step.what);
+        SCOPED_TRACE(&step - steps);
         const int before = queries.Count();
         step.action();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !panel->LineLocationPending(); }, 3000));
@@ -677,13 +660,9 @@ std::vector<Texts> TableRows(const LocationTable* table) {
 // the line's locations are marked; a location without the item says so.
 TEST_F(QuantityPanelTest, LocationTableEqualsTheInquiryAtEveryLocation) {
     accpac::local::CompanyDatabase& db = link->Database();
-    QSqlQuery fewer = db.Exec(
-        "SELECT FMTITEMNO, ITEMNO FROM ICITEM I WHERE STOCKITEM = 1 AND (SELECT COUNT(*) FROM "
-        "ICILOC L WHERE L.ITEMNO = I.ITEMNO) BETWEEN 1 AND 2 ORDER BY ITEMNO LIMIT 1");
-    ASSERT_TRUE(fewer.next());
-    const std::pair<std::string, std::string> items[] = {
-        {kDemoItemFormatted, kDemoItemStored},
-        {fewer.value(0).toString().toStdString(), fewer.value(1).toString().toStdString()}};
+    AddItem("PNL-WH1ONLY", "", {3, 0, 0, 0});  // not stocked at WH2 and WH3
+    const std::pair<std::string, std::string> items[] = {{kDemoItemFormatted, kDemoItemStored},
+                                                         {"PNL-WH1ONLY", "PNL-WH1ONLY"}};
     const std::optional<Texts> codes = link->LocationCodes();
     ASSERT_EQ(codes, (Texts{"WH1", "WH2", "WH3"}));
     const int decimals = db.QuantityDecimals();
@@ -711,9 +690,6 @@ TEST_F(QuantityPanelTest, LocationTableEqualsTheInquiryAtEveryLocation) {
         }
         return rows;
     };
-    const std::vector<Texts> fewerRows = expected(items[1].second);
-    ASSERT_TRUE(std::any_of(fewerRows.begin(), fewerRows.end(),
-                            [](const Texts& row) { return row[1] == "not stocked"; }));
 
     std::vector<test::IclocRow> rows;
     QSqlQuery r = db.Exec(
