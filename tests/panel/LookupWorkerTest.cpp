@@ -5,11 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTest>
 #include <chrono>
-#include <filesystem>
 #include <optional>
 
 #include "ado/AdoTestUtil.h"

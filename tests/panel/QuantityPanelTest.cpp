@@ -7,20 +7,18 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
-#include <QUuid>
 #include <atomic>
+#include <cstring>
 
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalSession.h"
 #include "accpac/local/OrderEntry.h"
 #include "accpac/local/Registry.h"
-#include "accpac/local/Site.h"
 #include "accpac/local/Views.h"
 #include "accpac/local/ui/DetailList.h"
 #include "accpac/local/ui/FieldEditControl.h"
@@ -89,42 +87,30 @@ public:
     std::function<void()> onRun;
 };
 
-// Counts the quantity statements SQLite starts, on every connection opened after the first
-// counter was made (the lookup worker's included, whatever its thread).
+// Counts the quantity statements SQLite starts, on every connection opened after Register
+// (the lookup worker's included, whatever its thread).
 class StatementCounter {
 public:
-    StatementCounter() {
-        static const bool registered = [] {
-            sqlite3_auto_extension(reinterpret_cast<void (*)()>(&Attach));
-            return true;
-        }();
-        (void)registered;
-        start_ = Total();
-    }
-    int Count() const { return Total() - start_; }
+    static void Register() { sqlite3_auto_extension(reinterpret_cast<void (*)()>(&Attach)); }
+    int Count() const { return total - start_; }
 
 private:
-    static std::atomic<int>& Total() {
-        static std::atomic<int> total{0};
-        return total;
-    }
     static int Attach(sqlite3* db, const char**, const sqlite3_api_routines*) {
         sqlite3_trace_v2(db, SQLITE_TRACE_STMT, &Trace, nullptr);
         return SQLITE_OK;
     }
     static int Trace(unsigned, void*, void*, void* sql) {
-        if (std::string_view(static_cast<const char*>(sql)).find("QTONHAND") !=
-            std::string_view::npos)
-            ++Total();
+        if (std::strstr(static_cast<const char*>(sql), "QTONHAND")) ++total;
         return 0;
     }
-    int start_ = 0;
+    static inline std::atomic<int> total{0};
+    int start_ = total;
 };
 
 class QuantityPanelTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        StatementCounter registerBeforeAnyConnection;
+        StatementCounter::Register();  // before any connection is opened
         machine_ = new test::TempMachine;
         accpac::local::Installation().InstallDemo(false);
     }
