@@ -523,6 +523,11 @@ TEST_F(QuantityPanelTest, SlowLookupsShowTheirAnswerLaterForTheCurrentItemOnly) 
     EXPECT_EQ(Shown(), (Texts{"5", "6", "0", "0", "0"}));
     EXPECT_EQ(panel->StatusText(), "");
     EXPECT_TRUE(panel->btnPurchaseOrderZoom->isEnabled());
+    // The line moves on to an item that needs no lookup: the late answer is not shown.
+    MoveToLine(kDemoItemFormatted);
+    MoveToLine("NO-SUCH-ITEM");
+    QTest::qWait(700);
+    EXPECT_EQ(Shown(), kMarker);
 }
 
 // On an order of the demo company: the order's need at WH1 follows typing on the line with
