@@ -289,13 +289,11 @@ TEST_F(QuantityPanelTest, SetUpFailuresTellTheUserAndEndTheProgram) {
         programEnded = 0;
         EXPECT_FALSE(panel->OpenQuantitySources());
         ASSERT_EQ(messages.messages.size(), 1u);
-        if (!c.message.empty()) {
-            EXPECT_EQ(messages.messages[0].text, c.message);
-        }
-        EXPECT_EQ(messages.messages[0].text.find("Pwd=?"), std::string::npos);
-        EXPECT_EQ(messages.messages[0].icon, MsgIcon::Exclamation);
-        EXPECT_EQ(messages.messages[0].title, ProductName());
-        EXPECT_EQ(programEnded, 1);
+        const auto& m = messages.messages[0];
+        EXPECT_TRUE(c.message.empty() || m.text == c.message) << m.text;
+        EXPECT_EQ(m.text.find("Pwd=?"), std::string::npos);
+        EXPECT_EQ(std::tuple(m.icon, m.title, programEnded),
+                  std::tuple(MsgIcon::Exclamation, ProductName(), 1));
         EXPECT_FALSE(panel->adsICLOCQT->Active());
     }
     // Errors the platform has recorded are shown, and cleared, through its error display.
