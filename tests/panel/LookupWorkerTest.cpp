@@ -1,15 +1,12 @@
 // The lookup worker on real databases: answers within the budget, late answers, the latest
 // lookup winning with the earlier one cancelled on the server, the query timeout, closing
-// during a hang, a database that comes back.
+// during a hang, a database that comes back, a connection the server ended.
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTest>
 #include <chrono>
-#include <filesystem>
 #include <optional>
 
 #include "ado/AdoTestUtil.h"
@@ -128,6 +125,23 @@ TEST(LookupWorkerTest, SlowLookupsNeverHoldTheWindowAndTheLatestWins) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !late.answers.empty(); }, 4000));
     EXPECT_EQ(late.answers[0].second.outcome, Outcome::TimedOut);
     EXPECT_TRUE(QTest::qWaitFor([&] { return RunningSleeps(db) == 0; }, 3000));
+
+    // A statement that fails keeps the connection; one the server ended is opened again at
+    // once by the next lookup.
+    auto backend = [&] {
+        return worker.Wait(worker.Submit("SELECT pg_backend_pid() AS QTONHAND"), 3s);
+    };
+    const std::optional<LookupAnswer> before = backend();
+    ASSERT_TRUE(before);
+    EXPECT_EQ(worker.Wait(worker.Submit("SELEC nonsense"), 3s)->outcome, Outcome::QueryFailed);
+    EXPECT_EQ(backend()->values, before->values);
+    auto admin = std::make_shared<ado::Connection>();
+    admin->Open(db.AdoConnectionString());
+    ado::test::OpenQuery(admin, "SELECT pg_terminate_backend(" + before->values[0] + ") AS N");
+    const std::optional<LookupAnswer> after = backend();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->outcome, Outcome::Found);
+    EXPECT_NE(after->values, before->values);
 
     // Closing while a statement hangs returns at once.
     auto hanging = std::make_unique<LookupWorker>(db.AdoConnectionString(), 60s, late.Callback());

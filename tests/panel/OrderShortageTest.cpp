@@ -19,39 +19,23 @@ TEST(OrderShortageTest, NeedsOfTheOrderAgainstAvailable) {
         return std::nullopt;
     };
     const struct {
-        const char* what;
         Lines lines, saved;
         double available, needed;
         bool isShort;
     } cases[] = {
-        {"one new line", {At(30)}, {}, 12, 30, true},
-        {"just fits", {At(12)}, {}, 12, 12, false},
-        {"two lines add up (any form of the item)",
-         {At(8), At(7, "wh1", "", "a1-103/0")},
-         {},
-         12,
-         15,
-         true},
-        {"other items and locations",
-         {At(10), At(50, "WH2"), At(50, "WH1", "EA", "B1")},
-         {},
-         12,
-         10,
-         false},
-        {"a saved line is not counted twice", {At(10), At(10)}, {At(10)}, 12, 10, false},
-        {"a saved line counts by its change", {At(25)}, {At(10)}, 12, 15, true},
-        {"saved lines moved away or deleted",
-         {At(10, "WH2"), At(20)},
-         {At(10), At(5)},
-         12,
-         5,
-         false},
-        {"a saved order needs nothing more", {At(10)}, {At(10)}, -3, 0, false},
-        {"the case unit converts", {At(2, "WH1", "case")}, {}, 12, 24, true},
-        {"saved in cases, now in units", {At(30)}, {At(2, "WH1", "CASE")}, 5, 6, true},
+        {{At(30)}, {}, 12, 30, true},
+        {{At(12)}, {}, 12, 12, false},                              // just fits
+        {{At(8), At(7, "wh1", "", "a1-103/0")}, {}, 12, 15, true},  // any form of the item adds up
+        {{At(10), At(50, "WH2"), At(50, "WH1", "EA", "B1")}, {}, 12, 10, false},  // others apart
+        {{At(10), At(10)}, {At(10)}, 12, 10, false},  // a saved line is not counted twice
+        {{At(25)}, {At(10)}, 12, 15, true},           // a saved line counts by its change
+        {{At(10, "WH2"), At(20)}, {At(10), At(5)}, 12, 5, false},  // saved: moved away, deleted
+        {{At(10)}, {At(10)}, -3, 0, false},              // a saved order needs nothing more
+        {{At(2, "WH1", "case")}, {}, 12, 24, true},      // the case unit converts
+        {{At(30)}, {At(2, "WH1", "CASE")}, 5, 6, true},  // saved in cases, now in units
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(&c - cases);
         const Shortage s = OrderShortage(
             c.lines, c.saved, {{"A11030", "A1-103/0"}, "WH1", "EA", c.available}, factor);
         EXPECT_DOUBLE_EQ(s.needed, c.needed);
