@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -81,12 +80,6 @@ protected:
         connection->Open(test::DemoMachine::SQLiteConnection("SAMLTD"));
         return connection;
     }
-    // Another user changes an item's quantity on order at WH1.
-    static void AddOnOrder(const std::string& storedItem) {
-        const std::string sql = "UPDATE ICILOC SET QTYONORDER = QTYONORDER + 7 WHERE ITEMNO = '" +
-                                storedItem + "' AND LOCATION = 'WH1'";
-        ado::test::OpenQuery(Company(), sql);
-    }
     // The five quantities of the first-run query for an item at WH1, straight from the
     // database, and as the panel shows them.
     static std::vector<std::string> DatabaseQuantities(const std::string& storedItem) {
@@ -126,7 +119,9 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     QTest::mouseClick(screen->AddLineButton(), Qt::LeftButton);
     Type(*screen, accpac::local::kDemoItemFormatted);
     ASSERT_TRUE(QTest::qWaitFor([&] { return panel.RememberedItemKey() != "~"; }));
-    AddOnOrder(accpac::local::kDemoItemStored);
+    ado::test::OpenQuery(Company(), std::string("UPDATE ICILOC SET QTYONORDER = QTYONORDER + 7 "
+                                                "WHERE LOCATION = 'WH1' AND ITEMNO = '") +
+                                        accpac::local::kDemoItemStored + "'");
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_F5);
@@ -150,13 +145,6 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.ShortageText().empty(); }));
     EXPECT_NE(panel.ShortageText().find(": short 18.00"), std::string::npos)
         << panel.ShortageText();
-
-    // Saving an order reads its line's item again: a quantity changed meanwhile shows.
-    ASSERT_TRUE(screen->OpenOrder(screen->OrderNumberCombo()->itemText(1)));
-    const std::string stored = panel.adsICITEM->Fields().Item(1).Value().ToString();
-    AddOnOrder(stored);
-    QTest::mouseClick(screen->SaveButton(), Qt::LeftButton);
-    EXPECT_EQ(Shown(panel), DatabaseQuantities(stored));
 
     // File > Close shuts down.
     auto connection = panel.ExternalConnection();
