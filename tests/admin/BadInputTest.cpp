@@ -13,10 +13,6 @@ class BadInputTest : public AdminDemo {};
 const std::string kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
 const std::string kGoodKey = "[HKEY_CURRENT_USER\\Software\\Imported]\r\n\"a\"=\"1\"\r\n";
 
-void SetMode(const std::filesystem::path& file, std::filesystem::perms mode) {
-    std::filesystem::permissions(file, mode);
-}
-
 TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
     TempDir files;
     const std::filesystem::path importFile = files.path() / "in.reg";
@@ -70,16 +66,18 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
         {"settings set --company SAMINC --location ", 1, "Location cannot be blank.",
          setSaminc(demoConnection)},
         {"settings set --company TEST --location Z", 1, "is read-only",
-         [&] { SetMode(IniFile(), readOnly); }, [&] { SetMode(IniFile(), readWrite); }},
+         [&] { std::filesystem::permissions(IniFile(), readOnly); },
+         [&] { std::filesystem::permissions(IniFile(), readWrite); }},
         {"registry set HKLM\\Software\\X --value a --data b", 1, "Access is denied",
-         [&] { SetMode(hklm, readOnly); }, [&] { SetMode(hklm, readWrite); }},
+         [&] { std::filesystem::permissions(hklm, readOnly); },
+         [&] { std::filesystem::permissions(hklm, readWrite); }},
         {import, 1, "nothing was imported",
          [&] {
              WriteFile(importFile,
                        kHeader + kGoodKey + "[HKEY_LOCAL_MACHINE\\Software\\Imported]\r\n");
-             SetMode(hklm, readOnly);
+             std::filesystem::permissions(hklm, readOnly);
          },
-         [&] { SetMode(hklm, readWrite); }},
+         [&] { std::filesystem::permissions(hklm, readWrite); }},
         // The value texts' own errors are RegTextTest's; these name the line of the first error.
         {import, 1, "line 1: not a registry file", importing("REGEDIT5\r\n" + kGoodKey)},
         {import, 1, "line 5: a key name in brackets must end",

@@ -62,14 +62,11 @@ protected:
     OrderEntryScreen* Screen(frmOEEntry& window) {
         return qobject_cast<OrderEntryScreen*>(window.ctlDynamic()->Object());
     }
-    QLineEdit* CellEditor(OrderEntryScreen& screen) {
-        for (auto* edit : screen.DetailList()->viewport()->findChildren<QLineEdit*>())
-            if (edit->isVisible()) return edit;
-        return nullptr;
-    }
     // Types into the cell editor open on the current line and hands the text over.
-    void Type(OrderEntryScreen& screen, const QString& text) {
-        QLineEdit* editor = CellEditor(screen);
+    static void Type(OrderEntryScreen& screen, const QString& text) {
+        QLineEdit* editor = nullptr;
+        for (auto* edit : screen.DetailList()->viewport()->findChildren<QLineEdit*>())
+            if (edit->isVisible()) editor = edit;
         ASSERT_NE(editor, nullptr);
         QTest::keyClicks(editor, text);
         QTest::keyClick(editor, Qt::Key_Return);
