@@ -14,19 +14,14 @@ namespace {
 
 class SettingsCommandTest : public AdminDemo {};
 
-std::string ThousandCharacterConnectionString() {
-    std::string s = "Provider=SQLite;Data Source=\"/tmp/a;b=c.db\";Pwd='x''y\"z';Extra=";
-    const std::string filler = "abc=;\"'é ";
-    while (s.size() < 1000) s += filler[s.size() % filler.size()];
-    s.resize(1000);
-    return s;
-}
-
 // Quoting and trimming are the settings file's (ProgramSettingsTest); here each option reaches
 // its own key, a second call changes only what it is given, and drilldown texts are read as
 // the tool reads them.
 TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
-    const std::string connection = ThousandCharacterConnectionString();
+    std::string connection = "Provider=SQLite;Data Source=\"/tmp/a;b=c.db\";Pwd='x''y\"z';Extra=";
+    for (const std::string filler = "abc=;\"'é "; connection.size() < 1000;)
+        connection += filler[connection.size() % filler.size()];
+    connection.resize(1000);
     const std::string query = "SELECT 1 AS QTONHAND FROM T WHERE A='%s' AND B=\"%s\"; -- ü=;";
     AdminRun first = RunAdmin({"settings", "set", "--company", "test", "--connection", connection,
                                "--query", query, "--no-test"});

@@ -115,7 +115,6 @@ protected:
 TEST_F(AccpacPathsLogTest, WriteLogAppendsLinesToTheDaysFile) {
     AccpacPaths paths;
     paths.SetLocalTimeSource(FirstOfMarch);
-    EXPECT_FALSE(paths.LogExists().ToBool());
     paths.WriteLog(0, "first");
     EXPECT_TRUE(paths.LogExists().ToBool());
     const std::string file = paths.LogPath() + "/20240301.log";

@@ -205,13 +205,6 @@ TEST_F(ProgramSettingsTest, TwoCompaniesShareOneFile) {
     EXPECT_EQ(Raw(machine.iniFile(), "SAMINC", "Location"), "2");
 }
 
-// A connection string typed into the file by hand, unencoded, reads as decoded garbage
-// (trimming is the profile function's, Drilldown's truth table IniFileTest's).
-TEST_F(ProgramSettingsTest, AHandTypedConnectionStringIsDecoded) {
-    WriteFile(machine.iniFile(), "[SAMLTD]\r\nConnectionString=x.db\r\n");
-    EXPECT_NE(settings.ConnectionString(), "x.db");
-}
-
 // Locations and queries enclosed in quotes (which the INI reader would drop) read back as
 // written, blanks and tabs around them included.
 TEST_F(ProgramSettingsTest, QuotedValuesReadBackAsWritten) {
