@@ -93,6 +93,8 @@ TEST_F(InquiryScreenTest, BadLaunchesRaiseClearErrorsAndOpenNothing) {
         {Parameters(kDemoItemFormatted, "WH1", "4"), "IC1900", "DOCTYPE \"4\" is none of"},
         {Parameters("ZZ-999/9", "WH1", "1"), "IC1900", "Item \"ZZ-999/9\" does not exist"},
         {Parameters(kDemoItemFormatted, "WH9", "1"), "IC1900", "Location \"WH9\" does not exist"},
+        {Parameters(kDemoItemFormatted, "WH1", "1"), "IC9999",
+         "Screen \"IC9999\" is not registered"},
         {Parameters(kDemoItemFormatted, "WH1", "1"), "OE1100", "registered as"},
     };
     for (const Case& c : cases) {
