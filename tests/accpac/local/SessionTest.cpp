@@ -32,7 +32,6 @@ class SessionTest : public lumaro::test::SharedDemo {};
 
 TEST_F(SessionTest, SignonGivesASessionOrIsRefusedWithAReason) {
     const std::pair<SignonCredentials, const char*> cases[] = {
-        {{"SYSOP", "wrong", "SAMLTD"}, "password of user \"SYSOP\" is not correct"},
         {{"SYSOP", "sysop", "SAMLTD"}, "password of user \"SYSOP\" is not correct"},
         {{"NOBODY", "SYSOP", "SAMLTD"}, "User \"NOBODY\" is not defined"},
         {{"SYSOP", kDemoSysopPassword, "NOCO"}, "Company \"NOCO\" is not defined"},
