@@ -165,6 +165,7 @@ TEST_F(OrderEntryTest, OrdersThatCannotBeSavedChangeNothing) {
         {"1100", "A1-103/0", "WH9", 1, "location \"WH9\" does not exist"},
         {"1100", "A1-103/0", "", 1, "needs a location"},
         {"1100", "A1-103/0", "WH1", 0, "greater than zero"},
+        {"1100", "A1-103/0", "WH1", -5, "greater than zero"},
         {"1100", "ZZ-999/9", "WH1", 1, "Line 3: item", 2},  // as the clerk counts lines
     };
     for (const Case& c : cases) {
