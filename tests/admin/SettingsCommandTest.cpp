@@ -54,10 +54,9 @@ TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
 }
 
 TEST_F(SettingsCommandTest, ShowMasksPasswordsUnlessRevealed) {
-    ASSERT_EQ(RunAdmin({"settings", "set", "--company", "TEST", "--connection",
-                        "Server=s;PWD=hunter2;Uid=u", "--no-test"})
-                  .code,
-              0);
+    AdminRun set = RunAdmin({"settings", "set", "--company", "TEST", "--connection",
+                             "Server=s;PWD=hunter2;Uid=u", "--no-test"});
+    ASSERT_EQ(set.code, 0) << Describe(set);
     AdminRun masked = RunAdmin({"settings", "show", "--company", "TEST"});
     EXPECT_NE(masked.out.find("ConnectionString=Server=s;PWD=****;Uid=u"), std::string::npos)
         << masked.out;
@@ -107,11 +106,10 @@ TEST_F(SettingsCommandTest, TestWarnsAboutSlowLookups) {
         "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<3000000) SELECT "
         "COUNT(*) AS QTONHAND,0 AS QTONORDER,0 AS QTSALORDR,0 AS QTAVAIL,0 AS QTCOMMIT FROM c "
         "WHERE '%s'<>'?' AND '%s'<>'?'";
-    ASSERT_EQ(RunAdmin({"settings", "set", "--company", "SAMINC", "--connection",
-                        "Provider=SQLite;Data Source=" + DemoDatabase().string(), "--location",
-                        "WH1", "--query", query})
-                  .code,
-              0);
+    AdminRun set = RunAdmin({"settings", "set", "--company", "SAMINC", "--connection",
+                             "Provider=SQLite;Data Source=" + DemoDatabase().string(), "--location",
+                             "WH1", "--query", query});
+    ASSERT_EQ(set.code, 0) << Describe(set);
     AdminRun run = RunAdmin({"settings", "test", "--company", "SAMINC"});
     EXPECT_EQ(run.code, 0) << Describe(run);
     EXPECT_NE(
