@@ -55,7 +55,7 @@ TEST_F(BadInputTest, ClearMessageNonZeroExitNothingChanged) {
         {"settings set --company TEST --location X --location Y", 2, "given twice"},
         {"settings set --company TEST --drilldown maybe", 2, "true or false"},
         {"settings set --company TEST --location a\nb", 2, "line break"},
-        {"settings set --company TEST --query Q\u4E2D", 2, "(U+4E2D)"},
+        {"settings set --company TEST --query Q\u4E2D", 2, "\u201C\u4E2D\u201D (U+4E2D)"},
         {"settings set --company TEST --location L --connection " + std::string(2000, 'x'), 2,
          "too long"},
         {"settings test --company SAMINC", 1, "have not been set", setSaminc("")},

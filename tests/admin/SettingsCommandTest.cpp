@@ -14,19 +14,14 @@ namespace {
 
 class SettingsCommandTest : public AdminDemo {};
 
-std::string ThousandCharacterConnectionString() {
-    std::string s = "Provider=SQLite;Data Source=\"/tmp/a;b=c.db\";Pwd='x''y\"z';Extra=";
-    const std::string filler = "abc=;\"'é ";
-    while (s.size() < 1000) s += filler[s.size() % filler.size()];
-    s.resize(1000);
-    return s;
-}
-
 // Quoting and trimming are the settings file's (ProgramSettingsTest); here each option reaches
 // its own key, a second call changes only what it is given, and drilldown texts are read as
 // the tool reads them.
 TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
-    const std::string connection = ThousandCharacterConnectionString();
+    std::string connection = "Provider=SQLite;Data Source=\"/tmp/a;b=c.db\";Pwd='x''y\"z';Extra=";
+    for (const std::string filler = "abc=;\"'é "; connection.size() < 1000;)
+        connection += filler[connection.size() % filler.size()];
+    connection.resize(1000);
     const std::string query = "SELECT 1 AS QTONHAND FROM T WHERE A='%s' AND B=\"%s\"; -- ü=;";
     AdminRun first = RunAdmin({"settings", "set", "--company", "test", "--connection", connection,
                                "--query", query, "--no-test"});
@@ -59,10 +54,9 @@ TEST_F(SettingsCommandTest, SetThenShowRoundTripsEverySetting) {
 }
 
 TEST_F(SettingsCommandTest, ShowMasksPasswordsUnlessRevealed) {
-    ASSERT_EQ(RunAdmin({"settings", "set", "--company", "TEST", "--connection",
-                        "Server=s;PWD=hunter2;Uid=u", "--no-test"})
-                  .code,
-              0);
+    AdminRun set = RunAdmin({"settings", "set", "--company", "TEST", "--connection",
+                             "Server=s;PWD=hunter2;Uid=u", "--no-test"});
+    ASSERT_EQ(set.code, 0) << Describe(set);
     AdminRun masked = RunAdmin({"settings", "show", "--company", "TEST"});
     EXPECT_NE(masked.out.find("ConnectionString=Server=s;PWD=****;Uid=u"), std::string::npos)
         << masked.out;
@@ -112,11 +106,10 @@ TEST_F(SettingsCommandTest, TestWarnsAboutSlowLookups) {
         "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<3000000) SELECT "
         "COUNT(*) AS QTONHAND,0 AS QTONORDER,0 AS QTSALORDR,0 AS QTAVAIL,0 AS QTCOMMIT FROM c "
         "WHERE '%s'<>'?' AND '%s'<>'?'";
-    ASSERT_EQ(RunAdmin({"settings", "set", "--company", "SAMINC", "--connection",
-                        "Provider=SQLite;Data Source=" + DemoDatabase().string(), "--location",
-                        "WH1", "--query", query})
-                  .code,
-              0);
+    AdminRun set = RunAdmin({"settings", "set", "--company", "SAMINC", "--connection",
+                             "Provider=SQLite;Data Source=" + DemoDatabase().string(), "--location",
+                             "WH1", "--query", query});
+    ASSERT_EQ(set.code, 0) << Describe(set);
     AdminRun run = RunAdmin({"settings", "test", "--company", "SAMINC"});
     EXPECT_EQ(run.code, 0) << Describe(run);
     EXPECT_NE(

@@ -60,9 +60,8 @@ TEST_F(cRegistryTest, ReadsEachTypeAsStored) {
         {REG_DWORD_BIG_ENDIAN, std::string("\0\0\x01\x02", 4), Variant(int32_t{258})},
         {REG_BINARY, "\x01\x02\x03", Variant(std::vector<uint8_t>{1, 2, 3})},
     };
-    int i = 0;
     for (const auto& c : cases) {
-        std::string name = "v" + std::to_string(i++);
+        const std::string name = "v" + std::to_string(&c - cases);
         StoreRaw(name, c.type, c.stored);
         reg.SetValueKey(name);
         reg.SetValueType(0);
@@ -110,9 +109,8 @@ TEST_F(cRegistryTest, WriteRules) {
         {REG_BINARY, Variant(std::vector<uint8_t>{0, 1, 2}), REG_BINARY,
          std::string("\0\x01\x02", 3)},
     };
-    int i = 0;
     for (const auto& c : cases) {
-        std::string name = "w" + std::to_string(i++);
+        const std::string name = "w" + std::to_string(&c - cases);
         reg.SetValueKey(name);
         reg.SetValueType(c.requested);
         reg.SetValue(c.value);

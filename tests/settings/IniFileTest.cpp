@@ -21,7 +21,6 @@ protected:
         ini.SetKey(key);
         return ini;
     }
-    void Store(const std::string& content) { WriteFile(file_, content); }
 
     TempMachine machine_;
     std::string file_ = (machine_.path() / "Test.ini").string();
@@ -30,7 +29,7 @@ protected:
 // How values are read and trimmed is the profile function's (its tests hold the table);
 // here: the default passes through (a missing file gives it as the profile function does).
 TEST_F(IniFileTest, DefaultWhenAbsent) {
-    Store("[S]\nE=\n");
+    WriteFile(file_, "[S]\nE=\n");
     IniFile ini = Open("S", "E");
     ini.SetDefault("dflt");
     EXPECT_EQ(ini.value(), "");
@@ -51,7 +50,7 @@ TEST_F(IniFileTest, WritesAndSectionList) {
     ini.SetValue(std::string(8200, 'x'));
     EXPECT_EQ(ini.value(), std::string(IniFile::kBufferSize - 1, 'x'));
 
-    Store("[A]\nk1=1\n[]\nk=2\n[B]\nk3=3\n");
+    WriteFile(file_, "[A]\nk1=1\n[]\nk=2\n[B]\nk3=3\n");
     ini.EnumerateAllSections(names, count);
     EXPECT_EQ(std::pair(count, names), std::pair(2, std::vector<std::string>{"", "A", "B"}));
 }

@@ -176,12 +176,10 @@ TEST(SettingsDialogTest, TestConnectionAndOK) {
         }
         EXPECT_EQ(dialog.isVisible(), !passes);
         EXPECT_EQ(dialog.ReturnCode(), passes ? 1 : 0);
-        EXPECT_EQ(dialog.ConnectionString(), passes ? connection : "before");
-        if (passes) {
-            EXPECT_EQ(dialog.Location(), e.location);
-            EXPECT_EQ(dialog.Query(), e.query);
-            EXPECT_TRUE(dialog.Drilldown());
-        }
+        EXPECT_EQ(std::tuple(dialog.ConnectionString(), dialog.Location(), dialog.Query(),
+                             dialog.Drilldown()),
+                  passes ? std::tuple(connection, e.location, e.query, true)
+                         : std::tuple(std::string("before"), std::string(), std::string(), false));
     }
 }
 
@@ -230,9 +228,8 @@ TEST(SettingsDialogTest, WaysOfClosing) {
         EXPECT_EQ(dialog.ReturnCode(), c.returnCode);
         EXPECT_EQ(dialog.Location(), c.returnCode == 1 ? "1" : "OLD");
         if (!c.message.empty()) {
-            ASSERT_EQ(messages.messages.size(), 1u);
-            EXPECT_EQ(messages.messages[0].text, c.message);
-            EXPECT_EQ(messages.messages[0].icon, MsgIcon::Exclamation);
+            EXPECT_EQ(std::tie(messages.messages.at(0).text, messages.messages.at(0).icon),
+                      std::tuple(c.message, MsgIcon::Exclamation));
         }
     }
 }
