@@ -70,7 +70,6 @@ TEST_F(ServerRestartTest, ALostConnectionIsReportedAndReopensWhenTheServerIsBack
         connections[i]->SetConnectionTimeout(5);
         connections[i]->Open(i ? database_->OdbcConnectionString()
                                : database_->AdoConnectionString());
-        ASSERT_FALSE(OpenQuery(connections[i], query)->IsEOF());
     }
     {
         ServerStopped stop;
@@ -90,7 +89,6 @@ TEST_F(ServerRestartTest, ALostConnectionIsReportedAndReopensWhenTheServerIsBack
             EXPECT_NE(down.Description().find("No such file or directory"), std::string::npos)
                 << down.Description();
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-            EXPECT_EQ(connection->State(), ado::adStateClosed);
         }
         ASSERT_TRUE(stop.Restart());
     }
@@ -149,8 +147,7 @@ TEST_F(ServerRestartTest, LookupWorkerRidesOutAStoppedAndAPausedServer) {
     EXPECT_FALSE(worker->Wait(worker->Submit(query), std::chrono::milliseconds(100)));
     EXPECT_FALSE(patient->Wait(patient->Submit(query), std::chrono::milliseconds(100)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !late.empty(); }, 5000));
-    ASSERT_FALSE(late.empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !late.empty(); }, 5000));
     EXPECT_EQ(late[0].outcome, Outcome::TimedOut);
     const auto closing = std::chrono::steady_clock::now();
     patient.reset();

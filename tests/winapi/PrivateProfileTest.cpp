@@ -51,7 +51,6 @@ TEST(GetPrivateProfileStringA, ReadsValuesAsWindowsDoes) {
         const char* def;
         std::string expected;
     } cases[] = {
-        {main, "Main", "Plain", "", "abc"},
         {main, "MAIN", "plain", "", "abc"},               // case-insensitive names
         {main, "Main", "Spaced", "", "two words"},        // blanks around name and value trimmed
         {main, "Main", "Quoted", "", "  keep blanks  "},  // one pair of quotes removed
