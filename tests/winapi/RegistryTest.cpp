@@ -202,7 +202,6 @@ TEST_F(Registry, EnumerationBufferRules) {
         const char* nameAfter;
         const char* dataAfter;
     } cases[] = {
-        {4, false, 0, ERROR_MORE_DATA, 4, "#", "#"},
         {4, true, 16, ERROR_MORE_DATA, 4, "#", "data"},
         {5, true, 4, ERROR_MORE_DATA, 5, "#", "#"},
         {5, true, 5, ERROR_SUCCESS, 4, "Name", "data"},
