@@ -125,9 +125,8 @@ TEST_P(AdoEngineTest, StatementErrorsCarryTheDriversOwnText) {
         } else {
             EXPECT_NE(e.Description().find(text), std::string::npos) << e.Description();
         }
-        // A bad statement leaves the connection usable.
-        EXPECT_EQ(connection_->State(), ado::adStateOpen);
     }
+    // A bad statement leaves the connection usable.
     EXPECT_FALSE(OpenQuery(connection_, FirstRunQuery("A1-103/0", "1"))->IsEOF());
 }
 
