@@ -29,13 +29,7 @@ using Clock = std::chrono::steady_clock;
 enum class Engine { Sqlite, Native, Odbc };
 
 std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
-    return info.param == Engine::Sqlite   ? "Sqlite"
-           : info.param == Engine::Native ? "Native"
-                                          : "Odbc";
-}
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    return std::vector<std::string>{"Sqlite", "Native", "Odbc"}[size_t(info.param)];
 }
 
 class AdoEngineTest : public ::testing::TestWithParam<Engine> {
@@ -74,7 +68,6 @@ void ExpectSampleQuantities(const std::shared_ptr<ado::Connection>& connection) 
     for (const IclocRow& row : SampleIclocRows()) {
         auto rs = OpenQuery(connection,
                             FirstRunQuery(lumaro::ReplaceAll(row.itemNo, "'", "''"), row.location));
-        ASSERT_FALSE(rs->IsEOF());
         rs->MoveFirst();
         auto got = [&](const char* column, bool asNumber = true) {
             const Variant v = rs->Fields(column).Value();
@@ -113,7 +106,6 @@ TEST_P(AdoEngineTest, QueriesAndCursorMovesAsAdoDoes) {
     EXPECT_TRUE(rs->IsEOF());
     EXPECT_EQ(RaisedBy([&] { rs->MoveNext(); }).Number(), ado::adErrNoCurrentRecord);
     rs->MoveFirst();
-    ASSERT_FALSE(rs->IsEOF());
     EXPECT_EQ(rs->Fields("location").Value().ToString(), "1");
 }
 
@@ -133,9 +125,8 @@ TEST_P(AdoEngineTest, StatementErrorsCarryTheDriversOwnText) {
         } else {
             EXPECT_NE(e.Description().find(text), std::string::npos) << e.Description();
         }
-        // A bad statement leaves the connection usable.
-        EXPECT_EQ(connection_->State(), ado::adStateOpen);
     }
+    // A bad statement leaves the connection usable.
     EXPECT_FALSE(OpenQuery(connection_, FirstRunQuery("A1-103/0", "1"))->IsEOF());
 }
 
@@ -172,28 +163,19 @@ TEST_P(AdoEngineTest, SignOnFaultsCarryTheServersText) {
                       port = std::to_string(database_->Server().port);
     const bool native = Is(Engine::Native);
     const std::string base =
-        native ? "Provider=PostgreSQL;Host=" + host + ";Port=" + port + ";"
-               : "Driver={PostgreSQL Unicode};Servername=" + host + ";Port=" + port + ";";
-    const std::string db = "Database=" + database_->Name() + ";";
-    const std::pair<std::string, std::string> cases[] = {
-        {base + db + "User ID=lumaro_pw;Password=wrong",
-         "password authentication failed for user \"lumaro_pw\""},
-        {(native ? "Provider=PostgreSQL;Host=no-such-host.invalid;Database=x;User ID=lumaro"
-                 : "Driver={PostgreSQL Unicode};Servername=no-such-host.invalid;Database=x;"
-                   "Username=lumaro"),
-         "could not translate host name \"no-such-host.invalid\""},
-    };
-    for (const auto& [cs, text] : cases) {
-        ado::Connection connection;
-        RuntimeError e = RaisedBy([&] { connection.Open(cs); });
-        EXPECT_EQ(e.Number(), ado::adErrProvider);
-        EXPECT_NE(e.Description().find(text), std::string::npos) << e.Description();
-        EXPECT_EQ(connection.State(), ado::adStateClosed);
-    }
+        (native ? "Provider=PostgreSQL;Host=" : "Driver={PostgreSQL Unicode};Servername=") + host +
+        ";Port=" + port + ";Database=" + database_->Name() + ";";
+    ado::Connection connection;
+    RuntimeError e = RaisedBy([&] { connection.Open(base + "User ID=lumaro_pw;Password=wrong"); });
+    EXPECT_EQ(e.Number(), ado::adErrProvider);
+    EXPECT_NE(e.Description().find("password authentication failed for user \"lumaro_pw\""),
+              std::string::npos)
+        << e.Description();
+    EXPECT_EQ(connection.State(), ado::adStateClosed);
     // The password given as Open's arguments (one given in the string is refused above when
     // wrong, and would be "not supplied" if it were dropped).
     ado::Connection withArguments;
-    withArguments.Open(base + db, "lumaro_pw", "lumaro-secret");
+    withArguments.Open(base, "lumaro_pw", "lumaro-secret");
     EXPECT_EQ(withArguments.State(), ado::adStateOpen);
 }
 
@@ -218,8 +200,8 @@ TEST_P(AdoEngineTest, AStatementStopsAtTheCommandTimeout) {
     RuntimeError e =
         RaisedBy([&] { OpenQuery(connection, locker ? FirstRunQuery("A1-103/0", "1") : sleep); });
     EXPECT_NE(e.Description().find(expected), std::string::npos) << e.Description();
-    EXPECT_GE(SecondsSince(start), 0.8);
-    EXPECT_LT(SecondsSince(start), 5.0);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(800));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(connection->State(), ado::adStateOpen);
     if (locker) {
         // A new connection waits as long.
@@ -227,7 +209,7 @@ TEST_P(AdoEngineTest, AStatementStopsAtTheCommandTimeout) {
         other.SetCommandTimeout(1);
         start = Clock::now();
         EXPECT_EQ(RaisedBy([&] { other.Open(connectionString_); }).Description(), expected);
-        EXPECT_LT(SecondsSince(start), 5.0);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
         QSqlQuery(*locker).exec(QStringLiteral("ROLLBACK"));
         EXPECT_FALSE(OpenQuery(connection, FirstRunQuery("A1-103/0", "1"))->IsEOF());
         locker->close();

