@@ -25,9 +25,8 @@ public:
             for (int i = 0; i < session.Errors().Count(); ++i)
                 shownErrors.push_back(session.Errors().Item(i).message);
         });
-        previousModal_ = accpac::SetModalHandler([this](QDialog& dialog) {
-            ++dialogsShown;
-            if (modal) modal(dialog);
+        previousModal_ = accpac::SetModalHandler([this](QDialog& d) {
+            if (modal) modal(d);
         });
     }
     ~DemoMachine() {
@@ -58,7 +57,6 @@ public:
     accpac::local::LocalGuiPlatform platform;
     std::vector<std::string> shownErrors;  // what the platform's error display showed
     std::function<void(QDialog&)> modal;   // answers the platform's modal dialogs
-    int dialogsShown = 0;
 
 private:
     accpac::ModalHandler previousModal_;
