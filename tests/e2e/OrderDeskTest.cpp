@@ -13,7 +13,6 @@
 #include "accpac/Twips.h"
 #include "accpac/local/ClassTable.h"
 #include "accpac/local/Installation.h"
-#include "accpac/local/LocalDataSource.h"
 #include "accpac/local/Registry.h"
 #include "accpac/local/ui/DetailList.h"
 #include "accpac/local/ui/InquiryScreen.h"
@@ -117,8 +116,7 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
         << panel.ShortageText();
 
     // The window gave the panel the order header: another order reads the item again.
-    qobject_cast<accpac::local::LocalDataSource*>(panel.adsOEORDH())
-        ->RaiseRecordChanged(accpac::ReasonRecordChanged);
+    screen->HeaderSource()->RaiseRecordChanged(accpac::ReasonRecordChanged);
     EXPECT_EQ(panel.RememberedItemKey(), "~");
 
     // File > Close shuts down.
