@@ -47,7 +47,6 @@ protected:
     std::unique_ptr<frmOEEntry> Start() {
         auto window = std::make_unique<frmOEEntry>("");
         window->Load();
-        EXPECT_EQ(window->State(), frmOEEntry::StartState::Running);
         window->show();
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->Panel().adsOEORDD() != nullptr; }));
         return window;
