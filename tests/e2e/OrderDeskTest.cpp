@@ -51,9 +51,6 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->Panel().adsOEORDD() != nullptr; }));
         return window;
     }
-    OrderEntryScreen* Screen(frmOEEntry& window) {
-        return qobject_cast<OrderEntryScreen*>(window.ctlDynamic()->Object());
-    }
     // Types into the cell editor open on the current line and hands the text over.
     static void Type(OrderEntryScreen& screen, const QString& text) {
         QLineEdit* editor = nullptr;
@@ -76,7 +73,7 @@ TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
                                 "." + std::to_string(window->SessionID())));
     EXPECT_EQ(window->windowTitle(), "SAMLTD - Lumaro");
     EXPECT_TRUE(demo.messages.messages.empty());
-    OrderEntryScreen* screen = Screen(*window);
+    auto* screen = qobject_cast<OrderEntryScreen*>(window->ctlDynamic()->Object());
     ASSERT_NE(screen, nullptr);
     QuantityPanel& panel = window->Panel();
 
@@ -138,7 +135,7 @@ TEST_F(OrderDeskTest, WindowSizeAndPanelPlacement) {
 
     window->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return panel.adsOEORDD() != nullptr; }));
-    OrderEntryScreen* orders = Screen(*window);
+    auto* orders = qobject_cast<OrderEntryScreen*>(window->ctlDynamic()->Object());
     ASSERT_NE(orders, nullptr);
     auto at = [&](QWidget* w) { return QRect(w->mapTo(window.get(), QPoint(0, 0)), w->size()); };
     // Under the Save button, from its left edge to the Close button's right edge; no
@@ -179,7 +176,6 @@ TEST(CommandLineTest, LoginSwitchIsAWholeWordIgnoringCase) {
 TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
     using State = frmOEEntry::StartState;
     namespace fs = std::filesystem;
-    const auto shared = [] { return fs::path(accpac::local::Installation().SharedDataFolder()); };
     struct Case {
         const char* what;
         std::function<void(test::DemoMachine&)> arrange;
@@ -207,8 +203,9 @@ TEST(StartupEndingTest, EachEndingSaysWhyWithItsExitCode) {
          },
          "", State::Ended, 1, "Sage Accpac is not installed."},
         {"settings file cannot be created",
-         [&](auto&) {
-             const fs::path ini = shared() / "COMPANY" / "OstrelLumaro.ini";
+         [](auto&) {
+             const fs::path ini = fs::path(accpac::local::Installation().SharedDataFolder()) /
+                                  "COMPANY/OstrelLumaro.ini";
              fs::remove(ini);
              // A link into a folder that does not exist: neither found nor created.
              fs::create_symlink("/nonexistent-folder/OstrelLumaro.ini", ini);

