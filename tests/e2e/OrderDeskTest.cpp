@@ -43,14 +43,6 @@ protected:
         test::DemoMachine::WriteSettings("SAMLTD", test::DemoMachine::SQLiteConnection("SAMLTD"));
     }
 
-    // Starts the program as main() does and waits for the hosted screen to open.
-    std::unique_ptr<frmOEEntry> Start() {
-        auto window = std::make_unique<frmOEEntry>("");
-        window->Load();
-        window->show();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return window->Panel().adsOEORDD() != nullptr; }));
-        return window;
-    }
     // Types into the cell editor open on the current line and hands the text over.
     static void Type(OrderEntryScreen& screen, const QString& text) {
         QLineEdit* editor = nullptr;
@@ -66,7 +58,10 @@ protected:
 // One walk through the program: each step checks only how the window, the hosted screen
 // and the panel are wired together; the panel's own tests hold what it shows and why.
 TEST_F(OrderDeskTest, AClerkLooksUpQuantitiesAndZoomsToTheInquiry) {
-    auto window = Start();
+    auto window = std::make_unique<frmOEEntry>("");  // as main() starts it
+    window->Load();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Panel().adsOEORDD() != nullptr; }));
     // The temporary registration for the hosted screen is gone once it runs.
     EXPECT_FALSE(accpac::local::registry::KeyExists(
         HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + accpac::local::kOE1100ProgID +
