@@ -25,10 +25,7 @@ public:
             for (int i = 0; i < session.Errors().Count(); ++i)
                 shownErrors.push_back(session.Errors().Item(i).message);
         });
-        previousModal_ = accpac::SetModalHandler([this](QDialog& dialog) {
-            ++dialogsShown;
-            if (modal) modal(dialog);
-        });
+        previousModal_ = accpac::SetModalHandler([this](QDialog& d) { modal(d); });
     }
     ~DemoMachine() {
         accpac::SetModalHandler(previousModal_);
@@ -57,8 +54,7 @@ public:
     RecordingMessageSink messages;
     accpac::local::LocalGuiPlatform platform;
     std::vector<std::string> shownErrors;  // what the platform's error display showed
-    std::function<void(QDialog&)> modal;   // answers the platform's modal dialogs
-    int dialogsShown = 0;
+    std::function<void(QDialog&)> modal = [](QDialog&) {};  // answers the platform's modal dialogs
 
 private:
     accpac::ModalHandler previousModal_;

@@ -14,9 +14,8 @@ LineQuantity At(double quantity, const char* location = "WH1", const char* unit 
 }
 
 TEST(OrderShortageTest, NeedsOfTheOrderAgainstAvailable) {
-    const UnitFactor factor = [](const std::string& unit) -> std::optional<double> {
-        if (unit == "CASE") return 12;
-        return std::nullopt;
+    const UnitFactor factor = [](const std::string& unit) {
+        return unit == "CASE" ? std::optional<double>(12) : std::nullopt;
     };
     const struct {
         Lines lines, saved;
@@ -40,7 +39,6 @@ TEST(OrderShortageTest, NeedsOfTheOrderAgainstAvailable) {
             c.lines, c.saved, {{"A11030", "A1-103/0"}, "WH1", "EA", c.available}, factor);
         EXPECT_DOUBLE_EQ(s.needed, c.needed);
         EXPECT_EQ(s.IsShort(), c.isShort);
-        EXPECT_EQ(s.Text(0).empty(), !c.isShort);
     }
     auto text = [&](const Lines& lines, double available, int decimals) {
         return OrderShortage(lines, {}, {{"A11030"}, "WH1", "EA", available}, factor)
