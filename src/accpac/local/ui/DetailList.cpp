@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QSqlQuery>
 #include <QStyledItemDelegate>
 #include <QValidator>
 
@@ -37,7 +38,8 @@ private:
 };
 
 // Editors of the cells: item numbers in upper case, locations from the company's list,
-// quantities as numbers. The current cell has a focus frame.
+// quantities as numbers, units from the line's item's units. The current cell has a focus
+// frame.
 class LineDelegate : public QStyledItemDelegate {
 public:
     LineDelegate(const std::vector<std::string>& locations, QObject* parent)
@@ -64,6 +66,12 @@ public:
                 combo->setInsertPolicy(QComboBox::NoInsert);
                 combo->addItems(locations_);
                 combo->setValidator(new LocationValidator(locations_, combo));
+                return combo;
+            }
+            case OrderLinesModel::ColUnit: {
+                auto* combo = new QComboBox(parent);
+                combo->addItems(
+                    static_cast<const OrderLinesModel*>(index.model())->UnitsOf(index.row()));
                 return combo;
             }
             case OrderLinesModel::ColItem: {
@@ -94,7 +102,8 @@ public:
         const QString text = index.data(Qt::EditRole).toString();
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
             combo->setCurrentText(text);
-            combo->lineEdit()->selectAll();  // typing replaces the location
+            if (combo->isEditable())
+                combo->lineEdit()->selectAll();  // typing replaces the location
         } else if (auto* edit = qobject_cast<QLineEdit*>(editor))
             edit->setText(text);
         else
@@ -103,7 +112,10 @@ public:
 
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override {
-        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        if (auto* combo = qobject_cast<QComboBox*>(editor); combo && !combo->isEditable()) {
+            if (combo->currentIndex() >= 0)
+                model->setData(index, combo->currentText(), Qt::EditRole);
+        } else if (combo) {
             const QString location = combo->currentText().trimmed().toUpper();
             if (location.isEmpty() || locations_.contains(location))
                 model->setData(index, location, Qt::EditRole);
@@ -213,6 +225,7 @@ Qt::ItemFlags OrderLinesModel::flags(const QModelIndex& index) const {
         case ColDescription:
         case ColLocation:
         case ColQuantity:
+        case ColUnit:
             f |= Qt::ItemIsEditable;
             break;
         default:
@@ -236,6 +249,25 @@ bool OrderLinesModel::setData(const QModelIndex& index, const QVariant& value, i
     }
     RefreshRows();
     return true;
+}
+
+QStringList OrderLinesModel::UnitsOf(int row) const {
+    QStringList units;
+    if (!order_) return units;
+    try {
+        // The stored number, or the number as typed while the line has not been checked.
+        const auto text = [&](int field) {
+            return QString::fromStdString(order_->LineValue(row, field).ToString()).trimmed();
+        };
+        QSqlQuery q = order_->Database().Exec(
+            "SELECT u.UNIT FROM ICITEMU u JOIN ICITEM i ON i.ITEMNO = u.ITEMNO WHERE i.ITEMNO = ? "
+            "OR (? = '' AND i.FMTITEMNO = ?) ORDER BY u.CONVERSION, u.UNIT",
+            {text(orderdetail::ITEMNO), text(orderdetail::ITEMNO), text(orderdetail::ITEM)});
+        while (q.next()) units << q.value(0).toString();
+    } catch (const lumaro::RuntimeError&) {
+        units.clear();  // a line without a readable item offers no unit
+    }
+    return units;
 }
 
 void OrderLinesModel::RefreshRows() {

@@ -32,6 +32,8 @@ public:
     // The order shown (nullptr: none) and the decimals of quantities.
     void SetOrder(OrderEntry* order, int quantityDecimals);
     OrderEntry* Order() const { return order_; }
+    // The units the line's item is sold in, the stocking unit first; none without an item.
+    QStringList UnitsOf(int row) const;
     // Called when the platform refused a value the user entered (its errors are pending).
     void SetErrorHandler(std::function<void()> handler) { onError_ = std::move(handler); }
 

@@ -286,6 +286,16 @@ TEST_F(OrderEntryScreenTest, KeyboardInTheLines) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !List().viewport()->findChild<QComboBox*>(); }));
         EXPECT_EQ(location.data().toString(), "WH2");
     }
+    // The unit cell offers the units of the line's item, the stocking unit first.
+    screen.Order()->SetLineValue(0, orderdetail::ITEM, Variant(kDemoItemFormatted));
+    const QModelIndex unit = List().Lines()->index(0, OrderLinesModel::ColUnit);
+    List().edit(unit);
+    auto* units = List().viewport()->findChild<QComboBox*>();
+    ASSERT_NE(units, nullptr);
+    EXPECT_EQ(units->count(), 2);
+    units->setCurrentText("CASE");
+    List().CommitEdit();
+    EXPECT_EQ(screen.Order()->LineValue(0, orderdetail::UNIT).ToString(), "CASE");
 
     // Enter on the last line's last column adds a line; Tab and Shift+Tab leave the list.
     List().setCurrentIndex(List().Lines()->index(lines - 2, OrderLinesModel::ColumnCount - 1));
