@@ -4,10 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <cstdlib>
 #include <memory>
 
+#include "BenchSupport.h"
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalSession.h"
@@ -16,11 +16,7 @@ using namespace accpac::local;
 
 namespace {
 
-// A machine folder of its own for the life of the object.
-struct Machine {
-    Machine() { setenv("LUMARO_MACHINE", dir.path().toUtf8().constData(), 1); }
-    QTemporaryDir dir;
-};
+using Machine = lumaro::bench::PrivateMachine;
 
 void BM_InstallDemo(benchmark::State& state) {
     for (auto _ : state) {

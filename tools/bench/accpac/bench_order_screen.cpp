@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "accpac/Platform.h"
 #include "accpac/local/CompanyDatabase.h"
 #include "accpac/local/Installation.h"
@@ -99,10 +99,8 @@ void GrowOrders(LocalSession& session, int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const lumaro::bench::PrivateMachine machine;
     QApplication app(argc, argv);
-    QTemporaryDir machine;
-    setenv("LUMARO_MACHINE", machine.path().toUtf8().constData(), 1);
     Installation().InstallDemo(false);
     LocalGuiPlatform platform;
     accpac::Platform::Install(&platform);

@@ -35,7 +35,7 @@
 #include <string>
 #include <vector>
 
-#include "BenchStats.h"
+#include "BenchSupport.h"
 #include "ado/Ado.h"
 #include "support/IclocFixture.h"
 
@@ -59,10 +59,7 @@ struct Method {
     std::vector<double> us;
 };
 
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "bench_ado: %s\n", what.c_str());
-    std::exit(2);
-}
+using lumaro::bench::Fail;
 
 // ---- raw clients -----------------------------------------------------------------------
 

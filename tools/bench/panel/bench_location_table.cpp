@@ -15,7 +15,6 @@
 
 #include <QApplication>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QVariant>
 #include <algorithm>
 #include <chrono>
@@ -25,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "BenchStats.h"
+#include "BenchSupport.h"
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalSession.h"
@@ -42,10 +41,7 @@ using Clock = std::chrono::steady_clock;
 using accpac::local::LocalDataSource;
 namespace detail = accpac::local::orderdetail;
 
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "bench_location_table: %s\n", what.c_str());
-    std::exit(2);
-}
+using lumaro::bench::Fail;
 
 // The hosted screen's detail list: the order has lines.
 class DetailList : public QObject {
@@ -93,10 +89,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir machine;
-    if (!machine.isValid()) Fail("no temporary folder");
-    qputenv("LUMARO_MACHINE", machine.path().toUtf8());  // never the user's own machine folder
+    const lumaro::bench::PrivateMachine machine;
     QApplication app(argc, argv);
 
     accpac::local::LocalGuiPlatform platform;

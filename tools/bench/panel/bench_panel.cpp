@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QVariant>
 #include <algorithm>
 #include <chrono>
@@ -30,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "BenchStats.h"
+#include "BenchSupport.h"
 #include "accpac/local/Installation.h"
 #include "accpac/local/LocalDataSource.h"
 #include "accpac/local/LocalSession.h"
@@ -49,10 +48,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using accpac::local::LocalDataSource;
 
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "bench_panel: %s\n", what.c_str());
-    std::exit(2);
-}
+using lumaro::bench::Fail;
 
 using lumaro::bench::Stats;
 using lumaro::bench::Summarize;
@@ -295,10 +291,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir machine;
-    if (!machine.isValid()) Fail("no temporary folder");
-    qputenv("LUMARO_MACHINE", machine.path().toUtf8());  // never the user's own machine folder
+    const lumaro::bench::PrivateMachine machine;
     QApplication app(argc, argv);
 
     Bench bench;
@@ -307,7 +300,7 @@ int main(int argc, char** argv) {
         bench.Run("demo company (" + std::to_string(bench.Items().size()) + " items at WH1)",
                   "Provider=SQLite;Data Source=" + bench.CompanyFile() + ";", refreshes));
 
-    const std::string big = machine.filePath("iciloc-big.sqlite").toStdString();
+    const std::string big = machine.dir.filePath("iciloc-big.sqlite").toStdString();
     const long generated = std::max(0L, rows - static_cast<long>(bench.Items().size()));
     lumaro::test::CreateSqliteIcloc(big, generated);
     bench.CopyDemoRows(big);
